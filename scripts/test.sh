@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build, the AddressSanitizer+UBSan build,
+# the threaded tests under ThreadSanitizer, and a bounded run of each fuzz target.
+#   FUZZ_SECONDS=N  seconds per fuzz target (default 60; 0 skips fuzzing)
+#   QUICK=1         only the normal build
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc)
+fuzz_seconds=${FUZZ_SECONDS:-60}
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+summary=()
+passed=0
+failed=0
+
+stage() { echo; echo "=== $* ==="; }
+
+run_ctest() {
+  local name=$1; shift
+  local log
+  log=$(mktemp)
+  set +e
+  ctest "$@" --output-on-failure -j"$jobs" --timeout 900 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  set -e
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  rm -f "$log"
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    local f=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
+    passed=$((passed + total - f))
+    failed=$((failed + f))
+    summary+=("$name: $((total - f)) passed, $f failed")
+  else
+    summary+=("$name: no result (exit $rc)")
+    [ "$rc" -eq 0 ] || failed=$((failed + 1))
+  fi
+  return 0
+}
+
+configure_build() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "${generator[@]}" "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+stage "normal build"
+configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_ctest normal --test-dir build
+
+if [ "${QUICK:-0}" != 1 ]; then
+  stage "AddressSanitizer + UndefinedBehaviorSanitizer"
+  configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_ASAN=ON -DADDRSCOPE_BENCH=OFF
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_ctest asan --test-dir build-asan
+
+  stage "ThreadSanitizer (threaded tests)"
+  configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_TSAN=ON -DADDRSCOPE_QT=OFF -DADDRSCOPE_BENCH=OFF
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan --test-dir build-tsan -R Threaded
+
+  if [ "$fuzz_seconds" != 0 ] && command -v clang++-14 >/dev/null; then
+    stage "fuzzing, ${fuzz_seconds} s per target"
+    cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DADDRSCOPE_FUZZ=ON -DADDRSCOPE_QT=OFF \
+      -DADDRSCOPE_FUZZ_SECONDS="$fuzz_seconds" >/dev/null
+    cmake --build build-fuzz -j"$jobs" --target fuzzers
+    run_ctest fuzz --test-dir build-fuzz -R '^Fuzz\.' -j1
+  fi
+fi
+
+echo
+printf '%s\n' "${summary[@]}"
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// The per-user profile: integers and texts by section and value name.
+// Values come from a file the user (or anyone) can edit, so readers must treat
+// them as untrusted: a value that is missing or not a number gives the default.
+class CSettingsStore {
+public:
+    virtual ~CSettingsStore() = default;
+
+    virtual int GetProfileInt(const std::string& section, const std::string& entry, int nDefault) = 0;
+    virtual std::string GetProfileString(const std::string& section, const std::string& entry,
+                                         const std::string& strDefault = std::string()) = 0;
+    virtual bool WriteProfileInt(const std::string& section, const std::string& entry, int nValue) = 0;
+    virtual bool WriteProfileString(const std::string& section, const std::string& entry,
+                                    const std::string& strValue) = 0;
+};
