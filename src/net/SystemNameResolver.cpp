@@ -1,0 +1,52 @@
+#include "net/SystemNameResolver.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace {
+
+// Host names are at most 253 characters; anything longer cannot resolve and is
+// not worth a trip to the name service.
+constexpr size_t kMaxHostName = 1024;
+
+} // namespace
+
+bool CSystemNameResolver::ResolveName(const std::string& strName, uint32_t& dwAddress)
+{
+    if (strName.empty() || strName.size() > kMaxHostName || strName.find('\0') != std::string::npos)
+        return false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(strName.c_str(), nullptr, &hints, &list) != 0 || !list)
+        return false;
+    bool found = false;
+    for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+        if (ai->ai_family == AF_INET && ai->ai_addrlen >= sizeof(sockaddr_in)) {
+            sockaddr_in sin;
+            std::memcpy(&sin, ai->ai_addr, sizeof sin);
+            dwAddress = ntohl(sin.sin_addr.s_addr);
+            found = true;
+            break;
+        }
+    }
+    freeaddrinfo(list);
+    return found;
+}
+
+bool CSystemNameResolver::ResolveAddress(uint32_t dwAddress, std::string& strName)
+{
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = htonl(dwAddress);
+    char host[NI_MAXHOST];
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&sin), sizeof sin, host, sizeof host, nullptr, 0,
+                    NI_NAMEREQD) != 0)
+        return false;
+    strName = host;
+    return true;
+}
