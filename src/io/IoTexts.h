@@ -1,0 +1,40 @@
+#pragma once
+
+// The fixed texts of the import and export commands: settings value names,
+// the log import dialog and the file prompts. Kept as users and stored profiles know them.
+namespace IoTexts {
+
+inline constexpr const char kSettingsSection[] = "Settings";
+inline constexpr const char kLogFileError[] = "Log File Error";
+inline constexpr const char kLogFileExploit[] = "Log File Exploit";
+inline constexpr const char kLogFileDownload[] = "Log File Download";
+inline constexpr const char kLogFileDownloadFile[] = "Log File Download File";
+inline constexpr const char kLogFileCustom[] = "Log File Custom";
+// The custom condition's text needs a value of its own, apart from the page/file text.
+inline constexpr const char kLogFileCustomText[] = "Log File Custom Text";
+inline constexpr const char kConvertHostNames[] = "Convert Host Names";
+
+// The closing quote of the request followed by status 404.
+inline constexpr const char kPageNotFoundPattern[] = "\" 404 |";
+inline constexpr const char kExploitPatterns[] =
+    "/default.ida?|/scripts/root.exe?|GET /_vti_inf.html|/_vti_bin/owssvr.dll?|/MSOffice/cltreq.asp?|";
+
+inline constexpr const char kLogDialogTitle[] = "Import From Log File: Settings";
+inline constexpr const char kLogDialogGroup[] = "Conditional Log File Processing [Extract Only...]";
+inline constexpr const char kLogDialogError[] = "IP Addresses of visitors who got a 'Page Not Found' error.";
+inline constexpr const char kLogDialogExploit[] = "IP Addresses of visitors with possible exploit attempts";
+inline constexpr const char kLogDialogDownload[] = "IP Addresses of visitors who accessed a specific page or file";
+inline constexpr const char kLogDialogCustom[] = "IP Addresses of visitors with a custom text in log file entry.";
+inline constexpr const char kLogDialogNote[] = "Note: Only Apache common and combined log file formats are supported.";
+
+inline constexpr const char kImportPromptTitle[] = "Import IP Address From";
+inline constexpr const char kImportPromptFilter[] =
+    "text files (*.txt)|*.txt|log files (*.log)|*.log|gzip files (*.gz)|*.gz|all files (*.*)|*.*||";
+inline constexpr const char kImportPromptExtension[] = "txt";
+
+inline constexpr const char kSavePromptTitle[] = "Save File Name";
+inline constexpr const char kSavePromptFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+inline constexpr const char kSavePromptExtension[] = "txt";
+inline constexpr const char kFilePathSection[] = "File Path";
+
+} // namespace IoTexts

@@ -1,0 +1,130 @@
+#include "io/TextFile.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr unsigned kChunkSize = 1000;
+// deflate cannot shrink data by more than about this factor, so a gzip trailer
+// that claims more is not believed.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
+// The size the text will probably have: the file's own size for a plain file,
+// the trailer's length for a gzip file (a hint only; the last member's length
+// modulo 2^32, and not trusted beyond what deflate can produce).
+uint64_t ExpectedTextSize(const std::string& strPath)
+{
+    FILE* f = std::fopen(strPath.c_str(), "rb");
+    if (!f)
+        return 0;
+    uint64_t expected = 0;
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const uint64_t size = uint64_t(st.st_size);
+        expected = size;
+        unsigned char magic[2];
+        if (size >= 18 && std::fread(magic, 1, 2, f) == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
+            unsigned char trailer[4];
+            if (std::fseek(f, -4, SEEK_END) == 0 && std::fread(trailer, 1, 4, f) == 4) {
+                const uint64_t isize = uint64_t(trailer[0]) | uint64_t(trailer[1]) << 8 |
+                                       uint64_t(trailer[2]) << 16 | uint64_t(trailer[3]) << 24;
+                expected = std::min(isize, size * kMaxDeflateRatio);
+            }
+        }
+    }
+    std::fclose(f);
+    return expected;
+}
+
+std::string GzErrorText(gzFile gz)
+{
+    int code = Z_OK;
+    const char* msg = gzerror(gz, &code);
+    if (code == Z_ERRNO)
+        return std::strerror(errno);
+    return msg && *msg ? msg : "read error";
+}
+
+} // namespace
+
+CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText)
+{
+    CTextReadResult result;
+    strText.clear();
+
+    errno = 0;
+    gzFile gz = gzopen(strPath.c_str(), "rb");
+    if (!gz) {
+        result.m_strError = errno ? std::strerror(errno) : "cannot open";
+        return result;
+    }
+    result.m_bOpened = true;
+    // A larger internal buffer means fewer system calls; the chunks stay 1000 bytes.
+    gzbuffer(gz, 1u << 17);
+
+    try {
+        const uint64_t expected = ExpectedTextSize(strPath);
+        if (expected > 0 && expected < strText.max_size())
+            strText.reserve(size_t(expected));
+
+        char buffer[kChunkSize + 1];
+        int nRead;
+        do {
+            nRead = gzread(gz, buffer, kChunkSize);
+            if (nRead > 0) {
+                buffer[nRead] = '\0';
+                const size_t len = std::strlen(buffer);
+                result.m_nBytesCut += uint64_t(nRead) - len;
+                if (strText.size() + len > strText.capacity())
+                    strText.reserve(strText.capacity() + strText.capacity() / 2 + len);
+                strText.append(buffer, len);
+            }
+        } while (nRead == int(kChunkSize));
+
+        if (nRead < 0)
+            result.m_strError = GzErrorText(gz);
+        else {
+            // A short read can also end in an error (a truncated gzip stream).
+            int code = Z_OK;
+            gzerror(gz, &code);
+            if (code != Z_OK)
+                result.m_strError = GzErrorText(gz);
+            else
+                result.m_bComplete = true;
+        }
+    } catch (const std::bad_alloc&) {
+        result.m_strError = "out of memory";
+    }
+    gzclose(gz);
+    return result;
+}
+
+bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError)
+{
+    FILE* f = std::fopen(strPath.c_str(), "wb");
+    if (!f) {
+        strError = std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    if (!strText.empty() && std::fwrite(strText.data(), 1, strText.size(), f) != strText.size()) {
+        strError = std::strerror(errno);
+        ok = false;
+    }
+    if (std::fflush(f) != 0 && ok) {
+        strError = std::strerror(errno);
+        ok = false;
+    }
+    if (std::fclose(f) != 0 && ok) {
+        strError = std::strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
