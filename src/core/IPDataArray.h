@@ -1,0 +1,116 @@
+#pragma once
+
+#include "core/IPAddressData.h"
+#include "core/LookupKind.h"
+#include "core/OleDateTime.h"
+#include "core/SerStringArray.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CArchive;
+class CLookupJob;
+
+// The document's records in the order they were added, unique by address text
+// (compared without regard to ASCII case, as the texts stand: 10.0.0.1 and
+// 010.0.0.1 are different records), plus a waiting and a running list per lookup
+// kind. The collection owns its records; it never owns or deletes jobs.
+//
+// Lookups by address go through a hash index beside the list. Removal leaves a
+// hole in the slot list and a Fenwick tree over the live slots maps index <-> slot
+// in O(log n) until the holes are compacted away, so deleting many records spread
+// over a large collection stays fast.
+class CIPDataArray {
+public:
+    CIPDataArray() = default;
+    ~CIPDataArray();
+    CIPDataArray(const CIPDataArray&) = delete;
+    CIPDataArray& operator=(const CIPDataArray&) = delete;
+
+    int GetSize() const { return int(m_nCount); }
+    bool IsEmpty() const { return m_nCount == 0; }
+    // The record at an index, nullptr outside 0..size-1.
+    CIPAddressData* GetAt(int nIndex) const;
+
+    // ---- by address (an empty text never matches; the first match counts) ----
+    CIPAddressData* FindByIP(std::string_view strAddress) const;
+    int IndexOfIP(std::string_view strAddress) const;
+    bool RemoveByIP(std::string_view strAddress);
+    CIPAddressData* FindOrAdd(std::string_view strAddress);
+
+    // The only result setter that creates a record.
+    void SetWhoisResult(std::string_view strAddress, std::string_view strWhois, const COleDateTime& dtWhen);
+    bool SetHostNameResult(std::string_view strAddress, std::string_view strHostName);
+    // The average is stored truncated toward zero; the time is the clock's now.
+    bool SetPingResult(std::string_view strAddress, double dAverage, uint32_t nFailures, uint32_t nTries,
+                       const COleDateTime& dtNow);
+    bool SetTraceResult(std::string_view strAddress, std::string_view strTrace, const COleDateTime& dtNow);
+    bool SetNoteByIP(std::string_view strAddress, int nIndex, std::string_view strText);
+    bool ReExtract(std::string_view strAddress);
+
+    std::string GetRawWhois(std::string_view strAddress) const;
+    std::string GetOwner(std::string_view strAddress) const;
+    std::string GetCountry(std::string_view strAddress) const;
+    std::string GetHostName(std::string_view strAddress) const;
+    std::string GetRangeText(std::string_view strAddress) const;
+    std::string GetPingText(std::string_view strAddress) const;
+    std::string GetNote(std::string_view strAddress, int nIndex) const;
+    std::string GetTraceText(std::string_view strAddress) const;
+    COleDateTime GetWhoisTime(std::string_view strAddress) const;
+    COleDateTime GetTraceTime(std::string_view strAddress) const;
+
+    // ---- by index (outside 0..size-1: empty, 0 or -1) ----
+    std::string GetIPAddressAt(int nIndex) const;
+    std::string GetRawWhoisAt(int nIndex) const;
+    std::string GetTraceTextAt(int nIndex) const;
+    uint32_t GetIPAddressNumberAt(int nIndex) const;
+    int IndexOfRecord(const CIPAddressData* pRecord) const;
+
+    // ---- whole collection ----
+    void DeleteAll();
+    bool HasPending() const;
+    bool ClearPending(int nKind);
+    bool ClearAllPending();
+
+    // Per-kind lists, nKind 0..3 (LookupKind).
+    CSerStringArray& GetWaitingList(int nKind) { return m_waiting[nKind]; }
+    const CSerStringArray& GetWaitingList(int nKind) const { return m_waiting[nKind]; }
+    std::vector<CLookupJob*>& GetRunningList(int nKind) { return m_running[nKind]; }
+    const std::vector<CLookupJob*>& GetRunningList(int nKind) const { return m_running[nKind]; }
+
+    // The count and the records as archived objects. Reading errors are reported
+    // through the archive; what was read stays.
+    void Serialize(CArchive& ar);
+
+private:
+    size_t SlotOfIndex(size_t nIndex) const;
+    size_t IndexOfSlot(size_t nSlot) const;
+    void Append(CIPAddressData* pRecord);
+    void RemoveSlot(size_t nSlot);
+    void Compact();
+
+    // Fenwick tree over live slots (1-based), only while there are holes.
+    void FenwickBuild();
+    void FenwickAdd(size_t nSlot, int32_t nDelta);
+    void FenwickAppend();
+    size_t FenwickPrefix(size_t nCount) const;
+
+    // Address index: open addressing, linear probing; each entry holds the key's
+    // hash (high half) and slot + 1 (low half), 0 when free.
+    size_t FindSlot(std::string_view strAddress) const;
+    void IndexInsert(uint32_t nHash, size_t nSlot);
+    void IndexErase(uint32_t nHash, size_t nSlot);
+    void IndexRebuild(size_t nCapacity);
+
+    std::vector<CIPAddressData*> m_slots;
+    size_t m_nCount = 0;
+    size_t m_nHoles = 0;
+    std::vector<int32_t> m_fenwick;
+    std::vector<uint64_t> m_index;
+    size_t m_nIndexed = 0;
+
+    CSerStringArray m_waiting[kLookupKindCount];
+    std::vector<CLookupJob*> m_running[kLookupKindCount];
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A list of texts that can refuse duplicates; the per-kind waiting lists of
+// addresses are of this type, so an address waits at most once per kind.
+class CSerStringArray {
+public:
+    enum CompareMode : uint8_t { compareNoCase = 0, compareExact = 1 };
+
+    // Index of the first text equal to strText under the compare mode, or -1.
+    int Find(std::string_view strText) const;
+    // Appends unless unique is set and the text is already present.
+    bool AddUnique(std::string_view strText);
+    // Empty for an index outside 0..count-1.
+    std::string GetString(int nIndex) const;
+
+    int GetSize() const { return int(m_strings.size()); }
+    bool IsEmpty() const { return m_strings.empty(); }
+    int Add(std::string_view strText)
+    {
+        m_strings.emplace_back(strText);
+        return GetSize() - 1;
+    }
+    // Removes nCount texts from nIndex on; out-of-range parts are ignored.
+    void RemoveAt(int nIndex, int nCount = 1);
+    void RemoveAll() { m_strings.clear(); }
+
+    bool GetUnique() const { return m_bUnique; }
+    void SetUnique(bool bUnique) { m_bUnique = bUnique; }
+    uint8_t GetCompareMode() const { return m_nCompareMode; }
+    // 0 ignores case, 1 compares exactly, anything else makes no two texts equal.
+    void SetCompareMode(uint8_t nMode) { m_nCompareMode = nMode; }
+
+private:
+    std::vector<std::string> m_strings;
+    bool m_bUnique = true;
+    uint8_t m_nCompareMode = compareNoCase;
+};
+
+// Case-insensitive equality of single-byte texts (ASCII letters fold; other bytes
+// compare as they are). The collection's address index uses the same rule.
+bool EqualNoCase(std::string_view a, std::string_view b);
