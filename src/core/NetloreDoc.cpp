@@ -1,0 +1,259 @@
+#include "core/NetloreDoc.h"
+
+#include "core/Clock.h"
+#include "core/DocumentHost.h"
+#include "core/ViewNotifier.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const CSystemClock g_systemClock;
+
+// The folder part of a path ("." for a bare file name), for the temporary file and
+// for syncing the rename.
+std::string FolderOf(const std::string& strPath)
+{
+    const size_t nSlash = strPath.rfind('/');
+    if (nSlash == std::string::npos)
+        return ".";
+    if (nSlash == 0)
+        return "/";
+    return strPath.substr(0, nSlash);
+}
+
+} // namespace
+
+CNetloreDoc::CNetloreDoc(const CClock* pClock) : m_pClock(pClock ? pClock : &g_systemClock) {}
+
+CNetloreDoc::~CNetloreDoc() = default;
+
+void CNetloreDoc::SetClock(const CClock* pClock)
+{
+    m_pClock = pClock ? pClock : &g_systemClock;
+}
+
+COleDateTime CNetloreDoc::Now() const
+{
+    return m_pClock->Now();
+}
+
+void CNetloreDoc::PostCommand(int nCommandId)
+{
+    if (m_pHost)
+        m_pHost->PostCommand(nCommandId);
+}
+
+void CNetloreDoc::UpdateAllViews(const std::string* pHint)
+{
+    if (m_pViews)
+        m_pViews->UpdateAllViews(pHint);
+}
+
+void CNetloreDoc::RefreshTitle()
+{
+    // Windows paths use "\\"; on this platform "/" separates as well.
+    const size_t nSep = m_strPathName.find_last_of("\\/");
+    m_strTitle = nSep == std::string::npos ? m_strPathName : m_strPathName.substr(nSep + 1);
+}
+
+// ------------------------------------------------------------ record operations
+
+bool CNetloreDoc::AddIP(std::string_view strAddress)
+{
+    return m_data.FindOrAdd(strAddress) != nullptr;
+}
+
+bool CNetloreDoc::AddIPWithHostName(std::string_view strAddress, std::string_view strHostName)
+{
+    if (!AddIP(strAddress))
+        return false;
+    return m_data.SetHostNameResult(strAddress, strHostName);
+}
+
+bool CNetloreDoc::SetHostName(std::string_view strAddress, std::string_view strHostName)
+{
+    return m_data.SetHostNameResult(strAddress, strHostName);
+}
+
+void CNetloreDoc::SelectIP(std::string_view strAddress)
+{
+    const int i = m_data.IndexOfIP(strAddress);
+    if (i >= 0 && i < m_data.GetSize())
+        m_nCurrent = i;
+}
+
+bool CNetloreDoc::DeleteIP(std::string_view strAddress)
+{
+    return m_data.RemoveByIP(strAddress);
+}
+
+bool CNetloreDoc::SetLogNote(std::string_view strAddress, std::string_view strText)
+{
+    return m_data.SetNoteByIP(strAddress, 3, strText);
+}
+
+void CNetloreDoc::SetWhoisText(std::string_view strAddress, std::string_view strText)
+{
+    m_data.SetWhoisResult(strAddress, strText, Now());
+}
+
+std::string CNetloreDoc::GetTraceText(std::string_view strAddress) const
+{
+    return m_data.GetTraceText(strAddress);
+}
+
+COleDateTime CNetloreDoc::GetTraceTime(std::string_view strAddress) const
+{
+    return m_data.GetTraceTime(strAddress);
+}
+
+std::string CNetloreDoc::GetCurrentWhoisText() const
+{
+    return m_data.GetRawWhoisAt(m_nCurrent);
+}
+
+// ------------------------------------------------------------ completions
+
+bool CNetloreDoc::StoreWhoisResult(const std::string& strAddress, std::string_view strWhois)
+{
+    // An empty answer goes back to the waiting list (the scheduler's part); it must
+    // never wipe a stored answer.
+    if (strWhois.empty())
+        return false;
+    SetWhoisText(strAddress, strWhois);
+    SetModifiedFlag();
+    UpdateAllViews(&strAddress);
+    return true;
+}
+
+bool CNetloreDoc::StoreHostName(const std::string& strAddress, std::string_view strHostName)
+{
+    if (strHostName.empty() || !SetHostName(strAddress, strHostName))
+        return false;
+    SetModifiedFlag();
+    UpdateAllViews(&strAddress);
+    return true;
+}
+
+bool CNetloreDoc::StorePingResult(const std::string& strAddress, double dAverage, uint32_t nFailures, uint32_t nTries)
+{
+    if (!m_data.SetPingResult(strAddress, dAverage, nFailures, nTries, Now()))
+        return false;
+    SetModifiedFlag();
+    UpdateAllViews(&strAddress);
+    return true;
+}
+
+bool CNetloreDoc::StoreTraceResult(const std::string& strAddress, std::string_view strTrace)
+{
+    if (!m_data.SetTraceResult(strAddress, strTrace, Now()))
+        return false;
+    SetModifiedFlag();
+    UpdateAllViews(&strAddress);
+    return true;
+}
+
+// ------------------------------------------------------------ document life
+
+bool CNetloreDoc::OnNewDocument()
+{
+    m_strPathName.clear();
+    m_bModified = false;
+    m_data.DeleteAll();
+    m_nCurrent = -1;
+    PostCommand(kCmdRefreshIPList);
+    return true;
+}
+
+void CNetloreDoc::OnCloseDocument()
+{
+    m_data.DeleteAll();
+    m_nCurrent = -1;
+    m_bModified = false;
+    m_strPathName.clear();
+    m_strTitle.clear();
+}
+
+void CNetloreDoc::Serialize(CArchive& ar)
+{
+    m_data.Serialize(ar);
+    if (ar.IsLoading()) {
+        PostCommand(kCmdRefreshIPList);
+        if (m_nCurrent < 0 && !m_data.IsEmpty())
+            m_nCurrent = 0;
+    }
+}
+
+bool CNetloreDoc::OnOpenDocument(const std::string& strPath, const CArchive::ErrorSink& errorSink, int* pnErrors)
+{
+    CFileByteSource source;
+    if (!source.Open(strPath))
+        return false;
+    // The previous document's current record means nothing in this one.
+    m_nCurrent = -1;
+    CArchive ar(source, strPath, errorSink);
+    Serialize(ar);
+    if (pnErrors)
+        *pnErrors = ar.GetErrorCount();
+    SetModifiedFlag(false);
+    SetPathName(strPath);
+    RefreshTitle();
+    return true;
+}
+
+bool CNetloreDoc::OnSaveDocument(const std::string& strPath)
+{
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    std::string strTarget = strPath;
+    if (char* pReal = ::realpath(strPath.c_str(), nullptr)) {
+        strTarget = pReal;
+        std::free(pReal);
+    }
+
+    std::string strTemp = strTarget + ".XXXXXX";
+    const int fd = ::mkstemp(strTemp.data());
+    if (fd < 0)
+        return false;
+
+    // The new file keeps the old one's permissions; a new file gets the usual ones.
+    struct stat st {};
+    mode_t mode;
+    if (::stat(strTarget.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    bool bOk = ::fchmod(fd, mode) == 0;
+    if (bOk) {
+        CFdByteSink sink(fd);
+        CArchive ar(sink);
+        Serialize(ar);
+        bOk = ar.Flush();
+    }
+    bOk = bOk && ::fsync(fd) == 0;
+    bOk = (::close(fd) == 0) && bOk;
+    bOk = bOk && ::rename(strTemp.c_str(), strTarget.c_str()) == 0;
+    if (!bOk) {
+        ::unlink(strTemp.c_str());
+        return false;
+    }
+    // The rename itself must reach the disk too.
+    const int dirFd = ::open(FolderOf(strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    SetModifiedFlag(false);
+    SetPathName(strPath);
+    RefreshTitle();
+    return true;
+}

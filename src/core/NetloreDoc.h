@@ -1,0 +1,108 @@
+#pragma once
+
+#include "core/Archive.h"
+#include "core/IPDataArray.h"
+#include "core/OleDateTime.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class CClock;
+class CDocumentHost;
+class CProgress;
+class CViewNotifier;
+
+// The single document: the record collection, the current record, the modified
+// flag, path and title, the document file, and the one place where lookup results
+// are stored into records. Platform services come in through the seams: views are
+// told about changes through CViewNotifier, commands are posted through
+// CDocumentHost, the time of a result comes from CClock.
+class CNetloreDoc {
+public:
+    // "Refresh IP Address List", posted after a new document or a read.
+    static constexpr int kCmdRefreshIPList = 32777;
+
+    // The document type: window title, document name, new-file name, filter name,
+    // extension, registry file type, registry type name.
+    static constexpr const char* kDocTemplate =
+        "Quaddle\n\nQuaddle\nQuaddle Files (*.qdl)\n.qdl\nQuaddle.Document\nQuaddle.Document";
+    static constexpr const char* kMsgFailedToOpen = "Failed to open document.";
+    static constexpr const char* kMsgFailedToSave = "Failed to save document.";
+    static constexpr const char* kMsgSaveChanges = "Save changes to %1?";
+
+    // pClock may be null: the system clock is used.
+    explicit CNetloreDoc(const CClock* pClock = nullptr);
+    ~CNetloreDoc();
+    CNetloreDoc(const CNetloreDoc&) = delete;
+    CNetloreDoc& operator=(const CNetloreDoc&) = delete;
+
+    void SetViewNotifier(CViewNotifier* pViews) { m_pViews = pViews; }
+    void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
+    void SetClock(const CClock* pClock);
+
+    CIPDataArray& GetData() { return m_data; }
+    const CIPDataArray& GetData() const { return m_data; }
+    int GetCurrentIndex() const { return m_nCurrent; }
+    void SetCurrentIndex(int nIndex) { m_nCurrent = nIndex; }
+
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    const std::string& GetPathName() const { return m_strPathName; }
+    void SetPathName(const std::string& strPath) { m_strPathName = strPath; }
+    const std::string& GetTitle() const { return m_strTitle; }
+    void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
+    // Title = the path after its last separator ("\\", and "/" here as well).
+    void RefreshTitle();
+
+    // Update-all-views with the address as hint; nullptr redraws everything.
+    void UpdateAllViews(const std::string* pHint);
+
+    // ---- record operations: data only; callers mark modified and update views ----
+    bool AddIP(std::string_view strAddress);
+    bool AddIPWithHostName(std::string_view strAddress, std::string_view strHostName);
+    bool SetHostName(std::string_view strAddress, std::string_view strHostName);
+    void SelectIP(std::string_view strAddress);
+    bool DeleteIP(std::string_view strAddress);
+    bool SetLogNote(std::string_view strAddress, std::string_view strText);
+    void SetWhoisText(std::string_view strAddress, std::string_view strText);
+    std::string GetTraceText(std::string_view strAddress) const;
+    COleDateTime GetTraceTime(std::string_view strAddress) const;
+    std::string GetCurrentWhoisText() const;
+    bool HasPendingLookups() const { return m_data.HasPending(); }
+
+    // ---- storing half of the lookup completions ----
+    // Called once the scheduler's finish operation has taken the results out of the
+    // job and deleted it. Each stores, marks the document modified and updates the
+    // views with the address; true when something was stored.
+    bool StoreWhoisResult(const std::string& strAddress, std::string_view strWhois);
+    bool StoreHostName(const std::string& strAddress, std::string_view strHostName);
+    bool StorePingResult(const std::string& strAddress, double dAverage, uint32_t nFailures, uint32_t nTries);
+    bool StoreTraceResult(const std::string& strAddress, std::string_view strTrace);
+
+    // ---- document life ----
+    bool OnNewDocument();
+    void OnCloseDocument();
+    void Serialize(CArchive& ar);
+    // Reads the file; archive errors go to errorSink and what was read stays. False
+    // only when the file cannot be opened (the caller shows kMsgFailedToOpen).
+    // pnErrors, when given, receives the number of archive errors reported.
+    bool OnOpenDocument(const std::string& strPath, const CArchive::ErrorSink& errorSink, int* pnErrors = nullptr);
+    // Writes a temporary file beside the target, flushes it to the disk and renames
+    // it over the target: a failed save leaves the previous file as it was. False on
+    // any failure (the caller shows kMsgFailedToSave).
+    bool OnSaveDocument(const std::string& strPath);
+
+private:
+    COleDateTime Now() const;
+    void PostCommand(int nCommandId);
+
+    CIPDataArray m_data;
+    int32_t m_nCurrent = -1;
+    bool m_bModified = false;
+    std::string m_strPathName;
+    std::string m_strTitle;
+    CViewNotifier* m_pViews = nullptr;
+    CDocumentHost* m_pHost = nullptr;
+    const CClock* m_pClock = nullptr;
+};
