@@ -1,0 +1,135 @@
+#include "net/PlatformSocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? int(left) : 0;
+}
+
+} // namespace
+
+CPlatformSocket::~CPlatformSocket()
+{
+    Close();
+}
+
+bool CPlatformSocket::Open()
+{
+    Close();
+    m_nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    return m_nFd >= 0;
+}
+
+bool CPlatformSocket::Wait(short events, int nTimeoutMs)
+{
+    // EINTR must not stretch the wait beyond the caller's bound.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs < 0 ? 0 : nTimeoutMs);
+    while (true) {
+        pollfd pfd{m_nFd, events, 0};
+        const int rc = ::poll(&pfd, 1, RemainingMs(deadline));
+        if (rc > 0)
+            return true; // readiness or an error condition: the next call reports which
+        if (rc == 0)
+            return false;
+        if (errno != EINTR)
+            return false;
+        if (RemainingMs(deadline) == 0)
+            return false;
+    }
+}
+
+bool CPlatformSocket::Connect(uint32_t dwAddress, int nPort, int nTimeoutMs)
+{
+    if (m_nFd < 0 || nPort <= 0 || nPort > 65535)
+        return false;
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_port = htons(uint16_t(nPort));
+    sin.sin_addr.s_addr = htonl(dwAddress);
+    if (::connect(m_nFd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) == 0)
+        return true;
+    if (errno != EINPROGRESS && errno != EINTR)
+        return false;
+    if (!Wait(POLLOUT, nTimeoutMs))
+        return false;
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (::getsockopt(m_nFd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+        return false;
+    return error == 0;
+}
+
+bool CPlatformSocket::SendAll(const char* data, size_t size, int nTimeoutMs)
+{
+    if (m_nFd < 0)
+        return false;
+    while (size > 0) {
+        const ssize_t n = ::send(m_nFd, data, size, MSG_NOSIGNAL);
+        if (n > 0) {
+            data += n;
+            size -= size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!Wait(POLLOUT, nTimeoutMs))
+                return false;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+CPlatformSocket::EReceive CPlatformSocket::Receive(char* buffer, size_t size, int nTimeoutMs, size_t& nReceived)
+{
+    nReceived = 0;
+    if (m_nFd < 0)
+        return failed;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs < 0 ? 0 : nTimeoutMs);
+    while (true) {
+        const ssize_t n = ::recv(m_nFd, buffer, size, 0);
+        if (n > 0) {
+            nReceived = size_t(n);
+            return received;
+        }
+        if (n == 0)
+            return closedByPeer;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return failed;
+        const int left = RemainingMs(deadline);
+        if (left == 0 || !Wait(POLLIN, left))
+            return RemainingMs(deadline) == 0 ? timedOut : failed;
+    }
+}
+
+void CPlatformSocket::ShutdownReceive()
+{
+    if (m_nFd >= 0)
+        ::shutdown(m_nFd, SHUT_RD);
+}
+
+void CPlatformSocket::Close()
+{
+    if (m_nFd >= 0) {
+        // close() is not retried on EINTR on Linux: the descriptor is gone either way.
+        ::close(m_nFd);
+        m_nFd = -1;
+    }
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One IPv4 TCP client socket with every blocking step bounded by a time-out.
+// The descriptor is non-blocking and close-on-exec; waits use poll, EINTR is
+// retried, and sends never raise SIGPIPE. Closed by the destructor.
+class CPlatformSocket {
+public:
+    enum EReceive { received, closedByPeer, failed, timedOut };
+
+    CPlatformSocket() = default;
+    ~CPlatformSocket();
+    CPlatformSocket(const CPlatformSocket&) = delete;
+    CPlatformSocket& operator=(const CPlatformSocket&) = delete;
+
+    bool Open();
+    // dwAddress has the first octet in the top byte.
+    bool Connect(uint32_t dwAddress, int nPort, int nTimeoutMs);
+    // Sends all bytes, waiting at most nTimeoutMs for the peer to take each part.
+    bool SendAll(const char* data, size_t size, int nTimeoutMs);
+    // Waits at most nTimeoutMs for data; on received, nReceived holds 1..size.
+    EReceive Receive(char* buffer, size_t size, int nTimeoutMs, size_t& nReceived);
+    void ShutdownReceive();
+    void Close();
+
+    bool IsOpen() const { return m_nFd >= 0; }
+
+private:
+    // Waits for the events; false on time-out or error.
+    bool Wait(short events, int nTimeoutMs);
+
+    int m_nFd = -1;
+};

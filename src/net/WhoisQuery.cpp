@@ -1,0 +1,70 @@
+#include "net/WhoisQuery.h"
+
+#include "core/HostLookup.h"
+#include "core/NameResolver.h"
+#include "net/PlatformSocket.h"
+#include "net/WhoisServerTable.h"
+
+#include <cstring>
+
+namespace {
+
+// The query line is formatted into 128 bytes: query, CR, LF and a terminator.
+constexpr size_t kMaxQuery = 125;
+constexpr size_t kReceiveBuffer = 3000;
+constexpr size_t kReceiveChunk = 2996;
+
+} // namespace
+
+bool WhoisQuery(std::string query, std::string server, std::string& result, int port,
+                const CWhoisServerTable& limits, CNameResolver& resolver)
+{
+    if (server.empty())
+        return false;
+    result.clear();
+
+    // The line was built with "%s", which ends at a zero byte.
+    const size_t nul = query.find('\0');
+    if (nul != std::string::npos)
+        query.resize(nul);
+    // A line break would smuggle a second command to the server.
+    if (query.size() > kMaxQuery || query.find_first_of("\r\n") != std::string::npos)
+        return false;
+
+    CPlatformSocket socket;
+    if (!socket.Open())
+        return false;
+
+    uint32_t address = 0;
+    if (!resolver.ResolveName(server, address) && !ParseInetAddress(server, address))
+        return false;
+
+    if (!socket.Connect(address, port, limits.m_nConnectTimeoutMs))
+        return false;
+
+    const std::string line = query + "\r\n";
+    if (!socket.SendAll(line.data(), line.size(), limits.m_nIdleTimeoutMs))
+        return false;
+
+    char buffer[kReceiveBuffer];
+    while (true) {
+        std::memset(buffer, 0, sizeof buffer);
+        size_t received = 0;
+        const CPlatformSocket::EReceive status = socket.Receive(buffer, kReceiveChunk, limits.m_nIdleTimeoutMs, received);
+        if (status == CPlatformSocket::closedByPeer) {
+            socket.ShutdownReceive();
+            return true;
+        }
+        if (status != CPlatformSocket::received) {
+            socket.ShutdownReceive();
+            return false;
+        }
+        // Bytes after a zero byte in the same chunk are dropped.
+        result.append(buffer, strnlen(buffer, received));
+        if (result.size() > limits.m_nMaxAnswerBytes) {
+            result.resize(limits.m_nMaxAnswerBytes);
+            socket.ShutdownReceive();
+            return false;
+        }
+    }
+}
