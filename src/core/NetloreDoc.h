@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CClock;
 class CDocumentHost;
+class CNameResolver;
 class CProgress;
 class CViewNotifier;
 
@@ -70,6 +72,18 @@ public:
     COleDateTime GetTraceTime(std::string_view strAddress) const;
     std::string GetCurrentWhoisText() const;
     bool HasPendingLookups() const { return m_data.HasPending(); }
+
+    // ---- batches of addresses in, whois texts out (NetloreDocAddText.cpp, NetloreDocReport.cpp) ----
+    // Adds the address of every line of strText (one token per line, see the .cpp)
+    // and returns the number of records added. With pstrPatterns only the lines that
+    // match a pattern count, and the matched request becomes the record's log note;
+    // nullptr means no filtering (an empty list matches nothing). When exactly one
+    // record was added, strText is replaced by the last accepted token.
+    int AddIPsFromText(std::string& strText, bool bConvertHostNames, const std::string* pstrPatterns,
+                       CNameResolver& resolver, CProgress& progress);
+    // The raw whois export of the given addresses, in their order, appended to
+    // strReport; returns the number of record blocks (0: nothing to save).
+    int CreateReport(const std::vector<std::string>& addresses, std::string& strReport, CProgress& progress);
 
     // ---- storing half of the lookup completions ----
     // Called once the scheduler's finish operation has taken the results out of the
