@@ -115,8 +115,6 @@ size_t CIPDataArray::FindSlot(std::string_view strAddress) const
 
 void CIPDataArray::IndexInsert(uint32_t nHash, size_t nSlot)
 {
-    if ((m_nIndexed + 1) * 2 > m_index.size())
-        IndexRebuild(std::max<size_t>(64, m_index.size() * 2));
     const size_t nMask = m_index.size() - 1;
     size_t i = nHash & nMask;
     while (m_index[i] != 0)
@@ -161,6 +159,9 @@ void CIPDataArray::IndexRebuild(size_t nCapacity)
 
 void CIPDataArray::Append(CIPAddressData* pRecord)
 {
+    // Grown before the new slot exists, so the rebuild does not index it too.
+    if ((m_nIndexed + 1) * 2 > m_index.size())
+        IndexRebuild(std::max<size_t>(64, m_index.size() * 2));
     m_slots.push_back(pRecord);
     if (m_nHoles > 0)
         FenwickAppend();
