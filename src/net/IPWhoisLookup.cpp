@@ -1,0 +1,312 @@
+#include "net/IPWhoisLookup.h"
+
+#include "core/HostLookup.h"
+#include "core/NameResolver.h"
+#include "net/WhoisQuery.h"
+#include "net/WhoisReferral.h"
+#include "net/WhoisServerTable.h"
+#include "net/WhoisTexts.h"
+
+#include <chrono>
+#include <cstring>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+constexpr int kMaxQueries = 4;
+constexpr int kMaxHandles = 4;
+constexpr const char* kWhiteSpace = " \t\n\v\f\r";
+
+bool Contains(const std::string& text, const std::string& what)
+{
+    return text.find(what) != std::string::npos;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = char(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = char(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+void Trim(std::string& text)
+{
+    const size_t last = text.find_last_not_of(kWhiteSpace);
+    if (last == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(last + 1);
+    text.erase(0, text.find_first_not_of(kWhiteSpace));
+}
+
+void CutBefore(std::string& text, const char* marker)
+{
+    const size_t pos = text.find(marker);
+    if (pos != std::string::npos)
+        text.erase(pos);
+}
+
+// Replaces every occurrence left to right without rescanning inserted text, and
+// stops once the text has grown by more than nMaxGrowth bytes.
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to, size_t nMaxGrowth = SIZE_MAX)
+{
+    std::string out;
+    size_t growth = 0;
+    size_t start = 0;
+    size_t pos;
+    bool any = false;
+    while ((pos = text.find(from, start)) != std::string::npos) {
+        if (to.size() > from.size()) {
+            if (growth + (to.size() - from.size()) > nMaxGrowth)
+                break;
+            growth += to.size() - from.size();
+        }
+        if (!any) {
+            out.reserve(text.size() + (to.size() > from.size() ? to.size() - from.size() : 0));
+            any = true;
+        }
+        out.append(text, start, pos - start);
+        out.append(to);
+        start = pos + from.size();
+    }
+    if (!any)
+        return;
+    out.append(text, start, std::string::npos);
+    text.swap(out);
+}
+
+// The last of the first four parenthesised texts of an answer (empty when its ")" is missing).
+bool LastHandle(const std::string& answer, std::string& handle)
+{
+    size_t p = answer.find('(');
+    if (p == std::string::npos)
+        return false;
+    std::string_view rest = answer;
+    for (int n = 0; n < kMaxHandles && p != std::string_view::npos; ++n) {
+        rest = rest.substr(p + 1);
+        const size_t close = rest.find(')');
+        if (close != std::string_view::npos) {
+            handle.assign(rest.substr(0, close));
+            rest = rest.substr(close + 1);
+        } else {
+            handle.clear();
+        }
+        p = rest.find('(');
+    }
+    return true;
+}
+
+class CReferralLoop {
+public:
+    CReferralLoop(const CWhoisServerTable& servers, CNameResolver& resolver)
+        : m_servers(servers), m_resolver(resolver)
+    {
+    }
+
+    // Where the markers of an answer send the next query; false when none applies.
+    bool NextServer(const std::string& answer, const std::string& server, std::string& next, int& port)
+    {
+        const auto host = [this](EWhoisRole role) -> const std::string& { return m_servers.Host(role); };
+        const std::string& apnic = host(EWhoisRole::apnic);
+        const std::string& ripe = host(EWhoisRole::ripe);
+        const std::string& aunic = host(EWhoisRole::aunic);
+        const std::string& lacnic = host(EWhoisRole::lacnic);
+        const std::string& rwhoisA = host(EWhoisRole::rwhoisA);
+        const std::string& rwhoisB = host(EWhoisRole::rwhoisB);
+        const std::string rwhois = WhoisTexts::kRWhoisScheme;
+        const std::string rwhoisPort = WhoisTexts::kRWhoisPortSuffix;
+
+        port = m_servers.m_nWhoisPort;
+        if (Contains(answer, WhoisTexts::kNetNameApnic) && server != apnic)
+            next = apnic;
+        else if (Contains(answer, WhoisTexts::kNetNameRipe) && server != ripe)
+            next = ripe;
+        else if (Contains(answer, WhoisTexts::kReferralWhois + ripe) && server != ripe)
+            next = ripe;
+        else if (Contains(answer, WhoisTexts::kNetNameAunic) && server != aunic)
+            next = aunic;
+        else if (Contains(answer, WhoisTexts::kNetNameLacnic) && server != lacnic)
+            next = lacnic;
+        else if (Contains(answer, rwhois + rwhoisA + rwhoisPort)) {
+            next = rwhoisA;
+            port = m_servers.m_nRWhoisPort;
+        } else if (Contains(answer, rwhois + rwhoisB + rwhoisPort + "/")) {
+            next = rwhoisB;
+            port = m_servers.m_nRWhoisPort;
+        } else {
+            return ReferralServerLine(answer, server, next, port);
+        }
+        return true;
+    }
+
+private:
+    // Today's answers name the next server on a "ReferralServer:" line instead.
+    bool ReferralServerLine(const std::string& answer, const std::string& server, std::string& next, int& port)
+    {
+        CReferralServer referral;
+        if (!FindReferralServer(answer, referral))
+            return false;
+        for (size_t i = 0; i < kWhoisRoleCount; ++i) {
+            const EWhoisRole role = EWhoisRole(i);
+            if (EqualsNoCase(referral.m_strHost, CWhoisServerTable::DefaultHost(role))) {
+                if (EqualsNoCase(m_servers.Host(role), server))
+                    return false;
+                next = m_servers.Host(role);
+                port = m_servers.Port(role);
+                return true;
+            }
+        }
+        if (EqualsNoCase(referral.m_strHost, server))
+            return false;
+        // Checked once and connected to by address, so the name cannot change its
+        // answer in between and steer us into the user's own network.
+        uint32_t address = 0;
+        if (!m_resolver.ResolveName(referral.m_strHost, address) && !ParseInetAddress(referral.m_strHost, address))
+            return false;
+        if (!IsPublicUnicastAddress(address))
+            return false;
+        const std::string literal = FormatInetAddress(address);
+        if (literal == server)
+            return false;
+        next = literal;
+        port = referral.m_nPort ? referral.m_nPort : (referral.m_bRWhois ? 4321 : 43);
+        return true;
+    }
+
+    const CWhoisServerTable& m_servers;
+    CNameResolver& m_resolver;
+};
+
+} // namespace
+
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers,
+                   CNameResolver& resolver)
+{
+    IPWhoisLookup(std::move(target), result, servers, resolver,
+                  [&](const std::string& query, const std::string& server, std::string& answer, int port) {
+                      return WhoisQuery(query, server, answer, port, servers, resolver);
+                  });
+}
+
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers,
+                   CNameResolver& resolver, const WhoisExchange& exchange)
+{
+    std::string header = target + "\r\n\r\n";
+    const size_t firstDot = target.find('.');
+    if (!target.empty() && !LooksLikeDottedQuad(target) && firstDot != std::string::npos && firstDot > 0) {
+        std::string address;
+        if (!ResolveToDottedQuad(resolver, target, address)) {
+            result = WhoisTexts::kUnableToResolve;
+            return;
+        }
+        header = address + " [" + target + "]\r\n\r\n";
+        target = address;
+    }
+
+    const std::string& arin = servers.Host(EWhoisRole::arin);
+    std::string server = arin;
+    int port = servers.m_nWhoisPort;
+    std::string answer;
+
+    // The most recent usable answer, for when the server it pointed to turns out dead.
+    std::string usableAnswer;
+    std::string usableServer;
+    bool haveUsable = false;
+    std::string askedServer;
+    bool limitAtServer = false;
+
+    CReferralLoop loop(servers, resolver);
+    for (int query = 0; query < kMaxQueries; ++query) {
+        if (server != askedServer) {
+            askedServer = server;
+            limitAtServer = false;
+        }
+        exchange(target, server, answer, port);
+        port = servers.m_nWhoisPort;
+
+        const bool overLimit = Contains(answer, WhoisTexts::kQueryLimit);
+        if (answer.empty() || overLimit) {
+            limitAtServer = limitAtServer || overLimit;
+            answer.clear();
+            std::this_thread::sleep_for(std::chrono::milliseconds(servers.m_nRetryPauseMs));
+            continue;
+        }
+
+        std::string next;
+        int nextPort = 0;
+        bool goOn = false;
+        if (loop.NextServer(answer, server, next, nextPort)) {
+            server = next;
+            port = nextPort;
+            goOn = true;
+        } else if (answer.compare(0, std::strlen(WhoisTexts::kNoMatch), WhoisTexts::kNoMatch) == 0) {
+            goOn = false;
+        } else if (server == arin) {
+            std::string handle;
+            if (LastHandle(answer, handle) && handle.size() >= 4 && EqualsNoCase(std::string_view(handle).substr(0, 4), "net-")) {
+                target = handle;
+                goOn = true;
+            }
+        }
+        if (!goOn)
+            break;
+        usableAnswer.swap(answer);
+        usableServer = askedServer;
+        haveUsable = true;
+        answer.clear();
+    }
+
+    if (answer.empty()) {
+        // A referral to a server that never answered must not lose what the
+        // previous server said; an over-limit server is asked again later instead.
+        if (!haveUsable || limitAtServer)
+            return;
+        answer.swap(usableAnswer);
+        server = usableServer;
+    }
+
+    CutBefore(answer, WhoisTexts::kArinFooter);
+
+    const size_t orgAt = answer.find(WhoisTexts::kOrgId);
+    if (orgAt != std::string::npos) {
+        const size_t idStart = orgAt + std::strlen(WhoisTexts::kOrgId);
+        const size_t lineEnd = answer.find('\n', idStart);
+        if (lineEnd != std::string::npos) {
+            std::string id = answer.substr(idStart, lineEnd - idStart);
+            Trim(id);
+            std::string org;
+            if (exchange(WhoisTexts::kOrgQueryPrefix + id, server, org, servers.m_nWhoisPort)) {
+                CutBefore(org, WhoisTexts::kArinFooter);
+                CutBefore(org, "\n\n");
+                const size_t addressAt = org.find(WhoisTexts::kAddress);
+                if (addressAt != std::string::npos) {
+                    org.erase(0, addressAt);
+                    Trim(org);
+                    ReplaceAll(org, ": ", ":    ");
+                    org += "\n";
+                    org += WhoisTexts::kOrgId;
+                    // An answer full of "OrgID:" must not multiply the organisation record without bound.
+                    ReplaceAll(answer, WhoisTexts::kOrgId, org, servers.m_nMaxAnswerBytes);
+                } else {
+                    answer += "\n\n";
+                    answer += org;
+                }
+            }
+        }
+    }
+
+    ReplaceAll(answer, "\n", "\r\n");
+    Trim(answer);
+    result = header + answer;
+}
