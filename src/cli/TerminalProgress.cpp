@@ -81,7 +81,10 @@ void CTerminalProgress::SetPos(int nPos)
 
 bool CTerminalProgress::PollCancel()
 {
-    return g_bInterrupted.exchange(false);
+    if (!g_bInterrupted.exchange(false))
+        return false;
+    m_bCancelled = true;
+    return true;
 }
 
 void CTerminalProgress::Close()

@@ -23,6 +23,9 @@ public:
     bool PollCancel() override;
     void Close() override;
 
+    // True once a poll has reported Cancel.
+    bool WasCancelled() const { return m_bCancelled; }
+
     // The line as drawn: text, bar of 30 cells, percentage ("%d%%", 100 stays 100,
     // other values modulo 100).
     static std::string FormatLine(const std::string& strText, int nPos);
@@ -34,6 +37,7 @@ private:
     bool m_bTerminal;
     bool m_bShown = false;
     bool m_bDirty = false;
+    bool m_bCancelled = false;
     std::string m_strText;
     int m_nPos = 0;
     size_t m_nLastWidth = 0;

@@ -1,0 +1,132 @@
+// addrscope-cli import DOC.qdl FILE [conditions]: the text-file import, or the web
+// log import when a condition is given (the flags stand for the dialog's boxes).
+
+#include "cli/CliCommand.h"
+#include "cli/CliDocument.h"
+#include "cli/TerminalProgress.h"
+#include "core/SettingsStore.h"
+#include "io/IoTexts.h"
+#include "io/LogImportSettings.h"
+#include "io/TextFile.h"
+#include "net/SystemNameResolver.h"
+
+namespace {
+
+class CCmdImport : public CCliCommand {
+public:
+    const char* Name() const override { return "import"; }
+    const char* Usage() const override
+    {
+        return "DOC.qdl FILE [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT]";
+    }
+    const char* Summary() const override
+    {
+        return "import the addresses of a text file or web log (plain or gzip) into DOC; conditions keep only "
+               "matching log lines";
+    }
+
+    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    {
+        std::vector<std::string> positional;
+        bool bNoConvert = false;
+        bool bLogImport = false;
+        CLogImportSettings conditions;
+        for (size_t i = 0; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            auto value = [&](const char* option, std::string& out) -> int {
+                const std::string prefix = std::string(option) + "=";
+                if (a.compare(0, prefix.size(), prefix) == 0) {
+                    out = a.substr(prefix.size());
+                    return 1;
+                }
+                if (a != option)
+                    return 0;
+                if (i + 1 >= args.size())
+                    return -1;
+                out = args[++i];
+                return 1;
+            };
+            int r;
+            if (a == "--no-convert")
+                bNoConvert = true;
+            else if (a == "--not-found")
+                bLogImport = conditions.m_bError = true;
+            else if (a == "--exploit")
+                bLogImport = conditions.m_bExploit = true;
+            else if ((r = value("--page", conditions.m_strDownloadFile)) != 0) {
+                if (r < 0)
+                    return CliUsageError(ctx, *this, "--page needs a text");
+                bLogImport = conditions.m_bDownload = true;
+            } else if ((r = value("--custom", conditions.m_strCustomText)) != 0) {
+                if (r < 0)
+                    return CliUsageError(ctx, *this, "--custom needs a text");
+                bLogImport = conditions.m_bCustom = true;
+            } else if (a.size() > 1 && a[0] == '-' && a != "--")
+                return CliUsageError(ctx, *this, "unknown option " + a);
+            else
+                positional.push_back(a);
+        }
+        if (positional.size() != 2)
+            return CliUsageError(ctx, *this, "expected a document and a file");
+        const std::string& strDoc = positional[0];
+        const std::string& strFile = positional[1];
+
+        std::string strText;
+        const CTextReadResult read = ReadTextFile(strFile, strText);
+        if (!read.m_bOpened) {
+            std::fprintf(ctx.err, "addrscope-cli import: cannot open %s: %s\n", strFile.c_str(),
+                         read.m_strError.c_str());
+            return 1;
+        }
+        if (!read.m_bComplete)
+            std::fprintf(ctx.err, "addrscope-cli import: %s: reading stopped after %zu bytes: %s; importing what was read\n",
+                         strFile.c_str(), strText.size(), read.m_strError.c_str());
+        if (read.m_nBytesCut > 0)
+            std::fprintf(ctx.err,
+                         "addrscope-cli import: %s holds zero bytes; %llu bytes after them in their 1000-byte "
+                         "chunks were skipped\n",
+                         strFile.c_str(), static_cast<unsigned long long>(read.m_nBytesCut));
+        if (strText.empty() && read.m_bComplete)
+            std::fprintf(ctx.err, "addrscope-cli import: %s is empty: nothing to import\n", strFile.c_str());
+
+        CNetloreDoc doc;
+        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, true);
+        if (!opened.m_bOpened)
+            return 1;
+
+        const bool bConvert =
+            !bNoConvert && ctx.settings.GetProfileInt(IoTexts::kSettingsSection, IoTexts::kConvertHostNames, 1) != 0;
+        CSystemNameResolver resolver;
+        CTerminalProgress progress(ctx.err);
+        int nAdded = 0;
+        if (!strText.empty()) {
+            if (bLogImport) {
+                const std::string strPatterns = conditions.BuildPatterns();
+                nAdded = doc.AddIPsFromText(strText, bConvert, &strPatterns, resolver, progress);
+            } else {
+                nAdded = doc.AddIPsFromText(strText, bConvert, nullptr, resolver, progress);
+            }
+        }
+        std::fprintf(ctx.out, "%d\n", nAdded);
+        if (progress.WasCancelled())
+            std::fprintf(ctx.err, "addrscope-cli import: cancelled; the addresses added so far are kept\n");
+
+        int status = read.m_bComplete && !progress.WasCancelled() ? 0 : 1;
+        if (nAdded == 0 && !doc.IsModified() && !opened.m_bCreated)
+            return status;
+        if (opened.m_nErrors > 0) {
+            std::fprintf(ctx.err,
+                         "addrscope-cli import: %s was not saved: it did not read cleanly, and saving would drop "
+                         "what could not be read\n",
+                         strDoc.c_str());
+            return 1;
+        }
+        if (!SaveCliDocument(ctx, Name(), strDoc, doc))
+            return 1;
+        return status;
+    }
+};
+
+CCliRegistration<CCmdImport> reg;
+
+} // namespace
