@@ -1,0 +1,115 @@
+// addrscope-cli dump DOC.qdl [--json]: every record of a document in file order.
+
+#include "cli/CliCommand.h"
+#include "cli/CliDocument.h"
+#include "cli/JsonText.h"
+#include "core/DateTimeText.h"
+#include "core/NetloreDoc.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string JsonDate(const COleDateTime& dt)
+{
+    return "{\"status\": " + std::to_string(int(dt.GetStatus())) + ", \"days\": " + JsonNumber(dt.GetDays()) + "}";
+}
+
+void PrintJsonRecord(FILE* out, const CIPAddressData& r, bool bFirst)
+{
+    std::string s = bFirst ? "\n  {" : ",\n  {";
+    auto field = [&s](const char* name, const std::string& value, bool bComma = true) {
+        s += "\n    \"";
+        s += name;
+        s += "\": ";
+        s += value;
+        if (bComma)
+            s += ',';
+    };
+    field("address", JsonString(r.GetIPAddress()));
+    field("rawWhois", JsonString(r.GetRawWhois()));
+    field("hostName", JsonString(r.GetHostName()));
+    field("traceData", JsonString(r.GetTraceData()));
+    field("owner", JsonString(r.GetOwner()));
+    field("country", JsonString(r.GetCountry()));
+    field("rangeStart", std::to_string(r.GetRangeStart()));
+    field("rangeEnd", std::to_string(r.GetRangeEnd()));
+    field("pingTime", JsonNumber(r.GetPingTime()));
+    field("pingTries", std::to_string(r.GetPingTries()));
+    field("pingFailures", std::to_string(r.GetPingFailures()));
+    std::string notes = "[";
+    for (int i = 0; i < 4; ++i)
+        notes += (i ? ", " : "") + JsonString(r.GetNote(i));
+    field("notes", notes + "]");
+    for (int i = 1; i <= 4; ++i)
+        field(("spare" + std::to_string(i)).c_str(), JsonString(r.GetSpare(i)));
+    field("whoisDone", JsonDate(r.GetWhoisDone()));
+    field("traceDone", JsonDate(r.GetTraceDone()));
+    field("pingDone", JsonDate(r.GetPingDone()));
+    field("dtSpare1", JsonDate(r.GetDtSpare(1)));
+    field("dtSpare2", JsonDate(r.GetDtSpare(2)));
+    field("dtSpare3", JsonDate(r.GetDtSpare(3)), false);
+    s += "\n  }";
+    std::fwrite(s.data(), 1, s.size(), out);
+}
+
+void PrintPlainRecord(FILE* out, const CIPAddressData& r)
+{
+    std::string s = PlainText(r.GetIPAddress());
+    for (const std::string& col : {FormatDateTimeText(r.GetWhoisDone()), r.GetOwner(), r.GetCountry(),
+                                   r.GetRangeText(), r.GetHostName(), r.GetPingText()}) {
+        s += '\t';
+        s += PlainText(col);
+    }
+    s += '\n';
+    std::fwrite(s.data(), 1, s.size(), out);
+}
+
+class CCmdDump : public CCliCommand {
+public:
+    const char* Name() const override { return "dump"; }
+    const char* Usage() const override { return "DOC.qdl [--json]"; }
+    const char* Summary() const override { return "print every record of a document"; }
+
+    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    {
+        std::string strPath;
+        bool bJson = false;
+        for (const std::string& a : args) {
+            if (a == "--json")
+                bJson = true;
+            else if (a.size() > 1 && a[0] == '-')
+                return CliUsageError(ctx, *this, "unknown option " + a);
+            else if (strPath.empty())
+                strPath = a;
+            else
+                return CliUsageError(ctx, *this, "one document only");
+        }
+        if (strPath.empty())
+            return CliUsageError(ctx, *this, "no document given");
+
+        CNetloreDoc doc;
+        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strPath, doc, false);
+        if (!opened.m_bOpened)
+            return 1;
+
+        const CIPDataArray& data = doc.GetData();
+        if (bJson)
+            std::fputs("[", ctx.out);
+        for (int i = 0; i < data.GetSize(); ++i) {
+            if (bJson)
+                PrintJsonRecord(ctx.out, *data.GetAt(i), i == 0);
+            else
+                PrintPlainRecord(ctx.out, *data.GetAt(i));
+        }
+        if (bJson)
+            std::fputs(data.IsEmpty() ? "]\n" : "\n]\n", ctx.out);
+        std::fflush(ctx.out);
+        return opened.m_nErrors == 0 ? 0 : 1;
+    }
+};
+
+CCliRegistration<CCmdDump> reg;
+
+} // namespace
