@@ -1,5 +1,18 @@
 #include "core/LogFilter.h"
 
+#include <cstring>
+
+namespace {
+
+// glibc's memmem is several times faster than a first-character scan on log lines,
+// where the patterns' first characters ('"', '/') are everywhere.
+bool Contains(std::string_view text, std::string_view pattern)
+{
+    return ::memmem(text.data(), text.size(), pattern.data(), pattern.size()) != nullptr;
+}
+
+} // namespace
+
 bool LogLineMatches(std::string_view rest, std::string_view patterns, std::string& strNote)
 {
     size_t start = 0;
@@ -9,7 +22,7 @@ bool LogLineMatches(std::string_view rest, std::string_view patterns, std::strin
             return false;
         const std::string_view pattern = patterns.substr(start, bar - start);
         start = bar + 1;
-        if (!pattern.empty() && rest.find(pattern) != std::string_view::npos) {
+        if (!pattern.empty() && Contains(rest, pattern)) {
             strNote = RewriteLogNote(rest);
             return true;
         }
