@@ -25,6 +25,16 @@ int CNetloreDoc::CreateReport(const std::vector<std::string>& addresses, std::st
 {
     progress.Show(BatchTexts::kCreatingReport);
     const size_t n = addresses.size();
+    // Sized up front: a large export would otherwise be copied again at every growth.
+    const size_t nEnvelope = sizeof BatchTexts::kRecordBegin + sizeof BatchTexts::kRecordAddress +
+                             sizeof BatchTexts::kRecordWhoisDone + sizeof BatchTexts::kRecordEnd + 64;
+    size_t nExpected = strReport.size();
+    for (const std::string& strAddress : addresses)
+        if (const CIPAddressData* pRecord = strAddress.empty() ? nullptr : m_data.FindByIP(strAddress))
+            if (pRecord->GetWhoisDone().IsValid())
+                nExpected += nEnvelope + strAddress.size() + pRecord->RawWhoisView().size();
+    strReport.reserve(nExpected);
+
     int nBlocks = 0;
     for (size_t i = 0; i < n; ++i) {
         if (i % 5 == 0)
