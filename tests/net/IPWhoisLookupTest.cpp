@@ -229,6 +229,16 @@ TEST_F(IPWhoisLookupTest, RealReferralsToEveryRegistry)
     }
 }
 
+TEST_F(IPWhoisLookupTest, RealListAnswerFollowsItsLastHandle)
+{
+    // ARIN lists the /19 first and its /12 parent last; the last one is asked for.
+    m_server.SetAnswer(kArin, "174.79.60.55", Fixture("arin/netincident-list-two-handles-174.79.60.55.txt"));
+    m_server.SetAnswer(kArin, "NET-174-64-0-0-1", "NetHandle: NET-174-64-0-0-1\n");
+    EXPECT_EQ(Lookup("174.79.60.55"), "174.79.60.55\r\n\r\nNetHandle: NET-174-64-0-0-1");
+    ASSERT_EQ(Asked(kArin), 2u);
+    EXPECT_EQ(m_server.Queries(kArin)[1], "NET-174-64-0-0-1\r\n");
+}
+
 TEST_F(IPWhoisLookupTest, ReferralToARoleDefaultHostUsesTheConfiguredServer)
 {
     const std::string hostwinds = Fixture("rwhois/netincident-hostwinds-crlf-104.168.144.18.txt");
