@@ -62,6 +62,21 @@ public:
     // A string in any of the prefix forms; UTF-16LE strings come back as single
     // bytes: code points below 256 as that byte, everything else as '?'.
     void ReadString(std::string& strOut);
+    // The same, as a view that stays valid until the next read: straight from the
+    // buffer for short strings, otherwise through strScratch.
+    std::string_view ReadStringView(std::string& strScratch)
+    {
+        if (m_nPos < m_nEnd) {
+            const size_t n = (unsigned char)m_buf[m_nPos];
+            if (n < 0xFF && n < m_nEnd - m_nPos) {
+                const std::string_view view(m_buf.get() + m_nPos + 1, n);
+                m_nPos += n + 1;
+                return view;
+            }
+        }
+        ReadString(strScratch);
+        return strScratch;
+    }
     uint64_t Remaining() const { return (m_nEnd - m_nPos) + m_pSource->Remaining(); }
     bool AtEnd() const { return Remaining() == 0; }
     // Reads an object entry's tag and class, requiring a class derived from

@@ -23,8 +23,7 @@ COleDateTime ReadDate(CArchive& ar)
 
 void ReadText(CArchive& ar, std::string& strBuf, CCompactText& target)
 {
-    ar.ReadString(strBuf);
-    target.Assign(strBuf);
+    target.Assign(ar.ReadStringView(strBuf));
 }
 
 std::string TrimBlanks(std::string s)
@@ -163,9 +162,9 @@ void CIPAddressData::ReadFields(CArchive& ar, std::string& strBuf)
     // Spares and notes are read into locals and only get a block when they hold
     // something.
     auto readRare = [&](CCompactText CExtras::*pField) {
-        ar.ReadString(strBuf);
-        if (!strBuf.empty() || m_pExtras)
-            (Extras().*pField).Assign(strBuf);
+        const std::string_view text = ar.ReadStringView(strBuf);
+        if (!text.empty() || m_pExtras)
+            (Extras().*pField).Assign(text);
     };
     auto readRareDate = [&](COleDateTime CExtras::*pField) {
         const COleDateTime dt = ReadDate(ar);
@@ -173,8 +172,7 @@ void CIPAddressData::ReadFields(CArchive& ar, std::string& strBuf)
             Extras().*pField = dt;
     };
 
-    ar.ReadString(strBuf);
-    m_strIPAddress.Assign(strBuf);
+    m_strIPAddress.Assign(ar.ReadStringView(strBuf));
     m_dtWhoisDone = ReadDate(ar);
     readRareDate(&CExtras::m_dtSpare1);
     ReadText(ar, strBuf, m_strRawWhois);
@@ -196,8 +194,8 @@ void CIPAddressData::ReadFields(CArchive& ar, std::string& strBuf)
     readRareDate(&CExtras::m_dtSpare2);
     readRareDate(&CExtras::m_dtSpare3);
     for (int i = 0; i < 4; ++i) {
-        ar.ReadString(strBuf);
-        if (!strBuf.empty() || m_pExtras)
-            Extras().m_strNotes[i].Assign(strBuf);
+        const std::string_view text = ar.ReadStringView(strBuf);
+        if (!text.empty() || m_pExtras)
+            Extras().m_strNotes[i].Assign(text);
     }
 }

@@ -155,13 +155,41 @@ void CIPDataArray::IndexRebuild(size_t nCapacity)
             IndexInsert(HashNoCase(m_slots[s]->IPAddressView()), s);
 }
 
+void CIPDataArray::IndexGrow(size_t nCapacity)
+{
+    // The entries carry their hashes: growing never touches the records.
+    std::vector<uint64_t> old(nCapacity, 0);
+    old.swap(m_index);
+    m_nIndexed = 0;
+    const size_t nMask = m_index.size() - 1;
+    for (uint64_t nEntry : old) {
+        if (nEntry == 0)
+            continue;
+        size_t i = size_t(nEntry >> 32) & nMask;
+        while (m_index[i] != 0)
+            i = (i + 1) & nMask;
+        m_index[i] = nEntry;
+        ++m_nIndexed;
+    }
+}
+
+void CIPDataArray::Reserve(size_t nRecords)
+{
+    m_slots.reserve(nRecords);
+    size_t nCapacity = std::max<size_t>(64, m_index.size());
+    while (nCapacity < nRecords * 2)
+        nCapacity *= 2;
+    if (nCapacity > m_index.size())
+        IndexGrow(nCapacity);
+}
+
 // ------------------------------------------------------------ slots
 
 void CIPDataArray::Append(CIPAddressData* pRecord)
 {
     // Grown before the new slot exists, so the rebuild does not index it too.
     if ((m_nIndexed + 1) * 2 > m_index.size())
-        IndexRebuild(std::max<size_t>(64, m_index.size() * 2));
+        IndexGrow(std::max<size_t>(64, m_index.size() * 2));
     m_slots.push_back(pRecord);
     if (m_nHoles > 0)
         FenwickAppend();
@@ -459,7 +487,7 @@ void CIPDataArray::Serialize(CArchive& ar)
     }
     // Reserve only what the remaining bytes could hold: an entry is at least a
     // 2-byte tag and a record's fields.
-    m_slots.reserve(size_t(std::min<uint64_t>(nCount, ar.Remaining() / 112)));
+    Reserve(size_t(std::min<uint64_t>(nCount, ar.Remaining() / 112)));
     for (uint32_t i = 0; i < nCount; ++i) {
         try {
             if (!ar.ReadObjectClass(CArchiveClass::classCIPAddressData)) {

@@ -103,6 +103,8 @@ private:
     void IndexInsert(uint32_t nHash, size_t nSlot);
     void IndexErase(uint32_t nHash, size_t nSlot);
     void IndexRebuild(size_t nCapacity);
+    void IndexGrow(size_t nCapacity);
+    void Reserve(size_t nRecords);
 
     std::vector<CIPAddressData*> m_slots;
     size_t m_nCount = 0;
