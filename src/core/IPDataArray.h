@@ -80,6 +80,31 @@ public:
     std::vector<CLookupJob*>& GetRunningList(int nKind) { return m_running[nKind]; }
     const std::vector<CLookupJob*>& GetRunningList(int nKind) const { return m_running[nKind]; }
 
+    // ---- lookup queueing and finishing (IPDataArrayJobs.cpp), UI thread only ----
+    // Each Queue* puts the address in its kind's waiting list unless the record's
+    // result of that kind is younger than nGapMinutes (whois, ping, traceroute) or
+    // its host name is already known; true when the address waits afterwards.
+    bool QueueWhoisLookup(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow);
+    bool QueueHostNameLookup(std::string_view strAddress);
+    bool QueuePingLookup(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow);
+    bool QueueTraceLookup(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow);
+
+    // Takes the results out of a finished job and deletes it, whether or not its
+    // running list still holds it (Stop empties the lists without deleting jobs).
+    // False for a null job; whois: false for an empty text, whose address goes back
+    // to the end of the waiting list; host name: false for an empty name.
+    bool FinishWhoisJob(CLookupJob* pJob, std::string& strAddress, std::string& strWhois);
+    bool FinishHostNameJob(CLookupJob* pJob, std::string& strAddress, std::string& strHostName);
+    bool FinishPingJob(CLookupJob* pJob, std::string& strAddress, double& dAverage, int& nFailures, int& nTries);
+    bool FinishTraceJob(CLookupJob* pJob, std::string& strAddress, std::string& strTrace);
+    // Removes the first slot holding the job and deletes it; false (nothing
+    // deleted) when the list does not hold it.
+    static bool RemoveAndDeleteJob(std::vector<CLookupJob*>& list, CLookupJob* pJob);
+
+    // Copied into every new traceroute job: the "Trace Host Lookup" setting.
+    bool GetResolveTraceHops() const { return m_bResolveTraceHops; }
+    void SetResolveTraceHops(bool bResolve) { m_bResolveTraceHops = bResolve; }
+
     // The count and the records as archived objects. Reading errors are reported
     // through the archive; what was read stays.
     void Serialize(CArchive& ar);
@@ -115,4 +140,5 @@ private:
 
     CSerStringArray m_waiting[kLookupKindCount];
     std::vector<CLookupJob*> m_running[kLookupKindCount];
+    bool m_bResolveTraceHops = false;
 };

@@ -11,6 +11,7 @@
 
 class CClock;
 class CDocumentHost;
+class CLookupJob;
 class CNameResolver;
 class CProgress;
 class CViewNotifier;
@@ -93,6 +94,20 @@ public:
     bool StoreHostName(const std::string& strAddress, std::string_view strHostName);
     bool StorePingResult(const std::string& strAddress, double dAverage, uint32_t nFailures, uint32_t nTries);
     bool StoreTraceResult(const std::string& strAddress, std::string_view strTrace);
+
+    // ---- lookup completions (NetloreDocMerge.cpp) ----
+    // Each finishes the job through the collection (which deletes it, listed in a
+    // running list or not) and stores what the finish operation hands back. True
+    // when something was stored; a null job is left alone.
+    bool MergeWhoisJob(CLookupJob* pJob);
+    bool MergeHostNameJob(CLookupJob* pJob);
+    bool MergePingJob(CLookupJob* pJob);
+    bool MergeTraceJob(CLookupJob* pJob);
+    // The collection's Queue* operations with the document's clock.
+    bool QueueWhoisLookup(std::string_view strAddress, uint32_t nGapMinutes);
+    bool QueueHostNameLookup(std::string_view strAddress);
+    bool QueuePingLookup(std::string_view strAddress, uint32_t nGapMinutes);
+    bool QueueTraceLookup(std::string_view strAddress, uint32_t nGapMinutes);
 
     // ---- document life ----
     bool OnNewDocument();
