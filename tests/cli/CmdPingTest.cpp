@@ -56,17 +56,12 @@ TEST(CliTraceroute, LoopbackIsOneHopWithOrWithoutItsName)
         << r.m_strOut;
 }
 
-TEST(CliTraceroute, ArgumentErrors)
+TEST(CliTraceroute, UnknownOptionIsAUsageError)
 {
     CTempDir dir;
-    const std::string s = dir.File("s.ini");
-    EXPECT_EQ(RunCli({"--settings", s, "traceroute"}).m_nStatus, 2);
-    EXPECT_EQ(RunCli({"--settings", s, "traceroute", "127.0.0.1", "127.0.0.2"}).m_nStatus, 2);
-    const CCliResult bad = RunCli({"--settings", s, "traceroute", "--resolve", "127.0.0.1"});
+    const CCliResult bad = RunCli({"--settings", dir.File("s.ini"), "traceroute", "--resolve", "127.0.0.1"});
     EXPECT_EQ(bad.m_nStatus, 2);
     EXPECT_NE(bad.m_strErr.find("usage: addrscope-cli traceroute ADDRESS [--resolve-hops]"), std::string::npos);
-    EXPECT_EQ(RunCli({"--settings", s, "ping"}).m_nStatus, 2);
-    EXPECT_EQ(RunCli({"--settings", s, "ping", "127.0.0.1", "x"}).m_nStatus, 2);
 }
 
 std::string Shell(const std::string& command, int& nStatus)

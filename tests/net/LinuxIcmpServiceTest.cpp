@@ -65,32 +65,6 @@ protected:
     CFakeNameResolver m_resolver;
 };
 
-TEST_P(IcmpLoopbackThreaded, LoopbackAnswersWithAnEchoReply)
-{
-    RunBody([this] {
-        REQUIRE_SOCKET_KIND(GetParam());
-        CLinuxIcmpService service(GetParam());
-        std::string error;
-        auto session = service.Open(error);
-        ASSERT_TRUE(session) << error;
-
-        const uint8_t data[4] = {'a', 'b', 'c', 'd'};
-        CIcmpEchoRequest request;
-        request.m_dwAddress = 0x7F000001;
-        request.m_pData = data;
-        request.m_nDataSize = sizeof data;
-        request.m_dwTimeout = 2000;
-        for (int i = 0; i < 3; ++i) {
-            CIcmpEchoReply reply;
-            uint32_t status = 0;
-            ASSERT_EQ(session->SendEcho(request, reply, status), 1) << FormatIcmpStatus(status);
-            EXPECT_EQ(reply.m_dwAddress, 0x7F000001u);
-            EXPECT_EQ(reply.m_dwStatus, 0u);
-            EXPECT_LT(reply.m_dwRoundTripTime, 1000u);
-        }
-    });
-}
-
 TEST_P(IcmpLoopbackThreaded, PingCheckAndTraceOfLoopback)
 {
     RunBody([this] {
