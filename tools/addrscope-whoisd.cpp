@@ -28,7 +28,8 @@ int Usage()
                  "  Each ADDRESS (a loopback address such as 127.0.0.2) answers a query with the\n"
                  "  file of that name in FOLDER (or the name plus .txt). All addresses share one\n"
                  "  port (default: a free one, printed on stdout).\n"
-                 "  MODE: normal, close, silent, forever, zero, limit, reset, cr, nolines, huge\n");
+                 "  MODE: normal, close, silent, forever, zero, limit, reset, cr, nolines, huge,\n"
+                 "        trickle\n");
     return 2;
 }
 
@@ -41,7 +42,8 @@ bool ParseMode(const std::string& name, EWhoisServerMode& mode)
                   {"silent", EWhoisServerMode::neverAnswer},    {"forever", EWhoisServerMode::sendForever},
                   {"zero", EWhoisServerMode::zeroByte},         {"limit", EWhoisServerMode::queryLimit},
                   {"reset", EWhoisServerMode::closeMidAnswer},  {"cr", EWhoisServerMode::crOnly},
-                  {"nolines", EWhoisServerMode::noLineEnds},    {"huge", EWhoisServerMode::tenMegabytes}};
+                  {"nolines", EWhoisServerMode::noLineEnds},    {"huge", EWhoisServerMode::tenMegabytes},
+                  {"trickle", EWhoisServerMode::trickle}};
     for (const auto& m : kModes)
         if (name == m.name) {
             mode = m.mode;

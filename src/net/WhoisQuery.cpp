@@ -5,6 +5,8 @@
 #include "net/PlatformSocket.h"
 #include "net/WhoisServerTable.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -46,11 +48,16 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
     if (!socket.SendAll(line.data(), line.size(), limits.m_nIdleTimeoutMs))
         return false;
 
+    // The idle time-out alone would let a server that sends a byte now and then hold us for days.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.m_nAnswerTimeoutMs);
     char buffer[kReceiveBuffer];
     while (true) {
         std::memset(buffer, 0, sizeof buffer);
         size_t received = 0;
-        const CPlatformSocket::EReceive status = socket.Receive(buffer, kReceiveChunk, limits.m_nIdleTimeoutMs, received);
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        const int wait = int(std::max<long long>(0, std::min<long long>(left, limits.m_nIdleTimeoutMs)));
+        const CPlatformSocket::EReceive status = socket.Receive(buffer, kReceiveChunk, wait, received);
         if (status == CPlatformSocket::closedByPeer) {
             socket.ShutdownReceive();
             return true;

@@ -9,8 +9,9 @@ class CWhoisServerTable;
 // "query\r\n", read until the server closes. True only when the server closed
 // in an orderly way after the query was sent. An empty server returns false
 // and leaves result untouched; otherwise result is emptied first and, on
-// false, keeps whatever arrived before the failure. The table's connect and
-// idle time-outs and its answer bound end an exchange like a receive error.
+// false, keeps whatever arrived before the failure. The table's connect,
+// idle and whole-answer time-outs and its answer bound end an exchange like a
+// receive error.
 // A query longer than 125 characters or holding a line break is refused:
 // false, nothing sent.
 bool WhoisQuery(std::string query, std::string server, std::string& result, int port,

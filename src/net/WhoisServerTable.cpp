@@ -14,6 +14,7 @@ constexpr const char* kDefaultHosts[kWhoisRoleCount] = {
 
 constexpr int kDefaultConnectTimeoutMs = 15000;
 constexpr int kDefaultIdleTimeoutMs = 30000;
+constexpr int kDefaultAnswerTimeoutMs = 120000;
 constexpr int kDefaultMaxAnswerBytes = 4 * 1024 * 1024;
 // Host names are at most 253 characters; a longer setting is a broken profile.
 constexpr size_t kMaxHostLength = 253;
@@ -28,7 +29,7 @@ int ReadBounded(CSettingsStore& store, const char* name, int nDefault, int nMin,
 
 CWhoisServerTable::CWhoisServerTable()
     : m_nWhoisPort(43), m_nRWhoisPort(4321), m_nConnectTimeoutMs(kDefaultConnectTimeoutMs),
-      m_nIdleTimeoutMs(kDefaultIdleTimeoutMs), m_nMaxAnswerBytes(kDefaultMaxAnswerBytes), m_nRetryPauseMs(100)
+      m_nIdleTimeoutMs(kDefaultIdleTimeoutMs), m_nAnswerTimeoutMs(kDefaultAnswerTimeoutMs), m_nMaxAnswerBytes(kDefaultMaxAnswerBytes), m_nRetryPauseMs(100)
 {
     for (size_t i = 0; i < kWhoisRoleCount; ++i)
         m_strHosts[i] = kDefaultHosts[i];
@@ -62,6 +63,7 @@ void CWhoisServerTable::Load(CSettingsStore& store)
     m_nRWhoisPort = ReadBounded(store, WhoisTexts::kRWhoisPort, 4321, 1, 65535);
     m_nConnectTimeoutMs = ReadBounded(store, WhoisTexts::kConnectTimeout, kDefaultConnectTimeoutMs, 50, 600000);
     m_nIdleTimeoutMs = ReadBounded(store, WhoisTexts::kIdleTimeout, kDefaultIdleTimeoutMs, 50, 600000);
+    m_nAnswerTimeoutMs = ReadBounded(store, WhoisTexts::kAnswerTimeout, kDefaultAnswerTimeoutMs, 50, 3600000);
     m_nMaxAnswerBytes = size_t(ReadBounded(store, WhoisTexts::kMaxAnswerSize, kDefaultMaxAnswerBytes, 64 * 1024,
                                            64 * 1024 * 1024));
 }
@@ -74,5 +76,6 @@ void CWhoisServerTable::Save(CSettingsStore& store) const
     store.WriteProfileInt(WhoisTexts::kSection, WhoisTexts::kRWhoisPort, m_nRWhoisPort);
     store.WriteProfileInt(WhoisTexts::kSection, WhoisTexts::kConnectTimeout, m_nConnectTimeoutMs);
     store.WriteProfileInt(WhoisTexts::kSection, WhoisTexts::kIdleTimeout, m_nIdleTimeoutMs);
+    store.WriteProfileInt(WhoisTexts::kSection, WhoisTexts::kAnswerTimeout, m_nAnswerTimeoutMs);
     store.WriteProfileInt(WhoisTexts::kSection, WhoisTexts::kMaxAnswerSize, int(m_nMaxAnswerBytes));
 }

@@ -34,6 +34,7 @@ public:
     int m_nRWhoisPort;
     int m_nConnectTimeoutMs;  // connecting to a server
     int m_nIdleTimeoutMs;     // waiting for the next part of an answer (or to send the query)
+    int m_nAnswerTimeoutMs;   // the whole answer, against servers that trickle
     size_t m_nMaxAnswerBytes; // a longer answer ends like a receive error
     int m_nRetryPauseMs;      // before asking again after an empty or over-limit answer
 };

@@ -8,6 +8,7 @@ inline constexpr const char* kWhoisPort = "Whois Port";
 inline constexpr const char* kRWhoisPort = "RWhois Port";
 inline constexpr const char* kConnectTimeout = "Connect Timeout";
 inline constexpr const char* kIdleTimeout = "Idle Timeout";
+inline constexpr const char* kAnswerTimeout = "Answer Timeout";
 inline constexpr const char* kMaxAnswerSize = "Max Answer Size";
 
 inline constexpr const char* kUnableToResolve = "Unable to resolve host";

@@ -41,6 +41,7 @@ inline CWhoisServerTable TableFor(const CLoopbackWhoisServer& server)
     t.m_nRWhoisPort = server.Port();
     t.m_nConnectTimeoutMs = 1000;
     t.m_nIdleTimeoutMs = 300;
+    t.m_nAnswerTimeoutMs = 5000;
     t.m_nMaxAnswerBytes = 1024 * 1024;
     t.m_nRetryPauseMs = 100;
     return t;

@@ -152,6 +152,20 @@ TEST_F(WhoisQueryTest, SilentServerTimesOutWithinTheIdleBound)
     EXPECT_LT(took, 2.0);
 }
 
+TEST_F(WhoisQueryTest, TricklingServerStopsAtTheAnswerTimeOut)
+{
+    m_server.SetMode(kArin, EWhoisServerMode::trickle);
+    m_table.m_nAnswerTimeoutMs = 400;
+    std::string result;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Ask("192.0.2.1", result));
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 0.35);
+    EXPECT_LT(took, 1.5);
+    EXPECT_FALSE(result.empty());
+    EXPECT_EQ(result.find_first_not_of('x'), std::string::npos);
+}
+
 TEST_F(WhoisQueryTest, EndlessAndHugeAnswersStopAtTheBound)
 {
     for (EWhoisServerMode mode : {EWhoisServerMode::sendForever, EWhoisServerMode::tenMegabytes}) {

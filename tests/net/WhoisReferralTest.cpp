@@ -99,6 +99,7 @@ TEST(WhoisServerTable, DefaultsValueNamesAndBadSettings)
     store.WriteProfileString("Whois Servers", "Connect Timeout", "fast");
     store.WriteProfileInt("Whois Servers", "Idle Timeout", 250);
     store.WriteProfileInt("Whois Servers", "Max Answer Size", -5);
+    store.WriteProfileInt("Whois Servers", "Answer Timeout", 0);
     t.Load(store);
     EXPECT_EQ(t.Host(EWhoisRole::ripe), "127.0.0.3");
     EXPECT_EQ(t.Host(EWhoisRole::rwhoisA), "127.0.0.7");
@@ -109,6 +110,7 @@ TEST(WhoisServerTable, DefaultsValueNamesAndBadSettings)
     EXPECT_EQ(t.m_nConnectTimeoutMs, CWhoisServerTable().m_nConnectTimeoutMs);
     EXPECT_EQ(t.m_nIdleTimeoutMs, 250);
     EXPECT_EQ(t.m_nMaxAnswerBytes, CWhoisServerTable().m_nMaxAnswerBytes);
+    EXPECT_EQ(t.m_nAnswerTimeoutMs, CWhoisServerTable().m_nAnswerTimeoutMs);
 
     CMemorySettingsStore copy;
     t.Save(copy);

@@ -377,6 +377,10 @@ void CLoopbackWhoisServer::Serve(size_t index, int fd)
     case EWhoisServerMode::noLineEnds:
         SendAll(fd, WithoutLineEnds(answer));
         break;
+    case EWhoisServerMode::trickle:
+        while (!m_bStopping && SendAll(fd, "x", 1))
+            ::usleep(20 * 1000);
+        break;
     case EWhoisServerMode::tenMegabytes: {
         std::string chunk;
         while (chunk.size() < 65536)

@@ -20,6 +20,7 @@ enum class EWhoisServerMode {
     crOnly,         // the answer with every line end turned into a lone CR
     noLineEnds,     // the answer with its line ends removed
     tenMegabytes,   // sends 10 MiB of text, then closes
+    trickle,        // sends one byte every 20 ms until the client leaves
 };
 
 // Whois servers on loopback addresses for tests and demos. One object listens
