@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -190,19 +192,37 @@ std::string SelfPath()
     return n > 0 ? std::string(buf, size_t(n)) : std::string();
 }
 
+const std::string& Script()
+{
+    static const std::string path = std::string(ADDRSCOPE_SOURCE_DIR) + "/tests/net/icmp-netns.sh";
+    return path;
+}
+
+// Namespaces left by a run that was killed before it could clean up.
+void RemoveStaleTopologies()
+{
+    std::istringstream list(RunCommand("ip netns list").m_strOutput);
+    std::string line;
+    while (std::getline(list, line)) {
+        if (line.compare(0, 3, "asc") != 0)
+            continue;
+        const size_t dash = line.find('-');
+        const std::string digits = line.substr(3, dash == std::string::npos ? 0 : dash - 3);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        if (kill(pid_t(std::stol(digits)), 0) != 0 && errno == ESRCH)
+            RunCommand("sh '" + Script() + "' down asc" + digits);
+    }
+}
+
 class CTopology {
 public:
-    explicit CTopology(std::string strPrefix)
-        : m_strPrefix(std::move(strPrefix)),
-          m_strScript(std::string(ADDRSCOPE_SOURCE_DIR) + "/tests/net/icmp-netns.sh")
-    {
-    }
-    ~CTopology() { RunCommand("sh '" + m_strScript + "' down " + m_strPrefix); }
-    CCommandResult Up() { return RunCommand("sh '" + m_strScript + "' up " + m_strPrefix); }
+    explicit CTopology(std::string strPrefix) : m_strPrefix(std::move(strPrefix)) {}
+    ~CTopology() { RunCommand("sh '" + Script() + "' down " + m_strPrefix); }
+    CCommandResult Up() { return RunCommand("sh '" + Script() + "' up " + m_strPrefix); }
 
 private:
     std::string m_strPrefix;
-    std::string m_strScript;
 };
 
 TEST(IcmpNamespace, PingAndTraceAcrossRouters)
@@ -215,6 +235,7 @@ TEST(IcmpNamespace, PingAndTraceAcrossRouters)
         if (RunCommand(std::string("command -v ") + tool).m_nExit != 0)
             GTEST_SKIP() << "needs " << tool << " (iproute2, iputils-ping, traceroute)";
 
+    RemoveStaleTopologies();
     const std::string prefix = "asc" + std::to_string(getpid());
     CTopology topology(prefix);
     const CCommandResult up = topology.Up();
