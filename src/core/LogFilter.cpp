@@ -8,6 +8,8 @@ namespace {
 // where the patterns' first characters ('"', '/') are everywhere.
 bool Contains(std::string_view text, std::string_view pattern)
 {
+    if (text.size() < pattern.size() || pattern.empty())
+        return pattern.empty();
     return ::memmem(text.data(), text.size(), pattern.data(), pattern.size()) != nullptr;
 }
 
