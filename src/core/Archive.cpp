@@ -36,6 +36,9 @@ void CArchive::FlushBuffer()
 
 void CArchive::Write(const void* pData, size_t nSize)
 {
+    // An empty text's data may be null, which memcpy must not see.
+    if (nSize == 0)
+        return;
     const char* p = static_cast<const char*>(pData);
     if (nSize > kBufferSize - m_nPos) {
         FlushBuffer();
