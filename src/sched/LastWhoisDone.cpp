@@ -1,0 +1,19 @@
+#include "sched/LastWhoisDone.h"
+
+COleDateTime CLastWhoisDone::Get() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_dtWhen;
+}
+
+void CLastWhoisDone::Set(const COleDateTime& dtWhen)
+{
+    std::lock_guard lock(m_mutex);
+    m_dtWhen = dtWhen;
+}
+
+CLastWhoisDone& CLastWhoisDone::Process()
+{
+    static CLastWhoisDone s_lastWhoisDone;
+    return s_lastWhoisDone;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "core/OleDateTime.h"
+
+#include <mutex>
+
+// When the last whois result was stored: written by whois workers, read by the
+// whois start rule on the UI thread. Null until the first result.
+class CLastWhoisDone {
+public:
+    COleDateTime Get() const;
+    void Set(const COleDateTime& dtWhen);
+
+    // The one the application and the command line share.
+    static CLastWhoisDone& Process();
+
+private:
+    mutable std::mutex m_mutex;
+    COleDateTime m_dtWhen;
+};

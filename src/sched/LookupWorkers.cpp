@@ -1,0 +1,85 @@
+#include "sched/LookupWorkers.h"
+
+#include "core/Clock.h"
+#include "core/HostLookup.h"
+#include "core/LookupJob.h"
+#include "net/IPWhoisLookup.h"
+#include "net/PingCheck.h"
+#include "net/Traceroute.h"
+#include "sched/CompletionSink.h"
+#include "sched/LastWhoisDone.h"
+#include "sched/WorkerEnvironment.h"
+
+namespace {
+
+void PostJob(const CWorkerEnvironment& env, CLookupJob* pJob)
+{
+    try {
+        env.m_pSink->Post(pJob->m_nKindCode, pJob);
+    } catch (...) {
+        // Nobody can take the job any more.
+        delete pJob;
+    }
+}
+
+} // namespace
+
+int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
+{
+    std::string strText;
+    try {
+        IPWhoisLookup(pJob->m_strAddress, strText, *env.m_pServers, *env.m_pResolver);
+    } catch (...) {
+        // Like an empty answer: the address is asked again later.
+        strText.clear();
+    }
+    pJob->m_strResult = std::move(strText);
+    env.m_pLastWhoisDone->Set(env.m_pClock->Now());
+    PostJob(env, pJob);
+    return 0;
+}
+
+int HostNameWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
+{
+    std::string strName;
+    try {
+        ReverseLookup(*env.m_pResolver, pJob->m_strAddress, strName);
+    } catch (...) {
+        strName.clear();
+    }
+    pJob->m_strResult = std::move(strName);
+    PostJob(env, pJob);
+    return 0;
+}
+
+int PingWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
+{
+    CPingCheckResult result;
+    try {
+        result = PingCheck(env.m_pIcmp, *env.m_pResolver, pJob->m_strAddress);
+    } catch (...) {
+        result = CPingCheckResult();
+    }
+    pJob->m_dAverageMs = result.m_dAverage;
+    pJob->m_nTries = kPingCheckRequests;
+    // When no request could be sent, all three count as failed: otherwise the
+    // record would show "0 ms", as if the host had answered at once.
+    pJob->m_nFailures = result.m_bOpened ? result.m_nFailures : kPingCheckRequests;
+    const int nExitCode = result.m_bSuccess ? 1 : 0;
+    PostJob(env, pJob);
+    return nExitCode;
+}
+
+int TraceWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
+{
+    CTracerouteResult result;
+    try {
+        result = Traceroute(env.m_pIcmp, *env.m_pResolver, pJob->m_strAddress, pJob->m_bResolveHops);
+    } catch (...) {
+        result = CTracerouteResult();
+    }
+    pJob->m_strResult = std::move(result.m_strTrace);
+    const int nExitCode = pJob->m_strResult.empty() ? 0 : 1;
+    PostJob(env, pJob);
+    return nExitCode;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+class CIPDataArray;
+class CLookupJob;
+class CNetloreDoc;
+struct CConnSettings;
+struct CWorkerEnvironment;
+
+// The start operations: each moves at most one address from its kind's waiting
+// list into a job and starts a worker for it, while fewer than nLimit jobs of the
+// kind run (0 or less: never). Whois also waits until nIntervalSeconds have passed
+// since the last whois result. True when a job was started. A worker thread that
+// cannot be started leaves its address first in the waiting list, for the next
+// tick, and its job is deleted at once. UI thread only.
+bool StartNextWhoisJob(CIPDataArray& data, int nCode, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env);
+bool StartNextHostNameJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env);
+bool StartNextPingJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env);
+bool StartNextTraceJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env);
+
+// One timer tick: the four start operations in the order whois, host name, ping,
+// traceroute, with the limits and the whois interval of the settings snapshot.
+void SchedulerTick(CIPDataArray& data, const CConnSettings& settings, const CWorkerEnvironment& env);
+
+// A completion arriving on the UI thread: the document's merge of the code's kind.
+// With no document the job is deleted unmerged (no running list can hold it any
+// more); an unknown code is ignored. True when the merge stored something.
+bool HandleCompletion(CNetloreDoc* pDoc, int nCode, CLookupJob* pJob);

@@ -1,0 +1,23 @@
+#pragma once
+
+class CClock;
+class CCompletionSink;
+class CIcmpService;
+class CLastWhoisDone;
+class CNameResolver;
+class CThreadStarter;
+class CWhoisServerTable;
+
+// What the start operations and the workers run with. Workers get a copy of these
+// pointers, so everything pointed to must outlive every worker: destroy the thread
+// starter (which joins) before the rest. The ICMP service hands each ping and
+// traceroute worker a session of its own; null makes those lookups fail.
+struct CWorkerEnvironment {
+    const CWhoisServerTable* m_pServers = nullptr;
+    CNameResolver* m_pResolver = nullptr;
+    CIcmpService* m_pIcmp = nullptr;
+    CCompletionSink* m_pSink = nullptr;
+    CThreadStarter* m_pThreads = nullptr;
+    const CClock* m_pClock = nullptr;
+    CLastWhoisDone* m_pLastWhoisDone = nullptr;
+};
