@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -20,29 +21,22 @@ constexpr uint64_t kMaxDeflateRatio = 1032;
 
 // The size the text will probably have: the file's own size for a plain file,
 // the trailer's length for a gzip file (a hint only; the last member's length
-// modulo 2^32, and not trusted beyond what deflate can produce).
-uint64_t ExpectedTextSize(const std::string& strPath)
+// modulo 2^32, and not trusted beyond what deflate can produce). Reads with
+// pread, so the descriptor's position stays at the start.
+uint64_t ExpectedTextSize(int fd, const struct stat& st)
 {
-    FILE* f = std::fopen(strPath.c_str(), "rb");
-    if (!f)
+    if (!S_ISREG(st.st_mode) || st.st_size <= 0)
         return 0;
-    uint64_t expected = 0;
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        const uint64_t size = uint64_t(st.st_size);
-        expected = size;
-        unsigned char magic[2];
-        if (size >= 18 && std::fread(magic, 1, 2, f) == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
-            unsigned char trailer[4];
-            if (std::fseek(f, -4, SEEK_END) == 0 && std::fread(trailer, 1, 4, f) == 4) {
-                const uint64_t isize = uint64_t(trailer[0]) | uint64_t(trailer[1]) << 8 |
-                                       uint64_t(trailer[2]) << 16 | uint64_t(trailer[3]) << 24;
-                expected = std::min(isize, size * kMaxDeflateRatio);
-            }
-        }
+    const uint64_t size = uint64_t(st.st_size);
+    unsigned char magic[2];
+    unsigned char trailer[4];
+    if (size >= 18 && pread(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b &&
+        pread(fd, trailer, 4, off_t(size - 4)) == 4) {
+        const uint64_t isize = uint64_t(trailer[0]) | uint64_t(trailer[1]) << 8 | uint64_t(trailer[2]) << 16 |
+                               uint64_t(trailer[3]) << 24;
+        return std::min(isize, size * kMaxDeflateRatio);
     }
-    std::fclose(f);
-    return expected;
+    return size;
 }
 
 // A large text is written once, front to back: asking for huge pages spares the
@@ -80,10 +74,27 @@ CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText)
     CTextReadResult result;
     strText.clear();
 
-    errno = 0;
-    gzFile gz = gzopen(strPath.c_str(), "rb");
+    const int fd = open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        result.m_strError = std::strerror(errno);
+        return result;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        result.m_strError = std::strerror(errno);
+        close(fd);
+        return result;
+    }
+    // A device such as /dev/zero never ends: reading it would never return.
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        result.m_strError = "not a regular file";
+        close(fd);
+        return result;
+    }
+    gzFile gz = gzdopen(fd, "rb");
     if (!gz) {
-        result.m_strError = errno ? std::strerror(errno) : "cannot open";
+        result.m_strError = "cannot open";
+        close(fd);
         return result;
     }
     result.m_bOpened = true;
@@ -91,7 +102,7 @@ CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText)
     gzbuffer(gz, 1u << 17);
 
     try {
-        const uint64_t expected = ExpectedTextSize(strPath);
+        const uint64_t expected = ExpectedTextSize(fd, st);
         if (expected > 0 && expected < strText.max_size())
             strText.reserve(size_t(expected));
         AdviseHugePages(strText);

@@ -17,6 +17,7 @@ struct CTextReadResult {
 // chunks of 1000 bytes; a zero byte cuts its chunk short, and reading goes on
 // with the next chunk. The text is held once: its buffer is sized from the file
 // before reading, so a large log does not need a second copy while it grows.
+// Character and block devices are refused: /dev/zero and its like never end.
 CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText);
 
 // Creates the file or truncates an existing one and writes the bytes as they

@@ -97,6 +97,11 @@ TEST(ReadTextFile, MissingUnreadableAndDirectoryAreReported)
     EXPECT_FALSE(r.m_strError.empty());
     EXPECT_EQ(text, "");
 
+    // Devices never end; reading /dev/zero would never return.
+    r = ReadTextFile("/dev/zero", text);
+    EXPECT_FALSE(r.m_bOpened);
+    EXPECT_EQ(r.m_strError, "not a regular file");
+
     WriteFileBytes(dir.File("secret.log"), "1.2.3.4\n");
     chmod(dir.File("secret.log").c_str(), 0);
     if (geteuid() != 0) {
