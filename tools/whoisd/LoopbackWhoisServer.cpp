@@ -299,17 +299,17 @@ void CLoopbackWhoisServer::Serve(size_t index, int fd)
             e.m_nModeCount = -1;
         }
     }
+    // Closed under the lock: Stop must never shut down a number already reused, and
+    // ActiveConnections must not report 0 while a descriptor is still open.
     const auto finish = [this, fd](bool reset) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_activeFds.erase(std::remove(m_activeFds.begin(), m_activeFds.end(), fd), m_activeFds.end());
-        }
+        std::lock_guard lock(m_mutex);
         if (reset) {
             ResetAndClose(fd);
         } else {
             ::shutdown(fd, SHUT_WR);
             ::close(fd);
         }
+        m_activeFds.erase(std::remove(m_activeFds.begin(), m_activeFds.end(), fd), m_activeFds.end());
     };
     if (mode == EWhoisServerMode::closeAtOnce) {
         finish(false);
