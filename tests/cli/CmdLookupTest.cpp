@@ -1,0 +1,185 @@
+#include "LoopbackWhoisServer.h"
+
+#include "core/NetloreDoc.h"
+
+#include "support/CliRunner.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const char* const kArin = "127.0.0.2";
+const char* const kRipe = "127.0.0.3";
+
+class CliLookupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* a : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7",
+                              "127.0.0.8", "127.0.0.9"})
+            m_server.AddAddress(a);
+        ASSERT_TRUE(m_server.Start());
+        // Real answers: ARIN hands 130.66.0.0/15 to RIPE, RIPE answers.
+        m_server.SetDefaultAnswer(kArin, ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+        m_server.SetDefaultAnswer(kRipe, ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+        WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=8\n");
+    }
+
+    // Every registry on loopback, plus lines for the section "Settings".
+    void WriteSettings(const std::string& settingsLines)
+    {
+        const std::string port = std::to_string(m_server.Port());
+        WriteFileBytes(m_dir.File("s.ini"),
+                       "[Whois%20Servers]\n"
+                       "ARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\nAUNIC=127.0.0.6\n"
+                       "RWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\n"
+                       "Whois%20Port=" + port + "\nRWhois%20Port=" + port + "\n"
+                       "Connect%20Timeout=2000\nIdle%20Timeout=1000\n\n[Settings]\n" + settingsLines);
+    }
+
+    CCliResult Cli(Strings args, int nTimeout = 120)
+    {
+        args.insert(args.begin(), {"--settings", m_dir.File("s.ini")});
+        return RunCli(args, nTimeout);
+    }
+
+    CLoopbackWhoisServer m_server;
+    CTempDir m_dir;
+};
+
+int Count(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST_F(CliLookupTest, ImportLookupAndExportTurnARealApacheLogIntoAWhoisReport)
+{
+    const std::string doc = m_dir.File("log.qdl");
+    CCliResult r = Cli({"import", doc, TestDataPath("logs/elastic-examples-apache_logs-first600.log"), "--no-convert"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    ASSERT_EQ(r.m_strOut, "123\n");
+    // One client's registry never answers.
+    m_server.SetAnswer(kArin, "83.149.9.216", "");
+
+    r = Cli({"lookup", doc, "--tick", "20"});
+    EXPECT_EQ(r.m_nStatus, 1) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "looked up 122, skipped as fresh 0, failed 1\n");
+    EXPECT_NE(r.m_strErr.find("83.149.9.216: no whois answer after 3 tries"), std::string::npos) << r.m_strErr;
+    EXPECT_NE(r.m_strErr.find("123/123 "), std::string::npos);
+    EXPECT_EQ(Count(r.m_strErr, " failed\n"), 1);
+    // Each address once at ARIN, the empty one 3 times over 4 queries each.
+    EXPECT_EQ(m_server.Connections(kRipe), 122);
+    EXPECT_EQ(m_server.Connections(kArin), 122 + 12);
+
+    CNetloreDoc stored;
+    ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
+    ASSERT_EQ(stored.GetData().GetSize(), 123);
+    EXPECT_EQ(stored.GetData().GetRawWhois("83.149.9.216"), "");
+    EXPECT_EQ(stored.GetData().GetRawWhois("66.249.73.135").rfind("66.249.73.135\r\n\r\n% This is the RIPE", 0), 0u);
+    EXPECT_EQ(stored.GetData().GetCountry("66.249.73.135"), "FR");
+
+    r = Cli({"export", doc, "-o", m_dir.File("report.txt")});
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    const std::string report = ReadFileBytes(m_dir.File("report.txt"));
+    EXPECT_EQ(Count(report, "<RECORD>\r\n"), 122);
+    EXPECT_NE(report.find("IP Address: 66.249.73.135\r\n"), std::string::npos);
+    EXPECT_EQ(report.find("IP Address: 83.149.9.216\r\n"), std::string::npos);
+
+    // Fresh answers are not asked again; the empty one is.
+    r = Cli({"lookup", doc, "--tick=20"});
+    EXPECT_EQ(r.m_strOut, "looked up 0, skipped as fresh 122, failed 1\n");
+    EXPECT_EQ(m_server.Connections(kRipe), 122);
+}
+
+TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
+{
+    // The first connection hangs until the client's idle time-out; the retry is answered.
+    m_server.SetMode(kArin, EWhoisServerMode::neverAnswer, 1);
+    WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
+    const std::string doc = m_dir.File("int.qdl");
+    CTempDir outDir;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> argStore{ADDRSCOPE_CLI, "--settings", m_dir.File("s.ini"), "lookup", doc, "--tick", "20",
+                                      "130.66.76.1", "130.66.76.2", "130.66.76.3"};
+    std::vector<char*> argv;
+    for (auto& a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (m_server.Connections(kArin) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "did not end after Ctrl+C";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << ReadFileBytes(outDir.File("err"));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(ReadFileBytes(outDir.File("out")), "looked up 1, skipped as fresh 0, failed 0, not looked up 2\n");
+    EXPECT_NE(ReadFileBytes(outDir.File("err")).find("interrupted; waiting for 1 running lookup(s)"), std::string::npos);
+    EXPECT_EQ(m_server.Connections(kRipe), 1);
+
+    CNetloreDoc stored;
+    ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
+    ASSERT_EQ(stored.GetData().GetSize(), 3);
+    EXPECT_FALSE(stored.GetData().GetRawWhois("130.66.76.1").empty());
+    EXPECT_EQ(stored.GetData().GetRawWhois("130.66.76.2"), "");
+}
+
+TEST_F(CliLookupTest, HostNamesOfGivenAddresses)
+{
+    const std::string doc = m_dir.File("hosts.qdl");
+    CCliResult r = Cli({"lookup", doc, "--kind", "host", "--tick", "10", "127.0.0.1"});
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n");
+    CNetloreDoc stored;
+    ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
+    EXPECT_NE(stored.GetData().GetHostName("127.0.0.1"), "");
+    EXPECT_NE(stored.GetData().GetHostName("127.0.0.1"), "unavailable");
+
+    r = Cli({"lookup", doc, "--kind=host"});
+    EXPECT_EQ(r.m_nStatus, 0);
+    EXPECT_EQ(r.m_strOut, "looked up 0, skipped as fresh 1, failed 0\n");
+    EXPECT_EQ(m_server.Connections(kArin), 0);
+}
+
+TEST_F(CliLookupTest, ArgumentAndSettingsErrors)
+{
+    const std::string doc = m_dir.File("e.qdl");
+    EXPECT_EQ(Cli({"lookup"}).m_nStatus, 2);
+    EXPECT_EQ(Cli({"lookup", doc, "--kind", "finger", "10.0.0.1"}).m_nStatus, 2);
+    EXPECT_EQ(Cli({"lookup", doc, "--tick", "0", "10.0.0.1"}).m_nStatus, 2);
+    EXPECT_EQ(Cli({"lookup", doc, "--tick", "-5", "10.0.0.1"}).m_nStatus, 2);
+    EXPECT_EQ(Cli({"lookup", doc, "10.0.0.256"}).m_nStatus, 2);
+    EXPECT_EQ(Cli({"lookup", doc}).m_nStatus, 1);
+
+    // A limit of 0 would leave the addresses waiting for ever: said, not waited for.
+    WriteSettings("IP%20Whois%20Simul%20Connections=0\n");
+    const CCliResult r = Cli({"lookup", doc, "10.0.0.1", "10.0.0.2"}, 20);
+    EXPECT_FALSE(r.m_bTimedOut);
+    EXPECT_EQ(r.m_nStatus, 1);
+    EXPECT_EQ(r.m_strOut, "looked up 0, skipped as fresh 0, failed 0, not looked up 2\n");
+    EXPECT_NE(r.m_strErr.find("limit 0"), std::string::npos);
+    EXPECT_EQ(m_server.Connections(kArin), 0);
+}
