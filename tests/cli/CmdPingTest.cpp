@@ -1,10 +1,11 @@
 #include "support/CliRunner.h"
 #include "support/TestFiles.h"
 
+#include "support/RegexMatch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <regex>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,7 +27,7 @@ TEST(CliPing, LoopbackAnswersEveryRequest)
         GTEST_SKIP() << r.m_strErr;
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_EQ(r.m_strErr, "Pinging 127.0.0.1 with 32 bytes of data.\n");
-    EXPECT_TRUE(std::regex_match(r.m_strOut, std::regex("Failures: 0\nAverage: [0-9]+\\.[0-9]{3} ms\nPing: [0-9]+ ms\n")))
+    EXPECT_TRUE(RegexMatch(r.m_strOut, "Failures: 0\nAverage: [0-9]+\\.[0-9]{3} ms\nPing: [0-9]+ ms\n"))
         << r.m_strOut;
 }
 
@@ -48,11 +49,11 @@ TEST(CliTraceroute, LoopbackIsOneHopWithOrWithoutItsName)
     if (IcmpRefused(r))
         GTEST_SKIP() << r.m_strErr;
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
-    EXPECT_TRUE(std::regex_match(r.m_strOut, std::regex("1  127\\.0\\.0\\.1  -  [0-9]+ms\r\n"))) << r.m_strOut;
+    EXPECT_TRUE(RegexMatch(r.m_strOut, "1  127\\.0\\.0\\.1  -  [0-9]+ms\r\n")) << r.m_strOut;
 
     r = RunCli({"--settings", dir.File("s.ini"), "traceroute", "--resolve-hops", "127.0.0.1"}, 30);
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
-    EXPECT_TRUE(std::regex_match(r.m_strOut, std::regex("1  127\\.0\\.0\\.1  localhost  [0-9]+ms\r\n")))
+    EXPECT_TRUE(RegexMatch(r.m_strOut, "1  127\\.0\\.0\\.1  localhost  [0-9]+ms\r\n"))
         << r.m_strOut;
 }
 

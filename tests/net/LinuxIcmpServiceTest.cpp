@@ -7,13 +7,14 @@
 #include "support/FakeNameResolver.h"
 #include "PrivateLoopback.h"
 
+#include "support/RegexMatch.h"
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
-#include <regex>
 #include <sched.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -76,7 +77,7 @@ TEST_P(IcmpLoopbackThreaded, PingCheckAndTraceOfLoopback)
         EXPECT_TRUE(ping.m_bSuccess);
 
         const CTracerouteResult trace = Traceroute(&service, m_resolver, "127.0.0.2", false);
-        EXPECT_TRUE(std::regex_match(trace.m_strTrace, std::regex("1  127\\.0\\.0\\.2  -  [0-9]+ms\r\n")))
+        EXPECT_TRUE(RegexMatch(trace.m_strTrace, "1  127\\.0\\.0\\.2  -  [0-9]+ms\r\n"))
             << trace.m_strTrace;
         EXPECT_TRUE(trace.m_bSuccess);
     });
