@@ -9,7 +9,7 @@ TEST(TextConv, ValidUtf8IsReadAsUtf8)
     EXPECT_EQ(ToStdString(s), "Z\xC3\xBCrich \xE2\x82\xAC");
 }
 
-TEST(TextConv, AnythingElseIsReadAsLatin1WithoutLosingABye)
+TEST(TextConv, AnythingElseIsReadAsLatin1WithoutLosingAByte)
 {
     // "Zürich" in Latin-1, as older registry answers send it.
     const std::string latin1 = "Z\xFCrich";

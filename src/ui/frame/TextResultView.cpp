@@ -8,6 +8,7 @@
 
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextDocument>
 
 namespace {
@@ -105,7 +106,9 @@ void CTextResultView::PlaceChildren(const QRect& rcClient)
     m_pTextBox->setGeometry(rcBox);
     // A tiny box keeps its whole formatting area; otherwise the text gets a margin.
     const int nFrame = 2 * m_pTextBox->frameWidth();
-    const bool bRoom = rcBox.width() - nFrame > kMinFormatSize && rcBox.height() - nFrame > kMinFormatSize;
+    const int nFormatWidth = rcBox.width() - nFrame - m_pTextBox->verticalScrollBar()->sizeHint().width();
+    const int nFormatHeight = rcBox.height() - nFrame - m_pTextBox->horizontalScrollBar()->sizeHint().height();
+    const bool bRoom = nFormatWidth > kMinFormatSize && nFormatHeight > kMinFormatSize;
     m_pTextBox->document()->setDocumentMargin(bRoom ? kTextMargin : 0);
 }
 

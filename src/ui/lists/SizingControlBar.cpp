@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -76,8 +77,10 @@ std::string CSizingControlBar::StateSection(const std::string& strProfile, int n
 bool CSizingControlBar::LoadState(CSettingsStore& store, const std::string& strProfile)
 {
     const std::string strSection = StateSection(strProfile, m_nBarId);
+    // A stored size is raised to the minimum; a missing one leaves the current size.
     auto read = [&](const char* pszKey, int nCurrent, int nMin) {
-        return std::clamp(store.GetProfileInt(strSection, pszKey, nCurrent), nMin, kMaxSize);
+        const int nStored = store.GetProfileInt(strSection, pszKey, INT_MIN);
+        return nStored == INT_MIN ? nCurrent : std::clamp(nStored, nMin, kMaxSize);
     };
     m_szHorz.setWidth(read(ListTexts::kKeySizeHorzCX, m_szHorz.width(), kMinCX));
     m_szHorz.setHeight(read(ListTexts::kKeySizeHorzCY, m_szHorz.height(), kMinCY));
