@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   iproute2 iputils-ping traceroute
   xvfb xauth
+  libqt6svg6
 )
 
 missing=()

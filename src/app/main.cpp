@@ -1,0 +1,62 @@
+// addrscope: the desktop program.
+
+#include "ScriptedLookup.h"
+#include "cli/QtSettingsStore.h"
+#include "ui/frame/AddrscopeApp.h"
+#include "ui/frame/MainFrame.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QString::fromLatin1(CQtSettingsStore::OrganizationName()));
+    QApplication::setApplicationName(QString::fromLatin1(CQtSettingsStore::ApplicationName()));
+    QApplication::setApplicationVersion(QStringLiteral(ADDRSCOPE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("addrscope"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Finds out who holds IPv4 addresses."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption settingsOption(QStringLiteral("settings"),
+                                            QStringLiteral("Use this INI file as the settings store."),
+                                            QStringLiteral("FILE"));
+    const QCommandLineOption lookupOption(QStringLiteral("lookup"),
+                                          QStringLiteral("Type ADDRESS into the quick lookup bar and press Lookup."),
+                                          QStringLiteral("ADDRESS"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"), QStringLiteral("With --lookup: save a picture of the window once answered."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption quitOption(QStringLiteral("quit-after-result"),
+                                        QStringLiteral("With --lookup: end once answered, without saving."));
+    const QCommandLineOption timeoutOption(QStringLiteral("lookup-timeout"),
+                                           QStringLiteral("With --lookup: seconds to wait (default 60)."),
+                                           QStringLiteral("SECONDS"), QStringLiteral("60"));
+    parser.addOptions({settingsOption, lookupOption, screenshotOption, quitOption, timeoutOption});
+    parser.addPositionalArgument(QStringLiteral("document"), QStringLiteral("A .qdl document to open."));
+    parser.process(app);
+
+    std::unique_ptr<CQtSettingsStore> pStore = parser.isSet(settingsOption)
+                                                   ? std::make_unique<CQtSettingsStore>(parser.value(settingsOption))
+                                                   : std::make_unique<CQtSettingsStore>();
+
+    CAddrscopeApp addrscope(*pStore, CAddrscopeApp::DefaultMarkerFolder());
+    if (!addrscope.InitInstance(parser.positionalArguments()))
+        return 1;
+
+    std::unique_ptr<CScriptedLookup> pScript;
+    if (parser.isSet(lookupOption)) {
+        pScript = std::make_unique<CScriptedLookup>(*addrscope.GetMainFrame(), parser.value(lookupOption),
+                                                    parser.value(screenshotOption), parser.isSet(quitOption),
+                                                    parser.value(timeoutOption).toInt() * 1000);
+        pScript->Start();
+    }
+    const int nResult = app.exec();
+    addrscope.ExitInstance();
+    pStore->Sync();
+    return nResult;
+}

@@ -1,0 +1,23 @@
+#include "ui/frame/FramePrompts.h"
+
+#include "ui/frame/FrameTexts.h"
+
+#include <QMessageBox>
+
+CFramePrompts::EAnswer CFramePrompts::AskYesNoCancel(QWidget* pParent, const QString& strText)
+{
+    const auto button = QMessageBox::question(pParent, QString::fromLatin1(FrameTexts::kAppDisplayName), strText,
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                              QMessageBox::Yes);
+    return button == QMessageBox::Yes ? kYes : button == QMessageBox::No ? kNo : kCancel;
+}
+
+void CFramePrompts::ShowMessage(QWidget* pParent, const QString& strText)
+{
+    QMessageBox::warning(pParent, QString::fromLatin1(FrameTexts::kAppDisplayName), strText);
+}
+
+void CFramePrompts::ShowAbout(QWidget* pParent, const QString& strTitle, const QString& strText)
+{
+    QMessageBox::about(pParent, strTitle, strText);
+}

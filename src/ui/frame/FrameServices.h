@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QUrl>
+
+#include <functional>
+
+class CClock;
+class CFilePrompt;
+class CFramePrompts;
+class CIcmpService;
+class CNameResolver;
+
+// What the main window runs with besides its settings: name resolution, ICMP, the
+// clock, the file and message prompts, the browser and the tray. Null members get
+// the system's own; tests put fakes and loopback-bound services here.
+struct CFrameServices {
+    CNameResolver* m_pResolver = nullptr;
+    CIcmpService* m_pIcmp = nullptr;
+    const CClock* m_pClock = nullptr;
+    CFilePrompt* m_pFiles = nullptr;
+    CFramePrompts* m_pPrompts = nullptr;
+    // Opens a web page in the user's browser.
+    std::function<bool(const QUrl&)> m_fnOpenUrl;
+    // -1: ask the desktop whether it has a notification area; 0 or 1: as given.
+    int m_nTrayAvailable = -1;
+};

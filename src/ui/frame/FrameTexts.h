@@ -1,0 +1,198 @@
+#pragma once
+
+// The main window's fixed texts, command ids and settings names, as users and
+// stored profiles know them.
+namespace FrameTexts {
+
+// ---- application ----
+inline constexpr const char* kAppDisplayName = "Addrscope";
+inline constexpr const char* kUntitled = "Untitled";
+inline constexpr const char* kBuildDate = "Build Date: %s";
+inline constexpr const char* kAboutTitle = "About Addrscope";
+inline constexpr const char* kAboutProduct = "Addrscope: who holds an IPv4 address";
+inline constexpr const char* kDocFilter = "Quaddle Files (*.qdl)";
+inline constexpr const char* kDocExtension = "qdl";
+inline constexpr const char* kRunMarkerFolder = "addrscope";
+inline constexpr const char* kRunMarkerFile = "addrscope.run";
+inline constexpr const char* kRunMarkerContent = "run";
+
+// ---- settings ----
+inline constexpr const char* kSettings = "Settings";
+inline constexpr const char* kKeyRescanGap = "Rescan Gap";
+inline constexpr const char* kKeySelectedRowReport = "Selected Row Report";
+inline constexpr const char* kKeyViewMode = "View Mode";
+inline constexpr const char* kKeyWindowPosition = "WindowPosition";
+inline constexpr const char* kKeyAutoDocLoad = "Enable Auto DocLoad";
+inline constexpr const char* kRecentFileSection = "Recent File List";
+inline constexpr const char* kRecentFileKey = "File%d";
+inline constexpr int kRecentFileCount = 4;
+inline constexpr const char* kIPListBarProfile = "IPListBar";
+
+// ---- connection settings dialog ----
+inline constexpr const char* kConnTitle = "Connection and Other Settings";
+inline constexpr const char* kConnGroupRescan = "Rescan Interval";
+inline constexpr const char* kConnRescanBefore = "Redo a lookup only if the existing data is older by more than";
+inline constexpr const char* kConnRescanAfter = "Min.";
+inline constexpr const char* kConnGroupLimits = "Maximum number of simultaneous connections";
+inline constexpr const char* kConnWhoisLimit = "IP Whois Lookups";
+inline constexpr const char* kConnDnsLimit = "Host Name Lookups";
+inline constexpr const char* kConnTraceLimit = "Traceroutes";
+inline constexpr const char* kConnPingLimit = "Ping Checks";
+inline constexpr const char* kConnGroupInterval = "IP Whois, Min Interval between 2 Connections";
+inline constexpr const char* kConnIntervalAfter = "Seconds";
+inline constexpr const char* kConnTraceHosts = "Resolve IP Addresses during Traceroute (will be slow)";
+inline constexpr const char* kConnConvertHosts = "Convert Host Names to IP while Importing/Adding";
+inline constexpr const char* kPromptPositiveInteger = "Please enter a positive integer.";
+inline constexpr const char* kPromptInteger = "Please enter an integer.";
+
+// ---- messages ----
+inline constexpr const char* kCollecting = "Constructing IP Address List";
+inline constexpr const char* kDeleting = "Deleting IP Addresses";
+
+// ---- commands the frame handles ----
+enum ECommand : int {
+    kCmdFileNew = 57600,
+    kCmdFileOpen = 57601,
+    kCmdFileSave = 57603,
+    kCmdFileSaveAs = 57604,
+    kCmdAppExit = 57665,
+    kCmdAppAbout = 57664,
+    kCmdImportTextFile = 32772,
+    kCmdDelete = 32773,
+    kCmdLookupSelected = 32774,
+    kCmdLookupWithOptions = 32775,
+    kCmdRefreshIPList = 32777,
+    kCmdStopAll = 32784,
+    kCmdMinimizeToTray = 32792,
+    kCmdViewRawWhois = 32794,
+    kCmdRefreshTitle = 32796,
+    kCmdModeBinary = 32798,
+    kCmdModeHex = 32799,
+    kCmdModeQuad = 32800,
+    kCmdModeDecimal = 32801,
+    kCmdToggleIPListBar = 32807,
+    kCmdLookupHostNames = 32810,
+    kCmdWebProductHome = 32813,
+    kCmdWebSupport = 32814,
+    kCmdWebCompanyHome = 32815,
+    kCmdPingSelected = 32820,
+    kCmdTraceSelected = 32823,
+    kCmdTrayShow = 32826,
+    kCmdTrayExit = 32827,
+    kCmdConnectionSettings = 32835,
+    kCmdExportRawWhois = 32840,
+    kCmdReportSelected = 32845,
+    kCmdImportWebLog = 32849,
+    kCmdReportAll = 32850,
+    kCmdAutoLoad = 32852,
+    kCmdToggleQuickBar = 32853,
+    kCmdMoreTools = 32855,
+    kCmdQuickLookup = 1037,
+    kCmdToggleStatusBar = 59393,
+};
+
+// ---- menus ----
+inline constexpr const char* kMenuFile = "&File";
+inline constexpr const char* kMenuImport = "&Import";
+inline constexpr const char* kMenuView = "&View";
+inline constexpr const char* kMenuIPAddresses = "&IP Addresses";
+inline constexpr const char* kMenuDisplayMode = "List Display &Mode";
+inline constexpr const char* kMenuReports = "&Reports";
+inline constexpr const char* kMenuTools = "&Tools";
+inline constexpr const char* kMenuHelp = "&Help";
+inline constexpr const char* kMenuOnTheWeb = "On the &Web";
+
+inline constexpr const char* kItemNew = "&New";
+inline constexpr const char* kItemOpen = "&Open...";
+inline constexpr const char* kItemSave = "&Save";
+inline constexpr const char* kItemSaveAs = "Save &As...";
+inline constexpr const char* kItemImportText = "IP Addresses From a &Text File...";
+inline constexpr const char* kItemImportLog = "IP Addresses From &Web Log Files...";
+inline constexpr const char* kItemMinimizeToTray = "Minimize To &Tray";
+inline constexpr const char* kItemAutoLoad = "Open &Last Document At Startup";
+inline constexpr const char* kItemExit = "E&xit";
+inline constexpr const char* kItemDelete = "&Delete IP Addresses...";
+inline constexpr const char* kItemLookupSelected = "IP &Lookup Selected";
+inline constexpr const char* kItemRefreshList = "&Refresh IP List";
+inline constexpr const char* kItemStopAll = "&Stop All Lookups";
+inline constexpr const char* kItemLookupHostNames = "Lookup &HostNames for Selected IPs";
+inline constexpr const char* kItemPingSelected = "&Ping Check Selected IPs";
+inline constexpr const char* kItemTraceSelected = "&TraceRoute Selected";
+inline constexpr const char* kItemBinary = "&Binary";
+inline constexpr const char* kItemHex = "&Hexadecimal";
+inline constexpr const char* kItemQuad = "Regular &Quad";
+inline constexpr const char* kItemDecimal = "&Decimal";
+inline constexpr const char* kItemIPListBar = "&IP List Bar";
+inline constexpr const char* kItemQuickBar = "&Quick Lookup Bar";
+inline constexpr const char* kItemStatusBar = "&Status Bar";
+inline constexpr const char* kItemRawWhois = "Raw &Whois Data (Text)...";
+inline constexpr const char* kItemReportSelected = "Create Report For Only &Selected Rows";
+inline constexpr const char* kItemReportAll = "Create Report For &All Rows";
+inline constexpr const char* kItemConnSettings = "&Connection Settings...";
+inline constexpr const char* kItemProductHome = "Product Home";
+inline constexpr const char* kItemSupport = "Technical Support";
+inline constexpr const char* kItemCompanyHome = "Company Home";
+inline constexpr const char* kItemAbout = "&About Addrscope...";
+inline constexpr const char* kItemTrayShow = "&Show Window";
+inline constexpr const char* kItemTrayExit = "Exit Application";
+
+// ---- toolbar button texts ----
+inline constexpr const char* kButtonNew = "New";
+inline constexpr const char* kButtonOpen = "Open";
+inline constexpr const char* kButtonSave = "Save";
+inline constexpr const char* kButtonLookup = "Lookup";
+inline constexpr const char* kButtonDelete = "Delete";
+inline constexpr const char* kButtonStop = "Stop";
+inline constexpr const char* kButtonMoreTools = "More Tools";
+
+// ---- status-bar prompts (and tooltips) ----
+inline constexpr const char* kPromptNew = "Create a new document";
+inline constexpr const char* kPromptOpen = "Open an existing document";
+inline constexpr const char* kPromptSave = "Save the active document";
+inline constexpr const char* kPromptSaveAs = "Save the active document with a new name";
+inline constexpr const char* kPromptExit = "Quit the application; prompts to save documents";
+inline constexpr const char* kPromptAbout = "Display program information, version number and copyright";
+inline constexpr const char* kPromptRecent = "Open this document";
+inline constexpr const char* kPromptDelete = "Delete Selected IP Addresses";
+inline constexpr const char* kPromptLookupSelected = "Lookup Selected IP Addresses";
+inline constexpr const char* kPromptLookupWithOptions = "Lookup (With Options)";
+inline constexpr const char* kPromptRefreshList = "Refresh IP Address List";
+inline constexpr const char* kPromptStopAll = "Stop All Lookups";
+inline constexpr const char* kPromptMinimizeToTray = "Minimize To System Tray";
+inline constexpr const char* kPromptBinary = "SHow IP List in Binary";
+inline constexpr const char* kPromptHex = "Show IP List in Hex";
+inline constexpr const char* kPromptQuad = "Show IP List in Quad";
+inline constexpr const char* kPromptDecimal = "Show IP List in Decimal";
+inline constexpr const char* kPromptIPListBar = "Show or hide the IP Address List";
+inline constexpr const char* kPromptProductHome = "Addrscope Home Page";
+inline constexpr const char* kPromptSupport = "Technical Support";
+inline constexpr const char* kPromptCompanyHome = "Company Home Page";
+inline constexpr const char* kPromptMoreTools = "More Software Tools";
+inline constexpr const char* kPromptTrayShow = "Show Application";
+inline constexpr const char* kPromptTrayExit = "Exit";
+inline constexpr const char* kPromptRawWhois = "Export Raw Whois Data";
+inline constexpr const char* kPromptReportSelected = "Create Reports for Selected Rows Only";
+inline constexpr const char* kPromptReportAll = "Create Reports for All Rows";
+inline constexpr const char* kPromptQuickBar = "Toggle Quick Lookup Bar";
+inline constexpr const char* kPromptStatusBar = "Show or hide the status bar";
+inline constexpr const char* kPromptImportText = "Import IP Addresses From a Text File";
+inline constexpr const char* kPromptImportLog = "Process IP Addresses from Web Log Files";
+inline constexpr const char* kPromptConnSettings = "Connection Settings";
+inline constexpr const char* kPromptLookupHostNames = "Lookup HostNames for Selected IPs";
+inline constexpr const char* kPromptPingSelected = "Ping Check Selected IPs";
+inline constexpr const char* kPromptTraceSelected = "TraceRoute Selected";
+inline constexpr const char* kPromptAutoLoad = "Open the most recent document when the program starts";
+
+// ---- status panes ----
+inline constexpr const char* kPaneTotal = "Total: %d";
+inline constexpr const char* kPaneDisplay = "Display: %d";
+inline constexpr int kPaneWidth = 90;
+inline constexpr int kTimerMs = 2000;
+
+// ---- web pages (the implementer's choice: public pages about IP whois) ----
+inline constexpr const char* kUrlProductHome = "https://www.iana.org/whois";
+inline constexpr const char* kUrlSupport = "https://www.arin.net/resources/registry/whois/";
+inline constexpr const char* kUrlCompanyHome = "https://www.nro.net/";
+inline constexpr const char* kUrlMoreTools = "https://www.nro.net/about/rirs/";
+
+} // namespace FrameTexts

@@ -1,0 +1,892 @@
+#include "ui/frame/MainFrame.h"
+
+#include "core/Clock.h"
+#include "core/LookupKind.h"
+#include "core/SettingsStore.h"
+#include "io/IoTexts.h"
+#include "io/TextFile.h"
+#include "net/LinuxIcmpService.h"
+#include "net/SystemNameResolver.h"
+#include "sched/LookupCodes.h"
+#include "sched/Scheduler.h"
+#include "ui/TextConv.h"
+#include "ui/frame/DocManager.h"
+#include "ui/frame/FilePrompt.h"
+#include "ui/frame/FrameIcons.h"
+#include "ui/frame/FramePrompts.h"
+#include "ui/frame/FrameTexts.h"
+#include "ui/frame/GuiCompletionSink.h"
+#include "ui/frame/ConnSetupDlg.h"
+#include "ui/frame/LogFileImportDlg.h"
+#include "ui/frame/ProgressDlg.h"
+#include "ui/frame/SystemTray.h"
+#include "ui/frame/TextResultView.h"
+#include "ui/frame/WindowPlacement.h"
+#include "ui/lists/BigListCtrl.h"
+#include "ui/lists/IPEntryDlgBar.h"
+#include "ui/lists/IPListBar.h"
+#include "ui/lists/ListTexts.h"
+#include "ui/lists/RebarAnimCtrl.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QSizePolicy>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <cstdio>
+
+namespace FT = FrameTexts;
+
+static void InitFrameResources()
+{
+    Q_INIT_RESOURCE(frame);
+}
+
+namespace {
+
+QString Text(const char* psz)
+{
+    return QString::fromLatin1(psz);
+}
+
+QString Pane(const char* pszFormat, int n)
+{
+    char sz[64];
+    std::snprintf(sz, sizeof sz, pszFormat, n);
+    return QString::fromLatin1(sz);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QWidget* pParent)
+    : QMainWindow(pParent), m_store(store), m_services(services)
+{
+    InitFrameResources();
+    if (!m_services.m_pResolver) {
+        m_pOwnResolver = std::make_unique<CSystemNameResolver>();
+        m_services.m_pResolver = m_pOwnResolver.get();
+    }
+    if (!m_services.m_pIcmp) {
+        m_pOwnIcmp = std::make_unique<CLinuxIcmpService>();
+        m_services.m_pIcmp = m_pOwnIcmp.get();
+    }
+    if (!m_services.m_pClock) {
+        m_pOwnClock = std::make_unique<CSystemClock>();
+        m_services.m_pClock = m_pOwnClock.get();
+    }
+    if (!m_services.m_pFiles) {
+        m_pOwnFiles = std::make_unique<CFilePrompt>();
+        m_services.m_pFiles = m_pOwnFiles.get();
+    }
+    if (!m_services.m_pPrompts) {
+        m_pOwnPrompts = std::make_unique<CFramePrompts>();
+        m_services.m_pPrompts = m_pOwnPrompts.get();
+    }
+    if (!m_services.m_fnOpenUrl)
+        m_services.m_fnOpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
+    m_doc.SetClock(m_services.m_pClock);
+    m_doc.SetViewNotifier(this);
+    m_doc.SetHost(this);
+    m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
+    m_pDocs->SetParentWidget(this);
+    m_pDocs->SetChangedHandler([this] {
+        RefreshListBar();
+        UpdateAllViews(nullptr);
+        RebuildRecentFiles();
+    });
+
+    // The lookup settings snapshot and the frame's own values.
+    m_settings = LoadConnSettings(m_store);
+    m_doc.GetData().SetResolveTraceHops(m_settings.m_bTraceHostLookup);
+    m_bReportSelected = m_store.GetProfileInt(FT::kSettings, FT::kKeySelectedRowReport, 1) != 0;
+    m_nAutoLoad = m_store.GetProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, 1);
+    m_servers.Load(m_store);
+
+    m_pSink = new CGuiCompletionSink([this](int nCode, CLookupJob* pJob) { OnLookupCompleted(nCode, pJob); }, this);
+    m_env.m_pServers = &m_servers;
+    m_env.m_pResolver = m_services.m_pResolver;
+    m_env.m_pIcmp = m_services.m_pIcmp;
+    m_env.m_pSink = m_pSink;
+    m_env.m_pThreads = &m_threads;
+    m_env.m_pClock = m_services.m_pClock;
+    m_env.m_pLastWhoisDone = &m_lastWhoisDone;
+
+    setWindowIcon(CFrameIcons::Get(CFrameIcons::kApp));
+    setAcceptDrops(true);
+    m_doc.OnNewDocument();
+}
+
+CMainFrame::~CMainFrame()
+{
+    m_timer.stop();
+    m_doc.SetViewNotifier(nullptr);
+    m_doc.SetHost(nullptr);
+    // The bars and the view point at the document; they go before it does.
+    delete m_pView;
+    m_pView = nullptr;
+    if (m_pListBar)
+        m_pListBar->SetDocument(nullptr);
+    delete m_pListBar;
+    m_pListBar = nullptr;
+    // Running lookups are not stopped; their workers finish before the services they use go.
+    m_threads.JoinAll();
+}
+
+// ------------------------------------------------------------------ start-up
+
+bool CMainFrame::Create()
+{
+    setWindowTitle(Text(FT::kAppDisplayName));
+    CreateActions();
+    CreateMenus();
+    if (!CreateToolBars())
+        return false;
+    CreateStatusBar();
+    // The client area exists from the start, so the docked list keeps its own
+    // width until the whois view takes the area's place.
+    setCentralWidget(new QWidget(this));
+    if (!CreateListBar())
+        return false;
+
+    if (const auto placement = CWindowPlacement::Load(m_store)) {
+        const QScreen* pScreen = QGuiApplication::primaryScreen();
+        placement->ApplyGeometry(*this, pScreen ? pScreen->virtualGeometry() : QRect());
+    }
+    PostCommand(FT::kCmdViewRawWhois);
+    m_timer.setInterval(FT::kTimerMs);
+    connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
+    m_timer.start();
+    UpdateTitle();
+    CreateTray();
+    UpdateCommandStates();
+    return true;
+}
+
+QAction* CMainFrame::AddCommand(int nCommandId, const char* pszText, const char* pszPrompt)
+{
+    auto* pAction = new QAction(Text(pszText), this);
+    if (pszPrompt) {
+        pAction->setStatusTip(Text(pszPrompt));
+        pAction->setToolTip(Text(pszPrompt));
+    }
+    connect(pAction, &QAction::triggered, this, [this, nCommandId] { OnCommand(nCommandId); });
+    m_actions[nCommandId] = pAction;
+    return pAction;
+}
+
+void CMainFrame::CreateActions()
+{
+    using I = CFrameIcons;
+    AddCommand(FT::kCmdFileNew, FT::kItemNew, FT::kPromptNew)->setShortcut(QKeySequence::New);
+    AddCommand(FT::kCmdFileOpen, FT::kItemOpen, FT::kPromptOpen)->setShortcut(QKeySequence::Open);
+    AddCommand(FT::kCmdFileSave, FT::kItemSave, FT::kPromptSave)->setShortcut(QKeySequence::Save);
+    AddCommand(FT::kCmdFileSaveAs, FT::kItemSaveAs, FT::kPromptSaveAs);
+    AddCommand(FT::kCmdImportTextFile, FT::kItemImportText, FT::kPromptImportText);
+    AddCommand(FT::kCmdImportWebLog, FT::kItemImportLog, FT::kPromptImportLog);
+    AddCommand(FT::kCmdMinimizeToTray, FT::kItemMinimizeToTray, FT::kPromptMinimizeToTray);
+    AddCommand(FT::kCmdAutoLoad, FT::kItemAutoLoad, FT::kPromptAutoLoad)->setCheckable(true);
+    AddCommand(FT::kCmdAppExit, FT::kItemExit, FT::kPromptExit);
+
+    AddCommand(FT::kCmdDelete, FT::kItemDelete, FT::kPromptDelete);
+    AddCommand(FT::kCmdLookupSelected, FT::kItemLookupSelected, FT::kPromptLookupSelected)
+        ->setShortcut(QKeySequence(Qt::Key_F5));
+    AddCommand(FT::kCmdLookupWithOptions, FT::kPromptLookupWithOptions, FT::kPromptLookupWithOptions)
+        ->setShortcut(QKeySequence(Qt::Key_F8));
+    AddCommand(FT::kCmdRefreshIPList, FT::kItemRefreshList, FT::kPromptRefreshList);
+    AddCommand(FT::kCmdStopAll, FT::kItemStopAll, FT::kPromptStopAll)->setShortcut(QKeySequence(Qt::Key_F10));
+    AddCommand(FT::kCmdLookupHostNames, FT::kItemLookupHostNames, FT::kPromptLookupHostNames);
+    AddCommand(FT::kCmdPingSelected, FT::kItemPingSelected, FT::kPromptPingSelected);
+    AddCommand(FT::kCmdTraceSelected, FT::kItemTraceSelected, FT::kPromptTraceSelected);
+
+    auto* pModes = new QActionGroup(this);
+    const std::tuple<int, const char*, const char*, I::EIcon> modes[] = {
+        {FT::kCmdModeBinary, FT::kItemBinary, FT::kPromptBinary, I::kBinary},
+        {FT::kCmdModeHex, FT::kItemHex, FT::kPromptHex, I::kHex},
+        {FT::kCmdModeQuad, FT::kItemQuad, FT::kPromptQuad, I::kQuad},
+        {FT::kCmdModeDecimal, FT::kItemDecimal, FT::kPromptDecimal, I::kDecimal}};
+    for (const auto& [nId, pszText, pszPrompt, icon] : modes) {
+        QAction* pAction = AddCommand(nId, pszText, pszPrompt);
+        pAction->setCheckable(true);
+        pAction->setIcon(I::Get(icon));
+        pModes->addAction(pAction);
+    }
+
+    AddCommand(FT::kCmdToggleIPListBar, FT::kItemIPListBar, FT::kPromptIPListBar)->setCheckable(true);
+    AddCommand(FT::kCmdToggleQuickBar, FT::kItemQuickBar, FT::kPromptQuickBar)->setCheckable(true);
+    AddCommand(FT::kCmdToggleStatusBar, FT::kItemStatusBar, FT::kPromptStatusBar)->setCheckable(true);
+    AddCommand(FT::kCmdExportRawWhois, FT::kItemRawWhois, FT::kPromptRawWhois);
+    AddCommand(FT::kCmdReportSelected, FT::kItemReportSelected, FT::kPromptReportSelected)->setCheckable(true);
+    AddCommand(FT::kCmdReportAll, FT::kItemReportAll, FT::kPromptReportAll)->setCheckable(true);
+    AddCommand(FT::kCmdConnectionSettings, FT::kItemConnSettings, FT::kPromptConnSettings);
+    AddCommand(FT::kCmdWebProductHome, FT::kItemProductHome, FT::kPromptProductHome);
+    AddCommand(FT::kCmdWebSupport, FT::kItemSupport, FT::kPromptSupport);
+    AddCommand(FT::kCmdWebCompanyHome, FT::kItemCompanyHome, FT::kPromptCompanyHome);
+    AddCommand(FT::kCmdMoreTools, FT::kButtonMoreTools, FT::kPromptMoreTools);
+    AddCommand(FT::kCmdAppAbout, FT::kItemAbout, FT::kPromptAbout);
+    AddCommand(FT::kCmdTrayShow, FT::kItemTrayShow, FT::kPromptTrayShow);
+    AddCommand(FT::kCmdTrayExit, FT::kItemTrayExit, FT::kPromptTrayExit);
+    AddCommand(FT::kCmdQuickLookup, FT::kButtonLookup, nullptr);
+
+    // The toolbar buttons show the short texts and their pictures.
+    const std::tuple<int, const char*, I::EIcon> buttons[] = {
+        {FT::kCmdFileNew, FT::kButtonNew, I::kNew},       {FT::kCmdFileOpen, FT::kButtonOpen, I::kOpen},
+        {FT::kCmdFileSave, FT::kButtonSave, I::kSave},    {FT::kCmdLookupSelected, FT::kButtonLookup, I::kLookup},
+        {FT::kCmdDelete, FT::kButtonDelete, I::kDelete},  {FT::kCmdStopAll, FT::kButtonStop, I::kStop},
+        {FT::kCmdMoreTools, FT::kButtonMoreTools, I::kMoreTools}};
+    for (const auto& [nId, pszButton, icon] : buttons) {
+        m_actions[nId]->setIcon(I::Get(icon));
+        m_actions[nId]->setIconText(Text(pszButton));
+    }
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenuBar* pBar = menuBar();
+    m_pFileMenu = pBar->addMenu(Text(FT::kMenuFile));
+    for (int nId : {int(FT::kCmdFileNew), int(FT::kCmdFileOpen), int(FT::kCmdFileSave), int(FT::kCmdFileSaveAs)})
+        m_pFileMenu->addAction(m_actions[nId]);
+    m_pFileMenu->addSeparator();
+    QMenu* pImport = m_pFileMenu->addMenu(Text(FT::kMenuImport));
+    pImport->addAction(m_actions[FT::kCmdImportTextFile]);
+    pImport->addAction(m_actions[FT::kCmdImportWebLog]);
+    m_pFileMenu->addSeparator();
+    m_pFileMenu->addAction(m_actions[FT::kCmdMinimizeToTray]);
+    m_pFileMenu->addAction(m_actions[FT::kCmdAutoLoad]);
+    m_pRecentSeparator = m_pFileMenu->addSeparator();
+    m_pFileMenu->addSeparator();
+    m_pFileMenu->addAction(m_actions[FT::kCmdAppExit]);
+    RebuildRecentFiles();
+
+    QMenu* pView = pBar->addMenu(Text(FT::kMenuView));
+    pView->addAction(m_actions[FT::kCmdToggleQuickBar]);
+    pView->addAction(m_actions[FT::kCmdToggleIPListBar]);
+    pView->addAction(m_actions[FT::kCmdToggleStatusBar]);
+
+    QMenu* pAddresses = pBar->addMenu(Text(FT::kMenuIPAddresses));
+    pAddresses->addAction(m_actions[FT::kCmdLookupSelected]);
+    pAddresses->addAction(m_actions[FT::kCmdStopAll]);
+    pAddresses->addSeparator();
+    pAddresses->addAction(m_actions[FT::kCmdLookupHostNames]);
+    pAddresses->addAction(m_actions[FT::kCmdPingSelected]);
+    pAddresses->addAction(m_actions[FT::kCmdTraceSelected]);
+    pAddresses->addSeparator();
+    pAddresses->addAction(m_actions[FT::kCmdDelete]);
+    pAddresses->addAction(m_actions[FT::kCmdRefreshIPList]);
+    // F8 has no menu item; its key works through the window.
+    addAction(m_actions[FT::kCmdLookupWithOptions]);
+
+    QMenu* pModes = pBar->addMenu(Text(FT::kMenuDisplayMode));
+    for (int nId : {int(FT::kCmdModeBinary), int(FT::kCmdModeHex), int(FT::kCmdModeQuad), int(FT::kCmdModeDecimal)})
+        pModes->addAction(m_actions[nId]);
+
+    QMenu* pReports = pBar->addMenu(Text(FT::kMenuReports));
+    pReports->addAction(m_actions[FT::kCmdExportRawWhois]);
+    pReports->addSeparator();
+    pReports->addAction(m_actions[FT::kCmdReportSelected]);
+    pReports->addAction(m_actions[FT::kCmdReportAll]);
+
+    QMenu* pTools = pBar->addMenu(Text(FT::kMenuTools));
+    pTools->addAction(m_actions[FT::kCmdConnectionSettings]);
+
+    QMenu* pHelp = pBar->addMenu(Text(FT::kMenuHelp));
+    QMenu* pWeb = pHelp->addMenu(Text(FT::kMenuOnTheWeb));
+    pWeb->addAction(m_actions[FT::kCmdWebProductHome]);
+    pWeb->addAction(m_actions[FT::kCmdWebSupport]);
+    pWeb->addAction(m_actions[FT::kCmdWebCompanyHome]);
+    pHelp->addSeparator();
+    pHelp->addAction(m_actions[FT::kCmdAppAbout]);
+
+    for (QMenu* pMenu : pBar->findChildren<QMenu*>())
+        connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+
+    m_pTrayMenu = new QMenu(this);
+    m_pTrayMenu->addAction(m_actions[FT::kCmdTrayShow]);
+    m_pTrayMenu->addAction(m_actions[FT::kCmdTrayExit]);
+}
+
+void CMainFrame::RebuildRecentFiles()
+{
+    if (!m_pFileMenu)
+        return;
+    for (QAction* pAction : m_recentActions)
+        delete pAction;
+    m_recentActions.clear();
+    const auto& files = m_pDocs->GetRecentFiles().GetFiles();
+    QAction* pBefore = m_pRecentSeparator;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const QString strPath = ToQString(files[i]);
+        auto* pAction = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(strPath).fileName()), this);
+        pAction->setStatusTip(Text(FT::kPromptRecent));
+        pAction->setToolTip(strPath);
+        connect(pAction, &QAction::triggered, this, [this, strPath] { m_pDocs->OpenDocumentFile(ToStdString(strPath)); });
+        m_pFileMenu->insertAction(pBefore, pAction);
+        m_recentActions.push_back(pAction);
+    }
+}
+
+bool CMainFrame::CreateToolBars()
+{
+    m_pMainToolBar = addToolBar(tr("Main"));
+    m_pMainToolBar->setObjectName(QStringLiteral("toolbar-142"));
+    m_pMainToolBar->setIconSize(QSize(32, 32));
+    m_pMainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_pMainToolBar->setMovable(false);
+    for (int nId : {int(FT::kCmdFileNew), int(FT::kCmdFileOpen), int(FT::kCmdFileSave), 0, int(FT::kCmdDelete),
+                    int(FT::kCmdLookupSelected), int(FT::kCmdStopAll), 0, int(FT::kCmdMoreTools)}) {
+        if (nId == 0)
+            m_pMainToolBar->addSeparator();
+        else
+            m_pMainToolBar->addAction(m_actions[nId]);
+    }
+    for (QWidget* pButton : m_pMainToolBar->findChildren<QWidget*>())
+        if (pButton->inherits("QToolButton"))
+            pButton->setMinimumSize(56, 56);
+    // The busy animation sits at the far end of the main bar.
+    auto* pSpacer = new QWidget(m_pMainToolBar);
+    pSpacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_pMainToolBar->addWidget(pSpacer);
+    m_pAnim = new CRebarAnimCtrl(m_pMainToolBar);
+    m_pAnim->CreateInRebar(m_pMainToolBar);
+
+    // The quick lookup bar starts a row of its own, the options bar beside it.
+    addToolBarBreak();
+    m_pQuickBar = addToolBar(tr("Quick Lookup"));
+    m_pQuickBar->setObjectName(QStringLiteral("dialogbar-128"));
+    m_pQuickBar->setMovable(false);
+    m_pEntryBar = new CIPEntryDlgBar(m_store, m_pQuickBar);
+    m_pQuickBar->addWidget(m_pEntryBar);
+    connect(m_pEntryBar, &CIPEntryDlgBar::lookupClicked, this, [this] { OnCommand(FT::kCmdQuickLookup); });
+    m_pEntryBar->LoadEntryHistory();
+
+    m_pOptionsToolBar = addToolBar(tr("Options"));
+    m_pOptionsToolBar->setObjectName(QStringLiteral("toolbar-143"));
+    m_pOptionsToolBar->setIconSize(QSize(20, 20));
+    m_pOptionsToolBar->setMovable(false);
+    for (int nId : {int(FT::kCmdModeBinary), int(FT::kCmdModeHex), int(FT::kCmdModeQuad), int(FT::kCmdModeDecimal)})
+        m_pOptionsToolBar->addAction(m_actions[nId]);
+    return m_pMainToolBar && m_pQuickBar && m_pOptionsToolBar;
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* pStatus = statusBar();
+    auto makePane = [this, pStatus](CFrameIcons::EIcon icon, QLabel*& pText) {
+        auto* pPane = new QWidget(pStatus);
+        auto* pLayout = new QHBoxLayout(pPane);
+        pLayout->setContentsMargins(2, 0, 2, 0);
+        pLayout->setSpacing(4);
+        auto* pIcon = new QLabel(pPane);
+        pIcon->setPixmap(CFrameIcons::Get(icon).pixmap(16, 16));
+        pText = new QLabel(pPane);
+        pLayout->addWidget(pIcon);
+        pLayout->addWidget(pText, 1);
+        pPane->setFixedWidth(FT::kPaneWidth);
+        pStatus->addPermanentWidget(pPane);
+    };
+    makePane(CFrameIcons::kTotal, m_pTotalPane);
+    makePane(CFrameIcons::kDisplay, m_pDisplayPane);
+    UpdateStatusPanes();
+}
+
+bool CMainFrame::CreateListBar()
+{
+    m_pListBar = new CIPListBar(m_store, tr("IP List"), this);
+    m_pListBar->setObjectName(QStringLiteral("IPListBar"));
+    m_pListBar->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    m_pListBar->SetDocument(&m_doc);
+    m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
+    addDockWidget(Qt::LeftDockWidgetArea, m_pListBar);
+    m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
+    CBigListCtrl* pList = m_pListBar->GetList();
+    connect(pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(m_pListBar, &QDockWidget::visibilityChanged, this, &CMainFrame::UpdateCommandStates);
+    return true;
+}
+
+void CMainFrame::CreateTray()
+{
+    m_pTray = new CSystemTray(this);
+    const bool bCreated =
+        m_services.m_nTrayAvailable < 0
+            ? m_pTray->Create(Text(FT::kAppDisplayName), CFrameIcons::Get(CFrameIcons::kApp), m_pTrayMenu)
+            : m_pTray->Create(Text(FT::kAppDisplayName), CFrameIcons::Get(CFrameIcons::kApp), m_pTrayMenu,
+                              m_services.m_nTrayAvailable != 0);
+    if (!bCreated)
+        return;
+    m_pTray->SetMenuDefaultItem(0);
+    m_pTray->HideIcon();
+    PostCommand(FT::kCmdRefreshTitle);
+}
+
+// ------------------------------------------------------------------ dispatch
+
+QAction* CMainFrame::GetAction(int nCommandId) const
+{
+    const auto it = m_actions.find(nCommandId);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::PostCommand(int nCommandId)
+{
+    QMetaObject::invokeMethod(this, [this, nCommandId] { OnCommand(nCommandId); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnCommand(int nCommandId)
+{
+    switch (nCommandId) {
+    case FT::kCmdFileNew: m_pDocs->OnFileNew(); break;
+    case FT::kCmdFileOpen: m_pDocs->OnFileOpen(); break;
+    case FT::kCmdFileSave: m_pDocs->OnFileSave(); break;
+    case FT::kCmdFileSaveAs: m_pDocs->OnFileSaveAs(); break;
+    case FT::kCmdAppExit:
+    case FT::kCmdTrayExit: QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); break;
+    case FT::kCmdAppAbout: OnAbout(); break;
+    case FT::kCmdImportTextFile: OnImportTextFile(); break;
+    case FT::kCmdImportWebLog: OnImportWebLog(); break;
+    case FT::kCmdDelete: OnDelete(); break;
+    case FT::kCmdLookupSelected: OnLookupSelected(); break;
+    case FT::kCmdLookupWithOptions: break;
+    case FT::kCmdRefreshIPList: RefreshListBar(); break;
+    case FT::kCmdStopAll: OnStopAll(); break;
+    case FT::kCmdMinimizeToTray: OnMinimizeToTray(); break;
+    case FT::kCmdViewRawWhois: OnViewRawWhois(); break;
+    case FT::kCmdRefreshTitle: m_doc.RefreshTitle(); break;
+    case FT::kCmdModeBinary:
+    case FT::kCmdModeHex:
+    case FT::kCmdModeQuad:
+    case FT::kCmdModeDecimal: OnDisplayMode(nCommandId); break;
+    case FT::kCmdToggleIPListBar: OnToggleIPListBar(); break;
+    case FT::kCmdToggleQuickBar: OnToggleQuickBar(); break;
+    case FT::kCmdToggleStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case FT::kCmdLookupHostNames:
+    case FT::kCmdPingSelected:
+    case FT::kCmdTraceSelected: OnQueueSelected(nCommandId); break;
+    case FT::kCmdWebProductHome: OpenWebPage(FT::kUrlProductHome); break;
+    case FT::kCmdWebSupport: OpenWebPage(FT::kUrlSupport); break;
+    case FT::kCmdWebCompanyHome: OpenWebPage(FT::kUrlCompanyHome); break;
+    case FT::kCmdMoreTools: OpenWebPage(FT::kUrlMoreTools); break;
+    case FT::kCmdTrayShow: OnTrayShow(); break;
+    case FT::kCmdConnectionSettings: OnConnectionSettings(); break;
+    case FT::kCmdExportRawWhois: OnExportRawWhois(); break;
+    case FT::kCmdReportSelected:
+    case FT::kCmdReportAll:
+        m_bReportSelected = nCommandId == FT::kCmdReportSelected;
+        m_store.WriteProfileInt(FT::kSettings, FT::kKeySelectedRowReport, m_bReportSelected ? 1 : 0);
+        break;
+    case FT::kCmdAutoLoad: OnToggleAutoLoad(); break;
+    case FT::kCmdQuickLookup: OnQuickLookup(); break;
+    default: return;
+    }
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+int CMainFrame::GetRowCount() const
+{
+    if (!m_pListBar || m_pListBar->isHidden())
+        return 0;
+    return m_pListBar->GetList()->GetRowCount();
+}
+
+int CMainFrame::GetSelectedCount() const
+{
+    if (!m_pListBar || m_pListBar->isHidden())
+        return 0;
+    return m_pListBar->GetList()->GetSelectedCount();
+}
+
+void CMainFrame::UpdateCommandStates()
+{
+    if (m_actions.empty())
+        return;
+    const int nRows = GetRowCount();
+    const int nSelected = GetSelectedCount();
+    m_actions[FT::kCmdLookupSelected]->setEnabled(nSelected > 0);
+    m_actions[FT::kCmdLookupWithOptions]->setEnabled(nRows > 0);
+    m_actions[FT::kCmdStopAll]->setEnabled(m_doc.HasPendingLookups());
+    for (int nId : {int(FT::kCmdLookupHostNames), int(FT::kCmdPingSelected), int(FT::kCmdTraceSelected)})
+        m_actions[nId]->setEnabled(nSelected > 0);
+    const int nMode = m_pListBar ? m_pListBar->GetDisplayMode() : 0;
+    for (int nId : {int(FT::kCmdModeBinary), int(FT::kCmdModeHex), int(FT::kCmdModeQuad), int(FT::kCmdModeDecimal)}) {
+        m_actions[nId]->setEnabled(m_nViewMode == FT::kCmdViewRawWhois);
+        m_actions[nId]->setChecked(nId == nMode);
+    }
+    m_actions[FT::kCmdToggleIPListBar]->setChecked(m_pListBar && !m_pListBar->isHidden());
+    m_actions[FT::kCmdToggleQuickBar]->setChecked(m_pQuickBar && !m_pQuickBar->isHidden());
+    m_actions[FT::kCmdToggleStatusBar]->setChecked(!statusBar()->isHidden());
+    m_actions[FT::kCmdExportRawWhois]->setEnabled(m_bReportSelected ? nSelected > 0 : nRows > 0);
+    m_actions[FT::kCmdReportSelected]->setChecked(m_bReportSelected);
+    m_actions[FT::kCmdReportAll]->setChecked(!m_bReportSelected);
+    m_actions[FT::kCmdAutoLoad]->setChecked(m_nAutoLoad != 0);
+}
+
+// ------------------------------------------------------------------ views, title, timer
+
+void CMainFrame::UpdateAllViews(const std::string* pHint)
+{
+    // A result for an address deleted meanwhile brings its record back: the list follows.
+    if (m_pListBar && m_pListBar->GetList()->GetRowCount() != m_doc.GetData().GetSize())
+        RefreshListBar();
+    else if (m_pListBar)
+        m_pListBar->GetList()->viewport()->update();
+    if (m_pView)
+        m_pView->OnUpdate(pHint);
+    UpdateTitle();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    setWindowTitle(QStringLiteral("%1[*] - %2").arg(ToQString(m_pDocs->GetDisplayTitle()), Text(FT::kAppDisplayName)));
+    setWindowModified(m_doc.IsModified());
+}
+
+void CMainFrame::UpdateStatusPanes()
+{
+    const int n = m_doc.GetData().GetSize();
+    if (m_pTotalPane)
+        m_pTotalPane->setText(Pane(FT::kPaneTotal, n));
+    if (m_pDisplayPane)
+        m_pDisplayPane->setText(Pane(FT::kPaneDisplay, n));
+}
+
+void CMainFrame::RefreshListBar()
+{
+    if (m_pListBar)
+        m_pListBar->RefreshList();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnTimer()
+{
+    if (m_doc.HasPendingLookups()) {
+        if (m_pAnim)
+            m_pAnim->StartAnimation();
+        SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    } else if (m_pAnim) {
+        m_pAnim->StopAnimation();
+    }
+    m_threads.Reap();
+    UpdateStatusPanes();
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
+{
+    HandleCompletion(&m_doc, nCode, pJob);
+    UpdateCommandStates();
+}
+
+// ------------------------------------------------------------------ row commands
+
+std::vector<std::string> CMainFrame::CollectRows(bool bSelectedOnly)
+{
+    std::vector<std::string> result;
+    if (!m_pListBar || m_pListBar->isHidden())
+        return result;
+    CBigListCtrl* pList = m_pListBar->GetList();
+    const std::vector<int> rows = bSelectedOnly ? pList->GetSelectedRows() : std::vector<int>();
+    const int nRows = bSelectedOnly ? int(rows.size()) : pList->GetRowCount();
+    CProgressDlg progress(this);
+    progress.Show(FT::kCollecting);
+    const int nRecords = m_doc.GetData().GetSize();
+    for (int i = 0; i < nRows; ++i) {
+        const int nRow = bSelectedOnly ? rows[size_t(i)] : i;
+        if (nRow >= 0 && nRow < nRecords)
+            result.push_back(m_doc.GetData().GetIPAddressAt(nRow));
+        if (i % 50 == 0)
+            progress.SetPos(int(int64_t(i) * 100 / nRows));
+        if (progress.PollCancel())
+            break;
+    }
+    progress.Close();
+    return result;
+}
+
+void CMainFrame::OnLookupSelected()
+{
+    const std::vector<std::string> addresses = CollectRows(true);
+    for (const std::string& strAddress : addresses) {
+        // Only the first selected address is looked up; a row emptied meanwhile counts as none.
+        if (!strAddress.empty())
+            m_doc.QueueWhoisLookup(strAddress, m_settings.m_dwRescanGap);
+        break;
+    }
+}
+
+void CMainFrame::OnQueueSelected(int nCommandId)
+{
+    for (const std::string& strAddress : CollectRows(true)) {
+        if (strAddress.empty())
+            continue;
+        // An explicit request runs even when an earlier result is fresh.
+        if (nCommandId == FT::kCmdLookupHostNames)
+            m_doc.QueueHostNameLookup(strAddress);
+        else if (nCommandId == FT::kCmdPingSelected)
+            m_doc.QueuePingLookup(strAddress, 0);
+        else
+            m_doc.QueueTraceLookup(strAddress, 0);
+    }
+}
+
+void CMainFrame::OnQuickLookup()
+{
+    std::string strText;
+    if (!m_pEntryBar || !m_pEntryBar->TakeEntry(strText))
+        return;
+    int nAdded = 0;
+    {
+        CProgressDlg progress(this);
+        nAdded = m_doc.AddIPsFromText(strText, true, nullptr, *m_services.m_pResolver, progress);
+    }
+    if (nAdded == 0)
+        return;
+    m_doc.SelectIP(strText);
+    RefreshListBar();
+    m_doc.UpdateAllViews(nullptr);
+    m_doc.QueueWhoisLookup(strText, m_settings.m_dwRescanGap);
+}
+
+void CMainFrame::OnDelete()
+{
+    const std::vector<std::string> addresses = CollectRows(true);
+    const int n = int(addresses.size());
+    int nDone = 0;
+    CProgressDlg progress(this);
+    progress.Show(FT::kDeleting);
+    for (int i = 0; i < n; ++i) {
+        if (!addresses[size_t(i)].empty())
+            m_doc.DeleteIP(addresses[size_t(i)]);
+        ++nDone;
+        if (i % 50 == 0)
+            progress.SetPos(i * 100 / n);
+        if (progress.PollCancel())
+            break;
+    }
+    progress.Close();
+    if (nDone > 0) {
+        m_doc.UpdateAllViews(nullptr);
+        m_doc.SetModifiedFlag();
+        RefreshListBar();
+    }
+}
+
+void CMainFrame::OnStopAll()
+{
+    m_doc.GetData().ClearAllPending();
+}
+
+void CMainFrame::OnViewRawWhois()
+{
+    m_nViewMode = FT::kCmdViewRawWhois;
+    auto* pView = new CTextResultView(&m_doc, this);
+    pView->setObjectName(QStringLiteral("view-raw-whois"));
+    setCentralWidget(pView); // deletes the previous view
+    pView->show();
+    m_pView = pView;
+    m_pView->OnInitialUpdate();
+    if (m_pListBar) {
+        m_pListBar->show();
+        RefreshListBar();
+    }
+}
+
+void CMainFrame::OnDisplayMode(int nMode)
+{
+    if (!m_pListBar)
+        return;
+    m_pListBar->SetDisplayMode(nMode);
+    RefreshListBar();
+    m_pListBar->GetList()->viewport()->update();
+}
+
+void CMainFrame::OnToggleIPListBar()
+{
+    if (!m_pListBar)
+        return;
+    if (!m_pListBar->isHidden()) {
+        m_pListBar->hide();
+    } else {
+        m_pListBar->show();
+        RefreshListBar();
+    }
+}
+
+void CMainFrame::OnToggleQuickBar()
+{
+    if (m_pQuickBar)
+        m_pQuickBar->setVisible(m_pQuickBar->isHidden());
+}
+
+void CMainFrame::OnExportRawWhois()
+{
+    const std::vector<std::string> addresses = CollectRows(m_bReportSelected);
+    std::string strReport;
+    int nBlocks = 0;
+    {
+        CProgressDlg progress(this);
+        nBlocks = m_doc.CreateReport(addresses, strReport, progress);
+    }
+    if (nBlocks == 0)
+        return;
+    std::string strPath;
+    if (!m_services.m_pFiles->PromptFileName(this, m_store, true, IoTexts::kSavePromptFilter,
+                                             IoTexts::kSavePromptExtension, IoTexts::kSavePromptTitle, strPath))
+        return;
+    std::string strError;
+    WriteTextFile(strPath, strReport, strError);
+}
+
+// ------------------------------------------------------------------ import, settings
+
+void CMainFrame::AfterImport(int nAdded)
+{
+    if (nAdded == 0)
+        return;
+    RefreshListBar();
+    m_doc.UpdateAllViews(nullptr);
+}
+
+void CMainFrame::OnImportTextFile()
+{
+    std::string strPath;
+    if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
+                                             IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
+        return;
+    std::string strText;
+    ReadTextFile(strPath, strText);
+    if (strText.empty())
+        return;
+    CProgressDlg progress(this);
+    AfterImport(m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver,
+                                     progress));
+}
+
+void CMainFrame::OnImportWebLog()
+{
+    std::string strPath;
+    if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
+                                             IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
+        return;
+    std::string strText;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ReadTextFile(strPath, strText);
+    QApplication::restoreOverrideCursor();
+    if (strText.empty())
+        return;
+    CLogFileImportDlg dlg(m_store, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    const std::string strPatterns = dlg.GetPatterns();
+    CProgressDlg progress(this);
+    AfterImport(m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns,
+                                     *m_services.m_pResolver, progress));
+}
+
+void CMainFrame::OnConnectionSettings()
+{
+    CConnSetupDlg dlg(m_store, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    m_settings = LoadConnSettings(m_store);
+    m_doc.GetData().SetResolveTraceHops(m_settings.m_bTraceHostLookup);
+}
+
+// ------------------------------------------------------------------ tray, web, application
+
+void CMainFrame::OnMinimizeToTray()
+{
+    // Without a notification area a hidden window could not be brought back.
+    if (!m_pTray || !m_pTray->IsEnabled()) {
+        showMinimized();
+        return;
+    }
+    m_pTray->ShowIcon();
+    hide();
+}
+
+void CMainFrame::OnTrayShow()
+{
+    show();
+    raise();
+    activateWindow();
+    if (m_pTray)
+        m_pTray->HideIcon();
+}
+
+void CMainFrame::OpenWebPage(const char* pszUrl)
+{
+    m_services.m_fnOpenUrl(QUrl(QString::fromLatin1(pszUrl)));
+}
+
+void CMainFrame::OnToggleAutoLoad()
+{
+    m_nAutoLoad = m_nAutoLoad ? 0 : 1;
+    m_store.WriteProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, m_nAutoLoad);
+}
+
+void CMainFrame::OnAbout()
+{
+    char szDate[64];
+    std::snprintf(szDate, sizeof szDate, FT::kBuildDate, __DATE__);
+    m_services.m_pPrompts->ShowAbout(this, Text(FT::kAboutTitle),
+                                     Text(FT::kAboutProduct) + QStringLiteral("\n\n") + Text(szDate));
+}
+
+// ------------------------------------------------------------------ closing, dropping
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    m_store.WriteProfileInt(FT::kSettings, FT::kKeyViewMode, m_nViewMode);
+    CWindowPlacement::Save(m_store, CWindowPlacement::FromWindow(*this));
+    if (m_pListBar)
+        m_pListBar->SaveState(m_store, FT::kIPListBarProfile);
+    if (!m_pDocs->SaveModified()) {
+        pEvent->ignore();
+        return;
+    }
+    if (m_pTray)
+        m_pTray->HideIcon();
+    pEvent->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    if (pEvent->mimeData()->hasUrls())
+        pEvent->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* pEvent)
+{
+    QStringList paths;
+    for (const QUrl& url : pEvent->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    pEvent->acceptProposedAction();
+    OpenDroppedFiles(paths);
+}
+
+void CMainFrame::OpenDroppedFiles(const QStringList& paths)
+{
+    activateWindow();
+    raise();
+    for (const QString& strPath : paths)
+        m_pDocs->OpenDocumentFile(ToStdString(strPath));
+    UpdateTitle();
+    UpdateCommandStates();
+}

@@ -1,0 +1,180 @@
+#pragma once
+
+#include "core/DocumentHost.h"
+#include "core/NetloreDoc.h"
+#include "core/ViewNotifier.h"
+#include "net/WhoisServerTable.h"
+#include "sched/ConnSettings.h"
+#include "sched/LastWhoisDone.h"
+#include "sched/WorkerEnvironment.h"
+#include "sched/WorkerThreads.h"
+#include "ui/frame/FrameServices.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CClock;
+class CDocManager;
+class CFilePrompt;
+class CFramePrompts;
+class CGuiCompletionSink;
+class CIPEntryDlgBar;
+class CIPListBar;
+class CLookupJob;
+class CNameResolver;
+class CIcmpService;
+class CProgress;
+class CRebarAnimCtrl;
+class CSettingsStore;
+class CSystemTray;
+class CTextResultView;
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+// The program's one window: menus, the main and options toolbars, the quick lookup
+// bar, the busy animation, the status panes, the docking IP list, the whois view
+// and the tray icon. Every command arrives here; the 2-second timer drives the
+// lookup scheduler, and finished lookups come back through the completion sink to
+// be merged into the document on this thread.
+class CMainFrame : public QMainWindow, public CViewNotifier, public CDocumentHost {
+    Q_OBJECT
+public:
+    static constexpr int kViewModeNone = -1;
+
+    explicit CMainFrame(CSettingsStore& store, const CFrameServices& services = CFrameServices(),
+                        QWidget* pParent = nullptr);
+    ~CMainFrame() override;
+
+    // The start-up steps in order; false when a required part could not be made.
+    bool Create();
+
+    // ---- commands ----
+    // Runs the command as if its menu item, button or key had issued it.
+    void OnCommand(int nCommandId);
+    // The action of a command id, null for ids without one.
+    QAction* GetAction(int nCommandId) const;
+    void UpdateCommandStates();
+    // Every 2000 ms: the busy animation, one scheduler tick, the status panes.
+    void OnTimer();
+    // Addresses of the selected rows, or all rows, of the IP list bar; nothing while
+    // the bar is hidden. Cancel in the progress window ends it early.
+    std::vector<std::string> CollectRows(bool bSelectedOnly);
+    // A finished job on the UI thread: the document's merge for its code.
+    void OnLookupCompleted(int nCode, CLookupJob* pJob);
+    // Files dropped on the window, opened one after the other.
+    void OpenDroppedFiles(const QStringList& paths);
+
+    // ---- CViewNotifier, CDocumentHost ----
+    void UpdateAllViews(const std::string* pHint) override;
+    void PostCommand(int nCommandId) override;
+
+    // ---- parts ----
+    CNetloreDoc& GetDocument() { return m_doc; }
+    CDocManager& GetDocManager() { return *m_pDocs; }
+    CSettingsStore& GetStore() { return m_store; }
+    CIPListBar* GetIPListBar() const { return m_pListBar; }
+    CIPEntryDlgBar* GetEntryBar() const { return m_pEntryBar; }
+    CTextResultView* GetView() const { return m_pView; }
+    CSystemTray* GetTray() const { return m_pTray; }
+    CRebarAnimCtrl* GetAnimation() const { return m_pAnim; }
+    QToolBar* GetMainToolBar() const { return m_pMainToolBar; }
+    QToolBar* GetOptionsToolBar() const { return m_pOptionsToolBar; }
+    QToolBar* GetQuickBar() const { return m_pQuickBar; }
+    QLabel* GetTotalPane() const { return m_pTotalPane; }
+    QLabel* GetDisplayPane() const { return m_pDisplayPane; }
+    QTimer& GetTimer() { return m_timer; }
+    const CConnSettings& GetConnSettings() const { return m_settings; }
+    int GetViewMode() const { return m_nViewMode; }
+    bool IsReportSelected() const { return m_bReportSelected; }
+    bool IsAutoLoad() const { return m_nAutoLoad != 0; }
+    CWorkerThreads& GetThreads() { return m_threads; }
+    // Rows and selection of the list as the commands see them: none while the bar is hidden.
+    int GetRowCount() const;
+    int GetSelectedCount() const;
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
+
+private:
+    QAction* AddCommand(int nCommandId, const char* pszText, const char* pszPrompt);
+    void CreateActions();
+    void CreateMenus();
+    bool CreateToolBars();
+    void CreateStatusBar();
+    bool CreateListBar();
+    void CreateTray();
+    void RebuildRecentFiles();
+    void UpdateTitle();
+    void UpdateStatusPanes();
+    void RefreshListBar();
+
+    void OnQuickLookup();
+    void OnLookupSelected();
+    void OnDelete();
+    void OnViewRawWhois();
+    void OnStopAll();
+    void OnDisplayMode(int nMode);
+    void OnToggleIPListBar();
+    void OnToggleQuickBar();
+    void OnExportRawWhois();
+    void OnQueueSelected(int nCommandId);
+    void OnImportTextFile();
+    void OnImportWebLog();
+    void OnConnectionSettings();
+    void OnMinimizeToTray();
+    void OnTrayShow();
+    void OnToggleAutoLoad();
+    void OnAbout();
+    void OpenWebPage(const char* pszUrl);
+    void AfterImport(int nAdded);
+
+    CSettingsStore& m_store;
+    CFrameServices m_services;
+    std::unique_ptr<CNameResolver> m_pOwnResolver;
+    std::unique_ptr<CIcmpService> m_pOwnIcmp;
+    std::unique_ptr<CClock> m_pOwnClock;
+    std::unique_ptr<CFilePrompt> m_pOwnFiles;
+    std::unique_ptr<CFramePrompts> m_pOwnPrompts;
+
+    CNetloreDoc m_doc;
+    std::unique_ptr<CDocManager> m_pDocs;
+    CConnSettings m_settings;
+    CWhoisServerTable m_servers;
+    CLastWhoisDone m_lastWhoisDone;
+    CGuiCompletionSink* m_pSink = nullptr;
+    CWorkerEnvironment m_env;
+
+    int m_nViewMode = kViewModeNone;
+    bool m_bReportSelected = true;
+    int m_nAutoLoad = 1;
+
+    std::map<int, QAction*> m_actions;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentSeparator = nullptr;
+    std::vector<QAction*> m_recentActions;
+    QMenu* m_pTrayMenu = nullptr;
+    QToolBar* m_pMainToolBar = nullptr;
+    QToolBar* m_pOptionsToolBar = nullptr;
+    QToolBar* m_pQuickBar = nullptr;
+    CIPEntryDlgBar* m_pEntryBar = nullptr;
+    CRebarAnimCtrl* m_pAnim = nullptr;
+    QLabel* m_pTotalPane = nullptr;
+    QLabel* m_pDisplayPane = nullptr;
+    CIPListBar* m_pListBar = nullptr;
+    CTextResultView* m_pView = nullptr;
+    CSystemTray* m_pTray = nullptr;
+    QTimer m_timer;
+
+    // Last: destroyed first, so every worker has finished before what it uses goes.
+    CWorkerThreads m_threads;
+};
