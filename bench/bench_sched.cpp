@@ -29,6 +29,11 @@
 #include <string>
 #include <thread>
 
+#include <sys/prctl.h>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -127,20 +132,49 @@ int main(int argc, char** argv)
     const int nJobs = argc > 2 ? std::atoi(argv[2]) : 10000;
     const std::string data = std::string(ADDRSCOPE_SOURCE_DIR) + "/tests/data/whois/";
 
-    CLoopbackWhoisServer server;
-    for (const char* h : kHosts)
-        server.AddAddress(h);
-    if (!server.Start()) {
+    // The servers run in a child process, so that their threads, sockets and query
+    // logs do not count in this process's figures.
+    int fds[2];
+    if (pipe(fds) != 0)
+        return 1;
+    const pid_t child = fork();
+    if (child == 0) {
+        // Ends with the benchmark, however that ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        close(fds[0]);
+        CLoopbackWhoisServer server;
+        for (const char* h : kHosts)
+            server.AddAddress(h);
+        int nPort = 0;
+        if (server.Start()) {
+            server.SetDefaultAnswer(kHosts[0], ReadFile(data + "arin/weppos-referral-ripe-port43-130.66.76.222.txt"));
+            server.SetDefaultAnswer(kHosts[1], ReadFile(data + "ripe/weppos-bouygtel-128.79.0.0.txt"));
+            nPort = server.Port();
+        }
+        if (write(fds[1], &nPort, sizeof nPort) != sizeof nPort || nPort == 0)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    close(fds[1]);
+    int nPort = 0;
+    if (child < 0 || read(fds[0], &nPort, sizeof nPort) != sizeof nPort || nPort == 0) {
         std::fprintf(stderr, "cannot start the loopback whois servers\n");
         return 1;
     }
-    server.SetDefaultAnswer(kHosts[0], ReadFile(data + "arin/weppos-referral-ripe-port43-130.66.76.222.txt"));
-    server.SetDefaultAnswer(kHosts[1], ReadFile(data + "ripe/weppos-bouygtel-128.79.0.0.txt"));
+    struct CChildKiller {
+        pid_t m_pid;
+        ~CChildKiller()
+        {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    } killer{child};
 
     CWhoisServerTable table;
     for (size_t i = 0; i < kWhoisRoleCount; ++i)
         table.SetHost(EWhoisRole(i), kHosts[i]);
-    table.m_nWhoisPort = table.m_nRWhoisPort = server.Port();
+    table.m_nWhoisPort = table.m_nRWhoisPort = nPort;
     CSystemNameResolver resolver;
     CSystemClock clock;
     CLastWhoisDone lastWhois;

@@ -184,16 +184,16 @@ public:
 
         CCounts counts;
         bool bInterrupted = false;
-        bool bNoThreads = false;
+        bool bGaveUp = false;
         if (nTotal > 0 && LimitOf(settings, nKind) <= 0) {
             std::fprintf(ctx.err,
                          "addrscope-cli lookup: the settings allow no %s lookup to run at once (limit %d); nothing "
                          "was looked up\n",
                          kKindNames[nKind], LimitOf(settings, nKind));
             data.ClearAllPending();
-            bNoThreads = true;
+            bGaveUp = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, doc, nKind, nTotal, nTickMs, settings, servers, counts, bInterrupted, bNoThreads);
+            RunLookups(ctx, doc, nKind, nTotal, nTickMs, settings, servers, counts, bInterrupted, bGaveUp);
         }
 
         std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nLookedUp, nFresh,
@@ -206,7 +206,7 @@ public:
         bool bSaved = true;
         if (doc.IsModified() || opened.m_bCreated)
             bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
-        return bSaved && !bInterrupted && !bNoThreads && counts.m_nFailed == 0 && nNotDone <= 0 ? 0 : 1;
+        return bSaved && !bInterrupted && !bGaveUp && counts.m_nFailed == 0 && nNotDone <= 0 ? 0 : 1;
     }
 
 private:
@@ -217,7 +217,7 @@ private:
 
     void RunLookups(CCliContext& ctx, CNetloreDoc& doc, int nKind, int nTotal, int nTickMs,
                     const CConnSettings& settings, const CWhoisServerTable& servers, CCounts& counts,
-                    bool& bInterrupted, bool& bNoThreads)
+                    bool& bInterrupted, bool& bGaveUp)
     {
         CIPDataArray& data = doc.GetData();
         CSystemNameResolver resolver;
@@ -283,7 +283,7 @@ private:
                 if (threads.ConsecutiveFailures() >= kMaxStartFailures && threads.Count() == 0 &&
                     data.GetRunningList(nKind).empty()) {
                     std::fprintf(ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
-                    bNoThreads = bStopping = true;
+                    bGaveUp = bStopping = true;
                     stopQueuing();
                     continue;
                 }

@@ -87,7 +87,13 @@ bool StartNextJob(CIPDataArray& data, int nKind, int nCode, int nLimit, int nInt
     if (nKind == lookupTrace)
         pJob->m_bResolveHops = data.GetResolveTraceHops();
     const CWorkerEnvironment envCopy = env;
-    if (!env.m_pThreads->Start([pJob, envCopy, proc] { proc(pJob, envCopy); })) {
+    bool bStarted = false;
+    try {
+        bStarted = env.m_pThreads->Start([pJob, envCopy, proc] { proc(pJob, envCopy); });
+    } catch (...) {
+        bStarted = false;
+    }
+    if (!bStarted) {
         // No worker will ever report this job: it must not hold a running slot.
         delete pJob;
         return false;
