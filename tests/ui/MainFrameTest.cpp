@@ -1,0 +1,250 @@
+#include "MainFrameFixture.h"
+
+#include "core/LookupKind.h"
+#include "ui/frame/DocManager.h"
+#include "ui/frame/SystemTray.h"
+#include "ui/frame/TextResultView.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSystemTrayIcon>
+
+namespace {
+
+constexpr int kCmdDelete = 32773;
+constexpr int kCmdLookupSelected = 32774;
+constexpr int kCmdStopAll = 32784;
+constexpr int kCmdMinimizeToTray = 32792;
+constexpr int kCmdModeHex = 32799;
+constexpr int kCmdToggleIPListBar = 32807;
+constexpr int kCmdPingSelected = 32820;
+constexpr int kCmdTrayShow = 32826;
+constexpr int kCmdExportRawWhois = 32840;
+constexpr int kCmdReportAll = 32850;
+constexpr int kCmdMoreTools = 32855;
+
+const std::string kAddress = CWhoisdProcess::kAddress;
+
+const CSerStringArray& Waiting(CNetloreDoc& doc, int nKind = lookupWhois)
+{
+    return doc.GetData().GetWaitingList(nKind);
+}
+
+} // namespace
+
+TEST_F(CMainFrameTest, TypedAddressIsAddedSelectedQueuedAndItsAnswerShown)
+{
+    EXPECT_EQ(Frame().GetViewMode(), 32794);
+    EXPECT_TRUE(Frame().GetView()->GetTextBox()->toPlainText().startsWith(QStringLiteral("QUICK START")));
+    TypeAndLookup(QStringLiteral("  ") + QString::fromStdString(kAddress) + QStringLiteral(" "));
+
+    ASSERT_EQ(Doc().GetData().GetSize(), 1);
+    EXPECT_EQ(Doc().GetData().GetIPAddressAt(0), kAddress);
+    EXPECT_EQ(Doc().GetCurrentIndex(), 0);
+    EXPECT_EQ(List().GetSelectedRows(), std::vector<int>{0});
+    ASSERT_EQ(Waiting(Doc()).GetSize(), 1);
+    EXPECT_EQ(Waiting(Doc()).GetString(0), kAddress);
+    EXPECT_EQ(m_pStore->GetProfileString("IP Entry List", "1"), kAddress);
+
+    ASSERT_TRUE(WaitForWhois(kAddress));
+    EXPECT_EQ(Doc().GetData().GetCountry(kAddress), "FR");
+    EXPECT_TRUE(Frame().GetView()->GetTextBox()->toPlainText().contains(QStringLiteral("BOUYGTEL-ISP-CABLE")));
+    EXPECT_TRUE(Frame().isWindowModified());
+    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Untitled[*] - Addrscope"));
+    EXPECT_EQ(Frame().GetTotalPane()->text(), QStringLiteral("Total: 1"));
+    EXPECT_EQ(Frame().GetDisplayPane()->text(), QStringLiteral("Display: 1"));
+}
+
+TEST_F(CMainFrameTest, LookupSelectedQueuesOnlyTheFirstSelectedRow)
+{
+    AddRows({"192.0.2.1", "192.0.2.2", "192.0.2.3"}, {2, 1});
+    ASSERT_TRUE(Frame().GetAction(kCmdLookupSelected)->isEnabled());
+    Trigger(kCmdLookupSelected);
+    ASSERT_EQ(Waiting(Doc()).GetSize(), 1);
+    EXPECT_EQ(Waiting(Doc()).GetString(0), "192.0.2.2");
+
+    // Nothing selected: the command is disabled, and does nothing when run anyway.
+    List().DeselectAll();
+    Frame().UpdateCommandStates();
+    EXPECT_FALSE(Frame().GetAction(kCmdLookupSelected)->isEnabled());
+}
+
+TEST_F(CMainFrameTest, QuickLookupOfAnAddressAlreadyListedQueuesNothing)
+{
+    AddRows({kAddress}, {});
+    TypeAndLookup(QString::fromStdString(kAddress));
+    EXPECT_EQ(Doc().GetData().GetSize(), 1);
+    EXPECT_EQ(Waiting(Doc()).GetSize(), 0);
+    EXPECT_FALSE(Doc().HasPendingLookups());
+}
+
+TEST_F(CMainFrameTest, QuickLookupOfAHostNameAddsItsAddress)
+{
+    m_resolver.AddHost("www.example.test", 0xC0000207);
+    TypeAndLookup(QStringLiteral("www.example.test"));
+    ASSERT_EQ(Doc().GetData().GetSize(), 1);
+    EXPECT_EQ(Doc().GetData().GetIPAddressAt(0), "192.0.2.7");
+    ASSERT_EQ(Waiting(Doc()).GetSize(), 1);
+    EXPECT_EQ(Waiting(Doc()).GetString(0), "192.0.2.7");
+}
+
+TEST_F(CMainFrameTest, DeleteRemovesSelectedRowsAndNothingWithoutSelection)
+{
+    AddRows({"192.0.2.1", "192.0.2.2", "192.0.2.3"}, {});
+    Trigger(kCmdDelete);
+    EXPECT_EQ(Doc().GetData().GetSize(), 3);
+    EXPECT_FALSE(Doc().IsModified());
+
+    List().SelectRow(0);
+    List().SelectRow(2);
+    Trigger(kCmdDelete);
+    ASSERT_EQ(Doc().GetData().GetSize(), 1);
+    EXPECT_EQ(Doc().GetData().GetIPAddressAt(0), "192.0.2.2");
+    EXPECT_TRUE(Doc().IsModified());
+    EXPECT_EQ(List().GetRowCount(), 1);
+}
+
+TEST_F(CMainFrameTest, StopAllEmptiesTheListsYetRunningJobsStillDeliver)
+{
+    AddRows({"192.0.2.9"}, {});
+    TypeAndLookup(QString::fromStdString(kAddress));
+    Doc().QueueWhoisLookup("192.0.2.9", 0);
+    Frame().OnTimer(); // starts the first whois job; its answer can only arrive through the event loop
+    ASSERT_EQ(Doc().GetData().GetRunningList(lookupWhois).size(), 1u);
+    Frame().UpdateCommandStates();
+    ASSERT_TRUE(Frame().GetAction(kCmdStopAll)->isEnabled());
+
+    Trigger(kCmdStopAll);
+    EXPECT_FALSE(Doc().HasPendingLookups());
+    EXPECT_FALSE(Frame().GetAction(kCmdStopAll)->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Doc().GetData().GetRawWhois(kAddress).empty(); }, 15000));
+    // The second address never started.
+    EXPECT_TRUE(Doc().GetData().GetRawWhois("192.0.2.9").empty());
+}
+
+TEST_F(CMainFrameTest, HiddenListBarMeansNoRowsForTheCommands)
+{
+    AddRows({"192.0.2.1", "192.0.2.2"}, {0, 1});
+    Trigger(kCmdReportAll);
+    Trigger(kCmdToggleIPListBar);
+    ASSERT_TRUE(Frame().GetIPListBar()->isHidden());
+    EXPECT_FALSE(Frame().GetAction(kCmdToggleIPListBar)->isChecked());
+    EXPECT_FALSE(Frame().GetAction(kCmdLookupSelected)->isEnabled());
+    EXPECT_FALSE(Frame().GetAction(kCmdExportRawWhois)->isEnabled());
+    EXPECT_TRUE(Frame().CollectRows(false).empty());
+
+    // Issued anyway (as a posted command could be), they act on nothing.
+    Frame().OnCommand(kCmdLookupSelected);
+    Frame().OnCommand(kCmdDelete);
+    Frame().OnCommand(kCmdPingSelected);
+    Frame().OnCommand(kCmdExportRawWhois);
+    EXPECT_EQ(Doc().GetData().GetSize(), 2);
+    EXPECT_FALSE(Doc().HasPendingLookups());
+    EXPECT_EQ(m_files.m_nAsked, 0);
+
+    Trigger(kCmdToggleIPListBar);
+    EXPECT_FALSE(Frame().GetIPListBar()->isHidden());
+    EXPECT_EQ(Frame().CollectRows(false), (std::vector<std::string>{"192.0.2.1", "192.0.2.2"}));
+}
+
+TEST_F(CMainFrameTest, ExportWritesTheLookedUpRowsAndRemembersTheFolder)
+{
+    TypeAndLookup(QString::fromStdString(kAddress));
+    ASSERT_TRUE(WaitForWhois(kAddress));
+    AddRows({"192.0.2.1"}, {0, 1});
+    m_files.m_strAnswer = QString::fromStdString(m_dir.File("export.txt"));
+    Trigger(kCmdExportRawWhois);
+    ASSERT_EQ(m_files.m_nAsked, 1);
+    const std::string strExport = ReadFileBytes(m_dir.File("export.txt"));
+    EXPECT_EQ(strExport.rfind("<RECORD>\r\nIP Address: " + kAddress + "\r\n", 0), 0u);
+    EXPECT_EQ(strExport.find("192.0.2.1"), std::string::npos); // never looked up
+    EXPECT_EQ(m_pStore->GetProfileString("File Path", "txt"), m_dir.Path().string() + "/*.txt");
+}
+
+TEST_F(CMainFrameTest, ClosingWritesSettingsBeforeTheSaveQuestionAndKeepsThemOnCancel)
+{
+    AddRows({"192.0.2.1"}, {});
+    Doc().SetModifiedFlag(true);
+    std::string strPlacementAtQuestion;
+    int nViewModeAtQuestion = 0;
+    int nVisibleAtQuestion = -1;
+    m_prompts.m_answer = CFramePrompts::kCancel;
+    m_prompts.m_fnOnQuestion = [&] {
+        strPlacementAtQuestion = m_pStore->GetProfileString("Settings", "WindowPosition");
+        nViewModeAtQuestion = m_pStore->GetProfileInt("Settings", "View Mode", 0);
+        nVisibleAtQuestion = m_pStore->GetProfileInt("IPListBar-SCBar-500", "Visible", -1);
+    };
+    EXPECT_FALSE(Frame().close());
+    ASSERT_EQ(m_prompts.m_questions.size(), 1u);
+    EXPECT_EQ(m_prompts.m_questions[0], QStringLiteral("Save changes to Untitled?"));
+    EXPECT_FALSE(strPlacementAtQuestion.empty());
+    EXPECT_EQ(nViewModeAtQuestion, 32794);
+    EXPECT_EQ(nVisibleAtQuestion, 1);
+    EXPECT_TRUE(Frame().isVisible());
+    EXPECT_EQ(m_pStore->GetProfileString("Settings", "WindowPosition"), strPlacementAtQuestion);
+
+    // Yes saves through Save As before the window goes.
+    m_prompts.m_answer = CFramePrompts::kYes;
+    m_files.m_strAnswer = QString::fromStdString(m_dir.File("kept.qdl"));
+    EXPECT_TRUE(Frame().close());
+    EXPECT_TRUE(std::filesystem::exists(m_dir.File("kept.qdl")));
+    EXPECT_EQ(m_pStore->GetProfileString("Recent File List", "File1"), m_dir.File("kept.qdl"));
+}
+
+TEST_F(CMainFrameTest, PlacementSurvivesARestart)
+{
+    Frame().setGeometry(40, 50, 640, 480);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(Frame().close());
+    const std::string strStored = m_pStore->GetProfileString("Settings", "WindowPosition");
+    EXPECT_EQ(strStored.substr(0, 4), "0,1,");
+
+    MakeFrame(false);
+    EXPECT_EQ(Frame().geometry(), QRect(40, 50, 640, 480));
+}
+
+TEST_F(CMainFrameTest, DisplayModeWebAndTrayCommands)
+{
+    AddRows({"192.0.2.1"}, {});
+    Trigger(kCmdModeHex);
+    EXPECT_EQ(Frame().GetIPListBar()->GetDisplayMode(), kCmdModeHex);
+    EXPECT_TRUE(Frame().GetAction(kCmdModeHex)->isChecked());
+    EXPECT_EQ(Frame().GetIPListBar()->GetRowText(0), "C0000201");
+
+    Trigger(kCmdMoreTools);
+    ASSERT_EQ(m_openedUrls.size(), 1u);
+    EXPECT_EQ(m_openedUrls[0].scheme(), QStringLiteral("https"));
+
+    ASSERT_TRUE(Frame().GetTray()->IsEnabled());
+    EXPECT_TRUE(Frame().GetTray()->IsHidden());
+    Trigger(kCmdMinimizeToTray);
+    EXPECT_FALSE(Frame().isVisible());
+    EXPECT_FALSE(Frame().GetTray()->IsHidden());
+    // A double click on the icon does what "Show Window" does.
+    Frame().GetTray()->OnActivated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(Frame().isVisible());
+    EXPECT_TRUE(Frame().GetTray()->IsHidden());
+    Trigger(kCmdTrayShow);
+    EXPECT_TRUE(Frame().GetTray()->IsHidden());
+}
+
+TEST_F(CMainFrameTest, DroppedDocumentsOpenInTurnAndDamagedOnesAreReported)
+{
+    AddRows({"192.0.2.1"}, {});
+    ASSERT_TRUE(Doc().OnSaveDocument(m_dir.File("one.qdl")));
+    Doc().AddIP("192.0.2.2");
+    ASSERT_TRUE(Doc().OnSaveDocument(m_dir.File("two.qdl")));
+    WriteFileBytes(m_dir.File("bad.qdl"), std::string("\x01\x00\x00\x00\xff\xff", 6));
+
+    Frame().OpenDroppedFiles({QString::fromStdString(m_dir.File("one.qdl")),
+                              QString::fromStdString(m_dir.File("bad.qdl")),
+                              QString::fromStdString(m_dir.File("missing.qdl")),
+                              QString::fromStdString(m_dir.File("two.qdl"))});
+    EXPECT_EQ(Doc().GetPathName(), m_dir.File("two.qdl"));
+    EXPECT_EQ(Doc().GetData().GetSize(), 2);
+    EXPECT_EQ(List().GetRowCount(), 2);
+    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("two.qdl[*] - Addrscope"));
+    ASSERT_GE(m_prompts.m_messages.size(), 2u);
+    EXPECT_EQ(m_prompts.m_messages.back(), QStringLiteral("Failed to open document."));
+    EXPECT_EQ(m_pStore->GetProfileString("Recent File List", "File1"), m_dir.File("two.qdl"));
+}
