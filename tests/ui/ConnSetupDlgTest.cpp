@@ -1,0 +1,83 @@
+#include "core/MemorySettingsStore.h"
+#include "ui/frame/ConnSetupDlg.h"
+#include "ui/frame/LogFileImportDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+TEST(ConnSetupDlg, FirstRunShowsTheDefaults)
+{
+    CMemorySettingsStore store;
+    CConnSetupDlg dlg(store);
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Connection and Other Settings"));
+    EXPECT_EQ(dlg.GetRescanGapEdit()->text(), QStringLiteral("1440"));
+    EXPECT_EQ(dlg.GetWhoisLimitEdit()->text(), QStringLiteral("3"));
+    EXPECT_EQ(dlg.GetDnsLimitEdit()->text(), QStringLiteral("8"));
+    EXPECT_EQ(dlg.GetTraceLimitEdit()->text(), QStringLiteral("3"));
+    EXPECT_EQ(dlg.GetPingLimitEdit()->text(), QStringLiteral("3"));
+    EXPECT_EQ(dlg.GetIntervalEdit()->text(), QStringLiteral("10"));
+    EXPECT_FALSE(dlg.GetTraceHostsCheck()->isChecked());
+    EXPECT_TRUE(dlg.GetConvertHostsCheck()->isChecked());
+}
+
+TEST(ConnSetupDlg, OkChecksNumbersAndWritesAllEight)
+{
+    CMemorySettingsStore store;
+    CConnSetupDlg dlg(store);
+    QStringList prompts;
+    dlg.SetPromptFunction([&](const QString& s) { prompts << s; });
+
+    dlg.GetRescanGapEdit()->setText(QStringLiteral("-5"));
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), 0);
+    EXPECT_EQ(prompts.value(0), QStringLiteral("Please enter a positive integer."));
+    EXPECT_EQ(store.GetProfileInt("Settings", "Rescan Gap", -99), -99);
+
+    dlg.GetRescanGapEdit()->setText(QStringLiteral("0"));
+    dlg.GetPingLimitEdit()->setText(QStringLiteral("three"));
+    dlg.accept();
+    EXPECT_EQ(prompts.value(1), QStringLiteral("Please enter an integer."));
+    EXPECT_EQ(store.GetProfileInt("Settings", "Rescan Gap", -99), -99);
+
+    dlg.GetPingLimitEdit()->setText(QStringLiteral("3"));
+    dlg.GetDnsLimitEdit()->setText(QStringLiteral("-1"));
+    dlg.GetTraceHostsCheck()->setChecked(true);
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), int(QDialog::Accepted));
+    EXPECT_EQ(store.GetProfileInt("Settings", "Rescan Gap", -99), 0);
+    EXPECT_EQ(store.GetProfileInt("Settings", "DNS Simul Connections", 0), -1);
+    EXPECT_EQ(store.GetProfileInt("Settings", "IP Whois Interval", 0), 10);
+    EXPECT_EQ(store.GetProfileInt("Settings", "Trace Host Lookup", 0), 1);
+    EXPECT_EQ(store.GetProfileInt("Settings", "Convert Host Names", 0), 1);
+}
+
+TEST(ConnSetupDlg, CancelWritesNothing)
+{
+    CMemorySettingsStore store;
+    CConnSetupDlg dlg(store);
+    dlg.GetWhoisLimitEdit()->setText(QStringLiteral("7"));
+    dlg.reject();
+    EXPECT_EQ(store.GetProfileInt("Settings", "IP Whois Simul Connections", -99), -99);
+}
+
+TEST(LogFileImportDlg, EditFieldsFollowTheirBoxesAndOkBuildsThePatterns)
+{
+    CMemorySettingsStore store;
+    store.WriteProfileInt("Settings", "Log File Download", 1);
+    store.WriteProfileString("Settings", "Log File Download File", "/private/report.pdf");
+    CLogFileImportDlg dlg(store);
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Import From Log File: Settings"));
+    EXPECT_TRUE(dlg.GetDownloadEdit()->isEnabled());
+    EXPECT_FALSE(dlg.GetCustomEdit()->isEnabled());
+
+    dlg.GetCustomCheck()->click();
+    EXPECT_TRUE(dlg.GetCustomEdit()->isEnabled());
+    dlg.GetCustomEdit()->setText(QStringLiteral("cltreq|"));
+    dlg.GetErrorCheck()->click();
+    dlg.accept();
+    EXPECT_EQ(dlg.GetPatterns(), "\" 404 |/private/report.pdf|cltreq|");
+    EXPECT_EQ(store.GetProfileInt("Settings", "Log File Error", 0), 1);
+    EXPECT_EQ(store.GetProfileInt("Settings", "Log File Custom", 0), 1);
+}
