@@ -54,6 +54,8 @@ Idle%20Timeout=2000
 INI
 
 rm -f "$shot"
+# Test runners set the offscreen platform; this run is meant for the X server.
+unset QT_QPA_PLATFORM
 HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" \
   xvfb-run -a -s "-screen 0 1024x768x24" \
   "$addrscope" --settings "$work/settings.ini" --lookup "$address" --screenshot "$shot" \
