@@ -109,24 +109,6 @@ TEST_F(LookupJobsTest, OtherKindsQueueAgainstTheirOwnResults)
     EXPECT_TRUE(m_data.GetWaitingList(lookupWhois).IsEmpty());
 }
 
-TEST_F(LookupJobsTest, RemoveAndDeleteJobTakesOnlyAListedJob)
-{
-    std::vector<CLookupJob*> list;
-    auto* a = new CLookupJob("10.0.0.1", kWhoisCode);
-    auto* b = new CLookupJob("10.0.0.2", kWhoisCode);
-    auto* c = new CLookupJob("10.0.0.3", kWhoisCode);
-    list = {a, b, c};
-    EXPECT_TRUE(CIPDataArray::RemoveAndDeleteJob(list, b));
-    EXPECT_EQ(list, (std::vector<CLookupJob*>{a, c}));
-    auto* stray = new CLookupJob("10.0.0.9", kWhoisCode);
-    EXPECT_FALSE(CIPDataArray::RemoveAndDeleteJob(list, stray));
-    EXPECT_EQ(list.size(), 2u);
-    delete stray;
-    EXPECT_TRUE(CIPDataArray::RemoveAndDeleteJob(list, a));
-    EXPECT_TRUE(CIPDataArray::RemoveAndDeleteJob(list, c));
-    EXPECT_TRUE(list.empty());
-}
-
 TEST_F(LookupJobsTest, EmptyWhoisAnswerGoesBackToTheEndOfTheWaitingList)
 {
     m_data.SetWhoisResult("10.0.0.1", "old answer", MinutesAgo(3000));
@@ -187,25 +169,6 @@ TEST_F(LookupJobsTest, EmptyHostNameStoresNothingAndOtherKindsNeedTheirRecord)
     EXPECT_FALSE(m_doc.MergeTraceJob(pJob));
     EXPECT_EQ(m_data.GetSize(), 1);
     EXPECT_FALSE(m_data.HasPending());
-}
-
-TEST_F(LookupJobsTest, PingAndTraceResultsAreStoredWithTheirTimes)
-{
-    m_doc.AddIP("10.0.0.1");
-    CLookupJob* pJob = Running(m_data, lookupPing, "10.0.0.1", kPingCode);
-    pJob->m_dAverageMs = 12.9;
-    pJob->m_nFailures = 1;
-    pJob->m_nTries = 3;
-    EXPECT_TRUE(m_doc.MergePingJob(pJob));
-    EXPECT_EQ(m_data.GetPingText("10.0.0.1"), "12 ms");
-    EXPECT_EQ(m_data.FindByIP("10.0.0.1")->GetPingFailures(), 1u);
-
-    pJob = Running(m_data, lookupTrace, "10.0.0.1", kTraceCode);
-    pJob->m_strResult = "1  10.0.0.1  -  0ms\r\n";
-    EXPECT_TRUE(m_doc.MergeTraceJob(pJob));
-    EXPECT_EQ(m_data.GetTraceText("10.0.0.1"), "1  10.0.0.1  -  0ms\r\n");
-    EXPECT_EQ(m_data.GetTraceTime("10.0.0.1"), m_clock.Now());
-    EXPECT_EQ(m_views.m_hints, (std::vector<std::string>{"10.0.0.1", "10.0.0.1"}));
 }
 
 TEST_F(LookupJobsTest, AfterStopAllRunningJobsStillDeliverAndAreDeletedOnce)

@@ -301,6 +301,7 @@ TEST_F(SchedulerThreadedTest, HostNamePingAndTraceWorkersDeliverTheirResults)
     EXPECT_EQ(data.GetHostName("10.0.0.1"), "one.example");
     EXPECT_EQ(data.GetHostName("10.0.0.2"), "unavailable");
     EXPECT_EQ(data.GetPingText("10.0.0.2"), "Failed");
+    EXPECT_EQ(data.GetPingText("10.0.0.1"), "20 ms");
     EXPECT_EQ(data.FindByIP("10.0.0.1")->GetPingTries(), 3u);
     EXPECT_NE(data.GetTraceText("10.0.0.1").find("10.0.0.254"), std::string::npos);
     EXPECT_NE(data.GetTraceText("10.0.0.1").find("one.example"), std::string::npos);
