@@ -165,6 +165,9 @@ bool CNetloreDoc::OnNewDocument()
 {
     m_strPathName.clear();
     m_bModified = false;
+    // Addresses still waiting belong to the old document: looking them up now would
+    // put its records into this one. Jobs already running finish and are deleted as usual.
+    m_data.ClearAllPending();
     m_data.DeleteAll();
     m_nCurrent = -1;
     PostCommand(kCmdRefreshIPList);
@@ -195,8 +198,9 @@ bool CNetloreDoc::OnOpenDocument(const std::string& strPath, const CArchive::Err
     CFileByteSource source;
     if (!source.Open(strPath))
         return false;
-    // The previous document's current record means nothing in this one.
+    // The previous document's current record and waiting lookups mean nothing in this one.
     m_nCurrent = -1;
+    m_data.ClearAllPending();
     CArchive ar(source, strPath, errorSink);
     Serialize(ar);
     if (pnErrors)

@@ -250,3 +250,19 @@ TEST_F(NetloreDocTest, SaveKeepsPermissionsAndFollowsLinks)
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                   std::filesystem::perms::group_read);
 }
+
+TEST_F(NetloreDocTest, NewAndOpenDropTheOldDocumentsWaitingLookups)
+{
+    doc.AddIP("10.0.0.1");
+    doc.GetData().GetWaitingList(lookupWhois).AddUnique("10.0.0.1");
+    doc.GetData().GetWaitingList(lookupPing).AddUnique("10.0.0.1");
+    ASSERT_TRUE(doc.HasPendingLookups());
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_FALSE(doc.HasPendingLookups());
+
+    const std::string path = dir.File("one.qdl");
+    WriteFileBytes(path, bytes::U32(1) + bytes::NewClassTag() + bytes::FreshRecord("10.0.0.2"));
+    doc.GetData().GetWaitingList(lookupHostName).AddUnique("192.0.2.7");
+    ASSERT_TRUE(Open(path));
+    EXPECT_FALSE(doc.HasPendingLookups());
+}
