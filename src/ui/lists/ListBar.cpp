@@ -40,9 +40,13 @@ CListBar::CListBar(const std::string& strListName, CSettingsStore& store, const 
 
 CListBar::~CListBar()
 {
-    // The list asks this bar for texts until it is gone.
+    // The list outlives this part of the bar (the dock deletes it later): it must
+    // neither ask this bar for texts nor signal it from now on.
     m_pList->viewport()->removeEventFilter(this);
     m_pList->SetOwner(nullptr);
+    m_pList->disconnect(this);
+    m_pList->selectionModel()->disconnect(this);
+    m_pList->GetModel()->disconnect(this);
 }
 
 void CListBar::OnRowSelected(const std::string&) {}
