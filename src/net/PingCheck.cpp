@@ -27,6 +27,10 @@ CPingCheckResult PingCheck(CIcmpService* pService, CNameResolver& resolver, cons
         for (uint32_t t : times)
             sum += double(t);
         result.m_dAverage = times.empty() ? 0.0 : sum / double(times.size());
+    } else {
+        // No request could be sent, so none was answered: counting them as failed keeps
+        // the record from showing "0 ms", as if the host had answered at once.
+        result.m_nFailures = kPingCheckRequests;
     }
     engine.Close();
     return result;

@@ -62,9 +62,7 @@ int PingWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
     }
     pJob->m_dAverageMs = result.m_dAverage;
     pJob->m_nTries = kPingCheckRequests;
-    // When no request could be sent, all three count as failed: otherwise the
-    // record would show "0 ms", as if the host had answered at once.
-    pJob->m_nFailures = result.m_bOpened ? result.m_nFailures : kPingCheckRequests;
+    pJob->m_nFailures = result.m_nFailures;
     const int nExitCode = result.m_bSuccess ? 1 : 0;
     PostJob(env, pJob);
     return nExitCode;

@@ -206,8 +206,8 @@ TEST(IcmpPermission, NoSocketKindPermittedFailsOpenWithAClearMessage)
     EXPECT_NE(message.find("Unable to open an ICMP socket"), std::string::npos) << message;
     EXPECT_NE(message.find("net.ipv4.ping_group_range"), std::string::npos) << message;
     EXPECT_NE(message.find("setcap cap_net_raw+ep"), std::string::npos) << message;
-    // Not opened, no failures counted, and an empty trace that is no success.
-    EXPECT_EQ(report.substr(report.find('|')), "|00||0");
+    // Not opened, every request counted as failed, and an empty trace that is no success.
+    EXPECT_EQ(report.substr(report.find('|')), "|03||0");
 }
 
 } // namespace

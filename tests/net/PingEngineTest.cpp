@@ -302,11 +302,11 @@ TEST_F(PingEngine, PingCheckOfASilentHostFailsThreeTimes)
         EXPECT_EQ(q.m_dwTimeout, 3000u);
 }
 
-TEST_F(PingEngine, PingCheckThatCannotOpenReportsNothingFailed)
+TEST_F(PingEngine, PingCheckThatCannotOpenCountsEveryRequestFailed)
 {
     CPingCheckResult r = PingCheck(&m_service, m_resolver, "nowhere.invalid");
     EXPECT_FALSE(r.m_bOpened);
-    EXPECT_EQ(r.m_nFailures, 0);
+    EXPECT_EQ(r.m_nFailures, 3);
     EXPECT_EQ(r.m_dAverage, 0.0);
     EXPECT_FALSE(r.m_bSuccess);
     EXPECT_EQ(r.m_strOpenMessage, "Error (11001) resolving nowhere.invalid.");
@@ -314,7 +314,7 @@ TEST_F(PingEngine, PingCheckThatCannotOpenReportsNothingFailed)
     m_service.FailOpen("denied");
     r = PingCheck(&m_service, m_resolver, "10.0.0.1");
     EXPECT_FALSE(r.m_bOpened);
-    EXPECT_EQ(r.m_nFailures, 0);
+    EXPECT_EQ(r.m_nFailures, 3);
     EXPECT_EQ(r.m_strOpenMessage, "denied");
     EXPECT_TRUE(m_service.Requests().empty());
 }
