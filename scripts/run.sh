@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
 if cmake --build build --target addrscope -j"$(nproc)" && [ -x build/src/app/addrscope ]; then
   exec build/src/app/addrscope "$@"
 fi

@@ -14,7 +14,8 @@ summary=()
 passed=0
 failed=0
 
-stage() { echo; echo "=== $* ==="; }
+start=$SECONDS
+stage() { echo; echo "=== $* (at $((SECONDS - start)) s) ==="; }
 
 run_ctest() {
   local name=$1; shift
@@ -46,7 +47,7 @@ configure_build() {
 }
 
 stage "normal build"
-configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure_build build -DCMAKE_BUILD_TYPE=Release
 run_ctest normal --test-dir build
 
 if [ "${QUICK:-0}" != 1 ]; then
@@ -65,11 +66,12 @@ if [ "${QUICK:-0}" != 1 ]; then
       -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DADDRSCOPE_FUZZ=ON -DADDRSCOPE_QT=OFF \
       -DADDRSCOPE_FUZZ_SECONDS="$fuzz_seconds" >/dev/null
     cmake --build build-fuzz -j"$jobs" --target fuzzers
-    run_ctest fuzz --test-dir build-fuzz -R '^Fuzz\.' -j1
+    run_ctest fuzz --test-dir build-fuzz -R '^Fuzz\.'
   fi
 fi
 
 echo
+echo "test.sh took $((SECONDS - start)) s"
 printf '%s\n' "${summary[@]}"
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
