@@ -45,8 +45,10 @@ int main(int argc, char* argv[])
                                                    : std::make_unique<CQtSettingsStore>();
 
     CAddrscopeApp addrscope(*pStore, CAddrscopeApp::DefaultMarkerFolder());
-    if (!addrscope.InitInstance(parser.positionalArguments()))
+    if (!addrscope.InitInstance(parser.positionalArguments())) {
+        addrscope.ExitInstance();
         return 1;
+    }
 
     std::unique_ptr<CScriptedLookup> pScript;
     if (parser.isSet(lookupOption)) {

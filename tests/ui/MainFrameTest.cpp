@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <QApplication>
+#include <QDialog>
 
 namespace {
 
@@ -247,4 +250,27 @@ TEST_F(CMainFrameTest, DroppedDocumentsOpenInTurnAndDamagedOnesAreReported)
     ASSERT_GE(m_prompts.m_messages.size(), 2u);
     EXPECT_EQ(m_prompts.m_messages.back(), QStringLiteral("Failed to open document."));
     EXPECT_EQ(m_pStore->GetProfileString("Recent File List", "File1"), m_dir.File("two.qdl"));
+}
+
+TEST_F(CMainFrameTest, ImportsTakeEveryAddressOrOnlyTheMatchingLogLines)
+{
+    const std::string strLog = TestDataPath("logs/elastic-examples-apache_logs-first600.log");
+    m_files.m_strAnswer = QString::fromStdString(strLog);
+    Trigger(32772);
+    EXPECT_EQ(Doc().GetData().GetSize(), 123);
+    EXPECT_EQ(List().GetRowCount(), 123);
+    EXPECT_EQ(m_pStore->GetProfileString("File Path", "txt"),
+              std::filesystem::path(strLog).parent_path().string() + "/*.txt");
+
+    Trigger(57600); // New (not modified after an import? it is: answer No)
+    ASSERT_EQ(Doc().GetData().GetSize(), 0);
+    m_pStore->WriteProfileInt("Settings", "Log File Error", 1);
+    // The conditions dialog is modal: accept it once it is up.
+    QTimer::singleShot(0, [] {
+        if (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            pDialog->accept();
+    });
+    Trigger(32849);
+    EXPECT_EQ(Doc().GetData().GetSize(), 4); // the visitors who got a 404
+    EXPECT_EQ(List().GetRowCount(), 4);
 }

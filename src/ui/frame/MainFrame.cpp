@@ -860,6 +860,9 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
         pEvent->ignore();
         return;
     }
+    // Closing a window hidden in the tray is no "last window closed": end the program here.
+    if (m_pTray && !m_pTray->IsHidden() && isHidden())
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     if (m_pTray)
         m_pTray->HideIcon();
     pEvent->accept();
