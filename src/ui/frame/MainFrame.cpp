@@ -271,6 +271,8 @@ void CMainFrame::CreateMenus()
     m_pFileMenu->addSeparator();
     m_pFileMenu->addAction(m_actions[FT::kCmdAppExit]);
     RebuildRecentFiles();
+    // A file that failed to open has left the list meanwhile.
+    connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildRecentFiles);
 
     QMenu* pView = pBar->addMenu(Text(FT::kMenuView));
     pView->addAction(m_actions[FT::kCmdToggleQuickBar]);
