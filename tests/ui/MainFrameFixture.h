@@ -141,7 +141,7 @@ protected:
             m_openedUrls.push_back(url);
             return true;
         };
-        services.m_nTrayAvailable = 1;
+        services.m_nTrayAvailable = m_nTrayAvailable;
         m_pFrame = std::make_unique<CMainFrame>(*m_pStore, services);
         ASSERT_TRUE(m_pFrame->Create());
         if (bSized)
@@ -199,5 +199,6 @@ protected:
     CScriptedFilePrompt m_files;
     CScriptedPrompts m_prompts;
     std::vector<QUrl> m_openedUrls;
+    int m_nTrayAvailable = 1;
     std::unique_ptr<CMainFrame> m_pFrame;
 };

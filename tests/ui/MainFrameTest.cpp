@@ -274,3 +274,14 @@ TEST_F(CMainFrameTest, ImportsTakeEveryAddressOrOnlyTheMatchingLogLines)
     EXPECT_EQ(Doc().GetData().GetSize(), 4); // the visitors who got a 404
     EXPECT_EQ(List().GetRowCount(), 4);
 }
+
+TEST_F(CMainFrameTest, WithoutANotificationAreaMinimizeToTrayOnlyMinimizes)
+{
+    m_nTrayAvailable = 0;
+    MakeFrame();
+    ASSERT_FALSE(Frame().GetTray()->IsEnabled());
+    Trigger(kCmdMinimizeToTray);
+    // Hidden with no icon to bring it back, the window would be lost to the user.
+    EXPECT_FALSE(Frame().isHidden());
+    EXPECT_TRUE(Frame().windowState() & Qt::WindowMinimized);
+}
