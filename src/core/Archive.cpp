@@ -287,9 +287,12 @@ const CArchiveClass* CArchive::ReadObjectClass(const CArchiveClass& requested)
             throw CArchiveException(CArchiveException::badIndex);
         }
         const uint32_t nIndex = dwTag & ~dwBigClassTag;
-        for (const auto& e : m_classes)
-            if (e.first == nIndex)
-                pClass = e.second;
+        // Indexes are handed out in increasing order, so the table is sorted; a file
+        // made of nothing but new-class tags must not make every lookup a scan.
+        auto it = std::lower_bound(m_classes.begin(), m_classes.end(), nIndex,
+                                   [](const auto& e, uint32_t n) { return e.first < n; });
+        if (it != m_classes.end() && it->first == nIndex)
+            pClass = it->second;
         if (!pClass)
             throw CArchiveException(CArchiveException::badIndex);
     }

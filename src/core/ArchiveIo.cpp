@@ -24,30 +24,19 @@ CFileByteSource::~CFileByteSource()
 
 bool CFileByteSource::Open(const std::string& strPath)
 {
-    m_fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO does not wait for a writer; only regular
+    // files are read (a device such as /dev/zero would never end).
+    m_fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0)
         return false;
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(m_fd);
         m_fd = -1;
         return false;
     }
-    if (S_ISREG(st.st_mode)) {
-        m_nSize = uint64_t(st.st_size);
-        return true;
-    }
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        m_strSlurped.append(buf, size_t(n));
-    }
-    m_bSlurped = true;
-    m_nSize = m_strSlurped.size();
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    m_nSize = uint64_t(st.st_size);
     return true;
 }
 
@@ -56,11 +45,6 @@ size_t CFileByteSource::Read(char* pDest, size_t nSize)
     nSize = size_t(std::min<uint64_t>(nSize, Remaining()));
     if (nSize == 0)
         return 0;
-    if (m_bSlurped) {
-        std::memcpy(pDest, m_strSlurped.data() + m_nPos, nSize);
-        m_nPos += nSize;
-        return nSize;
-    }
     size_t nDone = 0;
     while (nDone < nSize) {
         const ssize_t n = ::read(m_fd, pDest + nDone, nSize - nDone);

@@ -49,8 +49,8 @@ private:
     std::string m_strBytes;
 };
 
-// A file opened for reading. Regular files are read in place; anything else (a pipe)
-// is read completely first so that its size is known.
+// A regular file opened for reading; anything else (a directory, a device, a pipe)
+// is refused, since its size is not known and it may never end.
 class CFileByteSource : public CByteSource {
 public:
     CFileByteSource() = default;
@@ -66,8 +66,6 @@ private:
     int m_fd = -1;
     uint64_t m_nSize = 0;
     uint64_t m_nPos = 0;
-    std::string m_strSlurped;
-    bool m_bSlurped = false;
 };
 
 // Writes to a file descriptor the caller owns.

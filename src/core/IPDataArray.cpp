@@ -100,17 +100,53 @@ size_t CIPDataArray::FindSlot(std::string_view strAddress) const
         return SIZE_MAX;
     const uint32_t nHash = HashNoCase(strAddress);
     const size_t nMask = m_index.size() - 1;
-    size_t nBest = SIZE_MAX;
-    // Records read from a file may repeat an address: every match is visited and
-    // the earliest slot (the first by index) wins.
+    // Only the first record of an address is indexed (see IndexRecord).
     for (size_t i = nHash & nMask; m_index[i] != 0; i = (i + 1) & nMask) {
         if (uint32_t(m_index[i] >> 32) != nHash)
             continue;
         const size_t nSlot = size_t(uint32_t(m_index[i])) - 1;
-        if (nSlot < nBest && EqualNoCase(m_slots[nSlot]->IPAddressView(), strAddress))
-            nBest = nSlot;
+        if (EqualNoCase(m_slots[nSlot]->IPAddressView(), strAddress))
+            return nSlot;
     }
-    return nBest;
+    return SIZE_MAX;
+}
+
+void CIPDataArray::IndexRecord(size_t nSlot)
+{
+    // A file may repeat an address, or hold many empty ones. Only the first record
+    // of an address goes into the index (it is the one every lookup finds), and
+    // empty addresses never match: indexing the copies would pile them into one
+    // probe run and make loading such a file quadratic.
+    const std::string_view strAddress = m_slots[nSlot]->IPAddressView();
+    if (strAddress.empty())
+        return;
+    if (FindSlot(strAddress) != SIZE_MAX) {
+        ++m_nUnindexed;
+        return;
+    }
+    IndexInsert(HashNoCase(strAddress), nSlot);
+}
+
+void CIPDataArray::UnindexRecord(size_t nSlot)
+{
+    const std::string_view strAddress = m_slots[nSlot]->IPAddressView();
+    if (strAddress.empty())
+        return;
+    if (FindSlot(strAddress) != nSlot) {
+        --m_nUnindexed;
+        return;
+    }
+    IndexErase(HashNoCase(strAddress), nSlot);
+    if (m_nUnindexed == 0)
+        return;
+    // The next copy, if any, now stands first: copies always lie after the indexed one.
+    for (size_t s = nSlot + 1; s < m_slots.size(); ++s) {
+        if (m_slots[s] && EqualNoCase(m_slots[s]->IPAddressView(), strAddress)) {
+            IndexInsert(HashNoCase(strAddress), s);
+            --m_nUnindexed;
+            return;
+        }
+    }
 }
 
 void CIPDataArray::IndexInsert(uint32_t nHash, size_t nSlot)
@@ -150,9 +186,10 @@ void CIPDataArray::IndexRebuild(size_t nCapacity)
 {
     m_index.assign(nCapacity, 0);
     m_nIndexed = 0;
+    m_nUnindexed = 0;
     for (size_t s = 0; s < m_slots.size(); ++s)
         if (m_slots[s])
-            IndexInsert(HashNoCase(m_slots[s]->IPAddressView()), s);
+            IndexRecord(s);
 }
 
 void CIPDataArray::IndexGrow(size_t nCapacity)
@@ -194,13 +231,13 @@ void CIPDataArray::Append(CIPAddressData* pRecord)
     if (m_nHoles > 0)
         FenwickAppend();
     ++m_nCount;
-    IndexInsert(HashNoCase(pRecord->IPAddressView()), m_slots.size() - 1);
+    IndexRecord(m_slots.size() - 1);
 }
 
 void CIPDataArray::RemoveSlot(size_t nSlot)
 {
     CIPAddressData* pRecord = m_slots[nSlot];
-    IndexErase(HashNoCase(pRecord->IPAddressView()), nSlot);
+    UnindexRecord(nSlot);
     delete pRecord;
     --m_nCount;
     if (nSlot + 1 == m_slots.size() && m_nHoles == 0) {
@@ -432,6 +469,7 @@ void CIPDataArray::DeleteAll()
     m_index.clear();
     m_index.shrink_to_fit();
     m_nIndexed = 0;
+    m_nUnindexed = 0;
     m_nCount = 0;
     m_nHoles = 0;
 }

@@ -127,6 +127,8 @@ private:
     size_t FindSlot(std::string_view strAddress) const;
     void IndexInsert(uint32_t nHash, size_t nSlot);
     void IndexErase(uint32_t nHash, size_t nSlot);
+    void IndexRecord(size_t nSlot);
+    void UnindexRecord(size_t nSlot);
     void IndexRebuild(size_t nCapacity);
     void IndexGrow(size_t nCapacity);
     void Reserve(size_t nRecords);
@@ -137,6 +139,7 @@ private:
     std::vector<int32_t> m_fenwick;
     std::vector<uint64_t> m_index;
     size_t m_nIndexed = 0;
+    size_t m_nUnindexed = 0; // records that repeat the address of an earlier one
 
     CSerStringArray m_waiting[kLookupKindCount];
     std::vector<CLookupJob*> m_running[kLookupKindCount];

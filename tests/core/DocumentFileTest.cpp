@@ -147,3 +147,48 @@ TEST(DocumentFile, BigObjectTagsAreAccepted)
     EXPECT_EQ(l.addresses.size(), 2u);
     EXPECT_TRUE(l.messages.empty());
 }
+
+// A hostile file may repeat one address (or leave it empty) in every record. Only
+// the first copy is indexed; the others must still come forward one by one as
+// earlier ones are removed, through holes and compaction.
+TEST(DocumentFile, ManyCopiesOfOneAddressStayFindableInOrder)
+{
+    const int nCopies = 20000;
+    std::string data = bytes::U32(uint32_t(2 * nCopies + 1)) + bytes::NewClassTag() + bytes::FreshRecord("10.0.0.9");
+    for (int i = 0; i < nCopies; ++i)
+        data += bytes::ClassRefTag() + bytes::FreshRecord("1.2.3.4") + bytes::ClassRefTag() + bytes::FreshRecord("");
+    CIPDataArray coll;
+    const Loaded l = Load(data, &coll);
+    ASSERT_TRUE(l.messages.empty());
+    ASSERT_EQ(coll.GetSize(), 2 * nCopies + 1);
+    EXPECT_EQ(coll.IndexOfIP(""), -1);
+    EXPECT_EQ(coll.IndexOfIP("10.0.0.9"), 0);
+    for (int i = 0; i < nCopies; ++i) {
+        ASSERT_EQ(coll.IndexOfIP("1.2.3.4"), 1 + i) << i;
+        ASSERT_TRUE(coll.RemoveByIP("1.2.3.4"));
+    }
+    EXPECT_EQ(coll.IndexOfIP("1.2.3.4"), -1);
+    EXPECT_EQ(coll.GetSize(), nCopies + 1);
+    EXPECT_EQ(coll.IndexOfIP("10.0.0.9"), 0);
+    // Adding the address again now makes a new record at the end.
+    coll.FindOrAdd("1.2.3.4");
+    EXPECT_EQ(coll.IndexOfIP("1.2.3.4"), nCopies + 1);
+}
+
+// Every entry declaring the class anew, then every one referring to the latest
+// declaration: each reference must find its class without scanning them all.
+TEST(DocumentFile, ManyClassDeclarationsAndReferences)
+{
+    const int n = 3000;
+    std::string data = bytes::U32(uint32_t(2 * n));
+    for (int i = 0; i < n; ++i)
+        data += bytes::NewClassTag() + bytes::FreshRecord("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    // The last declaration took object index 2n - 1 (each record takes one more).
+    const uint16_t wRef = uint16_t(0x8000 | (2 * n - 1));
+    for (int i = 0; i < n; ++i)
+        data += std::string{char(wRef & 0xFF), char(wRef >> 8)} + bytes::FreshRecord("10.1.0." + std::to_string(i % 256));
+    CIPDataArray coll;
+    const Loaded l = Load(data, &coll);
+    EXPECT_TRUE(l.messages.empty()) << l.messages.front();
+    EXPECT_EQ(coll.GetSize(), 2 * n);
+}

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -265,4 +266,14 @@ TEST_F(NetloreDocTest, NewAndOpenDropTheOldDocumentsWaitingLookups)
     doc.GetData().GetWaitingList(lookupHostName).AddUnique("192.0.2.7");
     ASSERT_TRUE(Open(path));
     EXPECT_FALSE(doc.HasPendingLookups());
+}
+
+TEST_F(NetloreDocTest, DevicesAndPipesAreNotOpened)
+{
+    // /dev/zero would never end; a FIFO without a writer would block the open.
+    EXPECT_FALSE(Open("/dev/zero"));
+    const std::string fifo = dir.File("pipe.qdl");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(Open(fifo));
+    EXPECT_TRUE(errors.empty());
 }
