@@ -21,12 +21,37 @@ bool EqualNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string CSerStringArray::Key(std::string_view strText) const
+{
+    std::string key(strText);
+    if (m_nCompareMode == compareNoCase)
+        std::transform(key.begin(), key.end(), key.begin(), FoldCase);
+    return key;
+}
+
+void CSerStringArray::Count(const std::string& strText, int nDelta)
+{
+    if (m_nCompareMode != compareNoCase && m_nCompareMode != compareExact)
+        return;
+    const std::string key = Key(strText);
+    if (nDelta > 0) {
+        ++m_counts[key];
+        return;
+    }
+    auto it = m_counts.find(key);
+    if (it != m_counts.end() && --it->second == 0)
+        m_counts.erase(it);
+}
+
 int CSerStringArray::Find(std::string_view strText) const
 {
+    if (m_nCompareMode != compareNoCase && m_nCompareMode != compareExact)
+        return -1;
+    if (m_counts.find(Key(strText)) == m_counts.end())
+        return -1;
     for (size_t i = 0; i < m_strings.size(); ++i) {
-        const bool bEqual = m_nCompareMode == compareNoCase ? EqualNoCase(m_strings[i], strText)
-            : m_nCompareMode == compareExact                ? m_strings[i] == strText
-                                                            : false;
+        const bool bEqual =
+            m_nCompareMode == compareNoCase ? EqualNoCase(m_strings[i], strText) : m_strings[i] == strText;
         if (bEqual)
             return int(i);
     }
@@ -35,10 +60,18 @@ int CSerStringArray::Find(std::string_view strText) const
 
 bool CSerStringArray::AddUnique(std::string_view strText)
 {
-    if (m_bUnique && Find(strText) >= 0)
+    if (m_bUnique && (m_nCompareMode == compareNoCase || m_nCompareMode == compareExact) &&
+        m_counts.count(Key(strText)) != 0)
         return false;
-    m_strings.emplace_back(strText);
+    Add(strText);
     return true;
+}
+
+int CSerStringArray::Add(std::string_view strText)
+{
+    m_strings.emplace_back(strText);
+    Count(m_strings.back(), +1);
+    return GetSize() - 1;
 }
 
 std::string CSerStringArray::GetString(int nIndex) const
@@ -53,5 +86,21 @@ void CSerStringArray::RemoveAt(int nIndex, int nCount)
     if (nIndex < 0 || nCount <= 0 || nIndex >= GetSize())
         return;
     const size_t nEnd = std::min(m_strings.size(), size_t(nIndex) + size_t(nCount));
+    for (size_t i = size_t(nIndex); i < nEnd; ++i)
+        Count(m_strings[i], -1);
     m_strings.erase(m_strings.begin() + nIndex, m_strings.begin() + std::ptrdiff_t(nEnd));
+}
+
+void CSerStringArray::RemoveAll()
+{
+    m_strings.clear();
+    m_counts.clear();
+}
+
+void CSerStringArray::SetCompareMode(uint8_t nMode)
+{
+    m_nCompareMode = nMode;
+    m_counts.clear();
+    for (const std::string& str : m_strings)
+        Count(str, +1);
 }

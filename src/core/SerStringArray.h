@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // A list of texts that can refuse duplicates; the per-kind waiting lists of
@@ -20,23 +21,27 @@ public:
 
     int GetSize() const { return int(m_strings.size()); }
     bool IsEmpty() const { return m_strings.empty(); }
-    int Add(std::string_view strText)
-    {
-        m_strings.emplace_back(strText);
-        return GetSize() - 1;
-    }
+    int Add(std::string_view strText);
     // Removes nCount texts from nIndex on; out-of-range parts are ignored.
     void RemoveAt(int nIndex, int nCount = 1);
-    void RemoveAll() { m_strings.clear(); }
+    void RemoveAll();
 
     bool GetUnique() const { return m_bUnique; }
     void SetUnique(bool bUnique) { m_bUnique = bUnique; }
     uint8_t GetCompareMode() const { return m_nCompareMode; }
     // 0 ignores case, 1 compares exactly, anything else makes no two texts equal.
-    void SetCompareMode(uint8_t nMode) { m_nCompareMode = nMode; }
+    void SetCompareMode(uint8_t nMode);
 
 private:
+    // The text as the compare mode sees it: folded for case-insensitive lists.
+    std::string Key(std::string_view strText) const;
+    void Count(const std::string& strText, int nDelta);
+
     std::vector<std::string> m_strings;
+    // How many entries there are of each key, so that asking whether a text is
+    // present does not scan the list: queueing a whole large document would
+    // otherwise take time quadratic in its size. Empty for modes that match nothing.
+    std::unordered_map<std::string, uint32_t> m_counts;
     bool m_bUnique = true;
     uint8_t m_nCompareMode = compareNoCase;
 };

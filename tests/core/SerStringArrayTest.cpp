@@ -54,3 +54,38 @@ TEST(SerStringArray, OutOfRangeAndRemoval)
     a.RemoveAll();
     EXPECT_TRUE(a.IsEmpty());
 }
+
+// Presence is kept beside the list: it must follow every way entries come and go.
+TEST(SerStringArray, PresenceFollowsRemovalsAndModeChanges)
+{
+    CSerStringArray a;
+    a.SetUnique(false);
+    a.Add("10.0.0.1");
+    a.Add("10.0.0.1");
+    a.Add("X.example");
+    a.SetUnique(true);
+    a.RemoveAt(0);
+    EXPECT_EQ(a.Find("10.0.0.1"), 0); // one copy is left
+    a.RemoveAt(0);
+    EXPECT_EQ(a.Find("10.0.0.1"), -1);
+    EXPECT_TRUE(a.AddUnique("10.0.0.1"));
+
+    EXPECT_FALSE(a.AddUnique("x.EXAMPLE"));
+    a.SetCompareMode(1);
+    EXPECT_EQ(a.Find("x.EXAMPLE"), -1);
+    EXPECT_TRUE(a.AddUnique("x.EXAMPLE"));
+    a.SetCompareMode(0);
+    EXPECT_FALSE(a.AddUnique("X.EXAMPLE"));
+    EXPECT_EQ(a.Find("x.example"), 0);
+
+    a.RemoveAll();
+    EXPECT_TRUE(a.AddUnique("x.example"));
+    EXPECT_EQ(a.GetSize(), 1);
+
+    // Queueing a large document stays linear.
+    CSerStringArray big;
+    for (int i = 0; i < 200000; ++i)
+        ASSERT_TRUE(big.AddUnique("10." + std::to_string(i >> 16) + "." + std::to_string((i >> 8) & 255) + "." +
+                                  std::to_string(i & 255)));
+    EXPECT_FALSE(big.AddUnique("10.3.13.63"));
+}
