@@ -69,7 +69,7 @@ std::string GzErrorText(gzFile gz)
 
 } // namespace
 
-CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText)
+CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText, uint64_t nMinLimit)
 {
     CTextReadResult result;
     strText.clear();
@@ -107,6 +107,10 @@ CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText)
             strText.reserve(size_t(expected));
         AdviseHugePages(strText);
 
+        // A gzip stream can expand a thousandfold: a small "log" must not be able to
+        // fill the memory. Real logs compress far less than 64 to 1.
+        const uint64_t nLimit = std::max<uint64_t>(nMinLimit, uint64_t(st.st_size) * 64);
+        bool bTooLarge = false;
         char buffer[kChunkSize + 1];
         int nRead;
         do {
@@ -118,10 +122,16 @@ CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText)
                 if (strText.size() + len > strText.capacity())
                     strText.reserve(strText.capacity() + strText.capacity() / 2 + len);
                 strText.append(buffer, len);
+                if (strText.size() > nLimit) {
+                    bTooLarge = true;
+                    break;
+                }
             }
         } while (nRead == int(kChunkSize));
 
-        if (nRead < 0)
+        if (bTooLarge)
+            result.m_strError = "the uncompressed text is too large; the rest was not read";
+        else if (nRead < 0)
             result.m_strError = GzErrorText(gz);
         else {
             // A short read can also end in an error (a truncated gzip stream).

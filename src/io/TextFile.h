@@ -18,7 +18,11 @@ struct CTextReadResult {
 // with the next chunk. The text is held once: its buffer is sized from the file
 // before reading, so a large log does not need a second copy while it grows.
 // Character and block devices are refused: /dev/zero and its like never end.
-CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText);
+// A compressed file stops being read once its text passes 64 times the file's size
+// or nMinLimit, whichever is larger (the result then says so and is not complete).
+inline constexpr uint64_t kMinTextLimit = uint64_t(1) << 30;
+CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText,
+                             uint64_t nMinLimit = kMinTextLimit);
 
 // Creates the file or truncates an existing one and writes the bytes as they
 // are. False with the reason when the file could not be created or written.

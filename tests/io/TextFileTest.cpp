@@ -175,3 +175,31 @@ TEST(WriteTextFile, CreatesOrTruncatesAndWritesTheBytes)
     EXPECT_FALSE(WriteTextFile(dir.File("no/such/folder/out.txt"), "x", error));
     EXPECT_FALSE(error.empty());
 }
+
+TEST(ReadTextFile, AGzipBombStopsAtItsLimitAndKeepsWhatWasRead)
+{
+    CTempDir dir;
+    // 8 MB of one repeated line compresses to a few kilobytes: far beyond 64 to 1.
+    std::string bomb;
+    const std::string line = "192.0.2.1 - - [07/Dec/2026:12:00:00 +0000] \"GET / HTTP/1.1\" 200 1\n";
+    while (bomb.size() < 8u << 20)
+        bomb += line;
+    WriteGzip(dir.File("bomb.log.gz"), bomb);
+    struct stat st {};
+    ASSERT_EQ(stat(dir.File("bomb.log.gz").c_str(), &st), 0);
+    ASSERT_LT(uint64_t(st.st_size) * 64, uint64_t(2) << 20);
+
+    std::string text;
+    const CTextReadResult r = ReadTextFile(dir.File("bomb.log.gz"), text, 2u << 20);
+    EXPECT_TRUE(r.m_bOpened);
+    EXPECT_FALSE(r.m_bComplete);
+    EXPECT_FALSE(r.m_strError.empty());
+    EXPECT_GE(text.size(), size_t(2) << 20);
+    EXPECT_LT(text.size(), (size_t(2) << 20) + 2000);
+    EXPECT_EQ(text.compare(0, line.size(), line), 0);
+
+    // The same text, read with the default limit, is whole.
+    text.clear();
+    EXPECT_TRUE(ReadTextFile(dir.File("bomb.log.gz"), text).m_bComplete);
+    EXPECT_EQ(text.size(), bomb.size());
+}
