@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 int main(int argc, char* argv[])
@@ -58,7 +60,19 @@ int main(int argc, char* argv[])
         pScript->Start();
     }
     const int nResult = app.exec();
+    if (CMainFrame* pFrame = addrscope.GetMainFrame())
+        pFrame->DestroyViews();
     addrscope.ExitInstance();
     pStore->Sync();
+    // Lookups still running are not waited for: a server that never answers would
+    // keep the program alive, with no window, for minutes. The document question,
+    // the settings and the run marker are all done by now.
+    if (CMainFrame* pFrame = addrscope.GetMainFrame()) {
+        pFrame->GetThreads().Reap();
+        if (pFrame->GetThreads().Count() > 0) {
+            std::fflush(nullptr);
+            std::_Exit(nResult);
+        }
+    }
     return nResult;
 }

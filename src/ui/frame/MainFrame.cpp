@@ -133,6 +133,13 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
 
 CMainFrame::~CMainFrame()
 {
+    DestroyViews();
+    // Running lookups are not stopped; their workers finish before the services they use go.
+    m_threads.JoinAll();
+}
+
+void CMainFrame::DestroyViews()
+{
     m_timer.stop();
     m_doc.SetViewNotifier(nullptr);
     m_doc.SetHost(nullptr);
@@ -143,8 +150,6 @@ CMainFrame::~CMainFrame()
         m_pListBar->SetDocument(nullptr);
     delete m_pListBar;
     m_pListBar = nullptr;
-    // Running lookups are not stopped; their workers finish before the services they use go.
-    m_threads.JoinAll();
 }
 
 // ------------------------------------------------------------------ start-up

@@ -53,6 +53,10 @@ public:
                         QWidget* pParent = nullptr);
     ~CMainFrame() override;
 
+    // Takes down the view and the bars (which write their settings as they go);
+    // the destructor does this too, then waits for the running lookups.
+    void DestroyViews();
+
     // The start-up steps in order; false when a required part could not be made.
     bool Create();
 
