@@ -18,6 +18,7 @@
 #include "sched/Scheduler.h"
 #include "sched/WorkerEnvironment.h"
 #include "sched/WorkerThreads.h"
+#include "support/ProcStats.h"
 
 #include <chrono>
 #include <cstdio>
@@ -48,17 +49,6 @@ std::string ReadFile(const std::string& path)
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-int OpenDescriptors()
-{
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d))
-            ++n;
-        closedir(d);
-    }
-    return n;
 }
 
 // A value of /proc/self/status, such as "Threads" or "VmRSS" (kB).

@@ -10,6 +10,7 @@
 #include "net/IPWhoisLookup.h"
 #include "net/SystemNameResolver.h"
 #include "net/WhoisServerTable.h"
+#include "support/ProcStats.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,17 +26,6 @@ namespace {
 
 const char* const kHosts[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
                               "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"};
-
-int OpenDescriptors()
-{
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d))
-            ++n;
-        closedir(d);
-    }
-    return n;
-}
 
 long PeakRssKiB()
 {

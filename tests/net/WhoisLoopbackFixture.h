@@ -2,6 +2,7 @@
 
 #include "LoopbackWhoisServer.h"
 #include "net/WhoisServerTable.h"
+#include "support/ProcStats.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -45,17 +46,6 @@ inline CWhoisServerTable TableFor(const CLoopbackWhoisServer& server)
     t.m_nMaxAnswerBytes = 1024 * 1024;
     t.m_nRetryPauseMs = 100;
     return t;
-}
-
-inline int OpenDescriptors()
-{
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d))
-            ++n;
-        closedir(d);
-    }
-    return n;
 }
 
 } // namespace WhoisLoopback

@@ -46,7 +46,6 @@ inline constexpr const char* kKeyDisplayMode = "IP Address Display Mode";
 inline constexpr const char* kMenuCopySelectedRows = "Copy Selected Rows";
 inline constexpr const char* kMenuCopyTable = "Copy Table";
 inline constexpr const char* kMenuLookupSelected = "IP &Lookup Selected\tF5";
-inline constexpr const char* kBarProfileName = "IPListBar";
 
 inline constexpr int kIdList = 501;
 inline constexpr int kCmdListRowSelected = 502;
