@@ -7,9 +7,9 @@
 #include "core/IPDataArray.h"
 #include "core/NetloreDoc.h"
 
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -99,8 +99,8 @@ void BenchFile(const std::string& folder, uint32_t n, size_t nWhois, bool bMemor
     const std::string path = folder + "/bench-document-" + std::to_string(n) + ".qdl";
     {
         CNetloreDoc doc;
-        const std::string whois = nWhois ? "OrgName: Bench Org\r\nCountry: US\r\n" + std::string(nWhois, 'w') + "\r\n"
-                                         : std::string();
+        const std::string whois =
+            nWhois ? "OrgName: Bench Org\r\nCountry: US\r\n" + std::string(nWhois, 'w') + "\r\n" : std::string();
         for (uint32_t i = 0; i < n; ++i) {
             if (nWhois)
                 doc.SetWhoisText(Address(i), whois);

@@ -24,8 +24,8 @@ double Seconds(std::chrono::steady_clock::time_point from)
 
 std::string WhoisText(size_t nBytes, uint32_t n)
 {
-    std::string text = "NetRange:       10.0.0.0 - 10.255.255.255\r\nOrgName:        Example Org " +
-                       std::to_string(n) + "\r\nCountry:        US\r\n";
+    std::string text = "NetRange:       10.0.0.0 - 10.255.255.255\r\nOrgName:        Example Org " + std::to_string(n) +
+                       "\r\nCountry:        US\r\n";
     while (text.size() < nBytes)
         text += "Comment:        Addresses in this block are used by the example network.\r\n";
     text.resize(nBytes);

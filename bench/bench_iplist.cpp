@@ -66,7 +66,7 @@ long RssKb()
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -110,22 +110,27 @@ int main(int argc, char** argv)
     std::printf("%-34s heap %+.3f MB   RSS %+.3f MB   (target < 10 MB)\n", "memory added by the list",
                 (double(nHeapAfter) - double(nHeapBefore)) / 1048576.0, double(nRssAfter - nRssBefore) / 1024.0);
 
-    Measure("set row count 0 -> N", kTarget, 21, [&] { pList->SetRowCount(0); }, [&] { pBar->RefreshList(); });
-    Measure("paint one screen of rows", kTarget, 51, [] {}, [&] { pList->viewport()->render(&screen); });
-    Measure("jump to the last row and paint", kTarget, 21,
-            [&] {
-                pList->DeselectAll();
-                pList->SelectRow(0);
-                pList->scrollToTop();
-            },
-            [&] {
-                // As the user does it: the End key moves, selects and scrolls.
-                QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
-                QApplication::sendEvent(pList, &end);
-                pList->viewport()->render(&screen);
-            });
+    Measure(
+        "set row count 0 -> N", kTarget, 21, [&] { pList->SetRowCount(0); }, [&] { pBar->RefreshList(); });
+    Measure(
+        "paint one screen of rows", kTarget, 51, [] {}, [&] { pList->viewport()->render(&screen); });
+    Measure(
+        "jump to the last row and paint", kTarget, 21,
+        [&] {
+            pList->DeselectAll();
+            pList->SelectRow(0);
+            pList->scrollToTop();
+        },
+        [&] {
+            // As the user does it: the End key moves, selects and scrolls.
+            QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+            QApplication::sendEvent(pList, &end);
+            pList->viewport()->render(&screen);
+        });
     std::printf("after the jump: top row %d, current record %d\n", pList->GetTopRow(), doc.GetCurrentIndex());
-    Measure("copy table text (all rows)", "", 3, [] {}, [&] { pList->BuildCopyText(false); });
-    Measure("copy table to the clipboard", "", 3, [] {}, [&] { pList->CopyTable(); });
+    Measure(
+        "copy table text (all rows)", "", 3, [] {}, [&] { pList->BuildCopyText(false); });
+    Measure(
+        "copy table to the clipboard", "", 3, [] {}, [&] { pList->CopyTable(); });
     return pList->GetTopRow() + pList->GetVisibleRowCount() == nRecords ? 0 : 1;
 }

@@ -30,8 +30,8 @@
 #include <string>
 #include <thread>
 
-#include <sys/prctl.h>
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,15 +65,15 @@ long StatusValue(const char* name)
 
 double ThreadCpuSeconds()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 struct CRun {
     double m_dWallSeconds = 0;
-    double m_dBusySeconds = 0;    // in ticks and merges, by the wall clock
-    double m_dUiCpuSeconds = 0;   // CPU time of the driving thread
+    double m_dBusySeconds = 0; // in ticks and merges, by the wall clock
+    double m_dUiCpuSeconds = 0; // CPU time of the driving thread
     int m_nMerged = 0;
     int m_nStored = 0;
 };
@@ -87,7 +87,7 @@ CRun Drive(CNetloreDoc& doc, const CConnSettings& settings, const CWorkerEnviron
     const auto start = SteadyClock::now();
     const double dCpuStart = ThreadCpuSeconds();
     auto nextTick = start;
-    std::chrono::duration<double> busy{0};
+    std::chrono::duration<double> busy {0};
     while (doc.HasPendingLookups()) {
         auto now = SteadyClock::now();
         if (now >= nextTick) {
@@ -159,7 +159,7 @@ int main(int argc, char** argv)
             kill(m_pid, SIGTERM);
             waitpid(m_pid, nullptr, 0);
         }
-    } killer{child};
+    } killer {child};
 
     CWhoisServerTable table;
     for (size_t i = 0; i < kWhoisRoleCount; ++i)

@@ -29,14 +29,14 @@ const char* const kHosts[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"
 
 long PeakRssKiB()
 {
-    rusage ru{};
+    rusage ru {};
     getrusage(RUSAGE_SELF, &ru);
     return ru.ru_maxrss;
 }
 
 double ThreadCpuSeconds()
 {
-    rusage ru{};
+    rusage ru {};
     getrusage(RUSAGE_THREAD, &ru);
     return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const int fdBefore = OpenDescriptors();
     const long rssBefore = PeakRssKiB();
-    std::atomic<int> next{0}, ok{0};
+    std::atomic<int> next {0}, ok {0};
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)

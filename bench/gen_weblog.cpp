@@ -17,9 +17,12 @@
 namespace {
 
 // xorshift64*: fast and the same on every machine, so runs are comparable.
-class CRandom {
+class CRandom
+{
 public:
-    explicit CRandom(uint64_t seed) : m_state(seed) {}
+    explicit CRandom(uint64_t seed)
+        : m_state(seed)
+    { }
     uint64_t Next()
     {
         m_state ^= m_state >> 12;
@@ -34,13 +37,29 @@ private:
 };
 
 const char* const kPages[] = {
-    "/", "/index.html", "/about/", "/blog/2026/11/why-whois-still-matters.html", "/css/site.css",
-    "/js/app.min.js", "/images/logo.png", "/favicon.ico", "/downloads/addrscope-1.2.tar.gz",
-    "/search?q=ip+whois&page=2", "/feed.xml", "/contact.php", "/private/report.pdf", "/docs/manual.html#import",
+    "/",
+    "/index.html",
+    "/about/",
+    "/blog/2026/11/why-whois-still-matters.html",
+    "/css/site.css",
+    "/js/app.min.js",
+    "/images/logo.png",
+    "/favicon.ico",
+    "/downloads/addrscope-1.2.tar.gz",
+    "/search?q=ip+whois&page=2",
+    "/feed.xml",
+    "/contact.php",
+    "/private/report.pdf",
+    "/docs/manual.html#import",
 };
 const char* const kMissing[] = {
-    "/wp-login.php", "/old/page.html", "/images/missing-banner.gif", "/robots.txt",
-    "/administrator/index.php", "/apple-touch-icon.png", "/blog/2019/gone.html?ref=mail",
+    "/wp-login.php",
+    "/old/page.html",
+    "/images/missing-banner.gif",
+    "/robots.txt",
+    "/administrator/index.php",
+    "/apple-touch-icon.png",
+    "/blog/2019/gone.html?ref=mail",
 };
 const char* const kProbes[] = {
     "GET /default.ida?NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN%u9090%u6858 HTTP/1.0",
@@ -50,19 +69,22 @@ const char* const kProbes[] = {
     "GET /MSOffice/cltreq.asp?UL=1&ACT=4&BUILD=5606&STRMVER=4&CAPREQ=0 HTTP/1.1",
 };
 const char* const kReferrers[] = {
-    "-", "https://www.example.com/", "https://search.example.net/?q=addrscope", "https://news.example.org/item?id=4711",
+    "-",
+    "https://www.example.com/",
+    "https://search.example.net/?q=addrscope",
+    "https://news.example.org/item?id=4711",
 };
 const char* const kAgents[] = {
     "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0.0.0 Safari/537.36",
     "Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:121.0) Gecko/20100101 Firefox/121.0",
-    "Mozilla/5.0 (iPhone; CPU iPhone OS 17_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) Version/17.1 Mobile/15E148 Safari/604.1",
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 17_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) Version/17.1 "
+    "Mobile/15E148 Safari/604.1",
     "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)",
     "curl/7.88.1",
 };
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-template <class T, size_t N>
-constexpr uint32_t Count(const T (&)[N])
+template <class T, size_t N> constexpr uint32_t Count(const T (&)[N])
 {
     return uint32_t(N);
 }
@@ -139,12 +161,11 @@ int main(int argc, char** argv)
             }
             if (status == 404)
                 ++notFound;
-            const int len = std::snprintf(line, sizeof line,
-                                          "%s - - [%02d/%s/2026:%02d:%02d:%02d +0000] \"%s\" %d %u \"%s\" \"%s\"\n",
-                                          pool[client].c_str(), int(day), kMonths[11], int(hms / 3600),
-                                          int(hms / 60 % 60), int(hms % 60), request.c_str(), status,
-                                          status == 304 ? 0u : 200 + random.Below(50000),
-                                          kReferrers[random.Below(Count(kReferrers))], agent);
+            const int len = std::snprintf(
+                line, sizeof line, "%s - - [%02d/%s/2026:%02d:%02d:%02d +0000] \"%s\" %d %u \"%s\" \"%s\"\n",
+                pool[client].c_str(), int(day), kMonths[11], int(hms / 3600), int(hms / 60 % 60), int(hms % 60),
+                request.c_str(), status, status == 304 ? 0u : 200 + random.Below(50000),
+                kReferrers[random.Below(Count(kReferrers))], agent);
             buffer.append(line, size_t(len));
         }
         if (buffer.size() > (1u << 20)) {
@@ -159,7 +180,8 @@ int main(int argc, char** argv)
     bytes += buffer.size();
     const bool ok = std::fclose(plain) == 0 && gzclose(gz) == Z_OK;
     std::printf("%s: %llu lines, %llu bytes, %u addresses, %llu 404s (%llu probes)\n", path.c_str(),
-                (unsigned long long)written, (unsigned long long)bytes, std::min<uint32_t>(addresses, uint32_t(session)),
-                (unsigned long long)notFound, (unsigned long long)probes);
+                (unsigned long long)written, (unsigned long long)bytes,
+                std::min<uint32_t>(addresses, uint32_t(session)), (unsigned long long)notFound,
+                (unsigned long long)probes);
     return ok ? 0 : 1;
 }

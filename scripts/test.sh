@@ -46,6 +46,13 @@ configure_build() {
   cmake --build "$dir" -j"$jobs"
 }
 
+stage "format"
+if ./scripts/check-format.sh; then
+  summary+=("format: 1 passed, 0 failed"); passed=$((passed + 1))
+else
+  summary+=("format: 0 passed, 1 failed"); failed=$((failed + 1))
+fi
+
 stage "normal build"
 configure_build build -DCMAKE_BUILD_TYPE=Release
 run_ctest normal --test-dir build

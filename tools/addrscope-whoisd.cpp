@@ -22,14 +22,13 @@ void OnSignal(int)
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: addrscope-whoisd [--port N] --serve ADDRESS=FOLDER [--serve ...]\n"
-                 "                        [--mode ADDRESS=MODE]\n"
-                 "  Each ADDRESS (a loopback address such as 127.0.0.2) answers a query with the\n"
-                 "  file of that name in FOLDER (or the name plus .txt). All addresses share one\n"
-                 "  port (default: a free one, printed on stdout).\n"
-                 "  MODE: normal, close, silent, forever, zero, limit, reset, cr, nolines, huge,\n"
-                 "        trickle\n");
+    std::fprintf(stderr, "usage: addrscope-whoisd [--port N] --serve ADDRESS=FOLDER [--serve ...]\n"
+                         "                        [--mode ADDRESS=MODE]\n"
+                         "  Each ADDRESS (a loopback address such as 127.0.0.2) answers a query with the\n"
+                         "  file of that name in FOLDER (or the name plus .txt). All addresses share one\n"
+                         "  port (default: a free one, printed on stdout).\n"
+                         "  MODE: normal, close, silent, forever, zero, limit, reset, cr, nolines, huge,\n"
+                         "        trickle\n");
     return 2;
 }
 
@@ -38,11 +37,11 @@ bool ParseMode(const std::string& name, EWhoisServerMode& mode)
     static const struct {
         const char* name;
         EWhoisServerMode mode;
-    } kModes[] = {{"normal", EWhoisServerMode::normal},         {"close", EWhoisServerMode::closeAtOnce},
-                  {"silent", EWhoisServerMode::neverAnswer},    {"forever", EWhoisServerMode::sendForever},
-                  {"zero", EWhoisServerMode::zeroByte},         {"limit", EWhoisServerMode::queryLimit},
-                  {"reset", EWhoisServerMode::closeMidAnswer},  {"cr", EWhoisServerMode::crOnly},
-                  {"nolines", EWhoisServerMode::noLineEnds},    {"huge", EWhoisServerMode::tenMegabytes},
+    } kModes[] = {{"normal", EWhoisServerMode::normal},        {"close", EWhoisServerMode::closeAtOnce},
+                  {"silent", EWhoisServerMode::neverAnswer},   {"forever", EWhoisServerMode::sendForever},
+                  {"zero", EWhoisServerMode::zeroByte},        {"limit", EWhoisServerMode::queryLimit},
+                  {"reset", EWhoisServerMode::closeMidAnswer}, {"cr", EWhoisServerMode::crOnly},
+                  {"nolines", EWhoisServerMode::noLineEnds},   {"huge", EWhoisServerMode::tenMegabytes},
                   {"trickle", EWhoisServerMode::trickle}};
     for (const auto& m : kModes)
         if (name == m.name) {
@@ -108,7 +107,7 @@ int main(int argc, char** argv)
     std::printf("port %d\n", server.Port());
     std::fflush(stdout);
 
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_handler = OnSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);

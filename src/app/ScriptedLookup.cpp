@@ -18,10 +18,13 @@ constexpr int kPollMs = 200;
 
 } // namespace
 
-CScriptedLookup::CScriptedLookup(CMainFrame& frame, const QString& strAddress, const QString& strScreenshot,
-                                 bool bQuit, int nTimeoutMs)
-    : m_frame(frame), m_strAddress(strAddress), m_strScreenshot(strScreenshot), m_bQuit(bQuit),
-      m_nTimeoutMs(nTimeoutMs)
+CScriptedLookup::CScriptedLookup(CMainFrame& frame, const QString& strAddress, const QString& strScreenshot, bool bQuit,
+                                 int nTimeoutMs)
+    : m_frame(frame)
+    , m_strAddress(strAddress)
+    , m_strScreenshot(strScreenshot)
+    , m_bQuit(bQuit)
+    , m_nTimeoutMs(nTimeoutMs)
 {
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &CScriptedLookup::Poll);

@@ -10,7 +10,8 @@ class CMainFrame;
 // bar, presses Lookup, waits for its whois answer, optionally saves a picture of
 // the window, and ends the program when asked to. Used by the smoke test and for
 // screenshots.
-class CScriptedLookup : public QObject {
+class CScriptedLookup : public QObject
+{
     Q_OBJECT
 public:
     CScriptedLookup(CMainFrame& frame, const QString& strAddress, const QString& strScreenshot, bool bQuit,

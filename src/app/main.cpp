@@ -24,9 +24,8 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Finds out who holds IPv4 addresses."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption settingsOption(QStringLiteral("settings"),
-                                            QStringLiteral("Use this INI file as the settings store."),
-                                            QStringLiteral("FILE"));
+    const QCommandLineOption settingsOption(
+        QStringLiteral("settings"), QStringLiteral("Use this INI file as the settings store."), QStringLiteral("FILE"));
     const QCommandLineOption lookupOption(QStringLiteral("lookup"),
                                           QStringLiteral("Type ADDRESS into the quick lookup bar and press Lookup."),
                                           QStringLiteral("ADDRESS"));

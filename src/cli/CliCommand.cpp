@@ -18,9 +18,8 @@ std::vector<CCliCommand*>& Commands()
 void CCliRegistry::Add(CCliCommand* pCommand)
 {
     auto& list = Commands();
-    auto pos = std::lower_bound(list.begin(), list.end(), pCommand, [](CCliCommand* a, CCliCommand* b) {
-        return std::string(a->Name()) < b->Name();
-    });
+    auto pos = std::lower_bound(list.begin(), list.end(), pCommand,
+                                [](CCliCommand* a, CCliCommand* b) { return std::string(a->Name()) < b->Name(); });
     list.insert(pos, pCommand);
 }
 
@@ -39,7 +38,7 @@ const std::vector<CCliCommand*>& CCliRegistry::All()
 
 int CliUsageError(CCliContext& ctx, const CCliCommand& cmd, const std::string& message)
 {
-    std::fprintf(ctx.err, "addrscope-cli %s: %s\nusage: addrscope-cli %s %s\n", cmd.Name(), message.c_str(),
-                 cmd.Name(), cmd.Usage());
+    std::fprintf(ctx.err, "addrscope-cli %s: %s\nusage: addrscope-cli %s %s\n", cmd.Name(), message.c_str(), cmd.Name(),
+                 cmd.Usage());
     return 2;
 }

@@ -17,25 +17,26 @@ struct CCliContext {
 
 // One verb of addrscope-cli. Each command lives in its own Cmd*.cpp and registers
 // itself with a static CCliRegistration.
-class CCliCommand {
+class CCliCommand
+{
 public:
     virtual ~CCliCommand() = default;
     virtual const char* Name() const = 0;
-    virtual const char* Usage() const = 0;    // arguments after the verb
-    virtual const char* Summary() const = 0;  // one line for --help
+    virtual const char* Usage() const = 0; // arguments after the verb
+    virtual const char* Summary() const = 0; // one line for --help
     // args: everything after the verb, global options already removed. Returns the exit status.
     virtual int Run(CCliContext& ctx, const std::vector<std::string>& args) = 0;
 };
 
-class CCliRegistry {
+class CCliRegistry
+{
 public:
     static void Add(CCliCommand* pCommand);
     static CCliCommand* Find(const std::string& name);
     static const std::vector<CCliCommand*>& All();
 };
 
-template <class T>
-struct CCliRegistration {
+template <class T> struct CCliRegistration {
     CCliRegistration() { CCliRegistry::Add(new T); }
 };
 

@@ -12,16 +12,16 @@
 
 // How opening went.
 struct CCliOpenResult {
-    bool m_bOpened = false;   // the document is usable (read, or new when allowed)
-    bool m_bCreated = false;  // the file did not exist: the document is new
-    int m_nErrors = 0;        // archive errors while reading (reported on stderr)
+    bool m_bOpened = false; // the document is usable (read, or new when allowed)
+    bool m_bCreated = false; // the file did not exist: the document is new
+    int m_nErrors = 0; // archive errors while reading (reported on stderr)
 };
 
 inline CCliOpenResult OpenCliDocument(CCliContext& ctx, const char* pszCommand, const std::string& strPath,
                                       CNetloreDoc& doc, bool bCreateWhenMissing)
 {
     CCliOpenResult result;
-    struct stat st {};
+    struct stat st { };
     if (::stat(strPath.c_str(), &st) != 0 && errno == ENOENT) {
         if (!bCreateWhenMissing) {
             std::fprintf(ctx.err, "addrscope-cli %s: %s: no such document\n", pszCommand, strPath.c_str());

@@ -7,7 +7,8 @@
 
 namespace {
 
-class CCmdAdd : public CCliCommand {
+class CCmdAdd : public CCliCommand
+{
 public:
     const char* Name() const override { return "add"; }
     const char* Usage() const override { return "DOC.qdl TEXT"; }

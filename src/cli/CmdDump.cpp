@@ -57,8 +57,8 @@ void PrintJsonRecord(FILE* out, const CIPAddressData& r, bool bFirst)
 void PrintPlainRecord(FILE* out, const CIPAddressData& r)
 {
     std::string s = PlainText(r.GetIPAddress());
-    for (const std::string& col : {FormatDateTimeText(r.GetWhoisDone()), r.GetOwner(), r.GetCountry(),
-                                   r.GetRangeText(), r.GetHostName(), r.GetPingText()}) {
+    for (const std::string& col : {FormatDateTimeText(r.GetWhoisDone()), r.GetOwner(), r.GetCountry(), r.GetRangeText(),
+                                   r.GetHostName(), r.GetPingText()}) {
         s += '\t';
         s += PlainText(col);
     }
@@ -66,7 +66,8 @@ void PrintPlainRecord(FILE* out, const CIPAddressData& r)
     std::fwrite(s.data(), 1, s.size(), out);
 }
 
-class CCmdDump : public CCliCommand {
+class CCmdDump : public CCliCommand
+{
 public:
     const char* Name() const override { return "dump"; }
     const char* Usage() const override { return "DOC.qdl [--json]"; }

@@ -7,7 +7,8 @@
 
 namespace {
 
-class CCmdExport : public CCliCommand {
+class CCmdExport : public CCliCommand
+{
 public:
     const char* Name() const override { return "export"; }
     const char* Usage() const override { return "DOC.qdl [-o OUT] [ADDR...]"; }

@@ -19,7 +19,8 @@ bool ReadAll(FILE* in, std::string& out)
     return !std::ferror(in);
 }
 
-class CCmdExtract : public CCliCommand {
+class CCmdExtract : public CCliCommand
+{
 public:
     const char* Name() const override { return "extract"; }
     const char* Usage() const override { return "[FILE]"; }
@@ -49,10 +50,10 @@ public:
         CIPAddressData rec;
         rec.SetRawWhois(strText);
         const std::string s = "{\"owner\": " + JsonString(rec.GetOwner()) +
-            ", \"country\": " + JsonString(rec.GetCountry()) +
-            ", \"rangeStart\": " + std::to_string(rec.GetRangeStart()) +
-            ", \"rangeEnd\": " + std::to_string(rec.GetRangeEnd()) +
-            ", \"range\": " + JsonString(rec.GetRangeText()) + "}\n";
+                              ", \"country\": " + JsonString(rec.GetCountry()) +
+                              ", \"rangeStart\": " + std::to_string(rec.GetRangeStart()) +
+                              ", \"rangeEnd\": " + std::to_string(rec.GetRangeEnd()) +
+                              ", \"range\": " + JsonString(rec.GetRangeText()) + "}\n";
         std::fwrite(s.data(), 1, s.size(), ctx.out);
         return 0;
     }

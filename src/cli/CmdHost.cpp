@@ -6,7 +6,8 @@
 
 namespace {
 
-class CCmdHost : public CCliCommand {
+class CCmdHost : public CCliCommand
+{
 public:
     const char* Name() const override { return "host"; }
     const char* Usage() const override { return "ADDRESS"; }

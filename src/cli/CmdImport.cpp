@@ -12,7 +12,8 @@
 
 namespace {
 
-class CCmdImport : public CCliCommand {
+class CCmdImport : public CCliCommand
+{
 public:
     const char* Name() const override { return "import"; }
     const char* Usage() const override
@@ -79,7 +80,8 @@ public:
             return 1;
         }
         if (!read.m_bComplete)
-            std::fprintf(ctx.err, "addrscope-cli import: %s: reading stopped after %zu bytes: %s; importing what was read\n",
+            std::fprintf(ctx.err,
+                         "addrscope-cli import: %s: reading stopped after %zu bytes: %s; importing what was read\n",
                          strFile.c_str(), strText.size(), read.m_strError.c_str());
         if (read.m_nBytesCut > 0)
             std::fprintf(ctx.err,

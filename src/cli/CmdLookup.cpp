@@ -78,7 +78,8 @@ bool IsFailure(int nKind, const CLookupJob& job)
     }
 }
 
-class CCmdLookup : public CCliCommand {
+class CCmdLookup : public CCliCommand
+{
 public:
     const char* Name() const override { return "lookup"; }
     const char* Usage() const override { return "DOC.qdl [--kind whois|host|ping|trace] [--tick MS] [ADDR...]"; }
@@ -260,8 +261,8 @@ private:
                     return;
                 CSerStringArray& waiting = data.GetWaitingList(lookupWhois);
                 waiting.RemoveAt(waiting.Find(strAddress));
-                std::fprintf(ctx.err, "addrscope-cli lookup: %s: no whois answer after %d tries\n",
-                             strAddress.c_str(), emptyAnswers[strAddress]);
+                std::fprintf(ctx.err, "addrscope-cli lookup: %s: no whois answer after %d tries\n", strAddress.c_str(),
+                             emptyAnswers[strAddress]);
             }
             ++nDone;
             ++(bFailed ? counts.m_nFailed : counts.m_nLookedUp);

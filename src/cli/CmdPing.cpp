@@ -10,7 +10,8 @@
 
 namespace {
 
-class CCmdPing : public CCliCommand {
+class CCmdPing : public CCliCommand
+{
 public:
     const char* Name() const override { return "ping"; }
     const char* Usage() const override { return "ADDRESS"; }
@@ -35,8 +36,7 @@ public:
         // The ping worker counts 3 tries whether or not a request could be sent.
         CIPDataArray records;
         records.FindOrAdd(address);
-        records.SetPingResult(address, r.m_dAverage, uint32_t(r.m_nFailures), kPingCheckRequests,
-                              CSystemClock().Now());
+        records.SetPingResult(address, r.m_dAverage, uint32_t(r.m_nFailures), kPingCheckRequests, CSystemClock().Now());
         std::fprintf(ctx.out, "Failures: %d\nAverage: %.3f ms\nPing: %s\n", r.m_nFailures, r.m_dAverage,
                      records.GetPingText(address).c_str());
         return r.m_bSuccess ? 0 : 1;

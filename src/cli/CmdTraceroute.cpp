@@ -8,7 +8,8 @@
 
 namespace {
 
-class CCmdTraceroute : public CCliCommand {
+class CCmdTraceroute : public CCliCommand
+{
 public:
     const char* Name() const override { return "traceroute"; }
     const char* Usage() const override { return "ADDRESS [--resolve-hops]"; }

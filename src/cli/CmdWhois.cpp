@@ -9,7 +9,8 @@
 
 namespace {
 
-class CCmdWhois : public CCliCommand {
+class CCmdWhois : public CCliCommand
+{
 public:
     const char* Name() const override { return "whois"; }
     const char* Usage() const override { return "TARGET"; }

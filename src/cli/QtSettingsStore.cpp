@@ -13,13 +13,11 @@ QString Key(const std::string& section, const std::string& entry)
 
 CQtSettingsStore::CQtSettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::UserScope, OrganizationName(), ApplicationName()))
-{
-}
+{ }
 
 CQtSettingsStore::CQtSettingsStore(const QString& iniPath)
     : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
-{
-}
+{ }
 
 int CQtSettingsStore::GetProfileInt(const std::string& section, const std::string& entry, int nDefault)
 {

@@ -10,7 +10,8 @@
 
 // The user's settings through QSettings: the organisation/application profile by
 // default, or one INI file (--settings FILE) for tests and portable use.
-class CQtSettingsStore : public CSettingsStore {
+class CQtSettingsStore : public CSettingsStore
+{
 public:
     // The per-user profile of the application.
     CQtSettingsStore();
@@ -21,8 +22,7 @@ public:
     std::string GetProfileString(const std::string& section, const std::string& entry,
                                  const std::string& strDefault = std::string()) override;
     bool WriteProfileInt(const std::string& section, const std::string& entry, int nValue) override;
-    bool WriteProfileString(const std::string& section, const std::string& entry,
-                            const std::string& strValue) override;
+    bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& strValue) override;
 
     void Sync();
     QSettings& Settings() { return *m_settings; }

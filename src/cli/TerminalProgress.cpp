@@ -5,7 +5,7 @@
 
 namespace {
 
-std::atomic<bool> g_bInterrupted{false};
+std::atomic<bool> g_bInterrupted {false};
 
 void OnInterrupt(int)
 {
@@ -18,9 +18,9 @@ constexpr auto kRedrawGap = std::chrono::milliseconds(100);
 } // namespace
 
 CTerminalProgress::CTerminalProgress(FILE* pStream)
-    : m_pStream(pStream), m_bTerminal(pStream && isatty(fileno(pStream)))
-{
-}
+    : m_pStream(pStream)
+    , m_bTerminal(pStream && isatty(fileno(pStream)))
+{ }
 
 CTerminalProgress::~CTerminalProgress()
 {
@@ -49,7 +49,7 @@ bool CTerminalProgress::Show(const std::string& strText)
 {
     if (!m_bShown) {
         g_bInterrupted = false;
-        struct sigaction action {};
+        struct sigaction action { };
         action.sa_handler = OnInterrupt;
         sigemptyset(&action.sa_mask);
         m_bHandlerSet = sigaction(SIGINT, &action, &m_oldAction) == 0;

@@ -10,7 +10,8 @@
 // The command line's progress: a one-line bar on stderr, drawn only when stderr is
 // a terminal, and Ctrl-C as the Cancel button while it is shown (a second Ctrl-C
 // after the loop has polled ends the process as usual once the bar is closed).
-class CTerminalProgress : public CProgress {
+class CTerminalProgress : public CProgress
+{
 public:
     explicit CTerminalProgress(FILE* pStream = stderr);
     ~CTerminalProgress() override;
@@ -41,7 +42,7 @@ private:
     std::string m_strText;
     int m_nPos = 0;
     size_t m_nLastWidth = 0;
-    std::chrono::steady_clock::time_point m_lastDraw{};
-    struct sigaction m_oldAction {};
+    std::chrono::steady_clock::time_point m_lastDraw {};
+    struct sigaction m_oldAction { };
     bool m_bHandlerSet = false;
 };

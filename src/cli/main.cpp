@@ -62,10 +62,10 @@ int main(int argc, char** argv)
     }
     args.erase(args.begin());
 
-    std::unique_ptr<CQtSettingsStore> settings = settingsPath.empty()
-        ? std::make_unique<CQtSettingsStore>()
-        : std::make_unique<CQtSettingsStore>(QString::fromLocal8Bit(settingsPath.c_str()));
-    CCliContext ctx{*settings, stdout, stderr, stdin};
+    std::unique_ptr<CQtSettingsStore> settings =
+        settingsPath.empty() ? std::make_unique<CQtSettingsStore>()
+                             : std::make_unique<CQtSettingsStore>(QString::fromLocal8Bit(settingsPath.c_str()));
+    CCliContext ctx {*settings, stdout, stderr, stdin};
     const int status = cmd->Run(ctx, args);
     settings->Sync();
     std::fflush(stdout);

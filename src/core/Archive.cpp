@@ -17,13 +17,17 @@ constexpr uint32_t dwBigClassTag = 0x80000000u;
 
 } // namespace
 
-CArchive::CArchive(CByteSink& sink) : m_pSink(&sink), m_buf(new char[kBufferSize]) {}
+CArchive::CArchive(CByteSink& sink)
+    : m_pSink(&sink)
+    , m_buf(new char[kBufferSize])
+{ }
 
 CArchive::CArchive(CByteSource& source, std::string strFileName, ErrorSink errorSink)
-    : m_pSource(&source), m_strFileName(std::move(strFileName)), m_errorSink(std::move(errorSink)),
-      m_buf(new char[kBufferSize])
-{
-}
+    : m_pSource(&source)
+    , m_strFileName(std::move(strFileName))
+    , m_errorSink(std::move(errorSink))
+    , m_buf(new char[kBufferSize])
+{ }
 
 // ---------------------------------------------------------------- storing
 

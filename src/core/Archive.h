@@ -19,7 +19,8 @@
 // Read* throw CArchiveException, which the record and the collection catch and hand
 // to ReportError; the error sink receives the user-visible message. A length or
 // count is checked against the bytes left before anything is allocated for it.
-class CArchive {
+class CArchive
+{
 public:
     using ErrorSink = std::function<void(const std::string& strMessage)>;
 
@@ -100,8 +101,8 @@ private:
     ErrorSink m_errorSink;
 
     std::unique_ptr<char[]> m_buf;
-    size_t m_nPos = 0;  // loading: next byte; storing: bytes used
-    size_t m_nEnd = 0;  // loading: bytes in the buffer
+    size_t m_nPos = 0; // loading: next byte; storing: bytes used
+    size_t m_nEnd = 0; // loading: bytes in the buffer
     bool m_bWriteError = false;
 
     // Object table: index 0 is the null object; classes and objects take the next

@@ -1,9 +1,9 @@
 #include "core/ArchiveClass.h"
 
-const CArchiveClass CArchiveClass::classCObject{"CObject", 0xFFFF, nullptr};
-const CArchiveClass CArchiveClass::classCIPAddressData{"CIPAddressData", 1, &CArchiveClass::classCObject};
-const CArchiveClass CArchiveClass::classCSerStringArray{"CSerStringArray", 1, &CArchiveClass::classCObject};
-const CArchiveClass CArchiveClass::classCIPDataArray{"CIPDataArray", 1, &CArchiveClass::classCObject};
+const CArchiveClass CArchiveClass::classCObject {"CObject", 0xFFFF, nullptr};
+const CArchiveClass CArchiveClass::classCIPAddressData {"CIPAddressData", 1, &CArchiveClass::classCObject};
+const CArchiveClass CArchiveClass::classCSerStringArray {"CSerStringArray", 1, &CArchiveClass::classCObject};
+const CArchiveClass CArchiveClass::classCIPDataArray {"CIPDataArray", 1, &CArchiveClass::classCObject};
 
 const CArchiveClass* CArchiveClass::FromName(std::string_view name)
 {

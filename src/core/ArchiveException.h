@@ -4,11 +4,21 @@
 
 // A failure while reading the object archive. Thrown inside the reader only: the
 // record and the collection catch it, report its message and keep what was read.
-class CArchiveException {
+class CArchiveException
+{
 public:
-    enum Cause { generic, endOfFile, badSchema, badClass, badIndex };
+    enum Cause
+    {
+        generic,
+        endOfFile,
+        badSchema,
+        badClass,
+        badIndex
+    };
 
-    explicit CArchiveException(Cause cause) : m_cause(cause) {}
+    explicit CArchiveException(Cause cause)
+        : m_cause(cause)
+    { }
     Cause GetCause() const { return m_cause; }
 
     // The user-visible message with the file's path in place of %1.

@@ -29,7 +29,7 @@ bool CFileByteSource::Open(const std::string& strPath)
     m_fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0)
         return false;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(m_fd);
         m_fd = -1;

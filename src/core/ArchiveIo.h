@@ -7,7 +7,8 @@
 
 // Where an archive's bytes come from and go to. The archive buffers; these only
 // move blocks.
-class CByteSource {
+class CByteSource
+{
 public:
     virtual ~CByteSource() = default;
     // Up to nSize bytes; 0 at the end or on a read error.
@@ -17,7 +18,8 @@ public:
     virtual uint64_t Remaining() const = 0;
 };
 
-class CByteSink {
+class CByteSink
+{
 public:
     virtual ~CByteSink() = default;
     // False when the bytes could not all be written.
@@ -25,9 +27,12 @@ public:
 };
 
 // Bytes held by the caller (tests, the fuzzer). The view must outlive the source.
-class CMemoryByteSource : public CByteSource {
+class CMemoryByteSource : public CByteSource
+{
 public:
-    explicit CMemoryByteSource(std::string_view bytes) : m_bytes(bytes) {}
+    explicit CMemoryByteSource(std::string_view bytes)
+        : m_bytes(bytes)
+    { }
     size_t Read(char* pDest, size_t nSize) override;
     uint64_t Remaining() const override { return m_bytes.size() - m_nPos; }
 
@@ -36,7 +41,8 @@ private:
     size_t m_nPos = 0;
 };
 
-class CStringByteSink : public CByteSink {
+class CStringByteSink : public CByteSink
+{
 public:
     bool Write(const char* pData, size_t nSize) override
     {
@@ -51,7 +57,8 @@ private:
 
 // A regular file opened for reading; anything else (a directory, a device, a pipe)
 // is refused, since its size is not known and it may never end.
-class CFileByteSource : public CByteSource {
+class CFileByteSource : public CByteSource
+{
 public:
     CFileByteSource() = default;
     ~CFileByteSource() override;
@@ -69,9 +76,12 @@ private:
 };
 
 // Writes to a file descriptor the caller owns.
-class CFdByteSink : public CByteSink {
+class CFdByteSink : public CByteSink
+{
 public:
-    explicit CFdByteSink(int fd) : m_fd(fd) {}
+    explicit CFdByteSink(int fd)
+        : m_fd(fd)
+    { }
     bool Write(const char* pData, size_t nSize) override;
 
 private:

@@ -3,13 +3,15 @@
 #include "core/OleDateTime.h"
 
 // "Now" as a local date-time, for result times, the rescan gap and the whois interval.
-class CClock {
+class CClock
+{
 public:
     virtual ~CClock() = default;
     virtual COleDateTime Now() const = 0;
 };
 
-class CSystemClock : public CClock {
+class CSystemClock : public CClock
+{
 public:
     COleDateTime Now() const override { return COleDateTime::GetCurrentTime(); }
 };

@@ -9,12 +9,17 @@
 // An owning single-byte text in one pointer: null when empty, otherwise a heap
 // block of [4-byte length][bytes]. A million records with a dozen mostly empty
 // texts each stay small this way.
-class CCompactText {
+class CCompactText
+{
 public:
     CCompactText() = default;
     explicit CCompactText(std::string_view s) { Assign(s); }
     CCompactText(const CCompactText& other) { Assign(other.View()); }
-    CCompactText(CCompactText&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
+    CCompactText(CCompactText&& other) noexcept
+        : m_p(other.m_p)
+    {
+        other.m_p = nullptr;
+    }
     CCompactText& operator=(const CCompactText& other)
     {
         if (this != &other)
@@ -53,7 +58,10 @@ public:
         std::memcpy(&n, m_p, sizeof n);
         return n;
     }
-    std::string_view View() const { return m_p ? std::string_view(m_p + sizeof(uint32_t), Size()) : std::string_view(); }
+    std::string_view View() const
+    {
+        return m_p ? std::string_view(m_p + sizeof(uint32_t), Size()) : std::string_view();
+    }
     std::string Str() const { return std::string(View()); }
 
 private:
@@ -62,10 +70,15 @@ private:
 
 // Like CCompactText, but texts up to 15 bytes (every valid address) live inside the
 // object: no allocation for the record's key.
-class CShortText {
+class CShortText
+{
 public:
     CShortText() { m_buf[kInline] = 0; }
-    CShortText(const CShortText& other) : CShortText() { Assign(other.View()); }
+    CShortText(const CShortText& other)
+        : CShortText()
+    {
+        Assign(other.View());
+    }
     CShortText& operator=(const CShortText& other)
     {
         if (this != &other)

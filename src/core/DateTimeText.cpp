@@ -18,7 +18,7 @@ bool IsUserLocaleSet()
 
 std::string FormatDateTimeText(const COleDateTime& dt)
 {
-    struct tm parts {};
+    struct tm parts { };
     if (!dt.IsValid() || !dt.GetAsTm(parts) || parts.tm_year + 1900 <= 1970)
         return "-";
     char buf[128];

@@ -76,10 +76,14 @@ std::string CIPAddressData::GetSpare(int n) const
     if (!m_pExtras)
         return {};
     switch (n) {
-    case 1: return m_pExtras->m_strSpare1.Str();
-    case 2: return m_pExtras->m_strSpare2.Str();
-    case 3: return m_pExtras->m_strSpare3.Str();
-    case 4: return m_pExtras->m_strSpare4.Str();
+    case 1:
+        return m_pExtras->m_strSpare1.Str();
+    case 2:
+        return m_pExtras->m_strSpare2.Str();
+    case 3:
+        return m_pExtras->m_strSpare3.Str();
+    case 4:
+        return m_pExtras->m_strSpare4.Str();
     }
     return {};
 }
@@ -89,9 +93,12 @@ COleDateTime CIPAddressData::GetDtSpare(int n) const
     if (!m_pExtras)
         return {};
     switch (n) {
-    case 1: return m_pExtras->m_dtSpare1;
-    case 2: return m_pExtras->m_dtSpare2;
-    case 3: return m_pExtras->m_dtSpare3;
+    case 1:
+        return m_pExtras->m_dtSpare1;
+    case 2:
+        return m_pExtras->m_dtSpare2;
+    case 3:
+        return m_pExtras->m_dtSpare3;
     }
     return {};
 }

@@ -14,7 +14,8 @@ class CArchive;
 // empty text costs one pointer) and the fields that are rarely set (spares, notes)
 // live in a block allocated on first use, so that a document of a million
 // addresses stays small in memory. The file layout is unaffected.
-class CIPAddressData {
+class CIPAddressData
+{
 public:
     CIPAddressData() = default;
     explicit CIPAddressData(std::string_view strAddress) { SetIPAddress(strAddress); }

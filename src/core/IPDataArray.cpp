@@ -49,7 +49,7 @@ size_t CIPDataArray::SlotOfIndex(size_t nIndex) const
             nRemaining -= size_t(m_fenwick[nNext]);
         }
     }
-    return nPos;  // 1-based position nPos + 1
+    return nPos; // 1-based position nPos + 1
 }
 
 size_t CIPDataArray::IndexOfSlot(size_t nSlot) const

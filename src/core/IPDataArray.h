@@ -22,7 +22,8 @@ class CLookupJob;
 // hole in the slot list and a Fenwick tree over the live slots maps index <-> slot
 // in O(log n) until the holes are compacted away, so deleting many records spread
 // over a large collection stays fast.
-class CIPDataArray {
+class CIPDataArray
+{
 public:
     CIPDataArray() = default;
     ~CIPDataArray();

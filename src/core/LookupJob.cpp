@@ -4,12 +4,13 @@
 
 namespace {
 
-std::atomic<int> g_nLiveJobs{0};
+std::atomic<int> g_nLiveJobs {0};
 
 } // namespace
 
 CLookupJob::CLookupJob(std::string strAddress, int nKindCode)
-    : m_strAddress(std::move(strAddress)), m_nKindCode(nKindCode)
+    : m_strAddress(std::move(strAddress))
+    , m_nKindCode(nKindCode)
 {
     g_nLiveJobs.fetch_add(1, std::memory_order_relaxed);
 }

@@ -6,7 +6,8 @@
 // scheduler fills the address, the code and the hop switch; the worker writes the
 // results and then hands the job back, after which only the UI thread touches it.
 // Deleted exactly once, on the UI thread, by the finish operation of its kind.
-class CLookupJob {
+class CLookupJob
+{
 public:
     CLookupJob(std::string strAddress, int nKindCode);
     virtual ~CLookupJob();
@@ -18,10 +19,10 @@ public:
     static int LiveCount();
 
     std::string m_strAddress;
-    std::string m_strResult;   // whois text, host name or trace text; empty for ping
-    int m_nKindCode;           // the completion code of the job's kind
-    int m_nTries = 0;          // ping only
-    int m_nFailures = 0;       // ping only
+    std::string m_strResult; // whois text, host name or trace text; empty for ping
+    int m_nKindCode; // the completion code of the job's kind
+    int m_nTries = 0; // ping only
+    int m_nFailures = 0; // ping only
     double m_dAverageMs = 0.0; // ping only
     bool m_bResolveHops = false; // traceroute only
 };

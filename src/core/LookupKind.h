@@ -2,7 +2,8 @@
 
 // The four kinds of lookup, in the order of the collection's per-kind lists and of
 // the scheduler's tick.
-enum LookupKind : int {
+enum LookupKind : int
+{
     lookupWhois = 0,
     lookupHostName = 1,
     lookupPing = 2,

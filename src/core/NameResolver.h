@@ -5,7 +5,8 @@
 
 // Forward and reverse IPv4 name resolution. Implementations must be callable from
 // several threads at once. Addresses are numbers with the first octet in the top byte.
-class CNameResolver {
+class CNameResolver
+{
 public:
     virtual ~CNameResolver() = default;
 

@@ -29,7 +29,9 @@ std::string FolderOf(const std::string& strPath)
 
 } // namespace
 
-CNetloreDoc::CNetloreDoc(const CClock* pClock) : m_pClock(pClock ? pClock : &g_systemClock) {}
+CNetloreDoc::CNetloreDoc(const CClock* pClock)
+    : m_pClock(pClock ? pClock : &g_systemClock)
+{ }
 
 CNetloreDoc::~CNetloreDoc() = default;
 
@@ -226,7 +228,7 @@ bool CNetloreDoc::OnSaveDocument(const std::string& strPath)
         return false;
 
     // The new file keeps the old one's permissions; a new file gets the usual ones.
-    struct stat st {};
+    struct stat st { };
     mode_t mode;
     if (::stat(strTarget.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;

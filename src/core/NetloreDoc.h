@@ -21,7 +21,8 @@ class CViewNotifier;
 // are stored into records. Platform services come in through the seams: views are
 // told about changes through CViewNotifier, commands are posted through
 // CDocumentHost, the time of a result comes from CClock.
-class CNetloreDoc {
+class CNetloreDoc
+{
 public:
     // "Refresh IP Address List", posted after a new document or a read.
     static constexpr int kCmdRefreshIPList = 32777;

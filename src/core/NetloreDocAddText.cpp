@@ -15,8 +15,14 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-inline bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+inline bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 size_t FindBlank(std::string_view text)
 {
@@ -30,12 +36,15 @@ size_t FindBlank(std::string_view text)
 // CR and the next LF found so far, so that over the whole walk every byte is
 // scanned once by each search: the walk stays linear even when one kind of line
 // end is rare or absent.
-class CLineEndFinder {
+class CLineEndFinder
+{
 public:
     CLineEndFinder(std::string_view text, size_t end)
-        : m_text(text), m_end(end), m_nCR(Search('\r', 0)), m_nLF(Search('\n', 0))
-    {
-    }
+        : m_text(text)
+        , m_end(end)
+        , m_nCR(Search('\r', 0))
+        , m_nLF(Search('\n', 0))
+    { }
 
     size_t Find(size_t from)
     {

@@ -35,7 +35,10 @@ const int64_t kOleEpoch = DaysFromCivil(1899, 12, 30);
 const double kMinDate = -657434.0;
 const double kMaxDate = 2958465.99999999;
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 } // namespace
 
@@ -57,7 +60,7 @@ COleDateTime COleDateTime::FromComponents(int year, int month, int day, int hour
 
 COleDateTime COleDateTime::FromTimeT(time_t t)
 {
-    struct tm local {};
+    struct tm local { };
     if (!localtime_r(&t, &local))
         return COleDateTime(0.0, invalid);
     return FromComponents(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,

@@ -7,13 +7,22 @@
 // 30 December 1899 with the time of day as the fraction, plus a status.
 // For dates before 1899-12-30 the integer part counts days backwards and the
 // fraction is still the (positive) time of day: -1.25 is 29 Dec 1899 06:00.
-class COleDateTime {
+class COleDateTime
+{
 public:
-    enum DateTimeStatus : int32_t { valid = 0, invalid = 1, null = 2 };
+    enum DateTimeStatus : int32_t
+    {
+        valid = 0,
+        invalid = 1,
+        null = 2
+    };
 
     // Fresh values are null, as a lookup that never happened.
     COleDateTime() = default;
-    COleDateTime(double dt, DateTimeStatus status) : m_dt(dt), m_status(status) {}
+    COleDateTime(double dt, DateTimeStatus status)
+        : m_dt(dt)
+        , m_status(status)
+    { }
 
     // From calendar components of local time; invalid when a component is out of range
     // or the year is outside 100..9999.

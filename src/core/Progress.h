@@ -5,7 +5,8 @@
 // A long loop on the user's thread reports how far it is and learns whether the
 // user wants it to stop. The window (or terminal bar) may dispatch pending events
 // inside SetPos and PollCancel, so the loop must tolerate changes made meanwhile.
-class CProgress {
+class CProgress
+{
 public:
     virtual ~CProgress() = default;
 
@@ -21,11 +22,12 @@ public:
 };
 
 // For loops run where nobody watches.
-class CNullProgress : public CProgress {
+class CNullProgress : public CProgress
+{
 public:
     bool Show(const std::string&) override { return true; }
-    void SetText(const std::string&) override {}
-    void SetPos(int) override {}
+    void SetText(const std::string&) override { }
+    void SetPos(int) override { }
     bool PollCancel() override { return false; }
-    void Close() override {}
+    void Close() override { }
 };

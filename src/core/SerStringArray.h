@@ -8,9 +8,14 @@
 
 // A list of texts that can refuse duplicates; the per-kind waiting lists of
 // addresses are of this type, so an address waits at most once per kind.
-class CSerStringArray {
+class CSerStringArray
+{
 public:
-    enum CompareMode : uint8_t { compareNoCase = 0, compareExact = 1 };
+    enum CompareMode : uint8_t
+    {
+        compareNoCase = 0,
+        compareExact = 1
+    };
 
     // Index of the first text equal to strText under the compare mode, or -1.
     int Find(std::string_view strText) const;

@@ -5,7 +5,8 @@
 // The per-user profile: integers and texts by section and value name.
 // Values come from a file the user (or anyone) can edit, so readers must treat
 // them as untrusted: a value that is missing or not a number gives the default.
-class CSettingsStore {
+class CSettingsStore
+{
 public:
     virtual ~CSettingsStore() = default;
 

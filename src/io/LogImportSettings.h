@@ -5,7 +5,8 @@
 class CSettingsStore;
 
 // The log import's conditions, as the dialog shows them and the profile keeps them.
-class CLogImportSettings {
+class CLogImportSettings
+{
 public:
     bool m_bError = false;
     bool m_bExploit = false;

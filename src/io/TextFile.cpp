@@ -32,8 +32,8 @@ uint64_t ExpectedTextSize(int fd, const struct stat& st)
     unsigned char trailer[4];
     if (size >= 18 && pread(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b &&
         pread(fd, trailer, 4, off_t(size - 4)) == 4) {
-        const uint64_t isize = uint64_t(trailer[0]) | uint64_t(trailer[1]) << 8 | uint64_t(trailer[2]) << 16 |
-                               uint64_t(trailer[3]) << 24;
+        const uint64_t isize =
+            uint64_t(trailer[0]) | uint64_t(trailer[1]) << 8 | uint64_t(trailer[2]) << 16 | uint64_t(trailer[3]) << 24;
         return std::min(isize, size * kMaxDeflateRatio);
     }
     return size;
@@ -79,7 +79,7 @@ CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText, u
         result.m_strError = std::strerror(errno);
         return result;
     }
-    struct stat st {};
+    struct stat st { };
     if (fstat(fd, &st) != 0) {
         result.m_strError = std::strerror(errno);
         close(fd);

@@ -107,12 +107,13 @@ bool LastHandle(const std::string& answer, std::string& handle)
     return true;
 }
 
-class CReferralLoop {
+class CReferralLoop
+{
 public:
     CReferralLoop(const CWhoisServerTable& servers, CNameResolver& resolver)
-        : m_servers(servers), m_resolver(resolver)
-    {
-    }
+        : m_servers(servers)
+        , m_resolver(resolver)
+    { }
 
     // Where the markers of an answer send the next query; false when none applies.
     bool NextServer(const std::string& answer, const std::string& server, std::string& next, int& port)
@@ -190,8 +191,7 @@ private:
 
 } // namespace
 
-void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers,
-                   CNameResolver& resolver)
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver)
 {
     IPWhoisLookup(std::move(target), result, servers, resolver,
                   [&](const std::string& query, const std::string& server, std::string& answer, int port) {
@@ -199,8 +199,8 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
                   });
 }
 
-void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers,
-                   CNameResolver& resolver, const WhoisExchange& exchange)
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
+                   const WhoisExchange& exchange)
 {
     std::string header = target + "\r\n\r\n";
     const size_t firstDot = target.find('.');
@@ -254,7 +254,8 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
             goOn = false;
         } else if (server == arin) {
             std::string handle;
-            if (LastHandle(answer, handle) && handle.size() >= 4 && EqualsNoCase(std::string_view(handle).substr(0, 4), "net-")) {
+            if (LastHandle(answer, handle) && handle.size() >= 4 &&
+                EqualsNoCase(std::string_view(handle).substr(0, 4), "net-")) {
                 target = handle;
                 goOn = true;
             }

@@ -15,9 +15,8 @@ using WhoisExchange =
 // queries, adds the organisation record and returns "target\r\n\r\n" plus the
 // final answer with CR LF line ends. result is "Unable to resolve host" when a
 // host name does not resolve, and stays unchanged when no usable answer came.
-void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers,
-                   CNameResolver& resolver);
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver);
 
 // The same over a given exchange.
-void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers,
-                   CNameResolver& resolver, const WhoisExchange& exchange);
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
+                   const WhoisExchange& exchange);

@@ -7,7 +7,8 @@
 
 // The platform's ICMP facility. Open may be called from several threads at once;
 // each caller gets its own session.
-class CIcmpService {
+class CIcmpService
+{
 public:
     virtual ~CIcmpService() = default;
 

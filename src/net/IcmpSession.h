@@ -23,7 +23,8 @@ struct CIcmpEchoReply {
 
 // An open ICMP endpoint (the platform's "ICMP handle"). One thread uses it at a
 // time; it receives the replies to its own requests only. Closed when destroyed.
-class CIcmpSession {
+class CIcmpSession
+{
 public:
     virtual ~CIcmpSession() = default;
 

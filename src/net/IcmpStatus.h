@@ -5,7 +5,8 @@
 
 // The IP status codes of the ICMP service: the vocabulary every ICMP service speaks,
 // whatever the platform underneath.
-enum : uint32_t {
+enum : uint32_t
+{
     kIpSuccess = 0,
     kIpBufTooSmall = 11001,
     kIpDestNetUnreachable = 11002,

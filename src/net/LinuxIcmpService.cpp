@@ -85,13 +85,18 @@ uint32_t SendErrorStatus(int err)
 // getpid() alone would be the same for every thread.
 uint16_t NextRawEchoId()
 {
-    static std::atomic<uint16_t> next{uint16_t(getpid() * 2654435761u >> 16)};
+    static std::atomic<uint16_t> next {uint16_t(getpid() * 2654435761u >> 16)};
     return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-class CLinuxIcmpSession : public CIcmpSession {
+class CLinuxIcmpSession : public CIcmpSession
+{
 public:
-    CLinuxIcmpSession(int fd, bool bRaw) : m_fd(fd), m_bRaw(bRaw), m_wId(bRaw ? NextRawEchoId() : 0) {}
+    CLinuxIcmpSession(int fd, bool bRaw)
+        : m_fd(fd)
+        , m_bRaw(bRaw)
+        , m_wId(bRaw ? NextRawEchoId() : 0)
+    { }
     ~CLinuxIcmpSession() override { close(m_fd); }
     CLinuxIcmpSession(const CLinuxIcmpSession&) = delete;
     CLinuxIcmpSession& operator=(const CLinuxIcmpSession&) = delete;
@@ -99,7 +104,11 @@ public:
     int SendEcho(const CIcmpEchoRequest& request, CIcmpEchoReply& reply, uint32_t& dwStatus) override;
 
 private:
-    enum class EMatch { None, Reply };
+    enum class EMatch
+    {
+        None,
+        Reply
+    };
 
     void DrainStale();
     EMatch ReadPacket(const CIcmpEchoRequest& request, CIcmpEchoReply& reply);
@@ -122,8 +131,8 @@ void CLinuxIcmpSession::DrainStale()
     if (!m_bRaw) {
         uint8_t control[512];
         for (int i = 0; i < kMaxDrain; ++i) {
-            iovec iov{m_buffer, sizeof m_buffer};
-            msghdr msg{};
+            iovec iov {m_buffer, sizeof m_buffer};
+            msghdr msg {};
             msg.msg_iov = &iov;
             msg.msg_iovlen = 1;
             msg.msg_control = control;
@@ -172,7 +181,7 @@ int CLinuxIcmpSession::SendEcho(const CIcmpEchoRequest& request, CIcmpEchoReply&
         return 0;
     }
 
-    sockaddr_in to{};
+    sockaddr_in to {};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(request.m_dwAddress);
 
@@ -188,7 +197,7 @@ int CLinuxIcmpSession::SendEcho(const CIcmpEchoRequest& request, CIcmpEchoReply&
         if (now >= deadline)
             break;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-        pollfd pfd{m_fd, POLLIN, 0};
+        pollfd pfd {m_fd, POLLIN, 0};
         const int ready = poll(&pfd, 1, int(left));
         if (ready < 0) {
             if (errno == EINTR)
@@ -223,7 +232,7 @@ int CLinuxIcmpSession::SendEcho(const CIcmpEchoRequest& request, CIcmpEchoReply&
 
 CLinuxIcmpSession::EMatch CLinuxIcmpSession::ReadPacket(const CIcmpEchoRequest& request, CIcmpEchoReply& reply)
 {
-    sockaddr_in from{};
+    sockaddr_in from {};
     socklen_t fromLen = sizeof from;
     const ssize_t got =
         recvfrom(m_fd, m_buffer, sizeof m_buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLen);
@@ -245,7 +254,7 @@ CLinuxIcmpSession::EMatch CLinuxIcmpSession::ReadPacket(const CIcmpEchoRequest& 
 }
 
 CLinuxIcmpSession::EMatch CLinuxIcmpSession::ReadRawPacket(const uint8_t* p, size_t n, const CIcmpEchoRequest& request,
-                                                          CIcmpEchoReply& reply)
+                                                           CIcmpEchoReply& reply)
 {
     if (n < kIpHeaderMin || (p[0] >> 4) != 4)
         return EMatch::None;
@@ -291,8 +300,8 @@ CLinuxIcmpSession::EMatch CLinuxIcmpSession::ReadErrorQueue(const CIcmpEchoReque
     // Read every queued error: a late one for an earlier request must not hide ours.
     for (int i = 0; i < kMaxDrain; ++i) {
         alignas(cmsghdr) uint8_t control[512];
-        iovec iov{m_buffer, sizeof m_buffer};
-        msghdr msg{};
+        iovec iov {m_buffer, sizeof m_buffer};
+        msghdr msg {};
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
         msg.msg_control = control;
@@ -359,7 +368,7 @@ std::unique_ptr<CIcmpSession> CLinuxIcmpService::Open(std::string& strError)
     // The broadcast address is a valid target.
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     if (raw) {
-        icmp_filter filter{};
+        icmp_filter filter {};
         filter.data = ~uint32_t((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
                                 (1u << kTimeExceeded) | (1u << kParameterProblem));
         setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);

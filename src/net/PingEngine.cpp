@@ -13,8 +13,7 @@ namespace {
 // as WSAHOST_NOT_FOUND, and that is the number users know from this message.
 constexpr int kHostNotFound = 11001;
 
-template <class... Args>
-std::string Format(const char* format, Args... args)
+template <class... Args> std::string Format(const char* format, Args... args)
 {
     const int n = std::snprintf(nullptr, 0, format, args...);
     if (n <= 0)
@@ -28,9 +27,10 @@ std::string Format(const char* format, Args... args)
 } // namespace
 
 CPingEngine::CPingEngine(CIcmpService* pService, CNameResolver& resolver)
-    : m_echoData(kEchoBufferSize, 0), m_pService(pService), m_resolver(resolver)
-{
-}
+    : m_echoData(kEchoBufferSize, 0)
+    , m_pService(pService)
+    , m_resolver(resolver)
+{ }
 
 CPingEngine::~CPingEngine()
 {
@@ -132,8 +132,8 @@ bool CPingEngine::SendEcho()
     if (m_bResolveHops) {
         std::string resolved;
         name = m_resolver.ResolveAddress(reply.m_dwAddress, resolved) && !resolved.empty()
-            ? resolved
-            : PingTexts::kHopNameUnavailable;
+                   ? resolved
+                   : PingTexts::kHopNameUnavailable;
     }
     m_dwRoundTripTime = reply.m_dwRoundTripTime;
     m_strMessage = Format(PingTexts::kHopLine, int(m_nOptionTtl), FormatInetAddress(reply.m_dwAddress).c_str(),

@@ -12,7 +12,8 @@
 // one-line message: the "Pinging" line after Open, a hop line or a status text
 // after SendEcho. In trace mode the TTL starts at 0 and rises by one per request.
 // One engine per thread; the service and the resolver may be shared.
-class CPingEngine {
+class CPingEngine
+{
 public:
     static constexpr int kEchoBufferSize = 8192;
     static constexpr int kDefaultDataSize = 32;

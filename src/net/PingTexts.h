@@ -16,9 +16,8 @@ inline constexpr const char* kStatusCode = "(%d) ";
 inline constexpr const char* kTraceLineEnd = "\r\n";
 
 // Neither socket kind could be opened: say how to allow one.
-inline constexpr const char* kNoIcmpSocket =
-    "Unable to open an ICMP socket (%s). Allow ping sockets with "
-    "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\", "
-    "or give the program raw sockets with setcap cap_net_raw+ep.";
+inline constexpr const char* kNoIcmpSocket = "Unable to open an ICMP socket (%s). Allow ping sockets with "
+                                             "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\", "
+                                             "or give the program raw sockets with setcap cap_net_raw+ep.";
 
 } // namespace PingTexts

@@ -38,7 +38,7 @@ bool CPlatformSocket::Wait(short events, int nTimeoutMs)
     // EINTR must not stretch the wait beyond the caller's bound.
     const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs < 0 ? 0 : nTimeoutMs);
     while (true) {
-        pollfd pfd{m_nFd, events, 0};
+        pollfd pfd {m_nFd, events, 0};
         const int rc = ::poll(&pfd, 1, RemainingMs(deadline));
         if (rc > 0)
             return true; // readiness or an error condition: the next call reports which
@@ -55,7 +55,7 @@ bool CPlatformSocket::Connect(uint32_t dwAddress, int nPort, int nTimeoutMs)
 {
     if (m_nFd < 0 || nPort <= 0 || nPort > 65535)
         return false;
-    sockaddr_in sin{};
+    sockaddr_in sin {};
     sin.sin_family = AF_INET;
     sin.sin_port = htons(uint16_t(nPort));
     sin.sin_addr.s_addr = htonl(dwAddress);

@@ -6,9 +6,16 @@
 // One IPv4 TCP client socket with every blocking step bounded by a time-out.
 // The descriptor is non-blocking and close-on-exec; waits use poll, EINTR is
 // retried, and sends never raise SIGPIPE. Closed by the destructor.
-class CPlatformSocket {
+class CPlatformSocket
+{
 public:
-    enum EReceive { received, closedByPeer, failed, timedOut };
+    enum EReceive
+    {
+        received,
+        closedByPeer,
+        failed,
+        timedOut
+    };
 
     CPlatformSocket() = default;
     ~CPlatformSocket();

@@ -18,7 +18,7 @@ bool CSystemNameResolver::ResolveName(const std::string& strName, uint32_t& dwAd
 {
     if (strName.empty() || strName.size() > kMaxHostName || strName.find('\0') != std::string::npos)
         return false;
-    addrinfo hints{};
+    addrinfo hints {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
@@ -40,12 +40,12 @@ bool CSystemNameResolver::ResolveName(const std::string& strName, uint32_t& dwAd
 
 bool CSystemNameResolver::ResolveAddress(uint32_t dwAddress, std::string& strName)
 {
-    sockaddr_in sin{};
+    sockaddr_in sin {};
     sin.sin_family = AF_INET;
     sin.sin_addr.s_addr = htonl(dwAddress);
     char host[NI_MAXHOST];
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&sin), sizeof sin, host, sizeof host, nullptr, 0,
-                    NI_NAMEREQD) != 0)
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&sin), sizeof sin, host, sizeof host, nullptr, 0, NI_NAMEREQD) !=
+        0)
         return false;
     strName = host;
     return true;

@@ -7,7 +7,7 @@
 #include <string>
 
 struct CTracerouteResult {
-    std::string m_strTrace;  // one line per probe, each ending in "\r\n"; empty when the engine could not open
+    std::string m_strTrace; // one line per probe, each ending in "\r\n"; empty when the engine could not open
     bool m_bSuccess = false; // at least one probe was answered
     std::string m_strOpenMessage; // the "Pinging" line, or why the engine could not open
 };

@@ -18,8 +18,8 @@ constexpr size_t kReceiveChunk = 2996;
 
 } // namespace
 
-bool WhoisQuery(std::string query, std::string server, std::string& result, int port,
-                const CWhoisServerTable& limits, CNameResolver& resolver)
+bool WhoisQuery(std::string query, std::string server, std::string& result, int port, const CWhoisServerTable& limits,
+                CNameResolver& resolver)
 {
     if (server.empty())
         return false;

@@ -14,5 +14,5 @@ class CWhoisServerTable;
 // receive error.
 // A query longer than 125 characters or holding a line break is refused:
 // false, nothing sent.
-bool WhoisQuery(std::string query, std::string server, std::string& result, int port,
-                const CWhoisServerTable& limits, CNameResolver& resolver);
+bool WhoisQuery(std::string query, std::string server, std::string& result, int port, const CWhoisServerTable& limits,
+                CNameResolver& resolver);

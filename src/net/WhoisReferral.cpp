@@ -106,10 +106,10 @@ bool IsPublicUnicastAddress(uint32_t a)
         int bits;
     };
     static constexpr Block kNotPublic[] = {
-        {0x00000000u, 8},  // this network
-        {0x0A000000u, 8},  // private
+        {0x00000000u, 8}, // this network
+        {0x0A000000u, 8}, // private
         {0x64400000u, 10}, // shared address space
-        {0x7F000000u, 8},  // loopback
+        {0x7F000000u, 8}, // loopback
         {0xA9FE0000u, 16}, // link-local
         {0xAC100000u, 12}, // private
         {0xC0000000u, 24}, // protocol assignments
@@ -119,8 +119,8 @@ bool IsPublicUnicastAddress(uint32_t a)
         {0xC6120000u, 15}, // benchmarking
         {0xC6336400u, 24}, // documentation
         {0xCB007100u, 24}, // documentation
-        {0xE0000000u, 4},  // multicast
-        {0xF0000000u, 4},  // reserved and broadcast
+        {0xE0000000u, 4}, // multicast
+        {0xF0000000u, 4}, // reserved and broadcast
     };
     for (const Block& b : kNotPublic) {
         const uint32_t mask = 0xFFFFFFFFu << (32 - b.bits);

@@ -8,7 +8,7 @@ class CNameResolver;
 // The server named by an answer's "ReferralServer:" line.
 struct CReferralServer {
     std::string m_strHost;
-    int m_nPort = 0;       // 0 when the line names none
+    int m_nPort = 0; // 0 when the line names none
     bool m_bRWhois = false; // rwhois:// rather than whois:// or a bare host
 };
 

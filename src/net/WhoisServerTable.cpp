@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr const char* kValueNames[kWhoisRoleCount] = {"ARIN",     "RIPE",     "APNIC",    "LACNIC",
-                                                      "AUNIC",    "RWhois A", "RWhois B", "AFRINIC"};
+constexpr const char* kValueNames[kWhoisRoleCount] = {"ARIN",  "RIPE",     "APNIC",    "LACNIC",
+                                                      "AUNIC", "RWhois A", "RWhois B", "AFRINIC"};
 // whois.aunic.net is historic (its records moved to APNIC in 2001); kept as the role's default.
 constexpr const char* kDefaultHosts[kWhoisRoleCount] = {
     "whois.arin.net",  "whois.ripe.net",      "whois.apnic.net",      "whois.lacnic.net",
@@ -28,8 +28,13 @@ int ReadBounded(CSettingsStore& store, const char* name, int nDefault, int nMin,
 } // namespace
 
 CWhoisServerTable::CWhoisServerTable()
-    : m_nWhoisPort(43), m_nRWhoisPort(4321), m_nConnectTimeoutMs(kDefaultConnectTimeoutMs),
-      m_nIdleTimeoutMs(kDefaultIdleTimeoutMs), m_nAnswerTimeoutMs(kDefaultAnswerTimeoutMs), m_nMaxAnswerBytes(kDefaultMaxAnswerBytes), m_nRetryPauseMs(100)
+    : m_nWhoisPort(43)
+    , m_nRWhoisPort(4321)
+    , m_nConnectTimeoutMs(kDefaultConnectTimeoutMs)
+    , m_nIdleTimeoutMs(kDefaultIdleTimeoutMs)
+    , m_nAnswerTimeoutMs(kDefaultAnswerTimeoutMs)
+    , m_nMaxAnswerBytes(kDefaultMaxAnswerBytes)
+    , m_nRetryPauseMs(100)
 {
     for (size_t i = 0; i < kWhoisRoleCount; ++i)
         m_strHosts[i] = kDefaultHosts[i];
@@ -64,8 +69,8 @@ void CWhoisServerTable::Load(CSettingsStore& store)
     m_nConnectTimeoutMs = ReadBounded(store, WhoisTexts::kConnectTimeout, kDefaultConnectTimeoutMs, 50, 600000);
     m_nIdleTimeoutMs = ReadBounded(store, WhoisTexts::kIdleTimeout, kDefaultIdleTimeoutMs, 50, 600000);
     m_nAnswerTimeoutMs = ReadBounded(store, WhoisTexts::kAnswerTimeout, kDefaultAnswerTimeoutMs, 50, 3600000);
-    m_nMaxAnswerBytes = size_t(ReadBounded(store, WhoisTexts::kMaxAnswerSize, kDefaultMaxAnswerBytes, 64 * 1024,
-                                           64 * 1024 * 1024));
+    m_nMaxAnswerBytes =
+        size_t(ReadBounded(store, WhoisTexts::kMaxAnswerSize, kDefaultMaxAnswerBytes, 64 * 1024, 64 * 1024 * 1024));
 }
 
 void CWhoisServerTable::Save(CSettingsStore& store) const

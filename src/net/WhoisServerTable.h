@@ -7,13 +7,24 @@
 class CSettingsStore;
 
 // The servers the IP whois lookup knows by role, in the order of their value names.
-enum class EWhoisRole { arin, ripe, apnic, lacnic, aunic, rwhoisA, rwhoisB, afrinic };
+enum class EWhoisRole
+{
+    arin,
+    ripe,
+    apnic,
+    lacnic,
+    aunic,
+    rwhoisA,
+    rwhoisB,
+    afrinic
+};
 constexpr size_t kWhoisRoleCount = 8;
 
 // Where the whois lookup connects and how long it waits: the hosts of the eight
 // roles, the whois and rwhois ports, and the bounds on one exchange. Read from the
 // settings section "Whois Servers"; tests point it at loopback servers.
-class CWhoisServerTable {
+class CWhoisServerTable
+{
 public:
     CWhoisServerTable(); // the defaults
 
@@ -32,9 +43,9 @@ public:
     std::array<std::string, kWhoisRoleCount> m_strHosts;
     int m_nWhoisPort;
     int m_nRWhoisPort;
-    int m_nConnectTimeoutMs;  // connecting to a server
-    int m_nIdleTimeoutMs;     // waiting for the next part of an answer (or to send the query)
-    int m_nAnswerTimeoutMs;   // the whole answer, against servers that trickle
+    int m_nConnectTimeoutMs; // connecting to a server
+    int m_nIdleTimeoutMs; // waiting for the next part of an answer (or to send the query)
+    int m_nAnswerTimeoutMs; // the whole answer, against servers that trickle
     size_t m_nMaxAnswerBytes; // a longer answer ends like a receive error
-    int m_nRetryPauseMs;      // before asking again after an empty or over-limit answer
+    int m_nRetryPauseMs; // before asking again after an empty or over-limit answer
 };

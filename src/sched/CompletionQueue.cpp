@@ -12,7 +12,7 @@ void CCompletionQueue::Post(int nCode, CLookupJob* pJob)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_items.push_back(CCompletion{nCode, pJob});
+        m_items.push_back(CCompletion {nCode, pJob});
     }
     m_arrived.notify_one();
 }

@@ -17,7 +17,8 @@ struct CCompletion {
 // Completions in the order the workers posted them, for a loop that drains them
 // on its own thread. Jobs still queued when the queue is destroyed are deleted
 // with it: nobody else can reach them any more.
-class CCompletionQueue : public CCompletionSink {
+class CCompletionQueue : public CCompletionSink
+{
 public:
     CCompletionQueue() = default;
     ~CCompletionQueue() override;

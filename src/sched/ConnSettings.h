@@ -7,12 +7,12 @@ class CSettingsStore;
 // The eight lookup settings of section "Settings": freshness of whois data, how many
 // lookups of each kind run at once, the spacing of whois connections, and two switches.
 struct CConnSettings {
-    uint32_t m_dwRescanGap = 1440;   // minutes; "Rescan Gap"
-    int m_nWhoisInterval = 10;       // seconds; "IP Whois Interval"
-    int m_nPingLimit = 3;            // "Ping Simul Connections"
-    int m_nTraceLimit = 3;           // "Trace Simul Connections"
-    int m_nDnsLimit = 8;             // "DNS Simul Connections"
-    int m_nWhoisLimit = 3;           // "IP Whois Simul Connections"
+    uint32_t m_dwRescanGap = 1440; // minutes; "Rescan Gap"
+    int m_nWhoisInterval = 10; // seconds; "IP Whois Interval"
+    int m_nPingLimit = 3; // "Ping Simul Connections"
+    int m_nTraceLimit = 3; // "Trace Simul Connections"
+    int m_nDnsLimit = 8; // "DNS Simul Connections"
+    int m_nWhoisLimit = 3; // "IP Whois Simul Connections"
     bool m_bTraceHostLookup = false; // "Trace Host Lookup"
     bool m_bConvertHostNames = true; // "Convert Host Names"
 };

@@ -6,7 +6,8 @@
 
 // When the last whois result was stored: written by whois workers, read by the
 // whois start rule on the UI thread. Null until the first result.
-class CLastWhoisDone {
+class CLastWhoisDone
+{
 public:
     COleDateTime Get() const;
     void Set(const COleDateTime& dtWhen);

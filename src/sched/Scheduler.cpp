@@ -21,9 +21,11 @@ using WorkerProc = int (*)(CLookupJob*, const CWorkerEnvironment&);
 // the same thread (a window pumping messages) cannot start the same address twice.
 thread_local bool t_bStarting[kLookupKindCount] = {};
 
-class CStartingFlag {
+class CStartingFlag
+{
 public:
-    explicit CStartingFlag(int nKind) : m_bFlag(t_bStarting[nKind])
+    explicit CStartingFlag(int nKind)
+        : m_bFlag(t_bStarting[nKind])
     {
         m_bWasSet = m_bFlag;
         m_bFlag = true;

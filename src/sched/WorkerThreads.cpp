@@ -22,7 +22,7 @@ bool CWorkerThreads::Start(std::function<void()> fnWork)
             }
             pDone->store(true, std::memory_order_release);
         });
-        m_threads.push_back(CEntry{std::move(thread), std::move(pDone)});
+        m_threads.push_back(CEntry {std::move(thread), std::move(pDone)});
     } catch (...) {
         ++m_nConsecutiveFailures;
         return false;
@@ -36,9 +36,8 @@ void CWorkerThreads::Reap()
     std::vector<CEntry> finished;
     {
         std::lock_guard lock(m_mutex);
-        auto it = std::stable_partition(m_threads.begin(), m_threads.end(), [](const CEntry& e) {
-            return !e.m_pDone->load(std::memory_order_acquire);
-        });
+        auto it = std::stable_partition(m_threads.begin(), m_threads.end(),
+                                        [](const CEntry& e) { return !e.m_pDone->load(std::memory_order_acquire); });
         std::move(it, m_threads.end(), std::back_inserter(finished));
         m_threads.erase(it, m_threads.end());
     }

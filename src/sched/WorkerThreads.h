@@ -13,7 +13,8 @@
 // destructor) waits for the rest. So a long run never piles up finished threads,
 // and nothing a worker uses is destroyed while it runs, as long as the registry is
 // destroyed (or JoinAll called) before the worker environment.
-class CWorkerThreads : public CThreadStarter {
+class CWorkerThreads : public CThreadStarter
+{
 public:
     CWorkerThreads() = default;
     ~CWorkerThreads() override;
@@ -38,5 +39,5 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<CEntry> m_threads;
-    std::atomic<int> m_nConsecutiveFailures{0};
+    std::atomic<int> m_nConsecutiveFailures {0};
 };

@@ -26,7 +26,7 @@ bool IsValidUtf8(std::string_view bytes)
             nMore = 3;
             cp = c & 0x07;
         } else {
-            return false;  // continuation byte out of place, C0/C1 overlong lead, or above U+10FFFF
+            return false; // continuation byte out of place, C0/C1 overlong lead, or above U+10FFFF
         }
         if (pEnd - p <= nMore)
             return false;
@@ -36,9 +36,9 @@ bool IsValidUtf8(std::string_view bytes)
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         if ((nMore == 2 && cp < 0x800) || (nMore == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;  // overlong or out of range
+            return false; // overlong or out of range
         if (cp >= 0xD800 && cp <= 0xDFFF)
-            return false;  // surrogates are not characters
+            return false; // surrogates are not characters
         p += nMore + 1;
     }
     return true;

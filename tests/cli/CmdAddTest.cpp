@@ -30,13 +30,13 @@ TEST(CliAdd, CreatesTheDocumentAndPrintsTheCount)
     CCliResult r = RunCli({settings, "add", doc, "192.0.2.1\n192.0.2.1\r\n198.51.100.7"});
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_EQ(r.m_strOut, "2\n");
-    EXPECT_EQ(DocAddresses(doc), (Strings{"192.0.2.1", "198.51.100.7"}));
+    EXPECT_EQ(DocAddresses(doc), (Strings {"192.0.2.1", "198.51.100.7"}));
 
     // Nothing new: 0, and the document is left alone.
     r = RunCli({settings, "add", doc, "192.0.2.1"});
     EXPECT_EQ(r.m_nStatus, 0);
     EXPECT_EQ(r.m_strOut, "0\n");
-    EXPECT_EQ(DocAddresses(doc), (Strings{"192.0.2.1", "198.51.100.7"}));
+    EXPECT_EQ(DocAddresses(doc), (Strings {"192.0.2.1", "198.51.100.7"}));
 }
 
 TEST(CliAdd, NamesThatDoNotResolveAddNothing)

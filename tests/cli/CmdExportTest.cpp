@@ -10,7 +10,8 @@
 
 namespace {
 
-class CliExportTest : public ::testing::Test {
+class CliExportTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -23,7 +24,7 @@ protected:
     }
     CCliResult Export(std::vector<std::string> args)
     {
-        std::vector<std::string> all{"--settings", m_dir.File("s.ini"), "export"};
+        std::vector<std::string> all {"--settings", m_dir.File("s.ini"), "export"};
         all.insert(all.end(), args.begin(), args.end());
         return RunCli(all);
     }

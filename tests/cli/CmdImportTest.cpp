@@ -41,11 +41,12 @@ void WriteGzip(const std::string& path, const std::string& bytes)
     gzclose(gz);
 }
 
-class CliImportTest : public ::testing::Test {
+class CliImportTest : public ::testing::Test
+{
 protected:
     CCliResult Import(const std::string& doc, const std::string& file, Strings flags = {})
     {
-        Strings args{"--settings", m_dir.File("s.ini"), "import", doc, file};
+        Strings args {"--settings", m_dir.File("s.ini"), "import", doc, file};
         args.insert(args.end(), flags.begin(), flags.end());
         return RunCli(args);
     }
@@ -81,7 +82,7 @@ TEST_F(CliImportTest, RealApacheLogWithPageNotFound)
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_EQ(r.m_strOut, "4\n");
     const CDocContents c = ReadDoc(doc);
-    EXPECT_EQ(c.m_addresses, (Strings{"66.249.73.185", "208.91.156.11", "111.199.235.239", "144.76.194.187"}));
+    EXPECT_EQ(c.m_addresses, (Strings {"66.249.73.185", "208.91.156.11", "111.199.235.239", "144.76.194.187"}));
     EXPECT_EQ(c.m_notes.at("66.249.73.185"), "\"GET /doc/index.html\"");
     EXPECT_EQ(c.m_notes.at("208.91.156.11"), "\"GET /files/logstash/logstash-1.3.2-monolithic.jar HTTP/1.1\"");
     // Its second 404 follows directly and is skipped as a repeat of the same address.
@@ -110,7 +111,7 @@ TEST_F(CliImportTest, GzipAndPlainGiveTheSameRecordsAndNotes)
 {
     const std::string gz = m_dir.File("access.log.gz");
     WriteGzip(gz, ReadFileBytes(m_elastic));
-    for (const Strings& flags : {Strings{"--no-convert"}, Strings{"--not-found", "--exploit"}}) {
+    for (const Strings& flags : {Strings {"--no-convert"}, Strings {"--not-found", "--exploit"}}) {
         const std::string a = m_dir.File("plain.qdl"), b = m_dir.File("gzip.qdl");
         std::remove(a.c_str());
         std::remove(b.c_str());
@@ -155,8 +156,8 @@ TEST_F(CliImportTest, TruncatedGzipImportsWhatCouldBeRead)
 {
     std::string log;
     for (int i = 0; i < 20000; ++i)
-        log += "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
-               std::to_string(i % 256) + " - - [07/Dec/2026:12:00:00 +0000] \"GET / HTTP/1.1\" 200 9\n";
+        log += "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) +
+               " - - [07/Dec/2026:12:00:00 +0000] \"GET / HTTP/1.1\" 200 9\n";
     WriteGzip(m_dir.File("full.gz"), log);
     const std::string gz = ReadFileBytes(m_dir.File("full.gz"));
     WriteFileBytes(m_dir.File("cut.gz"), gz.substr(0, gz.size() / 2));
@@ -181,7 +182,7 @@ TEST_F(CliImportTest, GarbageZeroBytesLongLinesAndCROnlyLineEnds)
     CCliResult r = Import(m_dir.File("nul.qdl"), m_dir.File("nul.log"), {"--no-convert"});
     EXPECT_EQ(r.m_nStatus, 0);
     EXPECT_NE(r.m_strErr.find("zero bytes"), std::string::npos) << r.m_strErr;
-    EXPECT_EQ(ReadDoc(m_dir.File("nul.qdl")).m_addresses, (Strings{"192.0.2.1", "192.0.2.3"}));
+    EXPECT_EQ(ReadDoc(m_dir.File("nul.qdl")).m_addresses, (Strings {"192.0.2.1", "192.0.2.3"}));
 
     WriteFileBytes(m_dir.File("cr.log"), "192.0.2.1 a\r192.0.2.2 b\r192.0.2.3");
     r = Import(m_dir.File("cr.qdl"), m_dir.File("cr.log"), {"--no-convert"});

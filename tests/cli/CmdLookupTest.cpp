@@ -14,16 +14,18 @@ using Strings = std::vector<std::string>;
 const char* const kArin = "127.0.0.2";
 const char* const kRipe = "127.0.0.3";
 
-class CliLookupTest : public ::testing::Test {
+class CliLookupTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
-        for (const char* a : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7",
-                              "127.0.0.8", "127.0.0.9"})
+        for (const char* a :
+             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
             m_server.AddAddress(a);
         ASSERT_TRUE(m_server.Start());
         // Real answers: ARIN hands 130.66.0.0/15 to RIPE, RIPE answers.
-        m_server.SetDefaultAnswer(kArin, ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+        m_server.SetDefaultAnswer(
+            kArin, ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
         m_server.SetDefaultAnswer(kRipe, ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
         WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=8\n");
     }
@@ -36,8 +38,11 @@ protected:
                        "[Whois%20Servers]\n"
                        "ARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\nAUNIC=127.0.0.6\n"
                        "RWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\n"
-                       "Whois%20Port=" + port + "\nRWhois%20Port=" + port + "\n"
-                       "Connect%20Timeout=2000\nIdle%20Timeout=1000\n\n[Settings]\n" + settingsLines);
+                       "Whois%20Port=" +
+                           port + "\nRWhois%20Port=" + port +
+                           "\n"
+                           "Connect%20Timeout=2000\nIdle%20Timeout=1000\n\n[Settings]\n" +
+                           settingsLines);
     }
 
     CCliResult Cli(Strings args, int nTimeout = 120)
@@ -111,8 +116,8 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argStore{ADDRSCOPE_CLI, "--settings", m_dir.File("s.ini"), "lookup", doc, "--tick", "20",
-                                      "130.66.76.1", "130.66.76.2", "130.66.76.3"};
+    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", m_dir.File("s.ini"), "lookup",      doc,
+                                       "--tick",      "20",         "130.66.76.1",       "130.66.76.2", "130.66.76.3"};
     std::vector<char*> argv;
     for (auto& a : argStore)
         argv.push_back(a.data());
@@ -137,7 +142,8 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     ASSERT_TRUE(WIFEXITED(status)) << ReadFileBytes(outDir.File("err"));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(ReadFileBytes(outDir.File("out")), "looked up 1, skipped as fresh 0, failed 0, not looked up 2\n");
-    EXPECT_NE(ReadFileBytes(outDir.File("err")).find("interrupted; waiting for 1 running lookup(s)"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(outDir.File("err")).find("interrupted; waiting for 1 running lookup(s)"),
+              std::string::npos);
     EXPECT_EQ(m_server.Connections(kRipe), 1);
 
     CNetloreDoc stored;

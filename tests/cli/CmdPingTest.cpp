@@ -27,8 +27,7 @@ TEST(CliPing, LoopbackAnswersEveryRequest)
         GTEST_SKIP() << r.m_strErr;
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_EQ(r.m_strErr, "Pinging 127.0.0.1 with 32 bytes of data.\n");
-    EXPECT_TRUE(RegexMatch(r.m_strOut, "Failures: 0\nAverage: [0-9]+\\.[0-9]{3} ms\nPing: [0-9]+ ms\n"))
-        << r.m_strOut;
+    EXPECT_TRUE(RegexMatch(r.m_strOut, "Failures: 0\nAverage: [0-9]+\\.[0-9]{3} ms\nPing: [0-9]+ ms\n")) << r.m_strOut;
 }
 
 TEST(CliPing, ZeroAddressIsNoHostToPing)
@@ -53,8 +52,7 @@ TEST(CliTraceroute, LoopbackIsOneHopWithOrWithoutItsName)
 
     r = RunCli({"--settings", dir.File("s.ini"), "traceroute", "--resolve-hops", "127.0.0.1"}, 30);
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
-    EXPECT_TRUE(RegexMatch(r.m_strOut, "1  127\\.0\\.0\\.1  localhost  [0-9]+ms\r\n"))
-        << r.m_strOut;
+    EXPECT_TRUE(RegexMatch(r.m_strOut, "1  127\\.0\\.0\\.1  localhost  [0-9]+ms\r\n")) << r.m_strOut;
 }
 
 TEST(CliTraceroute, UnknownOptionIsAUsageError)
@@ -88,7 +86,7 @@ TEST(CliPing, WithoutIcmpPermissionNothingIsSentAndTheReasonIsShown)
         GTEST_SKIP() << "needs root, unshare and setpriv to run the command as an unprivileged user";
 
     const std::string run = "unshare -n setpriv --reuid=65534 --regid=65534 --clear-groups " +
-        std::string(ADDRSCOPE_CLI) + " --settings /nonexistent/s.ini ";
+                            std::string(ADDRSCOPE_CLI) + " --settings /nonexistent/s.ini ";
     const std::string err = "/tmp/addrscope-ping-err-" + std::to_string(getpid());
     std::string out = Shell(run + "ping 127.0.0.1 2>" + err, status);
     EXPECT_EQ(status, 1);

@@ -26,7 +26,9 @@ std::string LoopbackSettings(int port)
     return "[Whois%20Servers]\n"
            "ARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\nAUNIC=127.0.0.6\n"
            "RWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\n"
-           "Whois%20Port=" + std::to_string(port) + "\nRWhois%20Port=" + std::to_string(port) + "\n"
+           "Whois%20Port=" +
+           std::to_string(port) + "\nRWhois%20Port=" + std::to_string(port) +
+           "\n"
            "Connect%20Timeout=2000\nIdle%20Timeout=2000\n";
 }
 
@@ -35,8 +37,8 @@ std::string LoopbackSettings(int port)
 TEST(CliWhois, ReplaysARealArinToRipeChain)
 {
     CLoopbackWhoisServer server;
-    for (const char* a : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8",
-                          "127.0.0.9"})
+    for (const char* a :
+         {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
         server.AddAddress(a);
     ASSERT_TRUE(server.Start());
     const std::string ripe = ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt"));

@@ -31,13 +31,13 @@ CliRun RunCli(const CTempDir& dir, const std::string& args, const std::string& s
 {
     const std::string out = dir.File("stdout"), err = dir.File("stderr");
     const std::string cmd = Quote(ADDRSCOPE_CLI) + " --settings " + Quote(dir.File("settings.ini")) + " " + args +
-        " <" + Quote(stdinPath) + " >" + Quote(out) + " 2>" + Quote(err);
+                            " <" + Quote(stdinPath) + " >" + Quote(out) + " 2>" + Quote(err);
     const int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFileBytes(out), ReadFileBytes(err)};
 }
 
-std::string Record(const std::string& address, const std::string& owner, const std::string& host,
-                   double pingTime = 0, const std::string& note3 = "")
+std::string Record(const std::string& address, const std::string& owner, const std::string& host, double pingTime = 0,
+                   const std::string& note3 = "")
 {
     using namespace bytes;
     std::string r = Str(address) + Date(0, 46000.5) + NullDate() + Str("w\"hois\r\n") + Str(host) + Str("") + Str("");
@@ -50,7 +50,7 @@ std::string Record(const std::string& address, const std::string& owner, const s
 std::string TwoRecordDoc()
 {
     return bytes::U32(2) + bytes::NewClassTag() + Record("192.0.2.1", "Ex\xE9 Org", "h.example", 12) +
-        bytes::ClassRefTag() + Record("192.0.2.2", "Caf\xC3\xA9", "", 0, "a\tb\x01");
+           bytes::ClassRefTag() + Record("192.0.2.2", "Caf\xC3\xA9", "", 0, "a\tb\x01");
 }
 
 } // namespace
@@ -63,9 +63,8 @@ TEST(CliDump, PlainLinesInFileOrder)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     // Day 46000.5 is 2025-12-09 12:00; the C locale gives the fixed form.
-    EXPECT_EQ(r.out,
-              "192.0.2.1\t2025-12-09 12:00:00\tEx\xC3\xA9 Org\tUS\t192.0.2.0 - 192.0.2.255\th.example\t12 ms\n"
-              "192.0.2.2\t2025-12-09 12:00:00\tCaf\xC3\xA9\tUS\t192.0.2.0 - 192.0.2.255\t\t0 ms\n");
+    EXPECT_EQ(r.out, "192.0.2.1\t2025-12-09 12:00:00\tEx\xC3\xA9 Org\tUS\t192.0.2.0 - 192.0.2.255\th.example\t12 ms\n"
+                     "192.0.2.2\t2025-12-09 12:00:00\tCaf\xC3\xA9\tUS\t192.0.2.0 - 192.0.2.255\t\t0 ms\n");
 }
 
 TEST(CliDump, JsonHasEveryField)
@@ -79,7 +78,9 @@ TEST(CliDump, JsonHasEveryField)
     "rawWhois": "w\"hois\r\n",
     "hostName": "h.example",
     "traceData": "",
-    "owner": "Ex)" "\xC3\xA9" R"( Org",
+    "owner": "Ex)"
+                                      "\xC3\xA9"
+                                      R"( Org",
     "country": "US",
     "rangeStart": 3221225984,
     "rangeEnd": 3221226239,
@@ -101,7 +102,10 @@ TEST(CliDump, JsonHasEveryField)
     EXPECT_EQ(r.out.substr(0, 4), "[\n  ");
     EXPECT_NE(r.out.find(expectedFirst), std::string::npos) << r.out;
     // Valid UTF-8 passes, control characters are escaped.
-    EXPECT_NE(r.out.find(R"("owner": "Caf)" "\xC3\xA9" R"(")"), std::string::npos);
+    EXPECT_NE(r.out.find(R"("owner": "Caf)"
+                         "\xC3\xA9"
+                         R"(")"),
+              std::string::npos);
     EXPECT_NE(r.out.find(R"("notes": ["", "", "", "a\tb\u0001"])"), std::string::npos);
     EXPECT_EQ(r.out.substr(r.out.size() - 4), "}\n]\n");
 }

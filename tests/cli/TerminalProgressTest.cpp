@@ -12,7 +12,8 @@
 namespace {
 
 // A pseudo-terminal whose slave side the progress writes to.
-class CPty {
+class CPty
+{
 public:
     CPty()
     {
@@ -35,7 +36,7 @@ public:
     {
         std::string out;
         char buf[4096];
-        pollfd p{m_nMaster, POLLIN, 0};
+        pollfd p {m_nMaster, POLLIN, 0};
         while (poll(&p, 1, 50) > 0) {
             const ssize_t n = read(m_nMaster, buf, sizeof buf);
             if (n <= 0)
@@ -54,7 +55,8 @@ private:
 
 TEST(TerminalProgress, LineShowsTextBarAndPercent)
 {
-    EXPECT_EQ(CTerminalProgress::FormatLine("Creating Report", 0), "Creating Report [                              ] 0%");
+    EXPECT_EQ(CTerminalProgress::FormatLine("Creating Report", 0),
+              "Creating Report [                              ] 0%");
     EXPECT_EQ(CTerminalProgress::FormatLine("x", 50), "x [###############               ] 50%");
     EXPECT_EQ(CTerminalProgress::FormatLine("x", 100), "x [##############################] 100%");
     // Control characters in the text would break the line.
@@ -101,7 +103,7 @@ TEST(TerminalProgress, InterruptIsCancelWhileShownAndReportedOnce)
     EXPECT_TRUE(progress.WasCancelled());
     progress.Close();
 
-    struct sigaction now {};
+    struct sigaction now { };
     sigaction(SIGINT, nullptr, &now);
     EXPECT_EQ(now.sa_handler, SIG_DFL);
     std::fclose(file);

@@ -10,7 +10,7 @@ namespace bytes {
 
 inline std::string U16(uint16_t n)
 {
-    return std::string{char(n & 0xFF), char(n >> 8)};
+    return std::string {char(n & 0xFF), char(n >> 8)};
 }
 
 inline std::string U32(uint32_t n)
@@ -50,11 +50,11 @@ inline std::string NullDate()
 inline std::string FreshRecord(const std::string& address)
 {
     std::string r = Str(address) + NullDate() + NullDate();
-    r += Str("") + Str("") + Str("") + Str("");  // whois, host, spare 1, trace
+    r += Str("") + Str("") + Str("") + Str(""); // whois, host, spare 1, trace
     r += NullDate() + Dbl(0.0) + U32(0) + U32(0) + NullDate();
-    r += Str("") + Str("") + Str("") + Str("");  // owner, country, spare 2, spare 3
+    r += Str("") + Str("") + Str("") + Str(""); // owner, country, spare 2, spare 3
     r += U32(0) + U32(0) + Str("") + NullDate() + NullDate();
-    r += Str("") + Str("") + Str("") + Str("");  // notes
+    r += Str("") + Str("") + Str("") + Str(""); // notes
     return r;
 }
 

@@ -19,11 +19,11 @@ std::string Written(void (*fn)(CArchive&))
 }
 
 struct Reader {
-    explicit Reader(std::string b) : data(std::move(b)), source(data), ar(source, "/x/doc.qdl", [this](const std::string& m) {
-        messages.push_back(m);
-    })
-    {
-    }
+    explicit Reader(std::string b)
+        : data(std::move(b))
+        , source(data)
+        , ar(source, "/x/doc.qdl", [this](const std::string& m) { messages.push_back(m); })
+    { }
     std::string data;
     CMemoryByteSource source;
     std::vector<std::string> messages;
@@ -54,9 +54,9 @@ TEST(Archive, StringLengthPrefixes)
         ar.WriteStringLength(n);
     ASSERT_TRUE(ar.Flush());
     const std::string expected = std::string("\x00", 1) + "\xFE" + "\xFF" + bytes::U16(255) + "\xFF" +
-        bytes::U16(65533) + "\xFF\xFF\xFF" + bytes::U32(65534) + "\xFF\xFF\xFF" + bytes::U32(0xFFFFFFFEu) +
-        "\xFF\xFF\xFF\xFF\xFF\xFF\xFF" + bytes::U64(0xFFFFFFFFull) + "\xFF\xFF\xFF\xFF\xFF\xFF\xFF" +
-        bytes::U64(0x123456789ull);
+                                 bytes::U16(65533) + "\xFF\xFF\xFF" + bytes::U32(65534) + "\xFF\xFF\xFF" +
+                                 bytes::U32(0xFFFFFFFEu) + "\xFF\xFF\xFF\xFF\xFF\xFF\xFF" + bytes::U64(0xFFFFFFFFull) +
+                                 "\xFF\xFF\xFF\xFF\xFF\xFF\xFF" + bytes::U64(0x123456789ull);
     EXPECT_EQ(sink.Bytes(), expected);
 }
 
@@ -69,7 +69,9 @@ TEST(Archive, ThreeHundredCharacterTextHasPrefixFF2C01)
 
 TEST(Archive, ReadsEveryPrefixForm)
 {
-    EXPECT_EQ(ReadOne("\x03" "abc"), "abc");
+    EXPECT_EQ(ReadOne("\x03"
+                      "abc"),
+              "abc");
     EXPECT_EQ(ReadOne(std::string("\xFF") + bytes::U16(3) + "abc"), "abc");
     EXPECT_EQ(ReadOne(std::string("\xFF\xFF\xFF") + bytes::U32(3) + "abc"), "abc");
     EXPECT_EQ(ReadOne(std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF") + bytes::U64(3) + "abc"), "abc");
@@ -80,12 +82,14 @@ TEST(Archive, ReadsUtf16AsSingleBytes)
 {
     // FF FE FF marks UTF-16LE; the count is in 16-bit units. Latin-1 code points keep
     // their byte, others become '?', a surrogate pair one '?'.
-    const std::string utf16 = std::string("A\0\xE9\0\x20\x20\x3D\xD8\x00\xDE" "z\0", 12);
+    const std::string utf16 = std::string("A\0\xE9\0\x20\x20\x3D\xD8\x00\xDE"
+                                          "z\0",
+                                          12);
     EXPECT_EQ(ReadOne(std::string("\xFF\xFE\xFF\x06", 4) + utf16), "A\xE9??z");
     // The two-byte form after the marker.
     EXPECT_EQ(ReadOne(std::string("\xFF\xFE\xFF\xFF", 4) + bytes::U16(1) + std::string("b\0", 2)), "b");
     // A count of units whose bytes are not all there.
-    CArchiveException::Cause cause{};
+    CArchiveException::Cause cause {};
     EXPECT_EQ(ReadOne(std::string("\xFF\xFE\xFF\x03", 4) + std::string("a\0b\0c", 5), &cause), "<error>");
     EXPECT_EQ(cause, CArchiveException::endOfFile);
 }
@@ -93,11 +97,11 @@ TEST(Archive, ReadsUtf16AsSingleBytes)
 TEST(Archive, LengthPastTheEndIsEndOfDataWithoutAllocating)
 {
     // 2^62 bytes announced: refused before anything is allocated for them.
-    for (const std::string& prefix : {std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF") + bytes::U64(1ull << 62),
-                                      std::string("\xFF\xFF\xFF") + bytes::U32(0xFFFFFFF0u),
-                                      std::string("\xFF") + bytes::U16(300), std::string("\x05"),
-                                      std::string("\xFF\xFF"), std::string()}) {
-        CArchiveException::Cause cause{};
+    for (const std::string& prefix :
+         {std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF") + bytes::U64(1ull << 62),
+          std::string("\xFF\xFF\xFF") + bytes::U32(0xFFFFFFF0u), std::string("\xFF") + bytes::U16(300),
+          std::string("\x05"), std::string("\xFF\xFF"), std::string()}) {
+        CArchiveException::Cause cause {};
         EXPECT_EQ(ReadOne(prefix + "abc", &cause), "<error>");
         EXPECT_EQ(cause, CArchiveException::endOfFile);
     }
@@ -132,7 +136,7 @@ TEST(Archive, ObjectTagsAndClassTable)
     Reader r(s + std::string("\xFF\x7F", 2) + bytes::U32(0x80000001u) + std::string(2, '\0'));
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(r.ar.ReadObjectClass(CArchiveClass::classCIPAddressData), &CArchiveClass::classCIPAddressData);
-    EXPECT_EQ(r.ar.ReadObjectClass(CArchiveClass::classCIPAddressData), nullptr);  // null tag
+    EXPECT_EQ(r.ar.ReadObjectClass(CArchiveClass::classCIPAddressData), nullptr); // null tag
 }
 
 TEST(Archive, BadObjectEntries)

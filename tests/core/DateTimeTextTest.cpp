@@ -8,9 +8,11 @@
 namespace {
 
 // Runs a check under a named LC_TIME locale and restores the previous one.
-class CTimeLocale {
+class CTimeLocale
+{
 public:
-    explicit CTimeLocale(const char* name) : m_strPrevious(std::setlocale(LC_TIME, nullptr))
+    explicit CTimeLocale(const char* name)
+        : m_strPrevious(std::setlocale(LC_TIME, nullptr))
     {
         m_bSet = std::setlocale(LC_TIME, name) != nullptr;
     }

@@ -48,7 +48,7 @@ const std::string kFormat = "doc.qdl has a bad format.";
 TEST(DocumentFile, ReadsWhatItWrites)
 {
     const Loaded l = Load(Records(3, 3));
-    EXPECT_EQ(l.addresses, (std::vector<std::string>{"10.0.0.0", "10.0.0.1", "10.0.0.2"}));
+    EXPECT_EQ(l.addresses, (std::vector<std::string> {"10.0.0.0", "10.0.0.1", "10.0.0.2"}));
     EXPECT_TRUE(l.messages.empty());
 }
 
@@ -56,11 +56,11 @@ TEST(DocumentFile, CountBeyondTheDataLoadsWhatIsThereAndReportsOnce)
 {
     const Loaded l = Load(Records(3, 5));
     EXPECT_EQ(l.addresses.size(), 3u);
-    EXPECT_EQ(l.messages, std::vector<std::string>{kEnd});
+    EXPECT_EQ(l.messages, std::vector<std::string> {kEnd});
     // A count of four billion with nothing behind it: no hang, no huge reservation.
     const Loaded huge = Load(bytes::U32(0xFFFFFFFFu));
     EXPECT_TRUE(huge.addresses.empty());
-    EXPECT_EQ(huge.messages, std::vector<std::string>{kEnd});
+    EXPECT_EQ(huge.messages, std::vector<std::string> {kEnd});
 }
 
 TEST(DocumentFile, EndInsideARecordKeepsThePartialRecordAndReportsOnce)
@@ -68,8 +68,8 @@ TEST(DocumentFile, EndInsideARecordKeepsThePartialRecordAndReportsOnce)
     std::string data = Records(2, 3);
     data.resize(data.size() - 50);
     const Loaded l = Load(data);
-    EXPECT_EQ(l.addresses, (std::vector<std::string>{"10.0.0.0", "10.0.0.1"}));
-    EXPECT_EQ(l.messages, std::vector<std::string>{kEnd});
+    EXPECT_EQ(l.addresses, (std::vector<std::string> {"10.0.0.0", "10.0.0.1"}));
+    EXPECT_EQ(l.messages, std::vector<std::string> {kEnd});
 }
 
 TEST(DocumentFile, ShortOrEmptyFile)
@@ -77,7 +77,7 @@ TEST(DocumentFile, ShortOrEmptyFile)
     for (const std::string& data : {std::string(), std::string("\x01\x00", 2)}) {
         const Loaded l = Load(data);
         EXPECT_TRUE(l.addresses.empty());
-        EXPECT_EQ(l.messages, std::vector<std::string>{kEnd});
+        EXPECT_EQ(l.messages, std::vector<std::string> {kEnd});
     }
 }
 
@@ -85,10 +85,11 @@ TEST(DocumentFile, LengthPrefixRunningPastTheEnd)
 {
     // The second record's whois text claims 2^40 bytes in the 8-byte form.
     std::string data = Records(1, 2) + bytes::ClassRefTag() + bytes::Str("10.0.0.9") + bytes::NullDate() +
-        bytes::NullDate() + std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 7) + bytes::U64(1ull << 40) + "short";
+                       bytes::NullDate() + std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 7) + bytes::U64(1ull << 40) +
+                       "short";
     const Loaded l = Load(data);
-    EXPECT_EQ(l.addresses, (std::vector<std::string>{"10.0.0.0", "10.0.0.9"}));
-    EXPECT_EQ(l.messages, std::vector<std::string>{kEnd});
+    EXPECT_EQ(l.addresses, (std::vector<std::string> {"10.0.0.0", "10.0.0.9"}));
+    EXPECT_EQ(l.messages, std::vector<std::string> {kEnd});
 }
 
 TEST(DocumentFile, BadEntriesStopReadingAndKeepWhatWasRead)
@@ -101,20 +102,20 @@ TEST(DocumentFile, BadEntriesStopReadingAndKeepWhatWasRead)
         {std::string("\xFF\xFF\x02\x00\x0E\x00", 6) + "CIPAddressData", kSchema},
         {std::string("\xFF\xFF\x01\x00\x0B\x00", 6) + "CUnknownOne", kClass},
         {std::string("\xFF\xFF\x01\x00\x0C\x00", 6) + "CIPDataArray", kClass},
-        {std::string("\x05\x80", 2), kFormat},  // class reference to nothing
-        {std::string("\x02\x00", 2), kFormat},  // back-reference to the first record
-        {std::string("\x00\x00", 2), kFormat},  // null entry
+        {std::string("\x05\x80", 2), kFormat}, // class reference to nothing
+        {std::string("\x02\x00", 2), kFormat}, // back-reference to the first record
+        {std::string("\x00\x00", 2), kFormat}, // null entry
         {std::string("\x12\x34\x56\x78garbage", 11), kFormat},
     };
     for (const Case& c : cases) {
         const Loaded l = Load(one + c.tail);
-        EXPECT_EQ(l.addresses, std::vector<std::string>{"10.0.0.0"}) << c.message;
-        EXPECT_EQ(l.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(l.addresses, std::vector<std::string> {"10.0.0.0"}) << c.message;
+        EXPECT_EQ(l.messages, std::vector<std::string> {c.message});
     }
     // The same faults in the first entry leave the collection empty.
     const Loaded l = Load(bytes::U32(1) + std::string("\xFF\xFF\x09\x00\x0E\x00", 6) + "CIPAddressData");
     EXPECT_TRUE(l.addresses.empty());
-    EXPECT_EQ(l.messages, std::vector<std::string>{kSchema});
+    EXPECT_EQ(l.messages, std::vector<std::string> {kSchema});
 }
 
 TEST(DocumentFile, ReadingReplacesTheCollection)
@@ -130,7 +131,7 @@ TEST(DocumentFile, ReadingReplacesTheCollection)
 TEST(DocumentFile, RepeatedAddressesKeepTheirOrderAndTheFirstWins)
 {
     std::string data = bytes::U32(3) + bytes::NewClassTag() + bytes::FreshRecord("10.0.0.1") + bytes::ClassRefTag() +
-        bytes::FreshRecord("10.0.0.2") + bytes::ClassRefTag() + bytes::FreshRecord("10.0.0.1");
+                       bytes::FreshRecord("10.0.0.2") + bytes::ClassRefTag() + bytes::FreshRecord("10.0.0.1");
     CIPDataArray coll;
     Load(data, &coll);
     ASSERT_EQ(coll.GetSize(), 3);
@@ -142,7 +143,7 @@ TEST(DocumentFile, RepeatedAddressesKeepTheirOrderAndTheFirstWins)
 TEST(DocumentFile, BigObjectTagsAreAccepted)
 {
     std::string data = bytes::U32(2) + bytes::NewClassTag() + bytes::FreshRecord("10.0.0.1") +
-        std::string("\xFF\x7F", 2) + bytes::U32(0x80000001u) + bytes::FreshRecord("10.0.0.2");
+                       std::string("\xFF\x7F", 2) + bytes::U32(0x80000001u) + bytes::FreshRecord("10.0.0.2");
     const Loaded l = Load(data);
     EXPECT_EQ(l.addresses.size(), 2u);
     EXPECT_TRUE(l.messages.empty());
@@ -182,11 +183,13 @@ TEST(DocumentFile, ManyClassDeclarationsAndReferences)
     const int n = 3000;
     std::string data = bytes::U32(uint32_t(2 * n));
     for (int i = 0; i < n; ++i)
-        data += bytes::NewClassTag() + bytes::FreshRecord("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+        data += bytes::NewClassTag() +
+                bytes::FreshRecord("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
     // The last declaration took object index 2n - 1 (each record takes one more).
     const uint16_t wRef = uint16_t(0x8000 | (2 * n - 1));
     for (int i = 0; i < n; ++i)
-        data += std::string{char(wRef & 0xFF), char(wRef >> 8)} + bytes::FreshRecord("10.1.0." + std::to_string(i % 256));
+        data +=
+            std::string {char(wRef & 0xFF), char(wRef >> 8)} + bytes::FreshRecord("10.1.0." + std::to_string(i % 256));
     CIPDataArray coll;
     const Loaded l = Load(data, &coll);
     EXPECT_TRUE(l.messages.empty()) << l.messages.front();

@@ -10,8 +10,8 @@ TEST(DottedQuad, ValidTexts)
 
 TEST(DottedQuad, InvalidTexts)
 {
-    for (const char* s : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "a.b.c.d", " 1.2.3.4", "1.2.3.4 ",
-                          "0000000001.2.3.4", "1.2.3.4\n", "1.2.-3.4", "1.2.3.4/", "1...", "...1"})
+    for (const char* s : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "a.b.c.d", " 1.2.3.4", "1.2.3.4 ", "0000000001.2.3.4",
+                          "1.2.3.4\n", "1.2.-3.4", "1.2.3.4/", "1...", "...1"})
         EXPECT_FALSE(IsValidDottedQuad(s)) << s;
     // 16 characters, even when every piece is in range.
     EXPECT_FALSE(IsValidDottedQuad("001.002.003.0004"));

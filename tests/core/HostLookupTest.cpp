@@ -12,8 +12,8 @@ TEST(HostLookup, ParsesAddressLiteralsLikeInetAton)
     EXPECT_EQ(a, 0xFFFFFFFFu);
     ASSERT_TRUE(ParseInetAddress("010.0x10.1", a)); // octal, hex, and a 16-bit last part
     EXPECT_EQ(a, 0x08100001u);
-    for (const char* bad : {"", "1.2.3.4.5", "256.1.1.1", "1..2.3", "1.2.3.", "a.b.c.d", "0x", "09.1.1.1",
-                            " 1.2.3.4", "1.2.3.4 ", "4294967296"})
+    for (const char* bad : {"", "1.2.3.4.5", "256.1.1.1", "1..2.3", "1.2.3.", "a.b.c.d", "0x", "09.1.1.1", " 1.2.3.4",
+                            "1.2.3.4 ", "4294967296"})
         EXPECT_FALSE(ParseInetAddress(bad, a)) << bad;
 }
 

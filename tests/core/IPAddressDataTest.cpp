@@ -62,9 +62,9 @@ TEST(IPAddressData, ReadsBackEveryFieldIncludingSpares)
 {
     using namespace bytes;
     std::string data = Str("10.0.0.9") + Date(0, 1.5) + Date(1, 2.5) + Str("whois") + Str("host") + Str("sp1") +
-        Str("tr") + Date(0, 3.5) + Dbl(7) + U32(4) + U32(2) + Date(0, 4.5) + Str("own") + Str("NL") + Str("sp2") +
-        Str("sp3") + U32(10) + U32(20) + Str("sp4") + Date(0, 5.5) + Date(2, 6.5) + Str("n0") + Str("n1") +
-        Str("n2") + Str("n3");
+                       Str("tr") + Date(0, 3.5) + Dbl(7) + U32(4) + U32(2) + Date(0, 4.5) + Str("own") + Str("NL") +
+                       Str("sp2") + Str("sp3") + U32(10) + U32(20) + Str("sp4") + Date(0, 5.5) + Date(2, 6.5) +
+                       Str("n0") + Str("n1") + Str("n2") + Str("n3");
     CMemoryByteSource src(data);
     std::vector<std::string> errors;
     CArchive ar(src, "f", [&](const std::string& m) { errors.push_back(m); });
@@ -76,7 +76,7 @@ TEST(IPAddressData, ReadsBackEveryFieldIncludingSpares)
     EXPECT_EQ(rec.GetWhoisDone(), COleDateTime(1.5, COleDateTime::valid));
     EXPECT_EQ(rec.GetDtSpare(1), COleDateTime(2.5, COleDateTime::invalid));
     EXPECT_EQ(rec.GetRawWhois(), "whois");
-    EXPECT_EQ(rec.GetOwner(), "own");  // read as stored, not re-extracted
+    EXPECT_EQ(rec.GetOwner(), "own"); // read as stored, not re-extracted
     EXPECT_EQ(rec.GetSpare(1), "sp1");
     EXPECT_EQ(rec.GetSpare(4), "sp4");
     EXPECT_EQ(rec.GetDtSpare(3), COleDateTime(6.5, COleDateTime::null));
@@ -130,7 +130,7 @@ TEST(IPAddressData, RangeText)
 TEST(IPAddressData, PingText)
 {
     CIPAddressData rec("192.0.2.1");
-    EXPECT_EQ(rec.GetPingText(), "");  // never pinged
+    EXPECT_EQ(rec.GetPingText(), ""); // never pinged
     rec.SetPingDone(COleDateTime(45000, COleDateTime::valid));
     rec.SetPingTries(3);
     rec.SetPingFailures(3);
@@ -145,5 +145,5 @@ TEST(IPAddressData, PingText)
     rec.SetPingTime(0);
     rec.SetPingTries(0);
     rec.SetPingFailures(0);
-    EXPECT_EQ(rec.GetPingText(), "0 ms");  // zero tries is not a failure
+    EXPECT_EQ(rec.GetPingText(), "0 ms"); // zero tries is not a failure
 }

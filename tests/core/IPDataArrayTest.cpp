@@ -71,7 +71,7 @@ TEST(IPDataArray, ManyRemovalsKeepIndexesRight)
     int next = 0;
     auto add = [&] {
         const std::string a = "10." + std::to_string(next / 65536) + "." + std::to_string((next / 256) % 256) + "." +
-            std::to_string(next % 256);
+                              std::to_string(next % 256);
         ++next;
         data.FindOrAdd(a);
         model.push_back(a);
@@ -142,7 +142,7 @@ TEST(IPDataArray, ResultSetters)
     data.GetAt(0)->SetOwner("changed");
     EXPECT_TRUE(data.ReExtract("192.0.2.1"));
     EXPECT_EQ(data.GetOwner("192.0.2.1"), "Ex");
-    EXPECT_FALSE(data.ReExtract("9.9.9.9"));  // empty whois text
+    EXPECT_FALSE(data.ReExtract("9.9.9.9")); // empty whois text
 }
 
 TEST(IPDataArray, PendingLists)
@@ -152,7 +152,7 @@ TEST(IPDataArray, PendingLists)
     EXPECT_FALSE(data.ClearPending(0));
     EXPECT_FALSE(data.ClearAllPending());
     data.GetWaitingList(lookupPing).AddUnique("1.2.3.4");
-    auto* job = reinterpret_cast<CLookupJob*>(&data);  // never dereferenced nor deleted
+    auto* job = reinterpret_cast<CLookupJob*>(&data); // never dereferenced nor deleted
     data.GetRunningList(lookupTrace).push_back(job);
     EXPECT_TRUE(data.HasPending());
     EXPECT_TRUE(data.ClearPending(lookupPing));
@@ -177,8 +177,8 @@ TEST(IPDataArray, TwoRecordFileByteForByte)
     data.FindOrAdd("10.0.0.2");
     const std::string first = bytes::FreshRecord("10.0.0.1");
     ASSERT_EQ(first.size(), 118u);
-    const std::string expected = bytes::U32(2) + bytes::NewClassTag() + first + bytes::ClassRefTag() +
-        bytes::FreshRecord("10.0.0.2");
+    const std::string expected =
+        bytes::U32(2) + bytes::NewClassTag() + first + bytes::ClassRefTag() + bytes::FreshRecord("10.0.0.2");
     EXPECT_EQ(Serialized(data), expected);
 }
 

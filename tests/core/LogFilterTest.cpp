@@ -69,8 +69,7 @@ TEST(RewriteLogNote, KeepsTheQuotedRequestWithoutItsQuery)
 
 TEST(RewriteLogNote, OtherMethodsKeepTheLineUpToTheFirstQuoteBeforeABlank)
 {
-    EXPECT_EQ(RewriteLogNote(Rest("SEARCH / HTTP/1.0", 404)),
-              "- - [10/Oct/2000:13:55:36 -0700] \"SEARCH / HTTP/1.0\"");
+    EXPECT_EQ(RewriteLogNote(Rest("SEARCH / HTTP/1.0", 404)), "- - [10/Oct/2000:13:55:36 -0700] \"SEARCH / HTTP/1.0\"");
     // No quote-blank pair at all: the whole rest stays.
     EXPECT_EQ(RewriteLogNote("GET /x 404"), "GET /x 404");
     // A question mark without a quote after it is kept.

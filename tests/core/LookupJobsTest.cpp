@@ -14,7 +14,8 @@ constexpr int kHostCode = 32819;
 constexpr int kPingCode = 32822;
 constexpr int kTraceCode = 32825;
 
-class CHintRecorder : public CViewNotifier {
+class CHintRecorder : public CViewNotifier
+{
 public:
     void UpdateAllViews(const std::string* pHint) override { m_hints.push_back(pHint ? *pHint : "<all>"); }
     std::vector<std::string> m_hints;
@@ -36,7 +37,8 @@ CLookupJob* Running(CIPDataArray& data, int nKind, const std::string& address, i
     return pJob;
 }
 
-class LookupJobsTest : public ::testing::Test {
+class LookupJobsTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -51,7 +53,7 @@ protected:
     }
 
     CFakeClock m_clock;
-    CNetloreDoc m_doc{&m_clock};
+    CNetloreDoc m_doc {&m_clock};
     CIPDataArray& m_data = m_doc.GetData();
     CHintRecorder m_views;
     int m_nJobsBefore = 0;
@@ -70,7 +72,7 @@ TEST_F(LookupJobsTest, WhoisQueueingFollowsTheRescanGap)
     m_data.GetWaitingList(lookupWhois).AddUnique("host.EXAMPLE");
     EXPECT_TRUE(m_doc.QueueWhoisLookup("10.0.0.1", 4));
     EXPECT_TRUE(m_doc.QueueWhoisLookup("HOST.example", 0));
-    EXPECT_EQ(Waiting(m_data, lookupWhois), (std::vector<std::string>{"10.0.0.1", "host.EXAMPLE"}));
+    EXPECT_EQ(Waiting(m_data, lookupWhois), (std::vector<std::string> {"10.0.0.1", "host.EXAMPLE"}));
 
     // An empty whois text is asked again however recent its time; no record at all too.
     m_data.SetWhoisResult("10.0.0.2", "", MinutesAgo(1));
@@ -105,7 +107,7 @@ TEST_F(LookupJobsTest, OtherKindsQueueAgainstTheirOwnResults)
     m_data.SetTraceResult("10.0.0.2", "", MinutesAgo(5));
     EXPECT_FALSE(m_doc.QueueTraceLookup("10.0.0.1", 60));
     EXPECT_TRUE(m_doc.QueueTraceLookup("10.0.0.2", 60));
-    EXPECT_EQ(Waiting(m_data, lookupTrace), (std::vector<std::string>{"10.0.0.2"}));
+    EXPECT_EQ(Waiting(m_data, lookupTrace), (std::vector<std::string> {"10.0.0.2"}));
     EXPECT_TRUE(m_data.GetWaitingList(lookupWhois).IsEmpty());
 }
 
@@ -117,7 +119,7 @@ TEST_F(LookupJobsTest, EmptyWhoisAnswerGoesBackToTheEndOfTheWaitingList)
     CLookupJob* pJob = Running(m_data, lookupWhois, "10.0.0.1", kWhoisCode);
 
     EXPECT_FALSE(m_doc.MergeWhoisJob(pJob));
-    EXPECT_EQ(Waiting(m_data, lookupWhois), (std::vector<std::string>{"10.0.0.7", "10.0.0.1"}));
+    EXPECT_EQ(Waiting(m_data, lookupWhois), (std::vector<std::string> {"10.0.0.7", "10.0.0.1"}));
     EXPECT_TRUE(m_data.GetRunningList(lookupWhois).empty());
     EXPECT_EQ(m_data.GetRawWhois("10.0.0.1"), "old answer");
     EXPECT_FALSE(m_doc.IsModified());
@@ -139,7 +141,7 @@ TEST_F(LookupJobsTest, WhoisResultForADeletedAddressBringsTheRecordBackAtTheEnd)
     EXPECT_EQ(m_data.GetCountry("10.0.0.1"), "US");
     EXPECT_EQ(m_data.GetWhoisTime("10.0.0.1"), m_clock.Now());
     EXPECT_TRUE(m_doc.IsModified());
-    EXPECT_EQ(m_views.m_hints, (std::vector<std::string>{"10.0.0.1"}));
+    EXPECT_EQ(m_views.m_hints, (std::vector<std::string> {"10.0.0.1"}));
 }
 
 TEST_F(LookupJobsTest, EmptyHostNameStoresNothingAndOtherKindsNeedTheirRecord)
@@ -186,7 +188,7 @@ TEST_F(LookupJobsTest, AfterStopAllRunningJobsStillDeliverAndAreDeletedOnce)
     // b answered nothing: back to waiting, even after Stop.
     EXPECT_FALSE(m_doc.MergeWhoisJob(b));
     EXPECT_EQ(m_data.GetRawWhois("10.0.0.1"), "answer one");
-    EXPECT_EQ(Waiting(m_data, lookupWhois), (std::vector<std::string>{"10.0.0.2"}));
+    EXPECT_EQ(Waiting(m_data, lookupWhois), (std::vector<std::string> {"10.0.0.2"}));
 }
 
 TEST_F(LookupJobsTest, CompletionForAReplacedDocumentIsFinishedAgainstTheCurrentOne)

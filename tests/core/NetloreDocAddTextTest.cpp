@@ -7,7 +7,8 @@
 
 namespace {
 
-class AddIPsFromTextTest : public ::testing::Test {
+class AddIPsFromTextTest : public ::testing::Test
+{
 protected:
     // Adds without host-name conversion and without patterns unless told.
     int Add(std::string& text, bool bConvert = false, const std::string* pPatterns = nullptr)
@@ -48,7 +49,7 @@ TEST_F(AddIPsFromTextTest, RepeatedLinesAddOneRecordAndLeaveTheText)
     std::string text = "1.2.3.4\r\n1.2.3.4\r\n5.6.7.8\r\n";
     EXPECT_EQ(Add(text), 2);
     EXPECT_EQ(text, "1.2.3.4\r\n1.2.3.4\r\n5.6.7.8\r\n");
-    EXPECT_EQ(Addresses(), (Strings{"1.2.3.4", "5.6.7.8"}));
+    EXPECT_EQ(Addresses(), (Strings {"1.2.3.4", "5.6.7.8"}));
     EXPECT_TRUE(m_doc.IsModified());
 }
 
@@ -71,7 +72,7 @@ TEST_F(AddIPsFromTextTest, SingleLineTakesTheShortFormAndReturnsItsToken)
 TEST_F(AddIPsFromTextTest, SecondFieldFallbackOnlyBeforeTheLastLine)
 {
     EXPECT_EQ(Add("2003-01-01 10.1.1.1 GET /\n1.2.3.4"), 2);
-    EXPECT_EQ(Addresses(), (Strings{"10.1.1.1", "1.2.3.4"}));
+    EXPECT_EQ(Addresses(), (Strings {"10.1.1.1", "1.2.3.4"}));
 
     std::string text = "5.5.5.5\n2003-01-01 10.2.2.2 GET /";
     EXPECT_EQ(Add(text), 1);
@@ -88,7 +89,7 @@ TEST_F(AddIPsFromTextTest, ZeroAddressIsHeldBackOnlyByTheInitialLastToken)
     EXPECT_EQ(Add("0.0.0.0\n1.2.3.4\n"), 1);
     EXPECT_EQ(m_doc.GetData().IndexOfIP("0.0.0.0"), -1);
     EXPECT_EQ(Add("1.2.3.4\n0.0.0.0\n5.6.7.8"), 2);
-    EXPECT_EQ(Addresses(), (Strings{"1.2.3.4", "0.0.0.0", "5.6.7.8"}));
+    EXPECT_EQ(Addresses(), (Strings {"1.2.3.4", "0.0.0.0", "5.6.7.8"}));
 
     CNetloreDoc other;
     std::string only = "0.0.0.0";
@@ -101,13 +102,13 @@ TEST_F(AddIPsFromTextTest, ZeroAddressIsHeldBackOnlyByTheInitialLastToken)
 TEST_F(AddIPsFromTextTest, BlankLinesAndLineEndsOfEveryKind)
 {
     EXPECT_EQ(Add("1.1.1.1\n\n  \n\t\n2.2.2.2\r3.3.3.3\r\r4.4.4.4\n\r5.5.5.5"), 5);
-    EXPECT_EQ(Addresses(), (Strings{"1.1.1.1", "2.2.2.2", "3.3.3.3", "4.4.4.4", "5.5.5.5"}));
+    EXPECT_EQ(Addresses(), (Strings {"1.1.1.1", "2.2.2.2", "3.3.3.3", "4.4.4.4", "5.5.5.5"}));
 }
 
 TEST_F(AddIPsFromTextTest, OnlyValidFirstTokensAsWritten)
 {
     EXPECT_EQ(Add("1.2.3\n999.1.1.1\na.b 1.2.3.4 y\n010.000.000.001\n10.0.0.1\n255.255.255.255\n1.2.3.4.5\n"), 3);
-    EXPECT_EQ(Addresses(), (Strings{"010.000.000.001", "10.0.0.1", "255.255.255.255"}));
+    EXPECT_EQ(Addresses(), (Strings {"010.000.000.001", "10.0.0.1", "255.255.255.255"}));
 }
 
 TEST_F(AddIPsFromTextTest, EmptyTextOpensAndClosesTheProgress)
@@ -116,7 +117,7 @@ TEST_F(AddIPsFromTextTest, EmptyTextOpensAndClosesTheProgress)
     EXPECT_EQ(Add(text), 0);
     EXPECT_EQ(m_progress.m_nShows, 1);
     EXPECT_EQ(m_progress.m_nCloses, 1);
-    EXPECT_EQ(m_progress.m_texts, (Strings{"Locating and Adding IP Addresses"}));
+    EXPECT_EQ(m_progress.m_texts, (Strings {"Locating and Adding IP Addresses"}));
     EXPECT_FALSE(m_doc.IsModified());
 }
 
@@ -126,8 +127,8 @@ TEST_F(AddIPsFromTextTest, ProgressShowsCountAndConsumedShare)
     // the length before the final line end was trimmed (32).
     EXPECT_EQ(Add("1.1.1.1\n1.1.1.1\n2.2.2.2\n3.3.3.3\n"), 3);
     EXPECT_EQ(m_progress.m_texts,
-              (Strings{"Locating and Adding IP Addresses", "1 IP Addresses Added", "2 IP Addresses Added"}));
-    EXPECT_EQ(m_progress.m_positions, (std::vector<int>{28, 53, 78}));
+              (Strings {"Locating and Adding IP Addresses", "1 IP Addresses Added", "2 IP Addresses Added"}));
+    EXPECT_EQ(m_progress.m_positions, (std::vector<int> {28, 53, 78}));
     EXPECT_EQ(m_progress.m_nPolls, 3);
     EXPECT_EQ(m_progress.m_nCloses, 1);
     EXPECT_FALSE(m_progress.m_bOpen);
@@ -141,7 +142,7 @@ TEST_F(AddIPsFromTextTest, CancelKeepsWhatWasAddedAndCountsIt)
         text += "10.0.0." + std::to_string(i) + "\n";
     const std::string before = text;
     EXPECT_EQ(Add(text), 3);
-    EXPECT_EQ(Addresses(), (Strings{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    EXPECT_EQ(Addresses(), (Strings {"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
     EXPECT_TRUE(m_doc.IsModified());
     EXPECT_EQ(text, before);
     EXPECT_EQ(m_progress.m_nCloses, 1);
@@ -154,7 +155,7 @@ TEST_F(AddIPsFromTextTest, HostNamesConvertOnlyWhenAsked)
     EXPECT_EQ(m_resolver.ForwardCalls(), 0);
 
     EXPECT_EQ(Add("www.example.com extra\nwww.example.com\nnowhere.invalid\nlocalhost\n9.9.9.9", true), 2);
-    EXPECT_EQ(Addresses(), (Strings{"5.6.7.8", "192.0.2.1", "9.9.9.9"}));
+    EXPECT_EQ(Addresses(), (Strings {"5.6.7.8", "192.0.2.1", "9.9.9.9"}));
     EXPECT_EQ(m_doc.GetData().GetHostName("192.0.2.1"), "www.example.com");
     // One lookup for the run of two lines, one for the name that fails; none without a dot.
     EXPECT_EQ(m_resolver.ForwardCalls(), 2);
@@ -196,7 +197,7 @@ TEST_F(AddIPsFromTextTest, PatternsKeepMatchingLinesAndStoreTheRequest)
                              CombinedLine("4.4.4.4", "GET /gone.html HTTP/1.0", 404);
     std::string copy = text;
     EXPECT_EQ(Add(copy, false, &patterns), 2);
-    EXPECT_EQ(Addresses(), (Strings{"2.2.2.2", "4.4.4.4"}));
+    EXPECT_EQ(Addresses(), (Strings {"2.2.2.2", "4.4.4.4"}));
     EXPECT_EQ(Note("2.2.2.2"), "\"GET /a.php\"");
     EXPECT_EQ(Note("4.4.4.4"), "\"GET /gone.html HTTP/1.0\"");
 
@@ -219,7 +220,7 @@ TEST_F(AddIPsFromTextTest, MatchingHostNameLinesGiveTheirNoteToTheResolvedAddres
     std::string text = CombinedLine("crawler.example.org", "GET /private/report.pdf?k=1 HTTP/1.1", 200) + "\n" +
                        CombinedLine("other.example.org", "GET /index.html HTTP/1.1", 200) + "\n1.1.1.1";
     EXPECT_EQ(Add(text, true, &patterns), 1);
-    EXPECT_EQ(Addresses(), (Strings{"203.0.113.7"}));
+    EXPECT_EQ(Addresses(), (Strings {"203.0.113.7"}));
     EXPECT_EQ(m_doc.GetData().GetHostName("203.0.113.7"), "crawler.example.org");
     EXPECT_EQ(Note("203.0.113.7"), "\"GET /private/report.pdf\"");
     // Lines that do not match cost no lookup.
@@ -236,8 +237,8 @@ TEST_F(AddIPsFromTextTest, VeryLongLinesAndManyLinesStayLinear)
     // CR-only lines: each byte is looked at a bounded number of times.
     std::string many;
     for (int i = 0; i < 100000; ++i)
-        many += "10." + std::to_string(i >> 16) + "." + std::to_string((i >> 8) & 255) + "." +
-                std::to_string(i & 255) + "\r";
+        many += "10." + std::to_string(i >> 16) + "." + std::to_string((i >> 8) & 255) + "." + std::to_string(i & 255) +
+                "\r";
     EXPECT_EQ(Add(many), 100000);
 }
 

@@ -7,11 +7,14 @@
 
 namespace {
 
-class CreateReportTest : public ::testing::Test {
+class CreateReportTest : public ::testing::Test
+{
 protected:
-    CreateReportTest() : m_doc(&m_clock) {}
+    CreateReportTest()
+        : m_doc(&m_clock)
+    { }
 
-    CFakeClock m_clock{COleDateTime::FromComponents(2026, 12, 7, 13, 5, 9)};
+    CFakeClock m_clock {COleDateTime::FromComponents(2026, 12, 7, 13, 5, 9)};
     CNetloreDoc m_doc;
     CScriptedProgress m_progress;
 };
@@ -24,18 +27,17 @@ TEST_F(CreateReportTest, EnvelopeByteForByte)
     m_doc.SetWhoisText("198.51.100.7", "no line break at the end");
     std::string report;
     EXPECT_EQ(m_doc.CreateReport({"192.0.2.1", "198.51.100.7"}, report, m_progress), 2);
-    EXPECT_EQ(report,
-              "<RECORD>\r\n"
-              "IP Address: 192.0.2.1\r\n"
-              "IP Whois Done At: 2026-12-07 13:05:09\r\n\r\n"
-              "NetRange: 192.0.2.0 - 192.0.2.255\r\nOrgName: Example\r\n"
-              "\r\n</RECORD>\r\n\r\n"
-              "<RECORD>\r\n"
-              "IP Address: 198.51.100.7\r\n"
-              "IP Whois Done At: 2026-12-07 13:05:09\r\n\r\n"
-              "no line break at the end"
-              "\r\n</RECORD>\r\n\r\n");
-    EXPECT_EQ(m_progress.m_texts, (std::vector<std::string>{"Creating Report"}));
+    EXPECT_EQ(report, "<RECORD>\r\n"
+                      "IP Address: 192.0.2.1\r\n"
+                      "IP Whois Done At: 2026-12-07 13:05:09\r\n\r\n"
+                      "NetRange: 192.0.2.0 - 192.0.2.255\r\nOrgName: Example\r\n"
+                      "\r\n</RECORD>\r\n\r\n"
+                      "<RECORD>\r\n"
+                      "IP Address: 198.51.100.7\r\n"
+                      "IP Whois Done At: 2026-12-07 13:05:09\r\n\r\n"
+                      "no line break at the end"
+                      "\r\n</RECORD>\r\n\r\n");
+    EXPECT_EQ(m_progress.m_texts, (std::vector<std::string> {"Creating Report"}));
     EXPECT_EQ(m_progress.m_nCloses, 1);
 }
 
@@ -79,7 +81,7 @@ TEST_F(CreateReportTest, ProgressEveryFiveAndCancelKeepsWhatWasBuilt)
     }
     std::string report;
     EXPECT_EQ(m_doc.CreateReport(addresses, report, m_progress), 12);
-    EXPECT_EQ(m_progress.m_positions, (std::vector<int>{0, 41, 83}));
+    EXPECT_EQ(m_progress.m_positions, (std::vector<int> {0, 41, 83}));
     EXPECT_EQ(m_progress.m_nPolls, 12);
 
     CScriptedProgress cancelling(3);

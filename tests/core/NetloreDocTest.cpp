@@ -19,26 +19,31 @@
 
 namespace {
 
-class CRecordingViews : public CViewNotifier {
+class CRecordingViews : public CViewNotifier
+{
 public:
     void UpdateAllViews(const std::string* pHint) override { hints.push_back(pHint ? *pHint : "<all>"); }
     std::vector<std::string> hints;
 };
 
-class CRecordingHost : public CDocumentHost {
+class CRecordingHost : public CDocumentHost
+{
 public:
     void PostCommand(int nCommandId) override { commands.push_back(nCommandId); }
     std::vector<int> commands;
 };
 
-class CFixedClock : public CClock {
+class CFixedClock : public CClock
+{
 public:
     COleDateTime Now() const override { return COleDateTime(46000.25, COleDateTime::valid); }
 };
 
-class NetloreDocTest : public ::testing::Test {
+class NetloreDocTest : public ::testing::Test
+{
 protected:
-    NetloreDocTest() : doc(&clock)
+    NetloreDocTest()
+        : doc(&clock)
     {
         doc.SetViewNotifier(&views);
         doc.SetHost(&host);
@@ -67,7 +72,7 @@ TEST_F(NetloreDocTest, NewDocumentSavesFourZeroBytes)
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetCurrentIndex(), -1);
     EXPECT_EQ(doc.GetData().GetSize(), 0);
-    EXPECT_EQ(host.commands, std::vector<int>{32777});
+    EXPECT_EQ(host.commands, std::vector<int> {32777});
     const std::string path = dir.File("new.qdl");
     ASSERT_TRUE(doc.OnSaveDocument(path));
     EXPECT_EQ(ReadFileBytes(path), std::string(4, '\0'));
@@ -85,7 +90,7 @@ TEST_F(NetloreDocTest, OpenSelectsFirstRecordOrNone)
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetPathName(), full);
     EXPECT_EQ(doc.GetTitle(), "full.qdl");
-    EXPECT_EQ(host.commands, std::vector<int>{32777});
+    EXPECT_EQ(host.commands, std::vector<int> {32777});
     EXPECT_TRUE(errors.empty());
 
     const std::string empty = dir.File("empty.qdl");
@@ -102,9 +107,10 @@ TEST_F(NetloreDocTest, OpenReportsErrorsAndKeepsWhatWasRead)
     const std::string path = dir.File("short.qdl");
     WriteFileBytes(path, bytes::U32(5) + bytes::NewClassTag() + bytes::FreshRecord("10.0.0.1"));
     int nErrors = 0;
-    ASSERT_TRUE(doc.OnOpenDocument(path, [this](const std::string& m) { errors.push_back(m); }, &nErrors));
+    ASSERT_TRUE(doc.OnOpenDocument(
+        path, [this](const std::string& m) { errors.push_back(m); }, &nErrors));
     EXPECT_EQ(nErrors, 1);
-    EXPECT_EQ(errors, std::vector<std::string>{"An attempt was made to access " + path + " past its end."});
+    EXPECT_EQ(errors, std::vector<std::string> {"An attempt was made to access " + path + " past its end."});
     EXPECT_EQ(doc.GetData().GetSize(), 1);
 }
 
@@ -138,7 +144,7 @@ TEST_F(NetloreDocTest, CompletionsStoreMarkAndNotify)
 
     EXPECT_TRUE(doc.StoreHostName("10.0.0.1", "h.example"));
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(views.hints, std::vector<std::string>{"10.0.0.1"});
+    EXPECT_EQ(views.hints, std::vector<std::string> {"10.0.0.1"});
 
     EXPECT_TRUE(doc.StorePingResult("10.0.0.1", 33.7, 0, 4));
     EXPECT_EQ(doc.GetData().GetPingText("10.0.0.1"), "33 ms");
@@ -161,7 +167,7 @@ TEST_F(NetloreDocTest, CompletionsStoreMarkAndNotify)
     EXPECT_EQ(doc.GetData().GetIPAddressAt(1), "10.0.0.1");
     EXPECT_EQ(doc.GetData().GetOwner("10.0.0.1"), "Back");
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(views.hints, std::vector<std::string>{"10.0.0.1"});
+    EXPECT_EQ(views.hints, std::vector<std::string> {"10.0.0.1"});
     EXPECT_FALSE(doc.StoreWhoisResult("10.0.0.1", ""));
     EXPECT_EQ(doc.GetData().GetOwner("10.0.0.1"), "Back");
 }
@@ -210,7 +216,9 @@ TEST_F(NetloreDocTest, FailedSaveKeepsThePreviousFile)
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {50000, 50000};
+        struct rlimit lim {
+            50000, 50000
+        };
         setrlimit(RLIMIT_FSIZE, &lim);
         _exit(doc.OnSaveDocument(path) ? 1 : 0);
     }

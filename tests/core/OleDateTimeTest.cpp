@@ -28,9 +28,9 @@ TEST(OleDateTime, ComponentsMapToDaysSinceEpoch)
 
 TEST(OleDateTime, SplitsBackIntoComponents)
 {
-    for (auto [y, mo, d, h, mi, s] : {std::array{2026, 12, 7, 21, 14, 5}, std::array{1899, 12, 29, 6, 0, 0},
-                                      std::array{1600, 2, 29, 23, 59, 59}, std::array{9999, 12, 31, 23, 59, 59},
-                                      std::array{100, 1, 1, 0, 0, 0}}) {
+    for (auto [y, mo, d, h, mi, s] :
+         {std::array {2026, 12, 7, 21, 14, 5}, std::array {1899, 12, 29, 6, 0, 0}, std::array {1600, 2, 29, 23, 59, 59},
+          std::array {9999, 12, 31, 23, 59, 59}, std::array {100, 1, 1, 0, 0, 0}}) {
         struct tm t;
         ASSERT_TRUE(COleDateTime::FromComponents(y, mo, d, h, mi, s).GetAsTm(t)) << y;
         EXPECT_EQ(t.tm_year + 1900, y);

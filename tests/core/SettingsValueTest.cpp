@@ -1,5 +1,5 @@
-#include "core/MemorySettingsStore.h"
 #include "core/SettingsValue.h"
+#include "core/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 

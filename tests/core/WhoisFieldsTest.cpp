@@ -32,9 +32,9 @@ std::string RangeOf(const std::string& text)
 TEST(WhoisFields, ExtractWhoisField)
 {
     EXPECT_EQ(ExtractWhoisField("a\r\nOrgName:   Example Org \t\r\n", "OrgName:"), "Example Org");
-    EXPECT_EQ(ExtractWhoisField("xxOrgName:v\n", "OrgName:"), "v");         // anywhere in a line
-    EXPECT_EQ(ExtractWhoisField("orgname: v\n", "OrgName:"), "");           // case-sensitive
-    EXPECT_EQ(ExtractWhoisField("OrgName: last line", "OrgName:"), "");    // no line end after it
+    EXPECT_EQ(ExtractWhoisField("xxOrgName:v\n", "OrgName:"), "v"); // anywhere in a line
+    EXPECT_EQ(ExtractWhoisField("orgname: v\n", "OrgName:"), ""); // case-sensitive
+    EXPECT_EQ(ExtractWhoisField("OrgName: last line", "OrgName:"), ""); // no line end after it
     EXPECT_EQ(ExtractWhoisField("OrgName: cr only\rnext", "OrgName:"), "cr only");
     EXPECT_EQ(ExtractWhoisField("OrgName:\r\nnext: x\r\n", "OrgName:"), "");
     EXPECT_EQ(ExtractWhoisField("", "OrgName:"), "");
@@ -59,7 +59,10 @@ TEST(WhoisFields, EmptyTextChangesNothingAndOtherTextClears)
 {
     CIPAddressData rec("192.0.2.1");
     rec.SetRawWhois("OrgName: Keep\nCountry: NL\nNetRange: 192.0.2.0 - 192.0.2.255\n");
-    EXPECT_FALSE([&] { CIPAddressData r; return r.ExtractWhoisFields(); }());
+    EXPECT_FALSE([&] {
+        CIPAddressData r;
+        return r.ExtractWhoisFields();
+    }());
     rec.SetRawWhois("");
     EXPECT_EQ(rec.GetOwner(), "Keep");
     EXPECT_EQ(rec.GetCountry(), "NL");
@@ -85,12 +88,12 @@ TEST(WhoisFields, NetRangeForms)
     EXPECT_EQ(RangeOf("200.0.0/16"), "200.0.0.0 - 200.0.255.255");
     EXPECT_EQ(RangeOf("10.0/16"), "10.0.0.0 - 10.0.255.255");
     EXPECT_EQ(RangeOf("192.0.2.0/24"), "192.0.2.0 - 192.0.2.255");
-    EXPECT_EQ(RangeOf("10.1.2.3/24"), "10.1.2.3 - 10.1.3.2");  // no masking
+    EXPECT_EQ(RangeOf("10.1.2.3/24"), "10.1.2.3 - 10.1.3.2"); // no masking
     EXPECT_EQ(RangeOf(" :- 192.0.2.0/31 -: "), "192.0.2.0 - 192.0.2.1");
     // Left unchanged (7 - 9 stays):
     const std::string unchanged = FormatDottedQuad(7) + " - " + FormatDottedQuad(9);
-    for (const char* s : {"192.0.2.0/32", "192.0.2.0/0", "10/8", "192.0.2.0/255.255.255.0", "1.2.3.4 - x", "", "-",
-                          "192.0.2.0/-1"})
+    for (const char* s :
+         {"192.0.2.0/32", "192.0.2.0/0", "10/8", "192.0.2.0/255.255.255.0", "1.2.3.4 - x", "", "-", "192.0.2.0/-1"})
         EXPECT_EQ(RangeOf(s), unchanged) << s;
 }
 

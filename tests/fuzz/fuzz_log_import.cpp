@@ -21,7 +21,8 @@ namespace {
 
 // Names ending in ".example" resolve to an address made from their length; the
 // rest do not resolve. No network.
-class CFuzzResolver : public CNameResolver {
+class CFuzzResolver : public CNameResolver
+{
 public:
     bool ResolveName(const std::string& strName, uint32_t& dwAddress) override
     {
@@ -33,15 +34,18 @@ public:
     bool ResolveAddress(uint32_t, std::string&) override { return false; }
 };
 
-class CCheckingProgress : public CProgress {
+class CCheckingProgress : public CProgress
+{
 public:
-    explicit CCheckingProgress(int nCancelAt) : m_nCancelAt(nCancelAt) {}
+    explicit CCheckingProgress(int nCancelAt)
+        : m_nCancelAt(nCancelAt)
+    { }
     bool Show(const std::string&) override
     {
         ++m_nShows;
         return true;
     }
-    void SetText(const std::string&) override {}
+    void SetText(const std::string&) override { }
     void SetPos(int nPos) override
     {
         if (nPos < 0 || nPos > 100 || nPos < m_nLastPos)
@@ -83,8 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CNetloreDoc doc;
     CFuzzResolver resolver;
     CCheckingProgress progress(nCancelAt);
-    const int nAdded =
-        doc.AddIPsFromText(strText, bConvert, bPatterns ? &strPatterns : nullptr, resolver, progress);
+    const int nAdded = doc.AddIPsFromText(strText, bConvert, bPatterns ? &strPatterns : nullptr, resolver, progress);
 
     if (nAdded != doc.GetData().GetSize() || progress.m_nShows != 1 || progress.m_nCloses != 1)
         std::abort();

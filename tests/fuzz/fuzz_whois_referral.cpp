@@ -14,7 +14,8 @@
 
 namespace {
 
-class CNoNames : public CNameResolver {
+class CNoNames : public CNameResolver
+{
 public:
     bool ResolveName(const std::string&, uint32_t&) override { return false; }
     bool ResolveAddress(uint32_t, std::string&) override { return false; }

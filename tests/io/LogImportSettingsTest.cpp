@@ -15,9 +15,8 @@ TEST(LogImportSettings, PatternListInTheDialogsOrder)
     s.m_strDownloadFile = "/private/report.pdf";
     s.m_bCustom = true;
     s.m_strCustomText = "cltreq";
-    EXPECT_EQ(s.BuildPatterns(),
-              "\" 404 |/default.ida?|/scripts/root.exe?|GET /_vti_inf.html|/_vti_bin/owssvr.dll?|"
-              "/MSOffice/cltreq.asp?|/private/report.pdf|cltreq");
+    EXPECT_EQ(s.BuildPatterns(), "\" 404 |/default.ida?|/scripts/root.exe?|GET /_vti_inf.html|/_vti_bin/owssvr.dll?|"
+                                 "/MSOffice/cltreq.asp?|/private/report.pdf|cltreq");
     // Texts of unticked conditions are not used.
     s.m_bError = s.m_bExploit = s.m_bCustom = false;
     EXPECT_EQ(s.BuildPatterns(), "/private/report.pdf|");

@@ -53,8 +53,8 @@ TEST(ReadTextFile, ZeroByteCutsOnlyItsOwnChunk)
 {
     CTempDir dir;
     std::string bytes(3000, 'a');
-    bytes[1500] = '\0';   // second chunk: bytes 1000..1999
-    bytes[2000] = 'b';    // first byte of the third chunk survives
+    bytes[1500] = '\0'; // second chunk: bytes 1000..1999
+    bytes[2000] = 'b'; // first byte of the third chunk survives
     WriteFileBytes(dir.File("nul.txt"), bytes);
 
     std::string text;
@@ -185,7 +185,7 @@ TEST(ReadTextFile, AGzipBombStopsAtItsLimitAndKeepsWhatWasRead)
     while (bomb.size() < 8u << 20)
         bomb += line;
     WriteGzip(dir.File("bomb.log.gz"), bomb);
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(stat(dir.File("bomb.log.gz").c_str(), &st), 0);
     ASSERT_LT(uint64_t(st.st_size) * 64, uint64_t(2) << 20);
 

@@ -1,5 +1,5 @@
-#include "WhoisLoopbackFixture.h"
 #include "net/IPWhoisLookup.h"
+#include "WhoisLoopbackFixture.h"
 #include "net/SystemNameResolver.h"
 #include "support/FakeNameResolver.h"
 #include "support/TestFiles.h"
@@ -34,7 +34,8 @@ std::string Fixture(const std::string& name)
     return ReadFileBytes(TestDataPath("whois/" + name));
 }
 
-class IPWhoisLookupTest : public ::testing::Test {
+class IPWhoisLookupTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -70,8 +71,7 @@ TEST_F(IPWhoisLookupTest, RipeHandOffGivesTheRipeAnswer)
 
 TEST_F(IPWhoisLookupTest, LastOfTheFirstFourHandlesDecides)
 {
-    m_server.SetAnswer(kArin, "192.0.2.1",
-                       "Net A (NET-A) 1 - 2\nNet B (NET-B) 3 - 4\nNet C (NET-C) 5 - 6\n");
+    m_server.SetAnswer(kArin, "192.0.2.1", "Net A (NET-A) 1 - 2\nNet B (NET-B) 3 - 4\nNet C (NET-C) 5 - 6\n");
     m_server.SetAnswer(kArin, "NET-C", "NetHandle: NET-C\nOrgName: (Example)\n");
     EXPECT_EQ(Lookup("192.0.2.1"), "192.0.2.1\r\n\r\nNetHandle: NET-C\r\nOrgName: (Example)");
     ASSERT_EQ(Asked(kArin), 2u);
@@ -213,12 +213,14 @@ TEST_F(IPWhoisLookupTest, RealReferralsToEveryRegistry)
         const char* registry;
         const char* answer;
     } cases[] = {
-        {"arin/larsonzh-2026-referral-apnic-1.1.1.1.txt", "1.1.1.1", kApnic, "apnic/larsonzh-2026-apnic-labs-1.1.1.1.txt"},
+        {"arin/larsonzh-2026-referral-apnic-1.1.1.1.txt", "1.1.1.1", kApnic,
+         "apnic/larsonzh-2026-apnic-labs-1.1.1.1.txt"},
         {"arin/larsonzh-2026-referral-afrinic-143.128.0.0.txt", "143.128.0.0", kAfrinic,
          "afrinic/larsonzh-2026-unpnet-143.128.0.0.txt"},
         {"arin/larsonzh-2026-referral-lacnic-200.0.0.1.txt", "200.0.0.1", kLacnic,
          "lacnic/larsonzh-2026-ip-client-200.0.0.1.txt"},
-        {"arin/larsonzh-2026-referral-ripe-noscheme-2.0.0.1.txt", "2.0.0.1", kRipe, "ripe/weppos-bouygtel-128.79.0.0.txt"},
+        {"arin/larsonzh-2026-referral-ripe-noscheme-2.0.0.1.txt", "2.0.0.1", kRipe,
+         "ripe/weppos-bouygtel-128.79.0.0.txt"},
         {"arin/weppos-referral-apnic-144.134.121.81.txt", "144.134.121.81", kApnic,
          "apnic/larsonzh-2026-apnic-labs-1.1.1.1.txt"},
     };
@@ -242,7 +244,8 @@ TEST_F(IPWhoisLookupTest, RealListAnswerFollowsItsLastHandle)
 TEST_F(IPWhoisLookupTest, ReferralToARoleDefaultHostUsesTheConfiguredServer)
 {
     const std::string hostwinds = Fixture("rwhois/netincident-hostwinds-crlf-104.168.144.18.txt");
-    m_server.SetAnswer(kArin, "104.168.144.18", "NetName: HOSTWINDS\nReferralServer:  rwhois://RWHOIS.hostwinds.com:4321\n");
+    m_server.SetAnswer(kArin, "104.168.144.18",
+                       "NetName: HOSTWINDS\nReferralServer:  rwhois://RWHOIS.hostwinds.com:4321\n");
     m_server.SetAnswer(kRWhoisB, "104.168.144.18", hostwinds);
     EXPECT_EQ(Lookup("104.168.144.18"), "104.168.144.18\r\n\r\n" + Final(hostwinds));
 }
@@ -254,8 +257,9 @@ TEST_F(IPWhoisLookupTest, ReferralsIntoPrivateSpaceAreNotFollowed)
     m_server.SetDefaultAnswer(kOther, "should never be asked\n");
     const std::string arin = Fixture("arin/phpwhois-referral-rwhois-63.95.254.3.txt");
     m_server.SetAnswer(kArin, "63.95.254.3", arin);
-    const std::string literal = "ReferralServer: whois://10.1.2.3\nReferralServer: rwhois://127.0.0.10:" +
-                                std::to_string(m_server.Port()) + "\n";
+    const std::string literal =
+        "ReferralServer: whois://10.1.2.3\nReferralServer: rwhois://127.0.0.10:" + std::to_string(m_server.Port()) +
+        "\n";
     m_server.SetAnswer(kArin, "192.0.2.9", literal);
 
     // Not followed; the last parenthesised text is the organisation, so ARIN's answer stands.
@@ -308,7 +312,7 @@ TEST(IPWhoisLookupThreaded, TwoHundredLookupsOnEightThreads)
     CSystemNameResolver resolver;
 
     const int before = OpenDescriptors();
-    std::atomic<int> next{0}, good{0};
+    std::atomic<int> next {0}, good {0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&] {

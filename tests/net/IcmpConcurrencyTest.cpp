@@ -3,8 +3,8 @@
 #include "net/PingCheck.h"
 #include "net/PingEngine.h"
 
-#include "support/FakeNameResolver.h"
 #include "PrivateLoopback.h"
+#include "support/FakeNameResolver.h"
 
 #include <gtest/gtest.h>
 
@@ -83,9 +83,8 @@ void PingChecksFromThreads(Kind kind)
     std::vector<CPingCheckResult> results(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] {
-            results[size_t(t)] = PingCheck(&service, resolver, "127.0.1." + std::to_string(t + 1));
-        });
+        threads.emplace_back(
+            [&, t] { results[size_t(t)] = PingCheck(&service, resolver, "127.0.1." + std::to_string(t + 1)); });
     for (auto& th : threads)
         th.join();
     for (const auto& r : results) {
@@ -95,7 +94,8 @@ void PingChecksFromThreads(Kind kind)
     }
 }
 
-class IcmpConcurrentThreaded : public ::testing::TestWithParam<Kind> {
+class IcmpConcurrentThreaded : public ::testing::TestWithParam<Kind>
+{
 protected:
     static void InPrivateLoopback(const std::function<void()>& body)
     {

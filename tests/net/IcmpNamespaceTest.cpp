@@ -215,9 +215,12 @@ void RemoveStaleTopologies()
     }
 }
 
-class CTopology {
+class CTopology
+{
 public:
-    explicit CTopology(std::string strPrefix) : m_strPrefix(std::move(strPrefix)) {}
+    explicit CTopology(std::string strPrefix)
+        : m_strPrefix(std::move(strPrefix))
+    { }
     ~CTopology() { RunCommand("sh '" + Script() + "' down " + m_strPrefix); }
     CCommandResult Up() { return RunCommand("sh '" + Script() + "' up " + m_strPrefix); }
 
@@ -242,9 +245,8 @@ TEST(IcmpNamespace, PingAndTraceAcrossRouters)
     if (up.m_nExit != 0)
         GTEST_SKIP() << "cannot create the network namespaces here:\n" << up.m_strOutput;
 
-    const CCommandResult inside = RunCommand(std::string(kPrefixVariable) + "=" + prefix + " ip netns exec " +
-                                             prefix + "-client '" + SelfPath() +
-                                             "' --gtest_filter=IcmpNamespaceInside.Probes");
+    const CCommandResult inside = RunCommand(std::string(kPrefixVariable) + "=" + prefix + " ip netns exec " + prefix +
+                                             "-client '" + SelfPath() + "' --gtest_filter=IcmpNamespaceInside.Probes");
     EXPECT_EQ(inside.m_nExit, 0) << inside.m_strOutput;
     EXPECT_NE(inside.m_strOutput.find("[  PASSED  ] 1 test."), std::string::npos) << inside.m_strOutput;
     EXPECT_EQ(inside.m_strOutput.find("SKIPPED"), std::string::npos) << inside.m_strOutput;

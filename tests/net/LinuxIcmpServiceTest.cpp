@@ -1,11 +1,11 @@
-#include "net/IcmpStatus.h"
 #include "net/LinuxIcmpService.h"
+#include "net/IcmpStatus.h"
 #include "net/PingCheck.h"
 #include "net/PingEngine.h"
 #include "net/Traceroute.h"
 
-#include "support/FakeNameResolver.h"
 #include "PrivateLoopback.h"
+#include "support/FakeNameResolver.h"
 
 #include "support/RegexMatch.h"
 
@@ -33,11 +33,11 @@ const char* KindName(Kind kind)
 }
 
 // Skips the calling test when this socket kind is not allowed here.
-#define REQUIRE_SOCKET_KIND(kind)                                                                  \
-    do {                                                                                           \
-        std::string why_;                                                                          \
-        if (!CLinuxIcmpService(kind).Open(why_))                                                   \
-            GTEST_SKIP() << KindName(kind) << " ICMP sockets are not permitted here: " << why_;    \
+#define REQUIRE_SOCKET_KIND(kind)                                                                                      \
+    do {                                                                                                               \
+        std::string why_;                                                                                              \
+        if (!CLinuxIcmpService(kind).Open(why_))                                                                       \
+            GTEST_SKIP() << KindName(kind) << " ICMP sockets are not permitted here: " << why_;                        \
     } while (0)
 
 uint16_t Sum16(const uint8_t* p, size_t n)
@@ -55,7 +55,8 @@ uint16_t Sum16(const uint8_t* p, size_t n)
 // Each case runs in a private namespace where ping sockets are allowed, so both
 // socket kinds are exercised whatever the host permits; where no namespace can be
 // made, on the host's loopback.
-class IcmpLoopbackThreaded : public ::testing::TestWithParam<Kind> {
+class IcmpLoopbackThreaded : public ::testing::TestWithParam<Kind>
+{
 protected:
     void RunBody(const std::function<void()>& body)
     {
@@ -77,8 +78,7 @@ TEST_P(IcmpLoopbackThreaded, PingCheckAndTraceOfLoopback)
         EXPECT_TRUE(ping.m_bSuccess);
 
         const CTracerouteResult trace = Traceroute(&service, m_resolver, "127.0.0.2", false);
-        EXPECT_TRUE(RegexMatch(trace.m_strTrace, "1  127\\.0\\.0\\.2  -  [0-9]+ms\r\n"))
-            << trace.m_strTrace;
+        EXPECT_TRUE(RegexMatch(trace.m_strTrace, "1  127\\.0\\.0\\.2  -  [0-9]+ms\r\n")) << trace.m_strTrace;
         EXPECT_TRUE(trace.m_bSuccess);
     });
 }
@@ -142,7 +142,7 @@ TEST(IcmpWire, EchoRequestBytesOnTheWire)
     uint8_t buf[2048];
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (!found && std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{sniffer, POLLIN, 0};
+        pollfd pfd {sniffer, POLLIN, 0};
         if (poll(&pfd, 1, 200) <= 0)
             continue;
         const ssize_t n = recv(sniffer, buf, sizeof buf, 0);
@@ -184,7 +184,8 @@ TEST(IcmpPermission, NoSocketKindPermittedFailsOpenWithAClearMessage)
         const CPingCheckResult ping = PingCheck(&service, resolver, "127.0.0.1");
         const CTracerouteResult trace = Traceroute(&service, resolver, "127.0.0.1", false);
         const std::string report = ping.m_strOpenMessage + "|" + std::to_string(ping.m_bOpened) +
-            std::to_string(ping.m_nFailures) + "|" + trace.m_strTrace + "|" + std::to_string(trace.m_bSuccess);
+                                   std::to_string(ping.m_nFailures) + "|" + trace.m_strTrace + "|" +
+                                   std::to_string(trace.m_bSuccess);
         if (write(fds[1], report.data(), report.size()) < 0)
             _exit(79);
         _exit(0);

@@ -1,6 +1,6 @@
+#include "net/PingEngine.h"
 #include "net/IcmpStatus.h"
 #include "net/PingCheck.h"
-#include "net/PingEngine.h"
 
 #include "support/FakeIcmpService.h"
 #include "support/FakeNameResolver.h"
@@ -69,7 +69,8 @@ TEST(IcmpStatusText, IcmpMessagesMapToTheirStatusCodes)
         EXPECT_EQ(IcmpMessageStatus(3, code), 11003u) << code;
 }
 
-class PingEngine : public ::testing::Test {
+class PingEngine : public ::testing::Test
+{
 protected:
     CFakeIcmpService m_service;
     CFakeNameResolver m_resolver;
@@ -91,7 +92,7 @@ TEST_F(PingEngine, EchoDataCyclesThroughThePrintableCharacters)
     for (size_t i = 0; i < 94; ++i)
         EXPECT_EQ(data[i], 32 + i) << i;
     const std::vector<uint8_t> tail(data.begin() + 94, data.end());
-    EXPECT_EQ(tail, (std::vector<uint8_t>{32, 33, 34, 35, 36, 37}));
+    EXPECT_EQ(tail, (std::vector<uint8_t> {32, 33, 34, 35, 36, 37}));
 }
 
 TEST_F(PingEngine, DefaultRequestCarries32BytesTtl64AndWaits3000ms)

@@ -24,10 +24,10 @@ inline bool RunInPrivateLoopback(const std::function<void()>& fn, std::string& s
             return;
         }
         const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ifreq ifr{};
+        ifreq ifr {};
         std::snprintf(ifr.ifr_name, sizeof ifr.ifr_name, "lo");
         const bool up = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &ifr) == 0 &&
-            (ifr.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &ifr) == 0);
+                        (ifr.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &ifr) == 0);
         if (fd >= 0)
             close(fd);
         // /proc/sys/net shows the namespace of the thread that opens it.

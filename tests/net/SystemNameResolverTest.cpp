@@ -1,5 +1,5 @@
-#include "core/HostLookup.h"
 #include "net/SystemNameResolver.h"
+#include "core/HostLookup.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +37,7 @@ TEST(SystemNameResolverThreaded, ManyThreadsAtOnce)
 {
     CSystemNameResolver resolver;
     std::vector<std::thread> threads;
-    std::atomic<int> failures{0};
+    std::atomic<int> failures {0};
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 50; ++i) {

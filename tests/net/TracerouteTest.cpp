@@ -1,5 +1,5 @@
-#include "net/IcmpStatus.h"
 #include "net/Traceroute.h"
+#include "net/IcmpStatus.h"
 
 #include "support/FakeIcmpService.h"
 #include "support/FakeNameResolver.h"
@@ -10,7 +10,7 @@ namespace {
 
 constexpr uint32_t kRouter1 = 0x0A010101; // 10.1.1.1
 constexpr uint32_t kRouter2 = 0x0A020201; // 10.2.2.1
-constexpr uint32_t kTarget = 0xC0000205;  // 192.0.2.5
+constexpr uint32_t kTarget = 0xC0000205; // 192.0.2.5
 
 // A path of routers to the target: hop n answers the probe with TTL n. A hop of 0
 // stays silent; past the last hop the target itself answers with its echo reply.
@@ -38,7 +38,8 @@ int CountLines(const std::string& text)
     return n;
 }
 
-class Traceroute : public ::testing::Test {
+class Traceroute : public ::testing::Test
+{
 protected:
     CFakeIcmpService m_service;
     CFakeNameResolver m_resolver;

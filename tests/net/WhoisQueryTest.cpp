@@ -1,6 +1,6 @@
+#include "net/WhoisQuery.h"
 #include "WhoisLoopbackFixture.h"
 #include "net/SystemNameResolver.h"
-#include "net/WhoisQuery.h"
 #include "support/FakeNameResolver.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,8 @@ using namespace WhoisLoopback;
 
 namespace {
 
-class WhoisQueryTest : public ::testing::Test {
+class WhoisQueryTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -98,7 +99,7 @@ TEST_F(WhoisQueryTest, RefusedConnectionFails)
 {
     // Bind a port, then close it, so nothing listens there.
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sin{};
+    sockaddr_in sin {};
     sin.sin_family = AF_INET;
     sin.sin_addr.s_addr = htonl(0x7F000001);
     ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin), 0);

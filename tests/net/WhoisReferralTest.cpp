@@ -1,5 +1,5 @@
-#include "core/MemorySettingsStore.h"
 #include "net/WhoisReferral.h"
+#include "core/MemorySettingsStore.h"
 #include "net/WhoisServerTable.h"
 #include "support/FakeNameResolver.h"
 
@@ -51,9 +51,9 @@ TEST(WhoisReferral, PublicUnicastSpace)
 {
     for (uint32_t a : {0x08080808u, 0xC1000001u, 0x01010101u, 0xDFFFFFFFu, 0x64000001u, 0xAC200001u})
         EXPECT_TRUE(IsPublicUnicastAddress(a)) << std::hex << a;
-    for (uint32_t a : {0x00000000u, 0x0A000001u, 0x64400001u, 0x7F000001u, 0xA9FE0101u, 0xAC100001u, 0xAC1FFFFFu,
-                       0xC0A80101u, 0xC0000201u, 0xC6120001u, 0xC6336401u, 0xCB007101u, 0xE0000001u, 0xEFFFFFFFu,
-                       0xF0000001u, 0xFFFFFFFFu})
+    for (uint32_t a :
+         {0x00000000u, 0x0A000001u, 0x64400001u, 0x7F000001u, 0xA9FE0101u, 0xAC100001u, 0xAC1FFFFFu, 0xC0A80101u,
+          0xC0000201u, 0xC6120001u, 0xC6336401u, 0xCB007101u, 0xE0000001u, 0xEFFFFFFFu, 0xF0000001u, 0xFFFFFFFFu})
         EXPECT_FALSE(IsPublicUnicastAddress(a)) << std::hex << a;
 }
 

@@ -41,7 +41,7 @@ TEST(CompletionQueueThreaded, EveryPostedJobArrivesOnceAndLeftoversDieWithTheQue
 TEST(WorkerThreadsThreaded, FinishedThreadsAreJoinedAsNewOnesStart)
 {
     CWorkerThreads threads;
-    std::atomic<int> nRan{0};
+    std::atomic<int> nRan {0};
     for (int i = 0; i < 200; ++i) {
         ASSERT_TRUE(threads.Start([&nRan] { ++nRan; }));
         // Every earlier thread is done (or nearly): the registry never grows with the run.

@@ -1,5 +1,5 @@
-#include "core/MemorySettingsStore.h"
 #include "sched/ConnSettings.h"
+#include "core/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,8 @@
 namespace {
 
 // Records the order of writes.
-class CRecordingStore : public CMemorySettingsStore {
+class CRecordingStore : public CMemorySettingsStore
+{
 public:
     bool WriteProfileInt(const std::string& section, const std::string& entry, int nValue) override
     {
@@ -43,10 +44,10 @@ TEST(ConnSettings, SaveWritesAllEightInDialogOrder)
     s.m_bTraceHostLookup = true;
     SaveConnSettings(store, s);
     const std::vector<std::string> expected = {
-        "Settings/Rescan Gap=1440",           "Settings/IP Whois Interval=10",
-        "Settings/Ping Simul Connections=3",  "Settings/Trace Simul Connections=3",
-        "Settings/DNS Simul Connections=-1",  "Settings/IP Whois Simul Connections=3",
-        "Settings/Trace Host Lookup=1",       "Settings/Convert Host Names=1"};
+        "Settings/Rescan Gap=1440",          "Settings/IP Whois Interval=10",
+        "Settings/Ping Simul Connections=3", "Settings/Trace Simul Connections=3",
+        "Settings/DNS Simul Connections=-1", "Settings/IP Whois Simul Connections=3",
+        "Settings/Trace Host Lookup=1",      "Settings/Convert Host Names=1"};
     EXPECT_EQ(store.m_writes, expected);
     const CConnSettings back = LoadConnSettings(store);
     EXPECT_EQ(back.m_nDnsLimit, -1);

@@ -25,7 +25,8 @@ using Strings = std::vector<std::string>;
 
 // Real worker threads whose work waits until the test opens the gate, so a test
 // can look at jobs that are certainly still running.
-class CGatedThreads : public CThreadStarter {
+class CGatedThreads : public CThreadStarter
+{
 public:
     ~CGatedThreads() override
     {
@@ -60,7 +61,8 @@ private:
 };
 
 // A platform that has no threads left to give.
-class CRefusingThreads : public CThreadStarter {
+class CRefusingThreads : public CThreadStarter
+{
 public:
     bool Start(std::function<void()>) override
     {
@@ -78,15 +80,17 @@ Strings Waiting(const CIPDataArray& data, int nKind)
     return out;
 }
 
-class SchedulerThreadedTest : public ::testing::Test {
+class SchedulerThreadedTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
         m_nJobsBefore = CLookupJob::LiveCount();
         WhoisLoopback::StartAll(m_server);
         // A real ARIN answer handing 130.66.0.0/15 to RIPE, and RIPE's answer.
-        m_server.SetDefaultAnswer(WhoisLoopback::kArin,
-                                  ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+        m_server.SetDefaultAnswer(
+            WhoisLoopback::kArin,
+            ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
         m_server.SetDefaultAnswer(WhoisLoopback::kRipe,
                                   ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
         m_table = WhoisLoopback::TableFor(m_server);
@@ -138,7 +142,7 @@ protected:
     CFakeClock m_clock;
     CLastWhoisDone m_lastWhois;
     CConnSettings m_settings;
-    CNetloreDoc m_doc{&m_clock};
+    CNetloreDoc m_doc {&m_clock};
     CCompletionQueue m_queue;
     CWorkerThreads m_threads;
     CGatedThreads m_gated;
@@ -234,7 +238,7 @@ TEST_F(SchedulerThreadedTest, EmptyAnswerGoesBackToTheEndAndTheDeletedAddressCom
     bool bStored = true;
     ASSERT_TRUE(MergeNext(&bStored));
     EXPECT_FALSE(bStored);
-    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings{"130.66.76.1", "130.66.76.2", "10.1.1.1"}));
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"130.66.76.1", "130.66.76.2", "10.1.1.1"}));
     EXPECT_FALSE(m_doc.IsModified());
 
     // Deleted while its lookup runs: the answer adds the record back at the end.
@@ -259,8 +263,8 @@ TEST_F(SchedulerThreadedTest, LimitZeroOrLessLeavesItsListUntouched)
     m_icmp.SetResponder([](const CFakeEchoRequest& r) { return CFakeEchoOutcome::Reply(r.m_dwAddress, 0, 7); });
     for (int i = 0; i < 20; ++i)
         SchedulerTick(m_doc.GetData(), m_settings, m_env);
-    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings{"130.66.76.1", "130.66.76.2"}));
-    EXPECT_EQ(Waiting(m_doc.GetData(), lookupHostName), (Strings{"10.0.0.1"}));
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"130.66.76.1", "130.66.76.2"}));
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupHostName), (Strings {"10.0.0.1"}));
     EXPECT_EQ(m_server.Connections(WhoisLoopback::kArin), 0);
     // Ping's own limit still lets its job run.
     ASSERT_TRUE(MergeNext());
@@ -279,7 +283,7 @@ TEST_F(SchedulerThreadedTest, HostNamePingAndTraceWorkersDeliverTheirResults)
         m_doc.QueueTraceLookup(a, 0);
     }
     // 10.0.0.1 answers pings in 10, 20 and 31 ms; the route to it is one router away.
-    std::atomic<int> nEcho{0};
+    std::atomic<int> nEcho {0};
     m_icmp.SetResponder([&](const CFakeEchoRequest& r) {
         if (r.m_dwAddress != 0x0A000001)
             return CFakeEchoOutcome::NoReply();
@@ -336,7 +340,7 @@ TEST_F(SchedulerThreadedTest, AThreadThatCannotStartHoldsNoSlot)
         EXPECT_FALSE(StartNextWhoisJob(m_doc.GetData(), LookupCodes::kWhoisCompleted, 1, 0, m_env));
     EXPECT_EQ(refusing.m_nRefused, 3);
     EXPECT_EQ(RunningWhois(), 0u);
-    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings{"130.66.76.1", "130.66.76.2"}));
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"130.66.76.1", "130.66.76.2"}));
     EXPECT_EQ(CLookupJob::LiveCount(), m_nJobsBefore);
 
     // Threads are back: the same address goes first.
@@ -350,12 +354,14 @@ TEST_F(SchedulerThreadedTest, AThreadThatCannotStartHoldsNoSlot)
 TEST_F(SchedulerThreadedTest, AStartThatReentersTheLoopCannotStartTheSameAddressTwice)
 {
     // A starter that pumps the event loop, which runs another tick.
-    class CReentrant : public CThreadStarter {
+    class CReentrant : public CThreadStarter
+    {
     public:
         CReentrant(CIPDataArray& data, const CWorkerEnvironment& env, CThreadStarter& real)
-            : m_data(data), m_env(env), m_real(real)
-        {
-        }
+            : m_data(data)
+            , m_env(env)
+            , m_real(real)
+        { }
         bool Start(std::function<void()> fn) override
         {
             m_bInner = StartNextWhoisJob(m_data, LookupCodes::kWhoisCompleted, 3, 0, m_env);
@@ -371,7 +377,7 @@ TEST_F(SchedulerThreadedTest, AStartThatReentersTheLoopCannotStartTheSameAddress
     EXPECT_TRUE(StartNextWhoisJob(m_doc.GetData(), LookupCodes::kWhoisCompleted, 3, 0, m_env));
     EXPECT_FALSE(reentrant.m_bInner);
     EXPECT_EQ(RunningWhois(), 1u);
-    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings{"130.66.76.2"}));
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"130.66.76.2"}));
     m_env.m_pThreads = &m_threads;
     ASSERT_TRUE(MergeNext());
     m_doc.GetData().ClearAllPending();

@@ -16,7 +16,7 @@ extern char** environ;
 
 // What a run of addrscope-cli left behind.
 struct CCliResult {
-    int m_nStatus = -1;       // exit status; -1 when it did not exit normally or timed out
+    int m_nStatus = -1; // exit status; -1 when it did not exit normally or timed out
     bool m_bTimedOut = false;
     std::string m_strOut;
     std::string m_strErr;

@@ -5,9 +5,12 @@
 #include <atomic>
 
 // A clock the test sets and moves.
-class CFakeClock : public CClock {
+class CFakeClock : public CClock
+{
 public:
-    explicit CFakeClock(COleDateTime now = COleDateTime::FromComponents(2026, 12, 7, 12, 0, 0)) : m_days(now.GetDays()) {}
+    explicit CFakeClock(COleDateTime now = COleDateTime::FromComponents(2026, 12, 7, 12, 0, 0))
+        : m_days(now.GetDays())
+    { }
     COleDateTime Now() const override { return COleDateTime(m_days.load(), COleDateTime::valid); }
     void Set(COleDateTime now) { m_days = now.GetDays(); }
     void AdvanceSeconds(double seconds) { m_days = m_days.load() + seconds / 86400.0; }

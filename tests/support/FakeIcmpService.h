@@ -20,7 +20,7 @@ struct CFakeEchoOutcome {
     {
         CFakeEchoOutcome o;
         o.m_nReplies = 1;
-        o.m_reply = CIcmpEchoReply{dwFrom, dwStatus, dwMilliseconds};
+        o.m_reply = CIcmpEchoReply {dwFrom, dwStatus, dwMilliseconds};
         return o;
     }
     static CFakeEchoOutcome NoReply(uint32_t dwStatus = kIpRequestTimedOut)
@@ -42,7 +42,8 @@ struct CFakeEchoRequest {
 // An ICMP service with scripted answers: a queue of outcomes, or a responder that
 // decides from the request (a route for traces). Without either, every request
 // times out. Records every request; safe to share between threads.
-class CFakeIcmpService : public CIcmpService {
+class CFakeIcmpService : public CIcmpService
+{
 public:
     using Responder = std::function<CFakeEchoOutcome(const CFakeEchoRequest&)>;
 
@@ -85,9 +86,12 @@ public:
     }
 
 private:
-    class CSession : public CIcmpSession {
+    class CSession : public CIcmpSession
+    {
     public:
-        explicit CSession(CFakeIcmpService& owner) : m_owner(owner) {}
+        explicit CSession(CFakeIcmpService& owner)
+            : m_owner(owner)
+        { }
         int SendEcho(const CIcmpEchoRequest& request, CIcmpEchoReply& reply, uint32_t& dwStatus) override
         {
             CFakeEchoRequest sent;

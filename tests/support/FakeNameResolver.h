@@ -7,7 +7,8 @@
 #include <mutex>
 
 // A name table the test fills; counts the lookups so tests can see that none was made.
-class CFakeNameResolver : public CNameResolver {
+class CFakeNameResolver : public CNameResolver
+{
 public:
     void AddHost(const std::string& name, uint32_t address)
     {
@@ -42,6 +43,6 @@ private:
     std::mutex m_mutex;
     std::map<std::string, uint32_t> m_forward;
     std::map<uint32_t, std::string> m_reverse;
-    std::atomic<int> m_forwardCalls{0};
-    std::atomic<int> m_reverseCalls{0};
+    std::atomic<int> m_forwardCalls {0};
+    std::atomic<int> m_reverseCalls {0};
 };

@@ -7,10 +7,13 @@
 
 // A progress the test scripts: it records what the loop showed and presses Cancel
 // at a chosen poll. Also counts the polls so tests can see a loop checked per item.
-class CScriptedProgress : public CProgress {
+class CScriptedProgress : public CProgress
+{
 public:
     // Cancel is reported at the poll with this number (1-based); 0 never cancels.
-    explicit CScriptedProgress(int nCancelAtPoll = 0) : m_nCancelAtPoll(nCancelAtPoll) {}
+    explicit CScriptedProgress(int nCancelAtPoll = 0)
+        : m_nCancelAtPoll(nCancelAtPoll)
+    { }
 
     bool Show(const std::string& strText) override
     {
@@ -37,6 +40,6 @@ public:
     int m_nCloses = 0;
     int m_nPolls = 0;
     bool m_bOpen = false;
-    std::vector<std::string> m_texts;   // the Show text, then every SetText
+    std::vector<std::string> m_texts; // the Show text, then every SetText
     std::vector<int> m_positions;
 };

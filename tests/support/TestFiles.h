@@ -8,7 +8,8 @@
 #include <unistd.h>
 
 // A fresh folder under the system's temporary folder, removed with the object.
-class CTempDir {
+class CTempDir
+{
 public:
     CTempDir()
     {

@@ -1,7 +1,7 @@
+#include "ui/frame/AddrscopeApp.h"
 #include "core/MemorySettingsStore.h"
 #include "core/NetloreDoc.h"
 #include "support/TestFiles.h"
-#include "ui/frame/AddrscopeApp.h"
 #include "ui/frame/FramePrompts.h"
 #include "ui/frame/MainFrame.h"
 
@@ -14,14 +14,16 @@
 
 namespace {
 
-class CQuietPrompts : public CFramePrompts {
+class CQuietPrompts : public CFramePrompts
+{
 public:
     int m_nMessages = 0;
     EAnswer AskYesNoCancel(QWidget*, const QString&) override { return kNo; }
     void ShowMessage(QWidget*, const QString&) override { ++m_nMessages; }
 };
 
-class CAddrscopeAppTest : public ::testing::Test {
+class CAddrscopeAppTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -20,7 +20,8 @@
 
 namespace {
 
-class CTableOwner : public CBigListOwner {
+class CTableOwner : public CBigListOwner
+{
 public:
     std::vector<std::vector<std::string>> m_rows;
     std::string GetCellText(int nRow, int nColumn) override
@@ -65,39 +66,38 @@ bool HasColor(const QImage& img, const QRect& rc, const QColor& clr)
 
 using Pieces = std::vector<CBigListCtrl::CTextPiece>;
 
-}  // namespace
+} // namespace
 
 TEST(BigListTags, ColourTagsSplitTheTextAndSwitchColours)
 {
     CBigListCtrl list;
     const QColor start(1, 2, 3);
     const QColor cyan(0, 255, 255);
-    EXPECT_EQ(list.SplitTaggedText("ab<#!1>cd", start, false),
-              (Pieces{{"ab", start}, {"cd", list.GetTextColor1()}}));
-    EXPECT_EQ(list.SplitTaggedText("ab<#!1>cd", start, true), (Pieces{{"ab", start}, {"cd", cyan}}));
-    EXPECT_EQ(list.SplitTaggedText("<#!2>x", start, false), (Pieces{{"x", list.GetTextColor2()}}));
+    EXPECT_EQ(list.SplitTaggedText("ab<#!1>cd", start, false), (Pieces {{"ab", start}, {"cd", list.GetTextColor1()}}));
+    EXPECT_EQ(list.SplitTaggedText("ab<#!1>cd", start, true), (Pieces {{"ab", start}, {"cd", cyan}}));
+    EXPECT_EQ(list.SplitTaggedText("<#!2>x", start, false), (Pieces {{"x", list.GetTextColor2()}}));
     EXPECT_EQ(list.SplitTaggedText("<#!1>x<#!0>y", start, false),
-              (Pieces{{"x", list.GetTextColor1()}, {"y", list.GetFontColor()}}));
+              (Pieces {{"x", list.GetTextColor1()}, {"y", list.GetFontColor()}}));
     const QColor highlightText = list.palette().color(QPalette::HighlightedText);
-    EXPECT_EQ(list.SplitTaggedText("<#!0>y", start, true), (Pieces{{"y", highlightText}}));
+    EXPECT_EQ(list.SplitTaggedText("<#!0>y", start, true), (Pieces {{"y", highlightText}}));
     // A colour of its own, and cyan on a highlighted row.
-    EXPECT_EQ(list.SplitTaggedText("<#123456>zz", start, false), (Pieces{{"zz", QColor(0x12, 0x34, 0x56)}}));
-    EXPECT_EQ(list.SplitTaggedText("<#123456>zz", start, true), (Pieces{{"zz", cyan}}));
+    EXPECT_EQ(list.SplitTaggedText("<#123456>zz", start, false), (Pieces {{"zz", QColor(0x12, 0x34, 0x56)}}));
+    EXPECT_EQ(list.SplitTaggedText("<#123456>zz", start, true), (Pieces {{"zz", cyan}}));
     // "#!" with another character only changes a highlighted row.
-    EXPECT_EQ(list.SplitTaggedText("<#!7>q", start, false), (Pieces{{"q", start}}));
-    EXPECT_EQ(list.SplitTaggedText("<#!7>q", start, true), (Pieces{{"q", cyan}}));
+    EXPECT_EQ(list.SplitTaggedText("<#!7>q", start, false), (Pieces {{"q", start}}));
+    EXPECT_EQ(list.SplitTaggedText("<#!7>q", start, true), (Pieces {{"q", cyan}}));
 }
 
 TEST(BigListTags, UnknownAndUnclosedTagsAreNeverDrawn)
 {
     CBigListCtrl list;
     const QColor start(9, 9, 9);
-    EXPECT_EQ(list.SplitTaggedText("ab<cd", start, false), (Pieces{{"ab", start}}));
+    EXPECT_EQ(list.SplitTaggedText("ab<cd", start, false), (Pieces {{"ab", start}}));
     EXPECT_TRUE(list.SplitTaggedText("<>", start, false).empty());
     EXPECT_TRUE(list.SplitTaggedText("<", start, false).empty());
-    EXPECT_EQ(list.SplitTaggedText("<font color=\"#FF0000\">red?", start, false), (Pieces{{"red?", start}}));
-    EXPECT_EQ(list.SplitTaggedText("<#12345G>x", start, false), (Pieces{{"x", start}}));
-    EXPECT_EQ(list.SplitTaggedText("a>b", start, false), (Pieces{{"a>b", start}}));
+    EXPECT_EQ(list.SplitTaggedText("<font color=\"#FF0000\">red?", start, false), (Pieces {{"red?", start}}));
+    EXPECT_EQ(list.SplitTaggedText("<#12345G>x", start, false), (Pieces {{"x", start}}));
+    EXPECT_EQ(list.SplitTaggedText("a>b", start, false), (Pieces {{"a>b", start}}));
 }
 
 TEST(BigListTags, StripRemovesOnlyTheListedTags)
@@ -217,7 +217,7 @@ TEST_F(CListFixture, CopySelectedRowsTakesSelectedRowsInAscendingOrder)
     list.SelectRow(3);
     list.SelectRow(1);
     EXPECT_EQ(list.BuildCopyText(true), "r1\r\nr3");
-    EXPECT_EQ(list.GetSelectedTexts(0), (std::vector<std::string>{"r1", "r3"}));
+    EXPECT_EQ(list.GetSelectedTexts(0), (std::vector<std::string> {"r1", "r3"}));
     EXPECT_TRUE(list.GetSelectedTexts(1).empty());
     EXPECT_TRUE(list.GetSelectedTexts(-1).empty());
 }
@@ -257,7 +257,7 @@ TEST_F(CListFixture, RowsAlternateColoursAndTheHighlightFollowsTheSelection)
     list.SetShowSelectionAlways(true);
     const QImage img = Render(QSize(200, 200));
     const int h = list.GetRowHeight();
-    const int x = 140;  // inside the 150-pixel column, right of the text
+    const int x = 140; // inside the 150-pixel column, right of the text
     for (int r = 0; r < 4; ++r)
         EXPECT_EQ(img.pixelColor(x, r * h + h / 2), r % 2 ? QColor(255, 255, 255) : QColor(240, 255, 255)) << r;
 

@@ -17,8 +17,8 @@ TEST(GuiSmoke, LookupUnderXvfbLeavesAScreenshot)
     if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "xvfb-run is not installed (scripts/setup.sh installs it)";
     const std::string strShot = std::string(ADDRSCOPE_BINARY_DIR) + "/addrscope-smoke.png";
-    const std::string strCommand = std::string(ADDRSCOPE_SOURCE_DIR) + "/src/app/smoke_test.sh '" + strBinary +
-                                   "' '" + strWhoisd + "' '" + ADDRSCOPE_TEST_DATA + "' '" + strShot + "'";
+    const std::string strCommand = std::string(ADDRSCOPE_SOURCE_DIR) + "/src/app/smoke_test.sh '" + strBinary + "' '" +
+                                   strWhoisd + "' '" + ADDRSCOPE_TEST_DATA + "' '" + strShot + "'";
     const int nStatus = std::system(strCommand.c_str());
     ASSERT_TRUE(WIFEXITED(nStatus));
     if (WEXITSTATUS(nStatus) == 77)

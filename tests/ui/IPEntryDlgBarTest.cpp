@@ -1,5 +1,5 @@
-#include "core/MemorySettingsStore.h"
 #include "ui/lists/IPEntryDlgBar.h"
+#include "core/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,8 @@
 
 namespace {
 
-class CViewRecorder : public CViewNotifier {
+class CViewRecorder : public CViewNotifier
+{
 public:
     int m_nUpdates = 0;
     bool m_bLastHadHint = false;
@@ -60,7 +61,7 @@ constexpr uint32_t kAddr1 = 1;
 constexpr uint32_t kAddr192 = (192u << 24) | (168u << 16) | (1u << 8) | 1u;
 constexpr uint32_t kAddrMax = 0xFFFFFFFFu;
 
-}  // namespace
+} // namespace
 
 TEST(IPListFormat, BinaryGroupsNibblesAndTagsAlternateOctets)
 {
@@ -160,7 +161,7 @@ TEST_F(CIPListBarFixture, RefreshSelectsTheCurrentRecordAndScrollsToIt)
     doc.SetCurrentIndex(450);
     Bar().RefreshList();
     CBigListCtrl* pList = Bar().GetList();
-    EXPECT_EQ(pList->GetSelectedRows(), std::vector<int>{450});
+    EXPECT_EQ(pList->GetSelectedRows(), std::vector<int> {450});
     EXPECT_GE(450, pList->GetTopRow());
     EXPECT_LT(450, pList->GetTopRow() + pList->GetVisibleRowCount());
     EXPECT_EQ(doc.GetCurrentIndex(), 450);
@@ -170,7 +171,7 @@ TEST_F(CIPListBarFixture, RefreshSelectsTheCurrentRecordAndScrollsToIt)
     doc.SetCurrentIndex(0);
     Bar().RefreshList();
     EXPECT_EQ(pList->GetRowCount(), 499);
-    EXPECT_EQ(pList->GetSelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(pList->GetSelectedRows(), std::vector<int> {0});
 }
 
 TEST_F(CIPListBarFixture, CopySelectedRowsInBinaryDropsTheTags)
@@ -182,9 +183,8 @@ TEST_F(CIPListBarFixture, CopySelectedRowsInBinaryDropsTheTags)
     Bar().GetList()->SelectRow(2);
     ASSERT_TRUE(Bar().GetCopySelectedRowsAction()->isEnabled());
     Bar().GetCopySelectedRowsAction()->trigger();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(),
-              "0000 0000  0000 0000  0000 0000  0000 0001\r\n"
-              "1100 0000  1010 1000  0000 0001  0000 0001");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "0000 0000  0000 0000  0000 0000  0000 0001\r\n"
+                                                    "1100 0000  1010 1000  0000 0001  0000 0001");
 }
 
 TEST_F(CIPListBarFixture, ContextMenuOffersCopyAndTheFramesLookup)

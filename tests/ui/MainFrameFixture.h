@@ -30,7 +30,8 @@
 #include <vector>
 
 // File dialogs answered from a script.
-class CScriptedFilePrompt : public CFilePrompt {
+class CScriptedFilePrompt : public CFilePrompt
+{
 public:
     QString m_strAnswer;
     int m_nAsked = 0;
@@ -43,7 +44,8 @@ public:
 };
 
 // Message boxes answered from a script; every question and message is kept.
-class CScriptedPrompts : public CFramePrompts {
+class CScriptedPrompts : public CFramePrompts
+{
 public:
     EAnswer m_answer = kNo;
     std::function<void()> m_fnOnQuestion;
@@ -62,7 +64,8 @@ public:
 };
 
 // addrscope-whoisd serving the ARIN and RIPE answers of one real referral chain.
-class CWhoisdProcess {
+class CWhoisdProcess
+{
 public:
     static constexpr const char* kAddress = "130.66.76.222";
 
@@ -104,7 +107,8 @@ private:
     int m_nPort = 0;
 };
 
-class CMainFrameTest : public ::testing::Test {
+class CMainFrameTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -115,7 +119,8 @@ protected:
         WriteFileBytes(m_strIni, "[Settings]\nIP%20Whois%20Interval=0\n\n"
                                  "[Whois%20Servers]\nARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\n"
                                  "LACNIC=127.0.0.5\nAUNIC=127.0.0.6\nRWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\n"
-                                 "AFRINIC=127.0.0.9\nWhois%20Port=" + port + "\nRWhois%20Port=" + port +
+                                 "AFRINIC=127.0.0.9\nWhois%20Port=" +
+                                     port + "\nRWhois%20Port=" + port +
                                      "\nConnect%20Timeout=2000\nIdle%20Timeout=2000\n");
         MakeFrame();
     }

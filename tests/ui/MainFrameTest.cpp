@@ -5,12 +5,12 @@
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QApplication>
-#include <QDialog>
 
 namespace {
 
@@ -44,7 +44,7 @@ TEST_F(CMainFrameTest, TypedAddressIsAddedSelectedQueuedAndItsAnswerShown)
     ASSERT_EQ(Doc().GetData().GetSize(), 1);
     EXPECT_EQ(Doc().GetData().GetIPAddressAt(0), kAddress);
     EXPECT_EQ(Doc().GetCurrentIndex(), 0);
-    EXPECT_EQ(List().GetSelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(List().GetSelectedRows(), std::vector<int> {0});
     ASSERT_EQ(Waiting(Doc()).GetSize(), 1);
     EXPECT_EQ(Waiting(Doc()).GetString(0), kAddress);
     EXPECT_EQ(m_pStore->GetProfileString("IP Entry List", "1"), kAddress);
@@ -147,7 +147,7 @@ TEST_F(CMainFrameTest, HiddenListBarMeansNoRowsForTheCommands)
 
     Trigger(kCmdToggleIPListBar);
     EXPECT_FALSE(Frame().GetIPListBar()->isHidden());
-    EXPECT_EQ(Frame().CollectRows(false), (std::vector<std::string>{"192.0.2.1", "192.0.2.2"}));
+    EXPECT_EQ(Frame().CollectRows(false), (std::vector<std::string> {"192.0.2.1", "192.0.2.2"}));
 }
 
 TEST_F(CMainFrameTest, ExportWritesTheLookedUpRowsAndRemembersTheFolder)
@@ -239,10 +239,9 @@ TEST_F(CMainFrameTest, DroppedDocumentsOpenInTurnAndDamagedOnesAreReported)
     ASSERT_TRUE(Doc().OnSaveDocument(m_dir.File("two.qdl")));
     WriteFileBytes(m_dir.File("bad.qdl"), std::string("\x01\x00\x00\x00\xff\xff", 6));
 
-    Frame().OpenDroppedFiles({QString::fromStdString(m_dir.File("one.qdl")),
-                              QString::fromStdString(m_dir.File("bad.qdl")),
-                              QString::fromStdString(m_dir.File("missing.qdl")),
-                              QString::fromStdString(m_dir.File("two.qdl"))});
+    Frame().OpenDroppedFiles(
+        {QString::fromStdString(m_dir.File("one.qdl")), QString::fromStdString(m_dir.File("bad.qdl")),
+         QString::fromStdString(m_dir.File("missing.qdl")), QString::fromStdString(m_dir.File("two.qdl"))});
     EXPECT_EQ(Doc().GetPathName(), m_dir.File("two.qdl"));
     EXPECT_EQ(Doc().GetData().GetSize(), 2);
     EXPECT_EQ(List().GetRowCount(), 2);

@@ -33,14 +33,14 @@ std::string ReadFixture(const char* pszPath)
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
-}  // namespace
+} // namespace
 
 TEST(Pictures, IPListInEveryDisplayMode)
 {
     CMemorySettingsStore store;
     CNetloreDoc doc;
-    for (const char* psz : {"0.0.0.1", "192.168.1.1", "255.255.255.255", "8.8.8.8", "1.1.1.1", "143.128.0.1",
-                            "200.0.0.1", "2.0.0.1"})
+    for (const char* psz :
+         {"0.0.0.1", "192.168.1.1", "255.255.255.255", "8.8.8.8", "1.1.1.1", "143.128.0.1", "200.0.0.1", "2.0.0.1"})
         doc.AddIP(psz);
     doc.SetCurrentIndex(1);
     const std::pair<int, const char*> modes[] = {{ListTexts::kModeBinary, "binary"},

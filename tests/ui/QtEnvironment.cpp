@@ -9,7 +9,8 @@
 
 namespace {
 
-class CQtEnvironment : public ::testing::Environment {
+class CQtEnvironment : public ::testing::Environment
+{
 public:
     void SetUp() override
     {
@@ -31,4 +32,4 @@ private:
 [[maybe_unused]] ::testing::Environment* const g_pQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
 
-}  // namespace
+} // namespace

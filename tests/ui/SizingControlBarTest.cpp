@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QMainWindow>
 #include <QApplication>
+#include <QMainWindow>
 #include <QTest>
 #include <QToolBar>
 
@@ -22,7 +22,7 @@ bool Listed(const CSizingControlBar* pBar)
     return std::find(bars.begin(), bars.end(), pBar) != bars.end();
 }
 
-}  // namespace
+} // namespace
 
 TEST(SizingControlBar, SectionNamesProfileAndBarId)
 {

@@ -23,14 +23,14 @@ TEST(TextConv, RejectsMalformedUtf8)
 {
     EXPECT_TRUE(IsValidUtf8(""));
     EXPECT_TRUE(IsValidUtf8("plain ascii"));
-    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));          // U+1F600
-    EXPECT_FALSE(IsValidUtf8("\xC3"));                     // cut short
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));                 // overlong "/"
-    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));             // overlong, three bytes
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));             // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));         // above U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("\x80"));                     // lone continuation
-    EXPECT_FALSE(IsValidUtf8("ab\xE2\x82"));               // cut at the end
+    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80")); // U+1F600
+    EXPECT_FALSE(IsValidUtf8("\xC3")); // cut short
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF")); // overlong "/"
+    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF")); // overlong, three bytes
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
+    EXPECT_FALSE(IsValidUtf8("\x80")); // lone continuation
+    EXPECT_FALSE(IsValidUtf8("ab\xE2\x82")); // cut at the end
 }
 
 TEST(TextConv, KeepsEmbeddedNulBytes)

@@ -15,15 +15,16 @@
 
 namespace {
 
-class CFixedClock : public CClock {
+class CFixedClock : public CClock
+{
 public:
     COleDateTime Now() const override { return COleDateTime::FromComponents(2026, 12, 7, 13, 5, 9); }
 };
 
 struct CTextResultViewFixture : ::testing::Test {
     CFixedClock clock;
-    CNetloreDoc doc{&clock};
-    CTextResultView view{&doc};
+    CNetloreDoc doc {&clock};
+    CTextResultView view {&doc};
 
     void SetUp() override
     {
@@ -34,11 +35,12 @@ struct CTextResultViewFixture : ::testing::Test {
     QString Text() const { return view.GetTextBox()->toPlainText(); }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(CTextResultViewFixture, EmptyDocumentShowsTheQuickStart)
 {
-    EXPECT_EQ(Text(), "QUICK START\n-----------------\n\n1. Type an IP address in to the drop-down box.\n2. Click Lookup\n");
+    EXPECT_EQ(Text(),
+              "QUICK START\n-----------------\n\n1. Type an IP address in to the drop-down box.\n2. Click Lookup\n");
     EXPECT_EQ(view.GetCaptionAddress(), "");
     EXPECT_EQ(view.GetCaptionTime(), "");
     EXPECT_EQ(CTextResultView::CaptionLabel(""), "IP Whois Data");

@@ -1,5 +1,5 @@
-#include "core/MemorySettingsStore.h"
 #include "ui/frame/WindowPlacement.h"
+#include "core/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -40,7 +40,7 @@ bool SendAll(int fd, const std::string& text)
 // Reads up to the first line feed; false when the client left first.
 bool ReadQueryLine(int fd, std::string& line)
 {
-    timeval tv{kQueryWaitSeconds, 0};
+    timeval tv {kQueryWaitSeconds, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     char c;
     while (line.size() < kMaxQueryLine) {
@@ -82,7 +82,7 @@ std::string WithoutLineEnds(std::string text)
 
 void ResetAndClose(int fd)
 {
-    linger lg{1, 0};
+    linger lg {1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
     ::close(fd);
 }
@@ -135,7 +135,7 @@ bool CLoopbackWhoisServer::Bind(int nPort)
 {
     int port = nPort;
     for (auto& e : m_endpoints) {
-        sockaddr_in sin{};
+        sockaddr_in sin {};
         sin.sin_family = AF_INET;
         sin.sin_port = htons(uint16_t(port));
         if (::inet_pton(AF_INET, e->m_strAddress.c_str(), &sin.sin_addr) != 1)

@@ -9,18 +9,19 @@
 #include <vector>
 
 // How a server behaves on a connection.
-enum class EWhoisServerMode {
-    normal,         // reads the query line, sends the answer, closes
-    closeAtOnce,    // closes the connection without reading anything
-    neverAnswer,    // reads the query and keeps the connection open until the client leaves
-    sendForever,    // sends text until the client leaves
-    zeroByte,       // sends the answer with a zero byte in its middle
-    queryLimit,     // answers "Your query limit has been exceeded"
+enum class EWhoisServerMode
+{
+    normal, // reads the query line, sends the answer, closes
+    closeAtOnce, // closes the connection without reading anything
+    neverAnswer, // reads the query and keeps the connection open until the client leaves
+    sendForever, // sends text until the client leaves
+    zeroByte, // sends the answer with a zero byte in its middle
+    queryLimit, // answers "Your query limit has been exceeded"
     closeMidAnswer, // sends half the answer, then resets the connection
-    crOnly,         // the answer with every line end turned into a lone CR
-    noLineEnds,     // the answer with its line ends removed
-    tenMegabytes,   // sends 10 MiB of text, then closes
-    trickle,        // sends one byte every 20 ms until the client leaves
+    crOnly, // the answer with every line end turned into a lone CR
+    noLineEnds, // the answer with its line ends removed
+    tenMegabytes, // sends 10 MiB of text, then closes
+    trickle, // sends one byte every 20 ms until the client leaves
 };
 
 // Whois servers on loopback addresses for tests and demos. One object listens
@@ -31,7 +32,8 @@ enum class EWhoisServerMode {
 // default answer, else nothing (the connection is closed after the query).
 // Connections are served on threads of their own; Stop (or the destructor)
 // ends them all. All methods may be called while the server runs.
-class CLoopbackWhoisServer {
+class CLoopbackWhoisServer
+{
 public:
     CLoopbackWhoisServer();
     ~CLoopbackWhoisServer();
@@ -93,6 +95,6 @@ private:
     std::thread m_acceptor;
     int m_nWakeRead = -1;
     int m_nWakeWrite = -1;
-    std::atomic<bool> m_bStopping{false};
+    std::atomic<bool> m_bStopping {false};
     int m_nPort = 0;
 };

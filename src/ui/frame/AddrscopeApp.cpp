@@ -17,9 +17,10 @@
 namespace FT = FrameTexts;
 
 CAddrscopeApp::CAddrscopeApp(CSettingsStore& store, const QString& strMarkerFolder, const CFrameServices& services)
-    : m_store(store), m_strMarkerFolder(strMarkerFolder), m_services(services)
-{
-}
+    : m_store(store)
+    , m_strMarkerFolder(strMarkerFolder)
+    , m_services(services)
+{ }
 
 CAddrscopeApp::~CAddrscopeApp() = default;
 

@@ -13,7 +13,8 @@ class CSettingsStore;
 // The application's start and end: the run marker that tells a crashed or killed
 // run from a clean one, the main window, the document named on the command line,
 // the window's placement, and reopening the most recent document.
-class CAddrscopeApp {
+class CAddrscopeApp
+{
 public:
     // strMarkerFolder: where the run marker lives (the user's application-data
     // folder in the program; a temporary folder in tests).

@@ -3,7 +3,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-CColorBackView::CColorBackView(QWidget* pParent) : QWidget(pParent)
+CColorBackView::CColorBackView(QWidget* pParent)
+    : QWidget(pParent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -20,7 +21,7 @@ void CColorBackView::SetTopBand(int nHeight)
     update();
 }
 
-void CColorBackView::PlaceChildren(const QRect&) {}
+void CColorBackView::PlaceChildren(const QRect&) { }
 
 void CColorBackView::LayoutIfPending()
 {

@@ -6,7 +6,8 @@
 // further in, a sunken edge, and places its child controls whenever its size has
 // changed. A band at the top (the caption of a derived view) is kept outside the
 // client area.
-class CColorBackView : public QWidget {
+class CColorBackView : public QWidget
+{
     Q_OBJECT
 public:
     explicit CColorBackView(QWidget* pParent = nullptr);

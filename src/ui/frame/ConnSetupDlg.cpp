@@ -29,7 +29,9 @@ QLineEdit* NumberEdit(QWidget* pParent, long long nValue)
 } // namespace
 
 CConnSetupDlg::CConnSetupDlg(CSettingsStore& store, QWidget* pParent)
-    : QDialog(pParent), m_store(store), m_settings(LoadConnSettings(store))
+    : QDialog(pParent)
+    , m_store(store)
+    , m_settings(LoadConnSettings(store))
 {
     setWindowTitle(tr(FT::kConnTitle));
     m_pRescanGap = NumberEdit(this, m_settings.m_dwRescanGap);

@@ -14,7 +14,8 @@ class QLineEdit;
 // "Connection and Other Settings": the eight lookup settings. The values are read
 // from the store when the dialog is made; OK checks every number, writes all
 // eight and closes; Cancel writes nothing.
-class CConnSetupDlg : public QDialog {
+class CConnSetupDlg : public QDialog
+{
     Q_OBJECT
 public:
     CConnSetupDlg(CSettingsStore& store, QWidget* pParent = nullptr);

@@ -25,7 +25,10 @@ QString DocFilter()
 } // namespace
 
 CDocManager::CDocManager(CNetloreDoc& doc, CSettingsStore& store, CFilePrompt& files, CFramePrompts& prompts)
-    : m_doc(doc), m_store(store), m_files(files), m_prompts(prompts)
+    : m_doc(doc)
+    , m_store(store)
+    , m_files(files)
+    , m_prompts(prompts)
 {
     m_recent.Load(store);
 }
@@ -99,9 +102,9 @@ bool CDocManager::DoSave(const std::string& strPath)
 {
     std::string strTarget = strPath;
     if (strTarget.empty()) {
-        const QString strChosen = m_files.AskFileName(m_pParent, true, DocFilter(),
-                                                      QString::fromLatin1(FT::kDocExtension), QString(),
-                                                      ToQString(m_doc.GetPathName()));
+        const QString strChosen =
+            m_files.AskFileName(m_pParent, true, DocFilter(), QString::fromLatin1(FT::kDocExtension), QString(),
+                                ToQString(m_doc.GetPathName()));
         if (strChosen.isEmpty())
             return false;
         strTarget = ToStdString(strChosen);

@@ -13,7 +13,8 @@ class QWidget;
 
 // New, Open, Save and Save As of the one document, the save question before the
 // document is replaced or the window closes, and the recent-file list.
-class CDocManager {
+class CDocManager
+{
 public:
     CDocManager(CNetloreDoc& doc, CSettingsStore& store, CFilePrompt& files, CFramePrompts& prompts);
 

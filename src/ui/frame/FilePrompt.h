@@ -9,7 +9,8 @@ class QWidget;
 
 // The open/save file prompt that remembers the last folder per file extension in
 // "File Path" (value named after the extension, text "<folder>/*.<ext>").
-class CFilePrompt {
+class CFilePrompt
+{
 public:
     virtual ~CFilePrompt() = default;
 

@@ -6,7 +6,7 @@ namespace {
 
 struct CIconNames {
     const char* m_pszTheme; // freedesktop name, null: always the bundled one
-    const char* m_pszFile;  // under :/frame/icons/
+    const char* m_pszFile; // under :/frame/icons/
 };
 
 // The list display modes and status panes have no freedesktop equivalents.

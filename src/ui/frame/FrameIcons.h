@@ -4,9 +4,11 @@
 
 // The toolbar, tray and status icons: from the desktop's icon theme where it has
 // one, else the program's own drawings, so every button has a picture.
-class CFrameIcons {
+class CFrameIcons
+{
 public:
-    enum EIcon {
+    enum EIcon
+    {
         kNew,
         kOpen,
         kSave,

@@ -6,9 +6,9 @@
 
 CFramePrompts::EAnswer CFramePrompts::AskYesNoCancel(QWidget* pParent, const QString& strText)
 {
-    const auto button = QMessageBox::question(pParent, QString::fromLatin1(FrameTexts::kAppDisplayName), strText,
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                              QMessageBox::Yes);
+    const auto button =
+        QMessageBox::question(pParent, QString::fromLatin1(FrameTexts::kAppDisplayName), strText,
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     return button == QMessageBox::Yes ? kYes : button == QMessageBox::No ? kNo : kCancel;
 }
 

@@ -6,9 +6,15 @@ class QWidget;
 
 // The questions and messages the frame puts to the user, as message boxes;
 // tests answer them without a modal loop.
-class CFramePrompts {
+class CFramePrompts
+{
 public:
-    enum EAnswer { kYes, kNo, kCancel };
+    enum EAnswer
+    {
+        kYes,
+        kNo,
+        kCancel
+    };
 
     virtual ~CFramePrompts() = default;
     virtual EAnswer AskYesNoCancel(QWidget* pParent, const QString& strText);

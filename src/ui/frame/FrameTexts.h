@@ -50,7 +50,8 @@ inline constexpr const char* kCollecting = "Constructing IP Address List";
 inline constexpr const char* kDeleting = "Deleting IP Addresses";
 
 // ---- commands the frame handles ----
-enum ECommand : int {
+enum ECommand : int
+{
     kCmdFileNew = 57600,
     kCmdFileOpen = 57601,
     kCmdFileSave = 57603,

@@ -3,9 +3,9 @@
 #include <QMetaObject>
 
 CGuiCompletionSink::CGuiCompletionSink(Handler handler, QObject* pParent)
-    : QObject(pParent), m_handler(std::move(handler))
-{
-}
+    : QObject(pParent)
+    , m_handler(std::move(handler))
+{ }
 
 CGuiCompletionSink::~CGuiCompletionSink() = default;
 

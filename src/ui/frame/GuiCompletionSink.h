@@ -10,7 +10,8 @@
 // the job and posts a queued call to the receiver, which drains the queue there
 // into the handler (the frame's merge). Jobs still queued when the sink goes are
 // deleted with it. Destroy the sink only after every worker has been joined.
-class CGuiCompletionSink : public QObject, public CCompletionSink {
+class CGuiCompletionSink : public QObject, public CCompletionSink
+{
     Q_OBJECT
 public:
     using Handler = std::function<void(int nCode, CLookupJob* pJob)>;

@@ -10,7 +10,9 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-CLogFileImportDlg::CLogFileImportDlg(CSettingsStore& store, QWidget* pParent) : QDialog(pParent), m_store(store)
+CLogFileImportDlg::CLogFileImportDlg(CSettingsStore& store, QWidget* pParent)
+    : QDialog(pParent)
+    , m_store(store)
 {
     m_settings.Load(store);
     setWindowTitle(tr(IoTexts::kLogDialogTitle));

@@ -13,7 +13,8 @@ class QLineEdit;
 // "Import From Log File: Settings": which visitors of a web log to import. The
 // conditions are read from the store when the dialog is made; OK stores them and
 // builds the pattern list the import filters with.
-class CLogFileImportDlg : public QDialog {
+class CLogFileImportDlg : public QDialog
+{
     Q_OBJECT
 public:
     CLogFileImportDlg(CSettingsStore& store, QWidget* pParent = nullptr);

@@ -10,13 +10,13 @@
 #include "sched/LookupCodes.h"
 #include "sched/Scheduler.h"
 #include "ui/TextConv.h"
+#include "ui/frame/ConnSetupDlg.h"
 #include "ui/frame/DocManager.h"
 #include "ui/frame/FilePrompt.h"
 #include "ui/frame/FrameIcons.h"
 #include "ui/frame/FramePrompts.h"
 #include "ui/frame/FrameTexts.h"
 #include "ui/frame/GuiCompletionSink.h"
-#include "ui/frame/ConnSetupDlg.h"
 #include "ui/frame/LogFileImportDlg.h"
 #include "ui/frame/ProgressDlg.h"
 #include "ui/frame/SystemTray.h"
@@ -73,7 +73,9 @@ QString Pane(const char* pszFormat, int n)
 } // namespace
 
 CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QWidget* pParent)
-    : QMainWindow(pParent), m_store(store), m_services(services)
+    : QMainWindow(pParent)
+    , m_store(store)
+    , m_services(services)
 {
     InitFrameResources();
     if (!m_services.m_pResolver) {
@@ -248,11 +250,13 @@ void CMainFrame::CreateActions()
     AddCommand(FT::kCmdQuickLookup, FT::kButtonLookup, nullptr);
 
     // The toolbar buttons show the short texts and their pictures.
-    const std::tuple<int, const char*, I::EIcon> buttons[] = {
-        {FT::kCmdFileNew, FT::kButtonNew, I::kNew},       {FT::kCmdFileOpen, FT::kButtonOpen, I::kOpen},
-        {FT::kCmdFileSave, FT::kButtonSave, I::kSave},    {FT::kCmdLookupSelected, FT::kButtonLookup, I::kLookup},
-        {FT::kCmdDelete, FT::kButtonDelete, I::kDelete},  {FT::kCmdStopAll, FT::kButtonStop, I::kStop},
-        {FT::kCmdMoreTools, FT::kButtonMoreTools, I::kMoreTools}};
+    const std::tuple<int, const char*, I::EIcon> buttons[] = {{FT::kCmdFileNew, FT::kButtonNew, I::kNew},
+                                                              {FT::kCmdFileOpen, FT::kButtonOpen, I::kOpen},
+                                                              {FT::kCmdFileSave, FT::kButtonSave, I::kSave},
+                                                              {FT::kCmdLookupSelected, FT::kButtonLookup, I::kLookup},
+                                                              {FT::kCmdDelete, FT::kButtonDelete, I::kDelete},
+                                                              {FT::kCmdStopAll, FT::kButtonStop, I::kStop},
+                                                              {FT::kCmdMoreTools, FT::kButtonMoreTools, I::kMoreTools}};
     for (const auto& [nId, pszButton, icon] : buttons) {
         m_actions[nId]->setIcon(I::Get(icon));
         m_actions[nId]->setIconText(Text(pszButton));
@@ -340,7 +344,8 @@ void CMainFrame::RebuildRecentFiles()
         auto* pAction = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(strPath).fileName()), this);
         pAction->setStatusTip(Text(FT::kPromptRecent));
         pAction->setToolTip(strPath);
-        connect(pAction, &QAction::triggered, this, [this, strPath] { m_pDocs->OpenDocumentFile(ToStdString(strPath)); });
+        connect(pAction, &QAction::triggered, this,
+                [this, strPath] { m_pDocs->OpenDocumentFile(ToStdString(strPath)); });
         m_pFileMenu->insertAction(pBefore, pAction);
         m_recentActions.push_back(pAction);
     }
@@ -450,54 +455,115 @@ QAction* CMainFrame::GetAction(int nCommandId) const
 
 void CMainFrame::PostCommand(int nCommandId)
 {
-    QMetaObject::invokeMethod(this, [this, nCommandId] { OnCommand(nCommandId); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, nCommandId] { OnCommand(nCommandId); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::OnCommand(int nCommandId)
 {
     switch (nCommandId) {
-    case FT::kCmdFileNew: m_pDocs->OnFileNew(); break;
-    case FT::kCmdFileOpen: m_pDocs->OnFileOpen(); break;
-    case FT::kCmdFileSave: m_pDocs->OnFileSave(); break;
-    case FT::kCmdFileSaveAs: m_pDocs->OnFileSaveAs(); break;
+    case FT::kCmdFileNew:
+        m_pDocs->OnFileNew();
+        break;
+    case FT::kCmdFileOpen:
+        m_pDocs->OnFileOpen();
+        break;
+    case FT::kCmdFileSave:
+        m_pDocs->OnFileSave();
+        break;
+    case FT::kCmdFileSaveAs:
+        m_pDocs->OnFileSaveAs();
+        break;
     case FT::kCmdAppExit:
-    case FT::kCmdTrayExit: QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); break;
-    case FT::kCmdAppAbout: OnAbout(); break;
-    case FT::kCmdImportTextFile: OnImportTextFile(); break;
-    case FT::kCmdImportWebLog: OnImportWebLog(); break;
-    case FT::kCmdDelete: OnDelete(); break;
-    case FT::kCmdLookupSelected: OnLookupSelected(); break;
-    case FT::kCmdLookupWithOptions: break;
-    case FT::kCmdRefreshIPList: RefreshListBar(); break;
-    case FT::kCmdStopAll: OnStopAll(); break;
-    case FT::kCmdMinimizeToTray: OnMinimizeToTray(); break;
-    case FT::kCmdViewRawWhois: OnViewRawWhois(); break;
-    case FT::kCmdRefreshTitle: m_doc.RefreshTitle(); break;
+    case FT::kCmdTrayExit:
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        break;
+    case FT::kCmdAppAbout:
+        OnAbout();
+        break;
+    case FT::kCmdImportTextFile:
+        OnImportTextFile();
+        break;
+    case FT::kCmdImportWebLog:
+        OnImportWebLog();
+        break;
+    case FT::kCmdDelete:
+        OnDelete();
+        break;
+    case FT::kCmdLookupSelected:
+        OnLookupSelected();
+        break;
+    case FT::kCmdLookupWithOptions:
+        break;
+    case FT::kCmdRefreshIPList:
+        RefreshListBar();
+        break;
+    case FT::kCmdStopAll:
+        OnStopAll();
+        break;
+    case FT::kCmdMinimizeToTray:
+        OnMinimizeToTray();
+        break;
+    case FT::kCmdViewRawWhois:
+        OnViewRawWhois();
+        break;
+    case FT::kCmdRefreshTitle:
+        m_doc.RefreshTitle();
+        break;
     case FT::kCmdModeBinary:
     case FT::kCmdModeHex:
     case FT::kCmdModeQuad:
-    case FT::kCmdModeDecimal: OnDisplayMode(nCommandId); break;
-    case FT::kCmdToggleIPListBar: OnToggleIPListBar(); break;
-    case FT::kCmdToggleQuickBar: OnToggleQuickBar(); break;
-    case FT::kCmdToggleStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case FT::kCmdModeDecimal:
+        OnDisplayMode(nCommandId);
+        break;
+    case FT::kCmdToggleIPListBar:
+        OnToggleIPListBar();
+        break;
+    case FT::kCmdToggleQuickBar:
+        OnToggleQuickBar();
+        break;
+    case FT::kCmdToggleStatusBar:
+        statusBar()->setVisible(statusBar()->isHidden());
+        break;
     case FT::kCmdLookupHostNames:
     case FT::kCmdPingSelected:
-    case FT::kCmdTraceSelected: OnQueueSelected(nCommandId); break;
-    case FT::kCmdWebProductHome: OpenWebPage(FT::kUrlProductHome); break;
-    case FT::kCmdWebSupport: OpenWebPage(FT::kUrlSupport); break;
-    case FT::kCmdWebCompanyHome: OpenWebPage(FT::kUrlCompanyHome); break;
-    case FT::kCmdMoreTools: OpenWebPage(FT::kUrlMoreTools); break;
-    case FT::kCmdTrayShow: OnTrayShow(); break;
-    case FT::kCmdConnectionSettings: OnConnectionSettings(); break;
-    case FT::kCmdExportRawWhois: OnExportRawWhois(); break;
+    case FT::kCmdTraceSelected:
+        OnQueueSelected(nCommandId);
+        break;
+    case FT::kCmdWebProductHome:
+        OpenWebPage(FT::kUrlProductHome);
+        break;
+    case FT::kCmdWebSupport:
+        OpenWebPage(FT::kUrlSupport);
+        break;
+    case FT::kCmdWebCompanyHome:
+        OpenWebPage(FT::kUrlCompanyHome);
+        break;
+    case FT::kCmdMoreTools:
+        OpenWebPage(FT::kUrlMoreTools);
+        break;
+    case FT::kCmdTrayShow:
+        OnTrayShow();
+        break;
+    case FT::kCmdConnectionSettings:
+        OnConnectionSettings();
+        break;
+    case FT::kCmdExportRawWhois:
+        OnExportRawWhois();
+        break;
     case FT::kCmdReportSelected:
     case FT::kCmdReportAll:
         m_bReportSelected = nCommandId == FT::kCmdReportSelected;
         m_store.WriteProfileInt(FT::kSettings, FT::kKeySelectedRowReport, m_bReportSelected ? 1 : 0);
         break;
-    case FT::kCmdAutoLoad: OnToggleAutoLoad(); break;
-    case FT::kCmdQuickLookup: OnQuickLookup(); break;
-    default: return;
+    case FT::kCmdAutoLoad:
+        OnToggleAutoLoad();
+        break;
+    case FT::kCmdQuickLookup:
+        OnQuickLookup();
+        break;
+    default:
+        return;
     }
     UpdateTitle();
     UpdateCommandStates();
@@ -780,8 +846,8 @@ void CMainFrame::OnImportTextFile()
     if (strText.empty())
         return;
     CProgressDlg progress(this);
-    AfterImport(m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver,
-                                     progress));
+    AfterImport(
+        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver, progress));
 }
 
 void CMainFrame::OnImportWebLog()
@@ -801,8 +867,8 @@ void CMainFrame::OnImportWebLog()
         return;
     const std::string strPatterns = dlg.GetPatterns();
     CProgressDlg progress(this);
-    AfterImport(m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns,
-                                     *m_services.m_pResolver, progress));
+    AfterImport(
+        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns, *m_services.m_pResolver, progress));
 }
 
 void CMainFrame::OnConnectionSettings()

@@ -44,7 +44,8 @@ class QToolBar;
 // and the tray icon. Every command arrives here; the 2-second timer drives the
 // lookup scheduler, and finished lookups come back through the completion sink to
 // be merged into the document on this thread.
-class CMainFrame : public QMainWindow, public CViewNotifier, public CDocumentHost {
+class CMainFrame : public QMainWindow, public CViewNotifier, public CDocumentHost
+{
     Q_OBJECT
 public:
     static constexpr int kViewModeNone = -1;

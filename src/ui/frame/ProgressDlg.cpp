@@ -16,12 +16,12 @@
 #include <cstdio>
 
 CProgressDlg::CProgressDlg(QWidget* pParent)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_pParentWnd(pParent),
-      m_pText(new QLabel(this)),
-      m_pPercent(new QLabel(QString::fromLatin1(ViewTexts::kProgressInitialPercent), this)),
-      m_pBar(new QProgressBar(this)),
-      m_pCancel(new QPushButton(QString::fromLatin1(ViewTexts::kProgressCancel), this))
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_pParentWnd(pParent)
+    , m_pText(new QLabel(this))
+    , m_pPercent(new QLabel(QString::fromLatin1(ViewTexts::kProgressInitialPercent), this))
+    , m_pBar(new QProgressBar(this))
+    , m_pCancel(new QPushButton(QString::fromLatin1(ViewTexts::kProgressCancel), this))
 {
     setWindowTitle(QString());
     setModal(false);

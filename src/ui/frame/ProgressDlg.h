@@ -17,7 +17,8 @@ class QPushButton;
 // results, because setting the position and polling Cancel dispatch pending
 // events. They do so at most every kPumpIntervalMs, so a loop over a million
 // lines is not slowed down by event handling.
-class CProgressDlg : public QDialog, public CProgress {
+class CProgressDlg : public QDialog, public CProgress
+{
     Q_OBJECT
 public:
     static constexpr int kPumpIntervalMs = 30;

@@ -7,7 +7,8 @@ class CSettingsStore;
 
 // The four most recently used documents, newest first, kept in "Recent File
 // List" as "File1".."File4".
-class CRecentFileList {
+class CRecentFileList
+{
 public:
     static constexpr int kSize = 4;
 

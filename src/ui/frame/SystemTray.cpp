@@ -4,7 +4,9 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-CSystemTray::CSystemTray(QObject* pParent) : QObject(pParent) {}
+CSystemTray::CSystemTray(QObject* pParent)
+    : QObject(pParent)
+{ }
 
 CSystemTray::~CSystemTray() = default;
 
@@ -21,9 +23,8 @@ bool CSystemTray::Create(const QString& strTooltip, const QIcon& icon, QMenu* pM
     m_pIcon = new QSystemTrayIcon(icon, this);
     m_pIcon->setToolTip(strTooltip);
     m_pIcon->setContextMenu(pMenu);
-    connect(m_pIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        OnActivated(int(reason));
-    });
+    connect(m_pIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { OnActivated(int(reason)); });
     m_pIcon->show();
     m_bEnabled = true;
     m_bHidden = false;

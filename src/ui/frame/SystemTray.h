@@ -11,7 +11,8 @@ class QSystemTrayIcon;
 // The notification-area icon the main window hides behind. Its menu holds "&Show
 // Window" (the default item, also what a double click does) and "Exit
 // Application"; the frame owns the actions, the tray only shows them.
-class CSystemTray : public QObject {
+class CSystemTray : public QObject
+{
     Q_OBJECT
 public:
     explicit CSystemTray(QObject* pParent = nullptr);

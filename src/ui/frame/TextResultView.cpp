@@ -31,10 +31,12 @@ QString DisplayText(const std::string& strText)
     return str;
 }
 
-}  // namespace
+} // namespace
 
 CTextResultView::CTextResultView(CNetloreDoc* pDoc, QWidget* pParent)
-    : CColorBackView(pParent), m_pDoc(pDoc), m_pTextBox(new QPlainTextEdit(this))
+    : CColorBackView(pParent)
+    , m_pDoc(pDoc)
+    , m_pTextBox(new QPlainTextEdit(this))
 {
     SetTopBand(kCaptionHeight);
     // "Courier", 16 units high, light weight: a fixed-pitch face wherever it runs.

@@ -14,7 +14,8 @@ class QPlainTextEdit;
 // read-only fixed-pitch text box, under a caption band with the address, the
 // words "IP Whois Data" and the time of that answer. An empty document shows the
 // quick-start text. The frame forwards the document's view updates to it.
-class CTextResultView : public CColorBackView, public CViewNotifier {
+class CTextResultView : public CColorBackView, public CViewNotifier
+{
     Q_OBJECT
 public:
     static constexpr int kCaptionHeight = 24;

@@ -13,7 +13,8 @@ class QWidget;
 // The main window's size, position and maximised state between runs, kept as the
 // ten numbers "flags,show,minX,minY,maxX,maxY,left,top,right,bottom" in
 // "Settings"/"WindowPosition".
-class CWindowPlacement {
+class CWindowPlacement
+{
 public:
     static constexpr uint32_t kFlagRestoreToMaximized = 2;
     static constexpr uint32_t kShowHidden = 0;

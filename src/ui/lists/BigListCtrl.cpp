@@ -39,12 +39,23 @@ QFont MakeFont(const QString& strFace, int nHeight, int nWeight, bool bItalic, b
     if (!strFace.isEmpty())
         font.setFamily(strFace);
     switch (nPitchAndFamily & 0xF0) {
-    case 0x10: font.setStyleHint(QFont::Serif); break;
-    case 0x20: font.setStyleHint(QFont::SansSerif); break;
-    case 0x30: font.setStyleHint(QFont::TypeWriter); break;
-    case 0x40: font.setStyleHint(QFont::Cursive); break;
-    case 0x50: font.setStyleHint(QFont::Decorative); break;
-    default: break;
+    case 0x10:
+        font.setStyleHint(QFont::Serif);
+        break;
+    case 0x20:
+        font.setStyleHint(QFont::SansSerif);
+        break;
+    case 0x30:
+        font.setStyleHint(QFont::TypeWriter);
+        break;
+    case 0x40:
+        font.setStyleHint(QFont::Cursive);
+        break;
+    case 0x50:
+        font.setStyleHint(QFont::Decorative);
+        break;
+    default:
+        break;
     }
     if ((nPitchAndFamily & 0x03) == 1)
         font.setFixedPitch(true);
@@ -81,17 +92,17 @@ void TrimRight(std::string& s, const char* pszChars)
     s.erase(s.find_last_not_of(pszChars) + 1);
 }
 
-}  // namespace
+} // namespace
 
 CBigListCtrl::CBigListCtrl(QWidget* pParent)
-    : QAbstractItemView(pParent),
-      m_pModel(new CBigListModel(this)),
-      m_clrRow1(ColorFromRef(0xFFFFFF)),
-      m_clrRow2(ColorFromRef(0xFFFFF0)),
-      m_clrFont(ColorFromRef(0)),
-      m_clrText1(ColorFromRef(0x0000FF)),
-      m_clrText2(ColorFromRef(0x000080)),
-      m_strEmptyText(ListTexts::kDefaultEmptyText)
+    : QAbstractItemView(pParent)
+    , m_pModel(new CBigListModel(this))
+    , m_clrRow1(ColorFromRef(0xFFFFFF))
+    , m_clrRow2(ColorFromRef(0xFFFFF0))
+    , m_clrFont(ColorFromRef(0))
+    , m_clrText1(ColorFromRef(0x0000FF))
+    , m_clrText2(ColorFromRef(0x000080))
+    , m_strEmptyText(ListTexts::kDefaultEmptyText)
 {
     setModel(m_pModel);
     setSelectionBehavior(SelectRows);
@@ -167,8 +178,8 @@ void CBigListCtrl::LoadListSettings(const std::string& strSection)
     m_clrText1 = color(ListTexts::kKeyTextColor1, m_clrText1);
     m_clrText2 = color(ListTexts::kKeyTextColor2, m_clrText2);
 
-    ApplyFont(MakeFont(ToQString(strFace), nHeight, nWeight, bItalic, bUnderline, bStrikeOut, nQuality,
-                       nPitchAndFamily));
+    ApplyFont(
+        MakeFont(ToQString(strFace), nHeight, nWeight, bItalic, bUnderline, bStrikeOut, nQuality, nPitchAndFamily));
 }
 
 void CBigListCtrl::ApplyFont(const QFont& font)
@@ -307,8 +318,8 @@ int CBigListCtrl::DeselectAll()
 
 int CBigListCtrl::GetSelectedRow()
 {
-    if (m_nRememberedRow >= 0 && m_nRememberedRow < GetRowCount()
-        && selectionModel()->isRowSelected(m_nRememberedRow, QModelIndex()))
+    if (m_nRememberedRow >= 0 && m_nRememberedRow < GetRowCount() &&
+        selectionModel()->isRowSelected(m_nRememberedRow, QModelIndex()))
         return m_nRememberedRow;
     m_nRememberedRow = -1;
     return -1;
@@ -377,9 +388,21 @@ void CBigListCtrl::selectionChanged(const QItemSelection& selected, const QItemS
 
 std::string CBigListCtrl::StripCellTags(std::string_view text)
 {
-    static constexpr const char* kTags[] = {
-        "<font color=\"#FF0000\">", "<#!0>", "<#!1>", "<#!2>", "<#!3>", "<#FF0000>", "<#00FF00>", "<#800000>",
-        "<#808080>", "<#A0A0A0>", "<#000000>", "<#0000FF>", "<#000080>", "[{", "}]"};
+    static constexpr const char* kTags[] = {"<font color=\"#FF0000\">",
+                                            "<#!0>",
+                                            "<#!1>",
+                                            "<#!2>",
+                                            "<#!3>",
+                                            "<#FF0000>",
+                                            "<#00FF00>",
+                                            "<#800000>",
+                                            "<#808080>",
+                                            "<#A0A0A0>",
+                                            "<#000000>",
+                                            "<#0000FF>",
+                                            "<#000080>",
+                                            "[{",
+                                            "}]"};
     std::string s(text);
     for (const char* pszTag : kTags) {
         const std::string_view tag(pszTag);
@@ -637,9 +660,15 @@ void CBigListCtrl::scrollTo(const QModelIndex& index, ScrollHint hint)
     const int nVisible = GetVisibleRowCount();
     int nTop = GetTopRow();
     switch (hint) {
-    case PositionAtTop: nTop = nRow; break;
-    case PositionAtBottom: nTop = nRow - nVisible + 1; break;
-    case PositionAtCenter: nTop = nRow - nVisible / 2; break;
+    case PositionAtTop:
+        nTop = nRow;
+        break;
+    case PositionAtBottom:
+        nTop = nRow - nVisible + 1;
+        break;
+    case PositionAtCenter:
+        nTop = nRow - nVisible / 2;
+        break;
     case QAbstractItemView::EnsureVisible:
         if (nRow < nTop)
             nTop = nRow;
@@ -679,14 +708,27 @@ QModelIndex CBigListCtrl::moveCursor(CursorAction cursorAction, Qt::KeyboardModi
     int nNew = nRow;
     switch (cursorAction) {
     case MoveUp:
-    case MovePrevious: nNew = nRow - 1; break;
+    case MovePrevious:
+        nNew = nRow - 1;
+        break;
     case MoveDown:
-    case MoveNext: nNew = nRow + 1; break;
-    case MovePageUp: nNew = nRow - nPage; break;
-    case MovePageDown: nNew = nRow + nPage; break;
-    case MoveHome: nNew = 0; break;
-    case MoveEnd: nNew = nRows - 1; break;
-    default: return cur;
+    case MoveNext:
+        nNew = nRow + 1;
+        break;
+    case MovePageUp:
+        nNew = nRow - nPage;
+        break;
+    case MovePageDown:
+        nNew = nRow + nPage;
+        break;
+    case MoveHome:
+        nNew = 0;
+        break;
+    case MoveEnd:
+        nNew = nRows - 1;
+        break;
+    default:
+        return cur;
     }
     nNew = std::clamp(nNew, 0, nRows - 1);
     return m_pModel->index(nNew, cur.isValid() ? cur.column() : 0);

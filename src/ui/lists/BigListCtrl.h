@@ -22,7 +22,8 @@ class QPainter;
 // look from a settings section, and copies rows to the clipboard as tab-separated
 // text. A newly selected row is reported through rowSelected and, when a selection
 // command is set, commandIssued(command) for the host to handle.
-class CBigListCtrl : public QAbstractItemView {
+class CBigListCtrl : public QAbstractItemView
+{
     Q_OBJECT
 public:
     // One run of text in one colour, as a cell's tags split it.

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-CBigListModel::CBigListModel(QObject* pParent) : QAbstractTableModel(pParent) {}
+CBigListModel::CBigListModel(QObject* pParent)
+    : QAbstractTableModel(pParent)
+{ }
 
 void CBigListModel::SetRowCount(int nRows)
 {

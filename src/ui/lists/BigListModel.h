@@ -11,7 +11,8 @@ class CBigListOwner;
 // The virtual rows behind CBigListCtrl: a row count, the columns, and an owner that
 // answers cell texts on demand. Nothing is stored per row, so a million rows cost
 // no more than ten.
-class CBigListModel : public QAbstractTableModel {
+class CBigListModel : public QAbstractTableModel
+{
     Q_OBJECT
 public:
     // A cell text is cut to this many bytes, terminator included.

@@ -19,7 +19,10 @@ constexpr const char* kCount = "Count";
 } // namespace
 
 CIPEntryDlgBar::CIPEntryDlgBar(CSettingsStore& store, QWidget* pParent)
-    : QWidget(pParent), m_store(store), m_pCombo(new QComboBox(this)), m_pLookup(new QPushButton(tr("Lookup"), this))
+    : QWidget(pParent)
+    , m_store(store)
+    , m_pCombo(new QComboBox(this))
+    , m_pLookup(new QPushButton(tr("Lookup"), this))
 {
     auto* pLayout = new QHBoxLayout(this);
     pLayout->setContentsMargins(4, 2, 4, 2);

@@ -13,7 +13,8 @@ class QPushButton;
 // (most recent first, kept in "IP Entry List"), and the "Lookup" button. Pressing
 // Enter in the box presses Lookup. What a lookup does is the frame's business:
 // it listens to lookupClicked and takes the entry with TakeEntry.
-class CIPEntryDlgBar : public QWidget {
+class CIPEntryDlgBar : public QWidget
+{
     Q_OBJECT
 public:
     static constexpr int kHistoryLimit = 100;

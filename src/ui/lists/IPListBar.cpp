@@ -13,10 +13,10 @@
 
 CIPListBar::CIPListBar(CSettingsStore& store, const QString& strTitle, QWidget* pParent, QSize szDefault,
                        bool bHasGripper, int nBarId)
-    : CListBar(ListTexts::kIPListName, store, strTitle, pParent, szDefault, bHasGripper, nBarId),
-      m_nDisplayMode(store.GetProfileInt(ListTexts::kSettingsSection, ListTexts::kKeyDisplayMode, ListTexts::kModeQuad)),
-      m_pMenu(new QMenu(this)),
-      m_pLookupItem(new QAction(QString::fromLatin1(ListTexts::kMenuLookupSelected), this))
+    : CListBar(ListTexts::kIPListName, store, strTitle, pParent, szDefault, bHasGripper, nBarId)
+    , m_nDisplayMode(store.GetProfileInt(ListTexts::kSettingsSection, ListTexts::kKeyDisplayMode, ListTexts::kModeQuad))
+    , m_pMenu(new QMenu(this))
+    , m_pLookupItem(new QAction(QString::fromLatin1(ListTexts::kMenuLookupSelected), this))
 {
     m_pMenu->setObjectName(QStringLiteral("menu-%1").arg(ListTexts::kIdListMenu));
     m_pMenu->addAction(GetCopySelectedRowsAction());

@@ -15,7 +15,8 @@ class QMenu;
 // Display Mode" commands). Selecting a row makes its record the document's
 // current record. The mode is read from the settings when the bar is made and
 // written back when it goes.
-class CIPListBar : public CListBar {
+class CIPListBar : public CListBar
+{
     Q_OBJECT
 public:
     static constexpr int kDefaultBarId = 500;

@@ -10,12 +10,12 @@
 
 CListBar::CListBar(const std::string& strListName, CSettingsStore& store, const QString& strTitle, QWidget* pParent,
                    QSize szDefault, bool bHasGripper, int nBarId)
-    : CSizingControlBar(strTitle, pParent, szDefault, bHasGripper, nBarId),
-      m_strListName(strListName),
-      m_store(store),
-      m_pList(new CBigListCtrl(this)),
-      m_pCopySelected(new QAction(QString::fromLatin1(ListTexts::kMenuCopySelectedRows), this)),
-      m_pCopyTable(new QAction(QString::fromLatin1(ListTexts::kMenuCopyTable), this))
+    : CSizingControlBar(strTitle, pParent, szDefault, bHasGripper, nBarId)
+    , m_strListName(strListName)
+    , m_store(store)
+    , m_pList(new CBigListCtrl(this))
+    , m_pCopySelected(new QAction(QString::fromLatin1(ListTexts::kMenuCopySelectedRows), this))
+    , m_pCopyTable(new QAction(QString::fromLatin1(ListTexts::kMenuCopyTable), this))
 {
     m_pList->setObjectName(QStringLiteral("list-%1").arg(ListTexts::kIdList));
     m_pList->SetOwner(this);
@@ -29,8 +29,7 @@ CListBar::CListBar(const std::string& strListName, CSettingsStore& store, const 
     m_pList->viewport()->installEventFilter(this);
 
     connect(m_pList, &CBigListCtrl::commandIssued, this, &CListBar::OnListCommand);
-    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CListBar::UpdateCommandStates);
+    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CListBar::UpdateCommandStates);
     connect(m_pList->GetModel(), &QAbstractItemModel::rowsInserted, this, &CListBar::UpdateCommandStates);
     connect(m_pList->GetModel(), &QAbstractItemModel::rowsRemoved, this, &CListBar::UpdateCommandStates);
     connect(m_pCopySelected, &QAction::triggered, m_pList, &CBigListCtrl::CopySelectedRows);
@@ -49,7 +48,7 @@ CListBar::~CListBar()
     m_pList->GetModel()->disconnect(this);
 }
 
-void CListBar::OnRowSelected(const std::string&) {}
+void CListBar::OnRowSelected(const std::string&) { }
 
 std::string CListBar::GetRowText(int)
 {

@@ -12,7 +12,8 @@ class QAction;
 // A docking bar holding one list. The list name is the list's column title and its
 // settings section. Derived bars supply the rows (GetRowText), rebuild them
 // (RefreshList) and react to the user selecting a row (OnRowSelected).
-class CListBar : public CSizingControlBar, public CBigListOwner {
+class CListBar : public CSizingControlBar, public CBigListOwner
+{
     Q_OBJECT
 public:
     CListBar(const std::string& strListName, CSettingsStore& store, const QString& strTitle, QWidget* pParent,
@@ -26,7 +27,7 @@ public:
     QAction* GetCopySelectedRowsAction() const { return m_pCopySelected; }
     QAction* GetCopyTableAction() const { return m_pCopyTable; }
 
-    virtual void RefreshList() {}
+    virtual void RefreshList() { }
     // Column 0 of the first selected row.
     virtual void OnRowSelected(const std::string& strText);
     virtual std::string GetRowText(int nRow);

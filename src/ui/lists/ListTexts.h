@@ -60,4 +60,4 @@ inline constexpr int kModeHex = 32799;
 inline constexpr int kModeQuad = 32800;
 inline constexpr int kModeDecimal = 32801;
 
-}  // namespace ListTexts
+} // namespace ListTexts

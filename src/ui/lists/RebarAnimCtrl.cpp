@@ -8,7 +8,8 @@
 #include <cmath>
 #include <numbers>
 
-CRebarAnimCtrl::CRebarAnimCtrl(QWidget* pParent) : QWidget(pParent)
+CRebarAnimCtrl::CRebarAnimCtrl(QWidget* pParent)
+    : QWidget(pParent)
 {
     setFixedSize(24, 24);
     setProperty("controlId", ListTexts::kIdBusyAnimation);

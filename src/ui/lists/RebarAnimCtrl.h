@@ -8,7 +8,8 @@ class QToolBar;
 
 // The small busy animation in the main window's tool bar area, drawn by code: a
 // ring of dots whose bright spot turns while lookups are busy.
-class CRebarAnimCtrl : public QWidget {
+class CRebarAnimCtrl : public QWidget
+{
     Q_OBJECT
 public:
     static constexpr int kFrameCount = 12;

@@ -24,15 +24,15 @@ QSize AtLeastMinimum(QSize sz)
     return QSize(std::max(sz.width(), CSizingControlBar::kMinCX), std::max(sz.height(), CSizingControlBar::kMinCY));
 }
 
-}  // namespace
+} // namespace
 
 CSizingControlBar::CSizingControlBar(const QString& strTitle, QWidget* pParent, QSize szDefault, bool bHasGripper,
                                      int nBarId)
-    : QDockWidget(strTitle, pParent),
-      m_szHorz(200, 200),
-      m_szVert(200, 200),
-      m_szFloat(200, 200),
-      m_nBarId(nBarId)
+    : QDockWidget(strTitle, pParent)
+    , m_szHorz(200, 200)
+    , m_szVert(200, 200)
+    , m_szFloat(200, 200)
+    , m_nBarId(nBarId)
 {
     m_szHorz = m_szVert = m_szFloat = szDefault;
     setObjectName(QStringLiteral("SCBar-%1").arg(nBarId));
@@ -121,9 +121,12 @@ void CSizingControlBar::SaveAllStates(CSettingsStore& store, const std::string& 
 QSize CSizingControlBar::sizeHint() const
 {
     switch (GetSituation()) {
-    case ESituation::Horz: return m_szHorz;
-    case ESituation::Float: return m_szFloat;
-    case ESituation::Vert: break;
+    case ESituation::Horz:
+        return m_szHorz;
+    case ESituation::Float:
+        return m_szFloat;
+    case ESituation::Vert:
+        break;
     }
     return m_szVert;
 }
@@ -162,8 +165,14 @@ void CSizingControlBar::resizeEvent(QResizeEvent* pEvent)
         return;
     const QSize sz = AtLeastMinimum(pEvent->size());
     switch (GetSituation()) {
-    case ESituation::Horz: m_szHorz = sz; break;
-    case ESituation::Vert: m_szVert = sz; break;
-    case ESituation::Float: m_szFloat = sz; break;
+    case ESituation::Horz:
+        m_szHorz = sz;
+        break;
+    case ESituation::Vert:
+        m_szVert = sz;
+        break;
+    case ESituation::Float:
+        m_szFloat = sz;
+        break;
     }
 }

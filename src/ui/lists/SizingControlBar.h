@@ -13,7 +13,8 @@ class CSettingsStore;
 // bottom, docked left or right, floating) and keeps those sizes and its
 // visibility in the settings store. Every bar is on a program-wide list so the
 // frame can load or save all of them in one pass.
-class CSizingControlBar : public QDockWidget {
+class CSizingControlBar : public QDockWidget
+{
     Q_OBJECT
 public:
     static constexpr int kMinCX = 33;
@@ -22,7 +23,12 @@ public:
     // ask for a window of billions of pixels.
     static constexpr int kMaxSize = 10000;
 
-    enum class ESituation { Horz, Vert, Float };
+    enum class ESituation
+    {
+        Horz,
+        Vert,
+        Float
+    };
 
     CSizingControlBar(const QString& strTitle, QWidget* pParent, QSize szDefault, bool bHasGripper, int nBarId);
     ~CSizingControlBar() override;
