@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What a careful reader takes from a whois (or RDAP) answer about one address:
+// who holds the most specific network that covers it, where, how large, and
+// where to send an abuse report. Derived from the stored text, never stored in
+// the document file. Every text is empty when the answer does not state it.
+struct CWhoisFacts {
+    std::string m_strHolder;
+    std::string m_strCountry;
+    bool m_bHasRange = false;
+    uint32_t m_dwRangeStart = 0;
+    uint32_t m_dwRangeEnd = 0;
+    std::string m_strAbuse;
+    std::string m_strNetName;
+    std::string m_strOriginAS;
+    // "ARIN", "RIPE", "APNIC", "LACNIC", "AFRINIC", "JPNIC", "KRNIC", "TWNIC",
+    // "NIC.br" or "rwhois:HOST"; empty when unknown.
+    std::string m_strRegistry;
+    // The answer only says the block belongs to another registry.
+    bool m_bIsRegistryStub = false;
+    // The answer came from RDAP (a summary and the JSON as received).
+    bool m_bFromRdap = false;
+
+    // "192.0.2.0 - 192.0.2.255", empty without a range.
+    std::string RangeText() const;
+    bool operator==(const CWhoisFacts&) const = default;
+};
+
+// Reads the facts from a stored whois text. The address is dwAddress when given,
+// else the dotted address on the text's first line (every stored result starts
+// with it); without either, the smallest block in the answer counts. Texts that
+// hold an RDAP answer (a summary, a blank line, then the JSON) are read from the
+// JSON. Linear in the text's length; never throws.
+CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwAddress = std::nullopt);
+
+// Reads the facts from an RDAP IP network object (RFC 9083) as received. Never
+// throws: invalid or non-RDAP JSON gives empty facts.
+CWhoisFacts ReadRdapFacts(std::string_view strJson, std::optional<uint32_t> dwAddress = std::nullopt);
