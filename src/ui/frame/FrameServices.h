@@ -3,6 +3,8 @@
 #include <QUrl>
 
 #include <functional>
+#include <string>
+#include <string_view>
 
 class CClock;
 class CFilePrompt;
@@ -21,6 +23,8 @@ struct CFrameServices {
     CFramePrompts* m_pPrompts = nullptr;
     // Opens a web page in the user's browser.
     std::function<bool(const QUrl&)> m_fnOpenUrl;
+    // The abuse address a stored whois text states, empty when none.
+    std::function<std::string(std::string_view)> m_fnReadAbuse;
     // -1: ask the desktop whether it has a notification area; 0 or 1: as given.
     int m_nTrayAvailable = -1;
 };

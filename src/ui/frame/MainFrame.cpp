@@ -1,6 +1,8 @@
 #include "ui/frame/MainFrame.h"
 
 #include "core/Clock.h"
+#include "core/DottedQuad.h"
+#include "core/HostLookup.h"
 #include "core/LookupKind.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
@@ -45,6 +47,7 @@
 #include <QScreen>
 #include <QSizePolicy>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QToolBar>
 
 #include <cstdio>
@@ -220,7 +223,6 @@ void CMainFrame::CreateActions()
     AddCommand(FT::kCmdPingSelected, FT::kItemPingSelected, FT::kPromptPingSelected);
     AddCommand(FT::kCmdTraceSelected, FT::kItemTraceSelected, FT::kPromptTraceSelected);
 
-    auto* pModes = new QActionGroup(this);
     const std::tuple<int, const char*, const char*, I::EIcon> modes[] = {
         {FT::kCmdModeBinary, FT::kItemBinary, FT::kPromptBinary, I::kBinary},
         {FT::kCmdModeHex, FT::kItemHex, FT::kPromptHex, I::kHex},
@@ -230,15 +232,24 @@ void CMainFrame::CreateActions()
         QAction* pAction = AddCommand(nId, pszText, pszPrompt);
         pAction->setCheckable(true);
         pAction->setIcon(I::Get(icon));
-        pModes->addAction(pAction);
+        // The menu draws a check mark only for an item without a picture outside an
+        // exclusive group; UpdateCommandStates keeps exactly one mode checked.
+        pAction->setIconVisibleInMenu(false);
     }
 
     AddCommand(FT::kCmdToggleIPListBar, FT::kItemIPListBar, FT::kPromptIPListBar)->setCheckable(true);
     AddCommand(FT::kCmdToggleQuickBar, FT::kItemQuickBar, FT::kPromptQuickBar)->setCheckable(true);
     AddCommand(FT::kCmdToggleStatusBar, FT::kItemStatusBar, FT::kPromptStatusBar)->setCheckable(true);
     AddCommand(FT::kCmdExportRawWhois, FT::kItemRawWhois, FT::kPromptRawWhois);
-    AddCommand(FT::kCmdReportSelected, FT::kItemReportSelected, FT::kPromptReportSelected)->setCheckable(true);
-    AddCommand(FT::kCmdReportAll, FT::kItemReportAll, FT::kPromptReportAll)->setCheckable(true);
+    // One choice of two: drawn as radio buttons.
+    auto* pReportRows = new QActionGroup(this);
+    for (const auto& [nId, pszText, pszPrompt] :
+         {std::tuple {int(FT::kCmdReportSelected), FT::kItemReportSelected, FT::kPromptReportSelected},
+          std::tuple {int(FT::kCmdReportAll), FT::kItemReportAll, FT::kPromptReportAll}}) {
+        QAction* pAction = AddCommand(nId, pszText, pszPrompt);
+        pAction->setCheckable(true);
+        pReportRows->addAction(pAction);
+    }
     AddCommand(FT::kCmdConnectionSettings, FT::kItemConnSettings, FT::kPromptConnSettings);
     AddCommand(FT::kCmdWebProductHome, FT::kItemProductHome, FT::kPromptProductHome);
     AddCommand(FT::kCmdWebSupport, FT::kItemSupport, FT::kPromptSupport);
@@ -343,7 +354,8 @@ void CMainFrame::RebuildRecentFiles()
         const QString strPath = ToQString(files[i]);
         auto* pAction = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(strPath).fileName()), this);
         pAction->setStatusTip(Text(FT::kPromptRecent));
-        pAction->setToolTip(strPath);
+        // A file name may look like markup; a tooltip would render it.
+        pAction->setToolTip(Qt::convertFromPlainText(strPath, Qt::WhiteSpaceNoWrap));
         connect(pAction, &QAction::triggered, this,
                 [this, strPath] { m_pDocs->OpenDocumentFile(ToStdString(strPath)); });
         m_pFileMenu->insertAction(pBefore, pAction);
@@ -407,9 +419,15 @@ void CMainFrame::CreateStatusBar()
         pText = new QLabel(pPane);
         pLayout->addWidget(pIcon);
         pLayout->addWidget(pText, 1);
-        pPane->setFixedWidth(FT::kPaneWidth);
+        pPane->setMinimumWidth(FT::kPaneWidth);
+        pText->setTextFormat(Qt::PlainText);
         pStatus->addPermanentWidget(pPane);
     };
+    // Shown while no other message is: the status bar hides it for prompts and messages.
+    auto* pIdle = new QLabel(Text(FT::kPaneIdle), pStatus);
+    pIdle->setObjectName(QStringLiteral("status-idle"));
+    pIdle->setTextFormat(Qt::PlainText);
+    pStatus->addWidget(pIdle, 1);
     makePane(CFrameIcons::kTotal, m_pTotalPane);
     makePane(CFrameIcons::kDisplay, m_pDisplayPane);
     UpdateStatusPanes();
@@ -422,6 +440,7 @@ bool CMainFrame::CreateListBar()
     m_pListBar->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     m_pListBar->SetDocument(&m_doc);
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
+    m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
     addDockWidget(Qt::LeftDockWidgetArea, m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
     CBigListCtrl* pList = m_pListBar->GetList();
@@ -722,17 +741,34 @@ void CMainFrame::OnQuickLookup()
     std::string strText;
     if (!m_pEntryBar || !m_pEntryBar->TakeEntry(strText))
         return;
+    const std::string strTyped = strText;
     int nAdded = 0;
     {
         CProgressDlg progress(this);
         nAdded = m_doc.AddIPsFromText(strText, true, nullptr, *m_services.m_pResolver, progress);
     }
-    if (nAdded == 0)
+    // Nothing added: the text names an address already listed, or no address at all.
+    if (nAdded == 0 && !FindTypedAddress(strTyped, strText)) {
+        m_pEntryBar->ForgetEntry();
+        statusBar()->showMessage(Text(FT::kMsgNoAddressFound).arg(ToQString(strTyped)), FT::kMessageMs);
         return;
+    }
     m_doc.SelectIP(strText);
     RefreshListBar();
     m_doc.UpdateAllViews(nullptr);
     m_doc.QueueWhoisLookup(strText, m_settings.m_dwRescanGap);
+}
+
+bool CMainFrame::FindTypedAddress(const std::string& strTyped, std::string& strAddress)
+{
+    // The first word, as adding from text takes it.
+    const std::string strToken = strTyped.substr(0, strTyped.find_first_of(" \t"));
+    if (IsValidDottedQuad(strToken))
+        strAddress = strToken;
+    else if (strToken.find(':') != std::string::npos ||
+             !HostNameToAddress(*m_services.m_pResolver, strToken, strAddress))
+        return false;
+    return m_doc.GetData().IndexOfIP(strAddress) >= 0;
 }
 
 void CMainFrame::OnDelete()
@@ -769,6 +805,8 @@ void CMainFrame::OnViewRawWhois()
     m_nViewMode = FT::kCmdViewRawWhois;
     auto* pView = new CTextResultView(&m_doc, this);
     pView->setObjectName(QStringLiteral("view-raw-whois"));
+    pView->SetUrlOpener(m_services.m_fnOpenUrl);
+    pView->SetAbuseReader(m_services.m_fnReadAbuse);
     setCentralWidget(pView); // deletes the previous view
     pView->show();
     m_pView = pView;

@@ -124,6 +124,9 @@ private:
     void RefreshListBar();
 
     void OnQuickLookup();
+    // The listed address a typed text names (an address or a host name); false
+    // when it names none or one not in the list.
+    bool FindTypedAddress(const std::string& strTyped, std::string& strAddress);
     void OnLookupSelected();
     void OnDelete();
     void OnViewRawWhois();
