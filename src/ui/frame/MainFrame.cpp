@@ -748,10 +748,14 @@ void CMainFrame::OnQuickLookup()
         nAdded = m_doc.AddIPsFromText(strText, true, nullptr, *m_services.m_pResolver, progress);
     }
     // Nothing added: the text names an address already listed, or no address at all.
-    if (nAdded == 0 && !FindTypedAddress(strTyped, strText)) {
-        m_pEntryBar->ForgetEntry();
-        statusBar()->showMessage(Text(FT::kMsgNoAddressFound).arg(ToQString(strTyped)), FT::kMessageMs);
-        return;
+    if (nAdded == 0) {
+        if (!FindTypedAddress(strTyped, strText)) {
+            m_pEntryBar->ForgetEntry();
+            statusBar()->showMessage(Text(FT::kMsgNoAddressFound).arg(ToQString(strTyped)), FT::kMessageMs);
+            return;
+        }
+        if (m_doc.GetData().IndexOfIP(strText) < 0)
+            return; // adding was cancelled
     }
     m_doc.SelectIP(strText);
     RefreshListBar();
@@ -768,7 +772,7 @@ bool CMainFrame::FindTypedAddress(const std::string& strTyped, std::string& strA
     else if (strToken.find(':') != std::string::npos ||
              !HostNameToAddress(*m_services.m_pResolver, strToken, strAddress))
         return false;
-    return m_doc.GetData().IndexOfIP(strAddress) >= 0;
+    return true;
 }
 
 void CMainFrame::OnDelete()

@@ -124,8 +124,8 @@ private:
     void RefreshListBar();
 
     void OnQuickLookup();
-    // The listed address a typed text names (an address or a host name); false
-    // when it names none or one not in the list.
+    // The address a typed text names (itself or the address of a host name);
+    // false when it names none.
     bool FindTypedAddress(const std::string& strTyped, std::string& strAddress);
     void OnLookupSelected();
     void OnDelete();
