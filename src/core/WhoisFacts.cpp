@@ -2,8 +2,8 @@
 
 #include "core/DottedQuad.h"
 
+#include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 // One pass per answer over its lines, no copies of the text until the chosen
@@ -492,19 +492,28 @@ void ReadArin(std::string_view text, CAnswer& answer)
 
 // ---- RPSL: RIPE, APNIC, AFRINIC, LACNIC, registro.br ----
 
-struct CNoCaseHash {
-    size_t operator()(std::string_view s) const
-    {
-        size_t h = 1469598103934665603ull;
-        for (char c : s)
-            h = (h ^ size_t((unsigned char)LowerAscii(c))) * 1099511628211ull;
-        return h;
+bool LessNoCase(std::string_view a, std::string_view b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const char ca = LowerAscii(a[i]), cb = LowerAscii(b[i]);
+        if (ca != cb)
+            return (unsigned char)ca < (unsigned char)cb;
     }
+    return a.size() < b.size();
+}
+
+struct CHandle {
+    std::string_view name;
+    size_t index = 0;
 };
 
-struct CNoCaseEqual {
-    bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
-};
+template <typename T> std::vector<T>& Scratch()
+{
+    thread_local std::vector<T> items;
+    items.clear();
+    return items;
+}
 
 struct CAttr {
     std::string_view key;
@@ -611,31 +620,35 @@ private:
         return {};
     }
 
-    // Objects by handle, so that resolving every reference stays linear in the answer.
+    // Objects by handle, so that resolving every reference costs a binary search.
     void Index()
     {
         for (size_t i = 0; i < m_objects.size(); ++i) {
             const CObject& o = m_objects[i];
             if (EqualsNoCase(o.type, "organisation") || EqualsNoCase(o.type, "organization"))
-                m_orgs.emplace(Handle(o.name), i);
+                m_orgs.push_back({Handle(o.name), i});
             else if (EqualsNoCase(o.type, "irt") || EqualsNoCase(o.type, "nic-hdl") ||
                      EqualsNoCase(o.type, "nic-hdl-br"))
-                m_contacts.emplace(Handle(o.name), i);
+                m_contacts.push_back({Handle(o.name), i});
             else if (EqualsNoCase(o.type, "role") || EqualsNoCase(o.type, "person"))
-                m_contacts.emplace(Handle(Value(o, "nic-hdl")), i);
+                m_contacts.push_back({Handle(Value(o, "nic-hdl")), i});
         }
+        // The first object of a handle wins, as a reader takes the first one printed.
+        for (auto* pList : {&m_orgs, &m_contacts})
+            std::stable_sort(pList->begin(), pList->end(),
+                             [](const CHandle& a, const CHandle& b) { return LessNoCase(a.name, b.name); });
     }
 
     static std::string_view Handle(std::string_view s) { return TrimView(s.substr(0, s.find('#'))); }
 
-    const CObject* FindIn(const std::unordered_map<std::string_view, size_t, CNoCaseHash, CNoCaseEqual>& map,
-                          std::string_view name) const
+    const CObject* FindIn(const std::vector<CHandle>& list, std::string_view name) const
     {
         name = Handle(name);
         if (name.empty())
             return nullptr;
-        const auto it = map.find(name);
-        return it == map.end() ? nullptr : &m_objects[it->second];
+        const auto it = std::lower_bound(list.begin(), list.end(), name,
+                                         [](const CHandle& a, std::string_view n) { return LessNoCase(a.name, n); });
+        return it != list.end() && EqualsNoCase(it->name, name) ? &m_objects[it->index] : nullptr;
     }
     const CObject* FindOrg(std::string_view name) const { return FindIn(m_orgs, name); }
     const CObject* FindContact(std::string_view handle) const { return FindIn(m_contacts, handle); }
@@ -755,10 +768,11 @@ public:
 
 private:
     CAnswer& m_answer;
-    std::vector<CAttr> m_attrs;
-    std::vector<CObject> m_objects;
-    std::unordered_map<std::string_view, size_t, CNoCaseHash, CNoCaseEqual> m_orgs;
-    std::unordered_map<std::string_view, size_t, CNoCaseHash, CNoCaseEqual> m_contacts;
+    // Kept per thread and cleared per answer: reading many answers allocates only once.
+    std::vector<CAttr>& m_attrs = Scratch<CAttr>();
+    std::vector<CObject>& m_objects = Scratch<CObject>();
+    std::vector<CHandle> m_orgs;
+    std::vector<CHandle> m_contacts;
 };
 
 // ---- national registries ----
@@ -986,12 +1000,84 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
 
 // ---- choosing ----
 
-bool StartsLine(std::string_view text, std::string_view needle)
+enum class ELayout
 {
-    for (size_t n = text.find(needle); n != std::string_view::npos; n = text.find(needle, n + 1))
-        if (n == 0 || text[n - 1] == '\n' || text[n - 1] == '\r')
-            return true;
-    return false;
+    kNone,
+    kArin,
+    kRpsl,
+    kRwhois,
+    kKrnic,
+    kJpnic,
+    kTwnic
+};
+
+bool StartsWith(std::string_view s, std::string_view prefix)
+{
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// One look at the start of every line decides which registry wrote the answer.
+ELayout DetectLayout(std::string_view text)
+{
+    bool bRwhois = false, bKrnic = false, bJpnic = false, bRpsl = false, bNetblock = false, bNetname = false,
+         bArin = false;
+    CLineReader lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+        if (line.empty())
+            continue;
+        switch (line[0]) {
+        case '%':
+            bRwhois = bRwhois || StartsWith(line, "%rwhois");
+            break;
+        case 'n':
+            bRwhois = bRwhois || StartsWith(line, "network:");
+            break;
+        case 'i':
+            bRpsl = bRpsl || StartsWith(line, "inetnum:");
+            break;
+        case '[':
+            bKrnic = bKrnic || StartsWith(line, "[ Network Information ]");
+            bJpnic = bJpnic || StartsWith(line, "[Network Number]");
+            break;
+        case 'N':
+            bJpnic = bJpnic || StartsWith(line, "Network Information:");
+            bArin = bArin || StartsWith(line, "NetRange:");
+            bNetname = bNetname || StartsWith(line, "Netname:");
+            bNetblock = bNetblock || StartsWith(line, "Netblock:");
+            break;
+        case 'O':
+            bArin = bArin || StartsWith(line, "OrgName:");
+            break;
+        case 'C':
+            bArin = bArin || StartsWith(line, "CIDR:");
+            break;
+        case ' ':
+        case '\t': {
+            const std::string_view t = TrimView(line);
+            bNetname = bNetname || StartsWith(t, "Netname:");
+            bNetblock = bNetblock || StartsWith(t, "Netblock:");
+            break;
+        }
+        default:
+            if (line.size() > 3 && line[1] == '.' && line[2] == ' ')
+                bJpnic = bJpnic || StartsWith(line.substr(3), "[Network Number]");
+            break;
+        }
+    }
+    if (bRwhois)
+        return ELayout::kRwhois;
+    if (bKrnic)
+        return ELayout::kKrnic;
+    if (bJpnic)
+        return ELayout::kJpnic;
+    if (bRpsl)
+        return ELayout::kRpsl;
+    if (bNetblock && bNetname)
+        return ELayout::kTwnic;
+    if (bArin || text.find("(NET-") != std::string_view::npos)
+        return ELayout::kArin;
+    return ELayout::kNone;
 }
 
 std::optional<uint32_t> FirstLineAddress(std::string_view text)
@@ -1056,25 +1142,30 @@ CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwA
 
     CAnswer answer;
     std::string_view origin;
-    if (StartsLine(strText, "%rwhois") || StartsLine(strText, "network:")) {
+    switch (DetectLayout(strText)) {
+    case ELayout::kRwhois:
         ReadRwhois(strText, answer);
-    } else if (strText.find("[ Network Information ]") != std::string_view::npos) {
+        break;
+    case ELayout::kKrnic:
         ReadKrnic(strText, answer);
-    } else if (strText.find("Network Information:") != std::string_view::npos ||
-               strText.find("[Network Number]") != std::string_view::npos) {
+        break;
+    case ELayout::kJpnic:
         ReadJpnic(strText, answer);
-    } else if (StartsLine(strText, "inetnum:")) {
+        break;
+    case ELayout::kRpsl: {
         CRpslReader reader(strText, answer);
         reader.Read();
         if (const CBlock* p = Choose(answer.blocks, dwAddress))
             origin = reader.RouteOrigin(*p);
-    } else if (strText.find("Netblock:") != std::string_view::npos &&
-               strText.find("Netname:") != std::string_view::npos) {
+        break;
+    }
+    case ELayout::kTwnic:
         ReadTwnic(strText, answer);
-    } else if (StartsLine(strText, "NetRange:") || StartsLine(strText, "OrgName:") ||
-               strText.find("(NET-") != std::string_view::npos || StartsLine(strText, "CIDR:")) {
+        break;
+    case ELayout::kArin:
         ReadArin(strText, answer);
-    } else {
+        break;
+    case ELayout::kNone:
         return facts;
     }
 
