@@ -27,7 +27,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 // File dialogs answered from a script.
@@ -208,6 +207,6 @@ protected:
     CScriptedPrompts m_prompts;
     std::vector<QUrl> m_openedUrls;
     int m_nTrayAvailable = 1;
-    std::function<std::string(std::string_view)> m_fnReadAbuse;
+    std::function<std::string(const CIPAddressData&)> m_fnReadAbuse;
     std::unique_ptr<CMainFrame> m_pFrame;
 };

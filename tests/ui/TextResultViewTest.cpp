@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/DateTimeText.h"
+#include "core/IPAddressData.h"
 #include "core/NetloreDoc.h"
 
 #include <gtest/gtest.h>
@@ -207,7 +208,8 @@ TEST_F(CTextResultViewFixture, TheCaptionLinksTheAbuseAddressOfTheShownRecordOnl
         return true;
     });
     // Reads "abuse-mailbox:" as given, so the view sees whatever the answer holds.
-    view.SetAbuseReader([](std::string_view text) {
+    view.SetAbuseReader([](const CIPAddressData& record) {
+        const std::string_view text = record.RawWhoisView();
         const size_t nAt = text.find("abuse-mailbox:");
         if (nAt == std::string_view::npos)
             return std::string();

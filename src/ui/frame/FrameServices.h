@@ -4,9 +4,9 @@
 
 #include <functional>
 #include <string>
-#include <string_view>
 
 class CClock;
+class CIPAddressData;
 class CFilePrompt;
 class CFramePrompts;
 class CIcmpService;
@@ -23,8 +23,9 @@ struct CFrameServices {
     CFramePrompts* m_pPrompts = nullptr;
     // Opens a web page in the user's browser.
     std::function<bool(const QUrl&)> m_fnOpenUrl;
-    // The abuse address a stored whois text states, empty when none.
-    std::function<std::string(std::string_view)> m_fnReadAbuse;
+    // The abuse address a record's whois text states, empty when none; the
+    // document's whois facts unless set.
+    std::function<std::string(const CIPAddressData&)> m_fnReadAbuse;
     // -1: ask the desktop whether it has a notification area; 0 or 1: as given.
     int m_nTrayAvailable = -1;
 };

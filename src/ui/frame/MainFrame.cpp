@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
 #include "core/HostLookup.h"
+#include "core/IPAddressData.h"
 #include "core/LookupKind.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
@@ -99,6 +100,10 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
         m_pOwnPrompts = std::make_unique<CFramePrompts>();
         m_services.m_pPrompts = m_pOwnPrompts.get();
     }
+    if (!m_services.m_fnReadAbuse)
+        m_services.m_fnReadAbuse = [this](const CIPAddressData& record) {
+            return m_doc.GetData().GetWhoisFacts(record).m_strAbuse;
+        };
     if (!m_services.m_fnOpenUrl)
         m_services.m_fnOpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 

@@ -152,11 +152,8 @@ void CTextResultView::UpdateAbuseLink()
 {
     const CIPAddressData* pRecord = m_pDoc && m_pDoc->GetData().GetSize() > 0 ? CurrentRecord(m_pDoc) : nullptr;
     QString strHtml;
-    if (pRecord && m_fnReadAbuse) {
-        const std::string strWhois = m_pDoc->GetCurrentWhoisText();
-        if (!strWhois.empty())
-            strHtml = AbuseLinkHtml(m_fnReadAbuse(strWhois), pRecord->GetIPAddress());
-    }
+    if (pRecord && m_fnReadAbuse && !pRecord->RawWhoisView().empty())
+        strHtml = AbuseLinkHtml(m_fnReadAbuse(*pRecord), pRecord->GetIPAddress());
     m_pAbuseLink->setText(strHtml);
     m_pAbuseLink->setVisible(!strHtml.isEmpty());
     PlaceAbuseLink();

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+class CIPAddressData;
 class CNetloreDoc;
 class QLabel;
 class QPlainTextEdit;
@@ -42,8 +43,8 @@ public:
     std::string GetCaptionTime() const;
     static QString CaptionLabel(const std::string& strAddress);
 
-    // The abuse address stated in a stored whois text, empty when none.
-    using AbuseReader = std::function<std::string(std::string_view strWhois)>;
+    // The abuse address the record's whois text states, empty when none.
+    using AbuseReader = std::function<std::string(const CIPAddressData& record)>;
     void SetAbuseReader(AbuseReader fnRead);
     // Opens the mail link; the desktop's handler unless set.
     void SetUrlOpener(std::function<bool(const QUrl&)> fnOpen) { m_fnOpenUrl = std::move(fnOpen); }
