@@ -234,6 +234,18 @@ TEST_F(CTextResultViewFixture, TheCaptionLinksTheAbuseAddressOfTheShownRecordOnl
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toEncoded(), "mailto:abuse@example.net?subject=192.0.2.1");
 
+    // Too narrow for the whole address: the label says it is shortened, the link stays whole.
+    view.resize(520, 300);
+    EXPECT_TRUE(pLink->text().contains(QChar(0x2026)));
+    EXPECT_FALSE(pLink->text().contains(">abuse@example.net<"));
+    EXPECT_TRUE(pLink->text().contains("href=\"mailto:abuse@example.net?subject=192.0.2.1\""));
+    EXPECT_LE(pLink->geometry().right(), view.width());
+    view.resize(250, 300);
+    EXPECT_FALSE(pLink->isVisible()); // no room for even a part of it
+    view.resize(800, 300);
+    EXPECT_TRUE(pLink->isVisible());
+    EXPECT_TRUE(pLink->text().contains(">abuse@example.net<"));
+
     // Another record, without an abuse address: no link.
     doc.SetCurrentIndex(1);
     doc.StoreWhoisResult("192.0.2.2", "inetnum: 192.0.2.0 - 192.0.2.255\r\n");

@@ -132,13 +132,16 @@ QUrl CTextResultView::AbuseMailUrl(std::string_view strAbuse, std::string_view s
                              QUrl::StrictMode);
 }
 
-QString CTextResultView::AbuseLinkHtml(std::string_view strAbuse, std::string_view strRecordAddress)
+QString CTextResultView::AbuseLinkHtml(std::string_view strAbuse, std::string_view strRecordAddress,
+                                       const QString& strShortLabel)
 {
     const QUrl url = AbuseMailUrl(strAbuse, strRecordAddress);
     if (!url.isValid())
         return {};
     const QString strHref = QString::fromLatin1(url.toEncoded()).toHtmlEscaped();
-    const QString strLabel = QString::fromLatin1(strAbuse.data(), qsizetype(strAbuse.size())).toHtmlEscaped();
+    const QString strLabel =
+        (strShortLabel.isEmpty() ? QString::fromLatin1(strAbuse.data(), qsizetype(strAbuse.size())) : strShortLabel)
+            .toHtmlEscaped();
     return QStringLiteral("%1 <a href=\"%2\">%3</a>")
         .arg(QString::fromLatin1(ViewTexts::kCaptionAbuse), strHref, strLabel);
 }
@@ -151,17 +154,25 @@ QFont CTextResultView::CaptionFont() const
 void CTextResultView::UpdateAbuseLink()
 {
     const CIPAddressData* pRecord = m_pDoc && m_pDoc->GetData().GetSize() > 0 ? CurrentRecord(m_pDoc) : nullptr;
-    QString strHtml;
-    if (pRecord && m_fnReadAbuse && !pRecord->RawWhoisView().empty())
-        strHtml = AbuseLinkHtml(m_fnReadAbuse(*pRecord), pRecord->GetIPAddress());
-    m_pAbuseLink->setText(strHtml);
-    m_pAbuseLink->setVisible(!strHtml.isEmpty());
+    m_strAbuse.clear();
+    m_strAbuseRecord.clear();
+    if (pRecord && m_fnReadAbuse && !pRecord->RawWhoisView().empty()) {
+        std::string strAbuse = m_fnReadAbuse(*pRecord);
+        if (IsWellFormedMailAddress(strAbuse)) {
+            m_strAbuse = std::move(strAbuse);
+            m_strAbuseRecord = pRecord->GetIPAddress();
+        }
+    }
+    if (m_strAbuse.empty()) {
+        m_pAbuseLink->hide();
+        m_pAbuseLink->clear();
+    }
     PlaceAbuseLink();
 }
 
 void CTextResultView::PlaceAbuseLink()
 {
-    if (m_pAbuseLink->isHidden())
+    if (m_strAbuse.empty())
         return;
     // Right after the caption text, as the band draws it, and short of the time at the right.
     const QFontMetrics fm(CaptionFont());
@@ -172,8 +183,23 @@ void CTextResultView::PlaceAbuseLink()
     const int nRight =
         width() - kBandTextInset -
         (strTime.empty() ? 0 : fm.horizontalAdvance(ToQString(strTime)) + fm.horizontalAdvance(QStringLiteral("   ")));
-    const int nWidth = std::min(m_pAbuseLink->sizeHint().width(), std::max(0, nRight - nLeft));
-    m_pAbuseLink->setGeometry(nLeft, 1, nWidth, kCaptionHeight);
+    const int nRoom = std::max(0, nRight - nLeft);
+    // A cut address would read as another address: shorten it visibly instead.
+    m_pAbuseLink->setText(AbuseLinkHtml(m_strAbuse, m_strAbuseRecord));
+    if (m_pAbuseLink->sizeHint().width() > nRoom) {
+        const QFontMetrics fmLink(m_pAbuseLink->font());
+        const int nLabelRoom =
+            nRoom - (m_pAbuseLink->sizeHint().width() - fmLink.horizontalAdvance(ToQString(m_strAbuse)));
+        // Without room for a few letters the link would say nothing: it waits for a wider view.
+        if (nLabelRoom < fmLink.horizontalAdvance(QStringLiteral("abc")) + fmLink.horizontalAdvance(QChar(0x2026))) {
+            m_pAbuseLink->hide();
+            return;
+        }
+        m_pAbuseLink->setText(AbuseLinkHtml(m_strAbuse, m_strAbuseRecord,
+                                            fmLink.elidedText(ToQString(m_strAbuse), Qt::ElideRight, nLabelRoom)));
+    }
+    m_pAbuseLink->setGeometry(nLeft, 1, std::min(m_pAbuseLink->sizeHint().width(), nRoom), kCaptionHeight);
+    m_pAbuseLink->show();
 }
 
 void CTextResultView::OnUpdate(const std::string*, const void* pSender)

@@ -56,8 +56,10 @@ public:
     // "mailto:" with the address and, as subject, the record's address, both
     // percent-encoded; empty when the address is not well formed.
     static QUrl AbuseMailUrl(std::string_view strAbuse, std::string_view strRecordAddress);
-    // The link as the band's rich text; empty when the address is not well formed.
-    static QString AbuseLinkHtml(std::string_view strAbuse, std::string_view strRecordAddress);
+    // The link as the band's rich text, its label the address or (when given) a
+    // shortened one; empty when the address is not well formed.
+    static QString AbuseLinkHtml(std::string_view strAbuse, std::string_view strRecordAddress,
+                                 const QString& strShortLabel = QString());
 
 public slots:
     void OnEditCopy();
@@ -78,5 +80,8 @@ private:
     QPlainTextEdit* m_pTextBox;
     QLabel* m_pAbuseLink;
     AbuseReader m_fnReadAbuse;
+    // The linked address and the record it belongs to; empty without a link.
+    std::string m_strAbuse;
+    std::string m_strAbuseRecord;
     std::function<bool(const QUrl&)> m_fnOpenUrl;
 };
