@@ -447,3 +447,32 @@ TEST(WhoisFacts, CacheReadsEachTextOnceAndForgetsChangedTexts)
     EXPECT_EQ(cache.Get(rec).m_strCountry, "NL"); // a new text buffer is noticed without Forget
     EXPECT_EQ(cache.GetCount(), 1u);
 }
+
+TEST(WhoisFacts, NationalAndRwhoisLayoutsWithSeveralBlocks)
+{
+    // TWNIC: the holder's names in Chinese (here Big5 bytes) and English, then its address and country.
+    const std::string twnic = "\r\n   Netname: HINET-NET\r\n   Netblock: 114.24.0.0/14\r\n\r\n"
+                              "   \xa4\xa4\xb5\xd8\xb9q\xabH\r\n   Chunghwa Telecom Co.,Ltd.\r\n"
+                              "   Data-Bldg.6F, No.21, Sec.21, Hsin-Yi Rd.\r\n   Taipei Taiwan\r\n   TW\r\n\r\n"
+                              "   Administrator contact:\r\n      network-adm@hinet.net\r\n";
+    CWhoisFacts facts = ReadWhoisFacts(twnic);
+    EXPECT_EQ(facts.m_strHolder, "Chunghwa Telecom Co.,Ltd.");
+    EXPECT_EQ(facts.m_strCountry, "TW");
+    EXPECT_EQ(facts.RangeText(), "114.24.0.0 - 114.27.255.255");
+    EXPECT_EQ(facts.m_strAbuse, "network-adm@hinet.net");
+
+    // rwhois with the provider's block and the customer's inside it.
+    const std::string rwhois = "%rwhois V-1.5:003fff:00 rwhois.example.net (by Network Solutions, Inc. V-1.5.9.5)\n"
+                               "network:Class-Name:network\nnetwork:ID:NET-1\nnetwork:IP-Network:192.0.2.0/24\n"
+                               "network:Org-Name:Provider Inc.\nnetwork:Country-Code:US\n"
+                               "network:Abuse-Email:abuse@provider.example.org\n\n"
+                               "network:Class-Name:network\nnetwork:ID:NET-2\nnetwork:IP-Network:192.0.2.64/27\n"
+                               "network:Org-Name:Customer GmbH\nnetwork:Country-Code:DE\n%ok\n";
+    facts = ReadWhoisFacts(rwhois, Address("192.0.2.70"));
+    EXPECT_EQ(facts.m_strHolder, "Customer GmbH");
+    EXPECT_EQ(facts.m_strCountry, "DE");
+    EXPECT_EQ(facts.m_strAbuse, "abuse@provider.example.org"); // the provider's, the customer names none
+    EXPECT_EQ(facts.m_strRegistry, "rwhois:rwhois.example.net");
+    facts = ReadWhoisFacts(rwhois, Address("192.0.2.1"));
+    EXPECT_EQ(facts.m_strHolder, "Provider Inc.");
+}
