@@ -268,7 +268,8 @@ std::string_view WithoutHandle(std::string_view s)
 bool ReadsAsName(std::string_view s)
 {
     s = TrimView(s);
-    if (s.size() < 2)
+    // A name is short; a long line describes.
+    if (s.size() < 2 || s.size() > 120)
         return false;
     bool bLetter = false;
     for (char c : s)
@@ -512,6 +513,9 @@ template <typename T> std::vector<T>& Scratch()
 {
     thread_local std::vector<T> items;
     items.clear();
+    // A huge answer once read should not keep its memory for good.
+    if (items.capacity() > 65536)
+        std::vector<T>().swap(items);
     return items;
 }
 
