@@ -313,6 +313,7 @@ struct CBlock {
     std::string_view originAS;
     bool bStub = false;
     bool bListed = false; // from a one-line list entry, used only without full records
+    std::string_view id; // rwhois: the record's ID, which its organisation record repeats
 
     uint64_t Size() const { return uint64_t(dwEnd) - dwStart + 1; }
     bool Covers(uint32_t dw) const { return bRange && dwStart <= dw && dw <= dwEnd; }
@@ -913,6 +914,7 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
     CBlock* pCur = nullptr;
     bool bHasId = false;
     std::string_view customer, orgName, organization, customerCountry;
+    std::vector<std::pair<std::string_view, std::string_view>> orgs; // organisation record ID, its country
     auto finish = [&] {
         if (!pCur)
             return;
@@ -943,19 +945,28 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
             }
             continue;
         }
+        // "class:Attribute:value"; lines of the network class, or without a class, describe networks.
         std::string_view body = line;
-        bool bContact = false;
-        if (StartsWithNoCase(body, "network:"))
-            body.remove_prefix(8);
-        else if (StartsWithNoCase(body, "contact:") || StartsWithNoCase(body, "org:")) {
-            bContact = true;
-            body.remove_prefix(body.find(':') + 1);
+        std::string_view cls;
+        if (const size_t nColon = line.find(':'); nColon != std::string_view::npos) {
+            const std::string_view prefix = line.substr(0, nColon);
+            for (std::string_view known : {"network", "contact", "organization", "org", "referral", "domain", "host"})
+                if (EqualsNoCase(prefix, known) && line.find(':', nColon + 1) != std::string_view::npos)
+                    cls = prefix;
+            if (!cls.empty())
+                body = line.substr(nColon + 1);
         }
         std::string_view key, value;
         if (!SplitAttribute(body, key, value))
             continue;
         key = key.substr(0, key.find(';'));
-        if (bContact) {
+        if (!cls.empty() && !EqualsNoCase(cls, "network")) {
+            if (EqualsNoCase(cls, "organization") || EqualsNoCase(cls, "org")) {
+                if (EqualsNoCase(key, "ID"))
+                    orgs.push_back({value, {}});
+                else if (EqualsNoCase(key, "Country-Code") && !orgs.empty())
+                    SetIfEmpty(orgs.back().second, CountryCode(value));
+            }
             if (pCur && ContainsNoCase(key, "abuse"))
                 SetIfEmpty(pCur->abuse, FindMailAddress(value));
             continue;
@@ -969,13 +980,15 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
             if (!pCur || bHasId)
                 start();
             bHasId = true;
+            pCur->id = value;
             continue;
         }
-        const bool bNetKey = EqualsNoCase(key, "IP-Network") || EqualsNoCase(key, "IP-Network-Block");
+        const bool bBlockKey = EqualsNoCase(key, "IP-Network-Block") || EqualsNoCase(key, "IP-Network-Range");
+        const bool bNetKey = EqualsNoCase(key, "IP-Network") || bBlockKey;
         if (!pCur || (bNetKey && pCur->bRange && EqualsNoCase(key, "IP-Network") && !bHasId))
             start();
         CBlock& b = *pCur;
-        if (EqualsNoCase(key, "IP-Network-Block")) {
+        if (bBlockKey) {
             SetRangeFrom(b, value);
         } else if (EqualsNoCase(key, "IP-Network")) {
             if (!b.bRange)
@@ -1000,6 +1013,16 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
         }
     }
     finish();
+    // A network without a country takes that of the organisation record with its ID.
+    std::stable_sort(orgs.begin(), orgs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (CBlock& b : answer.blocks) {
+        if (!b.country.empty() || b.id.empty())
+            continue;
+        const auto it = std::lower_bound(orgs.begin(), orgs.end(), b.id,
+                                         [](const auto& o, std::string_view id) { return o.first < id; });
+        if (it != orgs.end() && it->first == b.id)
+            b.country = it->second;
+    }
 }
 
 // ---- choosing ----

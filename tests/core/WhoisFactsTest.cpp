@@ -424,7 +424,9 @@ std::vector<std::pair<const char*, std::string>> LargeAnswers(size_t nBytes)
         cases[4].second += "NetRange: " + FormatDottedQuad(i << 8) + " - " + FormatDottedQuad((i << 8) | 255) +
                            "\nOrgName: O\nOrgAbuseEmail: a@b.example.org\n\n";
     for (uint32_t i = 0; cases[5].second.size() < nBytes; ++i)
-        cases[5].second += "network:Class-Name:network\nnetwork:IP-Network:" + FormatDottedQuad(i << 8) + "/24\n";
+        cases[5].second += "network:Class-Name:network\nnetwork:ID:N" + std::to_string(i) +
+                           "\nnetwork:IP-Network:" + FormatDottedQuad(i << 8) + "/24\n\norganization:ID:N" +
+                           std::to_string(i) + "\norganization:Country-Code:US\n";
     return cases;
 }
 
@@ -503,4 +505,16 @@ TEST(WhoisFacts, NationalAndRwhoisLayoutsWithSeveralBlocks)
     EXPECT_EQ(facts.m_strRegistry, "rwhois:rwhois.example.net");
     facts = ReadWhoisFacts(rwhois, Address("192.0.2.1"));
     EXPECT_EQ(facts.m_strHolder, "Provider Inc.");
+
+    // Organisation records repeat the network's ID and give its country; "Updated" values hold colons.
+    const std::string orgRecords = "%rwhois V-1.5:0020b0:00 ipmt.example.net (by Example V-1.0)\n"
+                                   "network:Class-Name:network\nnetwork:ID:NETBLK-A\nnetwork:Org-Name:Road Example\n"
+                                   "network:Updated:2014-07-02 10:43:48\nnetwork:IP-Network-Range:198.51.100.0 - "
+                                   "198.51.100.255\n\norganization:Class-Name:organization\n"
+                                   "organization:ID:NETBLK-A\norganization:Org-Name:Ignored Here\n"
+                                   "organization:Country-Code:CA\n%ok\n";
+    facts = ReadWhoisFacts(orgRecords);
+    EXPECT_EQ(facts.m_strHolder, "Road Example");
+    EXPECT_EQ(facts.m_strCountry, "CA");
+    EXPECT_EQ(facts.RangeText(), "198.51.100.0 - 198.51.100.255");
 }
