@@ -287,6 +287,9 @@ bool ReadsAsName(std::string_view s)
     for (std::string_view word : kNotNames)
         if (ContainsNoCase(s, word))
             return false;
+    // "CHINANET Sichuan province network" describes; "China Telecom" on the next line names.
+    if (ContainsNoCase(s, "province") || (s.size() > 8 && EqualsNoCase(s.substr(s.size() - 8), " network")))
+        return false;
     return true;
 }
 
@@ -531,6 +534,16 @@ struct CObject {
     std::string_view type;
     std::string_view name;
     std::string_view abuseNotice; // "% Abuse contact for ... is '...'" printed before it
+    // First values of what other objects look up in this one, noted while reading it,
+    // so that a reference costs the same however large the object is.
+    std::string_view orgName;
+    std::string_view country;
+    std::string_view abuseMailbox;
+    std::string_view eMail;
+    std::string_view nicHdl;
+    std::string_view abuseC;
+    std::string_view abuseRemark; // an address in "remarks: ... abuse/spam ... x@y"
+    bool bAboutAbuse = false; // its name or remarks speak of abuse or spam
 };
 
 class CRpslReader
@@ -587,8 +600,34 @@ private:
                 bOpen = true;
             }
             m_attrs.push_back({key, value});
-            ++m_objects.back().nCount;
+            CObject& o = m_objects.back();
+            ++o.nCount;
+            Note(o, key, value);
         }
+    }
+
+    static void Note(CObject& o, std::string_view key, std::string_view value)
+    {
+        if (value.empty())
+            return;
+        if (EqualsNoCase(key, "org-name"))
+            SetIfEmpty(o.orgName, value);
+        else if (EqualsNoCase(key, "country"))
+            SetIfEmpty(o.country, CountryCode(value));
+        else if (EqualsNoCase(key, "abuse-mailbox"))
+            SetIfEmpty(o.abuseMailbox, FindMailAddress(value));
+        else if (EqualsNoCase(key, "e-mail"))
+            SetIfEmpty(o.eMail, FindMailAddress(value));
+        else if (EqualsNoCase(key, "nic-hdl"))
+            SetIfEmpty(o.nicHdl, value);
+        else if (EqualsNoCase(key, "abuse-c"))
+            SetIfEmpty(o.abuseC, value);
+        else if (EqualsNoCase(key, "remarks") && (ContainsNoCase(value, "abuse") || ContainsNoCase(value, "spam"))) {
+            o.bAboutAbuse = true;
+            SetIfEmpty(o.abuseRemark, FindMailAddress(value));
+        }
+        if (o.nCount == 1 && ContainsNoCase(value, "abuse"))
+            o.bAboutAbuse = true;
     }
 
     void ReadComment(std::string_view line, std::string_view& notice)
@@ -636,7 +675,7 @@ private:
                      EqualsNoCase(o.type, "nic-hdl-br"))
                 m_contacts.push_back({Handle(o.name), i});
             else if (EqualsNoCase(o.type, "role") || EqualsNoCase(o.type, "person"))
-                m_contacts.push_back({Handle(Value(o, "nic-hdl")), i});
+                m_contacts.push_back({Handle(o.nicHdl), i});
         }
         // The first object of a handle wins, as a reader takes the first one printed.
         for (auto* pList : {&m_orgs, &m_contacts})
@@ -672,10 +711,9 @@ private:
     {
         if (!p)
             return {};
-        std::string_view mail = FindMailAddress(Value(*p, "abuse-mailbox"));
-        if (mail.empty() && bAnyMail)
-            mail = FindMailAddress(Value(*p, "e-mail"));
-        return mail;
+        if (!p->abuseMailbox.empty() || !bAnyMail)
+            return p->abuseMailbox;
+        return p->eMail;
     }
 
     void ReadNetwork(const CObject& o, CBlock& b)
@@ -685,7 +723,7 @@ private:
         if (const std::string_view org = Value(o, "org"); !org.empty())
             pOrg = FindOrg(org);
         if (pOrg)
-            b.holder = Value(*pOrg, "org-name");
+            b.holder = pOrg->orgName;
         SetIfEmpty(b.holder, Value(o, "owner"));
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
             if (EqualsNoCase(m_attrs[i].key, "descr") && ReadsAsName(m_attrs[i].value))
@@ -695,7 +733,7 @@ private:
             if (EqualsNoCase(m_attrs[i].key, "country"))
                 b.country = CountryCode(m_attrs[i].value);
         if (b.country.empty() && pOrg)
-            b.country = CountryCode(Value(*pOrg, "country"));
+            b.country = pOrg->country;
 
         b.originAS = AsNumber(Value(o, "aut-num"));
 
@@ -706,17 +744,23 @@ private:
         if (b.abuse.empty())
             b.abuse = ContactMail(FindIrt(Value(o, "mnt-irt")), true);
         if (b.abuse.empty() && pOrg) {
-            b.abuse = FindMailAddress(Value(*pOrg, "abuse-mailbox"));
+            b.abuse = pOrg->abuseMailbox;
             if (b.abuse.empty())
-                b.abuse = ContactMail(FindContact(Value(*pOrg, "abuse-c")), true);
+                b.abuse = ContactMail(FindContact(pOrg->abuseC), true);
         }
-        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.abuse.empty(); ++i)
+        // The network's own contacts: an abuse-mailbox, else the network's "remarks: send
+        // abuse reports to ...", else a contact that says it takes abuse or spam reports.
+        std::vector<const CObject*> contacts;
+        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && contacts.size() < 8; ++i)
             if (EqualsNoCase(m_attrs[i].key, "admin-c") || EqualsNoCase(m_attrs[i].key, "tech-c"))
-                b.abuse = ContactMail(FindContact(m_attrs[i].value), false);
-        // Else "remarks: please send abuse reports to abuse@..." on the network itself.
-        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.abuse.empty(); ++i)
-            if (EqualsNoCase(m_attrs[i].key, "remarks") && ContainsNoCase(m_attrs[i].value, "abuse"))
-                b.abuse = FindMailAddress(m_attrs[i].value);
+                if (const CObject* p = FindContact(m_attrs[i].value))
+                    contacts.push_back(p);
+        for (size_t i = 0; i < contacts.size() && b.abuse.empty(); ++i)
+            b.abuse = contacts[i]->abuseMailbox;
+        SetIfEmpty(b.abuse, o.abuseRemark);
+        for (size_t i = 0; i < contacts.size() && b.abuse.empty(); ++i)
+            if (contacts[i]->bAboutAbuse)
+                b.abuse = contacts[i]->abuseRemark.empty() ? contacts[i]->eMail : contacts[i]->abuseRemark;
 
         // Last resort for the holder: the contact the network names first.
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)

@@ -307,6 +307,28 @@ TEST(WhoisFacts, RipeHolderPrefersOrganisationThenNameLikeDescrThenContact)
     EXPECT_EQ(facts.m_strCountry, ""); // never a contact's, never ZZ
 }
 
+TEST(WhoisFacts, ContactsThatTakeAbuseReports)
+{
+    // No abuse-mailbox anywhere: the contact named for abuse or spam reports is the one to write to.
+    const std::string helpdesk = "inetnum: 220.224.128.0 - 220.224.191.255\nnetname: RCOM\ncountry: IN\ndescr: RCOM\n"
+                                 "admin-c: AH406-AP\nsource: APNIC\n\nrole: Antiabuse Helpdesk\n"
+                                 "e-mail: antiabuse.support@example-isp.in\nnic-hdl: AH406-AP\n";
+    EXPECT_EQ(ReadWhoisFacts(helpdesk).m_strAbuse, "antiabuse.support@example-isp.in");
+    const std::string remark = "inetnum: 222.208.0.0 - 222.215.255.255\ndescr: CHINANET Sichuan province network\n"
+                               "descr: China Telecom\ncountry: CN\nadmin-c: CH93-AP\ntech-c: CS408-AP\n\n"
+                               "person: Chinanet Hostmaster\nnic-hdl: CH93-AP\ne-mail: hostmaster@example.cn.net\n\n"
+                               "role: CHINANET SICHUAN\ne-mail: ipadmin@example-sc.cn\n"
+                               "remarks: send abuse reports to ipadmin@example-sc.cn\nnic-hdl: CS408-AP\n";
+    const CWhoisFacts facts = ReadWhoisFacts(remark);
+    EXPECT_EQ(facts.m_strAbuse, "ipadmin@example-sc.cn");
+    EXPECT_EQ(facts.m_strHolder, "China Telecom");
+    // A contact that says nothing about abuse is not an abuse address.
+    EXPECT_EQ(ReadWhoisFacts("inetnum: 192.0.2.0 - 192.0.2.255\nadmin-c: P1\n\nperson: P\nnic-hdl: P1\n"
+                             "e-mail: p@example-isp.net\n")
+                  .m_strAbuse,
+              "");
+}
+
 TEST(WhoisFacts, AbuseContactPlaceholdersAreIgnored)
 {
     for (const char* mail : {"nobody@example.com", "x@example.net", "abuse@localhost", "@nowhere.net", "abuse@"}) {
