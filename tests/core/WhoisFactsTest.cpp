@@ -434,6 +434,7 @@ std::vector<std::pair<const char*, std::string>> LargeAnswers(size_t nBytes)
         {"many blocks", std::string()},
         {"many ARIN networks", std::string()},
         {"many rwhois networks", "%rwhois V-1.5 host.example (x)\n"},
+        {"many references to one huge object", std::string()},
     };
     while (cases[0].second.size() < nBytes)
         cases[0].second += colt;
@@ -449,6 +450,14 @@ std::vector<std::pair<const char*, std::string>> LargeAnswers(size_t nBytes)
         cases[5].second += "network:Class-Name:network\nnetwork:ID:N" + std::to_string(i) +
                            "\nnetwork:IP-Network:" + FormatDottedQuad(i << 8) + "/24\n\norganization:ID:N" +
                            std::to_string(i) + "\norganization:Country-Code:US\n";
+    std::string& refs = cases[6].second;
+    for (uint32_t i = 0; refs.size() < nBytes / 2; ++i)
+        refs += "inetnum: " + FormatDottedQuad(i << 8) + " - " + FormatDottedQuad((i << 8) | 255) +
+                "\norg: ORG-1\nadmin-c: P1\ntech-c: P1\n\n";
+    refs += "organisation: ORG-1\nabuse-c: P1\n";
+    refs += "role: R\nnic-hdl: P1\n";
+    while (refs.size() < nBytes)
+        refs += "remarks: nothing about it\naddress: somewhere\n";
     return cases;
 }
 
