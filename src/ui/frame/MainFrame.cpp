@@ -7,6 +7,7 @@
 #include "core/LookupKind.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
+#include "io/TableExport.h"
 #include "io/TextFile.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
@@ -237,6 +238,8 @@ void CMainFrame::CreateActions()
     AddCommand(FT::kCmdToggleQuickBar, FT::kItemQuickBar, FT::kPromptQuickBar)->setCheckable(true);
     AddCommand(FT::kCmdToggleStatusBar, FT::kItemStatusBar, FT::kPromptStatusBar)->setCheckable(true);
     AddCommand(FT::kCmdExportRawWhois, FT::kItemRawWhois, FT::kPromptRawWhois);
+    AddCommand(FT::kCmdExportTableCsv, FT::kItemTableCsv, FT::kPromptTableCsv);
+    AddCommand(FT::kCmdExportTableJson, FT::kItemTableJson, FT::kPromptTableJson);
     // One choice of two: drawn as radio buttons.
     auto* pReportRows = new QActionGroup(this);
     for (const auto& [nId, pszText, pszPrompt] :
@@ -314,6 +317,8 @@ void CMainFrame::CreateMenus()
 
     QMenu* pReports = pBar->addMenu(Text(FT::kMenuReports));
     pReports->addAction(m_actions[FT::kCmdExportRawWhois]);
+    pReports->addAction(m_actions[FT::kCmdExportTableCsv]);
+    pReports->addAction(m_actions[FT::kCmdExportTableJson]);
     pReports->addSeparator();
     pReports->addAction(m_actions[FT::kCmdReportSelected]);
     pReports->addAction(m_actions[FT::kCmdReportAll]);
@@ -566,6 +571,10 @@ void CMainFrame::OnCommand(int nCommandId)
     case FT::kCmdExportRawWhois:
         OnExportRawWhois();
         break;
+    case FT::kCmdExportTableCsv:
+    case FT::kCmdExportTableJson:
+        OnExportTable(nCommandId == FT::kCmdExportTableJson);
+        break;
     case FT::kCmdReportSelected:
     case FT::kCmdReportAll:
         m_bReportSelected = nCommandId == FT::kCmdReportSelected;
@@ -617,7 +626,8 @@ void CMainFrame::UpdateCommandStates()
     m_actions[FT::kCmdToggleIPListBar]->setChecked(m_pListBar && !m_pListBar->isHidden());
     m_actions[FT::kCmdToggleQuickBar]->setChecked(m_pQuickBar && !m_pQuickBar->isHidden());
     m_actions[FT::kCmdToggleStatusBar]->setChecked(!statusBar()->isHidden());
-    m_actions[FT::kCmdExportRawWhois]->setEnabled(m_bReportSelected ? nSelected > 0 : nRows > 0);
+    for (int nId : {int(FT::kCmdExportRawWhois), int(FT::kCmdExportTableCsv), int(FT::kCmdExportTableJson)})
+        m_actions[nId]->setEnabled(m_bReportSelected ? nSelected > 0 : nRows > 0);
     m_actions[FT::kCmdReportSelected]->setChecked(m_bReportSelected);
     m_actions[FT::kCmdReportAll]->setChecked(!m_bReportSelected);
     m_actions[FT::kCmdAutoLoad]->setChecked(m_nAutoLoad != 0);
@@ -862,6 +872,25 @@ void CMainFrame::OnExportRawWhois()
         return;
     std::string strError;
     WriteTextFile(strPath, strReport, strError);
+}
+
+void CMainFrame::OnExportTable(bool bJson)
+{
+    const std::vector<std::string> addresses = CollectRows(m_bReportSelected);
+    int nRows = 0;
+    const std::string strTable = BuildTableExport(
+        m_doc.GetData(), addresses, bJson ? ETableFormat::kJson : ETableFormat::kCsv, ETableRows::kRecords, nRows);
+    if (nRows == 0)
+        return;
+    std::string strPath;
+    if (!m_services.m_pFiles->PromptFileName(this, m_store, true, bJson ? FT::kTableJsonFilter : FT::kTableCsvFilter,
+                                             bJson ? FT::kTableJsonExtension : FT::kTableCsvExtension,
+                                             IoTexts::kSavePromptTitle, strPath))
+        return;
+    std::string strError;
+    if (!WriteTextFile(strPath, strTable, strError))
+        m_services.m_pPrompts->ShowMessage(this,
+                                           Text(FT::kTableWriteFailed).arg(ToQString(strPath), ToQString(strError)));
 }
 
 // ------------------------------------------------------------------ import, settings

@@ -131,6 +131,7 @@ private:
     void OnToggleIPListBar();
     void OnToggleQuickBar();
     void OnExportRawWhois();
+    void OnExportTable(bool bJson);
     void OnQueueSelected(int nCommandId);
     void OnImportTextFile();
     void OnImportWebLog();
