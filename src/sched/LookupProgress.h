@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/LookupKind.h"
+#include "core/OleDateTime.h"
+
+#include <array>
+#include <string>
+
+class CClock;
+
+// "Looking up 12 of 100, about 3 min left": nDone of nTotal at the pace of the
+// elapsed seconds so far (no estimate before the first result).
+std::string FormatLookupProgress(int nDone, int nTotal, double dElapsedSeconds);
+// "less than a minute left", "about 7 min left", "about 2 h 05 min left"; empty for
+// a negative or unmeasurable time.
+std::string FormatTimeLeft(double dSeconds);
+
+// The counts of the current bulk run, per lookup kind: what was queued since the
+// run began and what has finished (answered, answered from a known range, or
+// given up). The run ends when every kind has finished what it queued; the next
+// queued address starts a new one. The status bar, the tray tooltip and the
+// command line's progress line show its text. UI thread only.
+class CLookupProgress
+{
+public:
+    explicit CLookupProgress(const CClock& clock)
+        : m_clock(clock)
+    { }
+
+    void Queued(int nKind, int nCount = 1);
+    void Finished(int nKind, int nCount = 1);
+    // Stop All, another document: the run is over.
+    void Reset();
+
+    bool IsRunning() const;
+    int GetDone(int nKind) const;
+    int GetTotal(int nKind) const;
+
+    // The run's text: one kind alone as FormatLookupProgress, several prefixed with
+    // their names and joined by "; "; empty while no run goes on.
+    std::string Text() const;
+
+private:
+    struct CCounts {
+        int m_nDone = 0;
+        int m_nTotal = 0;
+    };
+    double ElapsedSeconds() const;
+
+    const CClock& m_clock;
+    std::array<CCounts, kLookupKindCount> m_counts {};
+    COleDateTime m_dtStart;
+};
