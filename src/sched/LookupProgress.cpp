@@ -49,10 +49,8 @@ void CLookupProgress::Queued(int nKind, int nCount)
 {
     if (!ValidKind(nKind) || nCount <= 0)
         return;
-    if (!IsRunning()) {
-        m_counts = {};
+    if (!m_dtStart.IsValid())
         m_dtStart = m_clock.Now();
-    }
     m_counts[size_t(nKind)].m_nTotal += nCount;
 }
 

@@ -17,9 +17,10 @@ std::string FormatTimeLeft(double dSeconds);
 
 // The counts of the current bulk run, per lookup kind: what was queued since the
 // run began and what has finished (answered, answered from a known range, or
-// given up). The run ends when every kind has finished what it queued; the next
-// queued address starts a new one. The status bar, the tray tooltip and the
-// command line's progress line show its text. UI thread only.
+// given up). The owner ends the run (Reset) once nothing waits or runs, so an
+// address answered at once cannot end a run that is still being queued. The
+// status bar, the tray tooltip and the command line's progress line show its
+// text. UI thread only.
 class CLookupProgress
 {
 public:
@@ -29,9 +30,10 @@ public:
 
     void Queued(int nKind, int nCount = 1);
     void Finished(int nKind, int nCount = 1);
-    // Stop All, another document: the run is over.
+    // Nothing waits or runs any more, Stop All, another document: the run is over.
     void Reset();
 
+    // Some kind has not finished what it queued.
     bool IsRunning() const;
     int GetDone(int nKind) const;
     int GetTotal(int nKind) const;

@@ -47,7 +47,17 @@ TEST(LookupProgress, ARunCountsPerKindAndEndsWhenEverythingFinished)
     EXPECT_FALSE(progress.IsRunning());
     EXPECT_EQ(progress.GetDone(lookupWhois), 4);
 
-    // The next address starts a new run with its own clock.
+    EXPECT_EQ(progress.Text(), "");
+
+    // After the run ends, the next address starts a new one with its own clock.
+    progress.Reset();
+    clock.AdvanceSeconds(600);
+    progress.Queued(lookupTrace);
+    clock.AdvanceSeconds(60);
+    progress.Queued(lookupTrace);
+    progress.Finished(lookupTrace);
+    EXPECT_EQ(progress.Text(), "Looking up 1 of 2, about 1 min left");
+    progress.Reset();
     progress.Queued(lookupTrace);
     EXPECT_EQ(progress.GetTotal(lookupWhois), 0);
     EXPECT_EQ(progress.Text(), "Looking up 0 of 1");
