@@ -52,8 +52,8 @@ CQueueCounts QueueChosenLookups(CIPDataArray& data, const std::vector<std::strin
                 if (pReuse && !bWaited && !pReuse->AnswerFromKnownRange(data, strAddress, nGap, dtNow).empty()) {
                     ++counts.m_nFromKnownRange;
                     if (pProgress) {
-                        pProgress->Queued(k);
-                        pProgress->Finished(k);
+                        pProgress->Queued(k, strAddress);
+                        pProgress->Finished(k, strAddress);
                     }
                     continue;
                 }
@@ -79,7 +79,7 @@ CQueueCounts QueueChosenLookups(CIPDataArray& data, const std::vector<std::strin
             }
             ++counts.m_nQueued;
             if (pProgress && !bWaited)
-                pProgress->Queued(k);
+                pProgress->Queued(k, strAddress);
         }
     }
     return counts;

@@ -45,27 +45,30 @@ std::string FormatLookupProgress(int nDone, int nTotal, double dElapsedSeconds)
     return strText;
 }
 
-void CLookupProgress::Queued(int nKind, int nCount)
+void CLookupProgress::Queued(int nKind, std::string_view strAddress)
 {
-    if (!ValidKind(nKind) || nCount <= 0)
+    if (!ValidKind(nKind))
         return;
     if (!m_dtStart.IsValid())
         m_dtStart = m_clock.Now();
-    m_counts[size_t(nKind)].m_nTotal += nCount;
+    CCounts& counts = m_counts[size_t(nKind)];
+    if (counts.m_pending.emplace(strAddress).second)
+        ++counts.m_nTotal;
 }
 
-void CLookupProgress::Finished(int nKind, int nCount)
+void CLookupProgress::Finished(int nKind, std::string_view strAddress)
 {
-    if (!ValidKind(nKind) || nCount <= 0)
+    if (!ValidKind(nKind))
         return;
     CCounts& counts = m_counts[size_t(nKind)];
-    // A result for an address queued before the run began (or before Stop All) does not count.
-    counts.m_nDone = std::min(counts.m_nTotal, counts.m_nDone + nCount);
+    if (counts.m_pending.erase(std::string(strAddress)) != 0)
+        ++counts.m_nDone;
 }
 
 void CLookupProgress::Reset()
 {
-    m_counts = {};
+    for (CCounts& counts : m_counts)
+        counts = CCounts();
     m_dtStart = COleDateTime();
 }
 

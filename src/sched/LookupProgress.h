@@ -5,6 +5,8 @@
 
 #include <array>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 class CClock;
 
@@ -28,8 +30,11 @@ public:
         : m_clock(clock)
     { }
 
-    void Queued(int nKind, int nCount = 1);
-    void Finished(int nKind, int nCount = 1);
+    // The address joins the run (once per kind).
+    void Queued(int nKind, std::string_view strAddress);
+    // The address's lookup of the kind finished; addresses outside the run (an F5
+    // beside a bulk run) do not count.
+    void Finished(int nKind, std::string_view strAddress);
     // Nothing waits or runs any more, Stop All, another document: the run is over.
     void Reset();
 
@@ -46,6 +51,7 @@ private:
     struct CCounts {
         int m_nDone = 0;
         int m_nTotal = 0;
+        std::unordered_set<std::string> m_pending;
     };
     double ElapsedSeconds() const;
 

@@ -189,3 +189,25 @@ TEST_F(CliLookupTest, ArgumentAndSettingsErrors)
     EXPECT_NE(r.m_strErr.find("limit 0"), std::string::npos);
     EXPECT_EQ(m_server.Connections(kArin), 0);
 }
+
+TEST_F(CliLookupTest, ImportWithLookupLooksUpOnlyTheAddressesItAdded)
+{
+    const std::string doc = m_dir.File("imp.qdl");
+    ASSERT_EQ(Cli({"add", doc, "130.66.1.1"}).m_nStatus, 0);
+    WriteFileBytes(m_dir.File("list.txt"), "130.66.1.1\n130.66.1.2\nnot an address\n130.66.1.3\n130.66.1.2\n");
+
+    CCliResult r = Cli({"import", doc, m_dir.File("list.txt"), "--lookup", "--no-convert"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "2\nlooked up 2, skipped as fresh 0, failed 0\n");
+
+    CNetloreDoc back;
+    ASSERT_TRUE(back.OnOpenDocument(doc, [](const std::string&) {}));
+    EXPECT_EQ(back.GetData().GetRawWhois("130.66.1.1"), "");
+    EXPECT_EQ(back.GetData().GetRawWhois("130.66.1.3").rfind("130.66.1.3\r\n", 0), 0u);
+    EXPECT_EQ(back.GetData().GetOwner("130.66.1.2"), back.GetData().GetOwner("130.66.1.3"));
+
+    // Nothing added: nothing looked up.
+    r = Cli({"import", doc, m_dir.File("list.txt"), "--lookup", "--no-convert"});
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "0\n");
+}

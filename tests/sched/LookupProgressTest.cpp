@@ -26,43 +26,45 @@ TEST(LookupProgress, TextAndTimeLeftAtTheCurrentPace)
         EXPECT_EQ(FormatLookupProgress(c.nDone, c.nTotal, c.dElapsed), c.pszExpected);
 }
 
-TEST(LookupProgress, ARunCountsPerKindAndEndsWhenEverythingFinished)
+TEST(LookupProgress, ARunCountsPerKindAndOnlyItsOwnAddresses)
 {
     CFakeClock clock;
     CLookupProgress progress(clock);
     EXPECT_FALSE(progress.IsRunning());
     EXPECT_EQ(progress.Text(), "");
 
-    progress.Queued(lookupWhois, 4);
+    for (const char* psz : {"192.0.2.1", "192.0.2.2", "192.0.2.3", "192.0.2.4", "192.0.2.4"})
+        progress.Queued(lookupWhois, psz);
     clock.AdvanceSeconds(120);
-    progress.Finished(lookupWhois, 2);
+    progress.Finished(lookupWhois, "192.0.2.1");
+    progress.Finished(lookupWhois, "192.0.2.1"); // once only
+    progress.Finished(lookupWhois, "198.51.100.1"); // an F5 beside the run
+    progress.Finished(lookupPing, "192.0.2.2"); // not queued for ping
+    progress.Finished(lookupWhois, "192.0.2.2");
     EXPECT_EQ(progress.Text(), "Looking up 2 of 4, about 2 min left");
 
-    progress.Queued(lookupPing, 2);
-    progress.Finished(lookupPing);
+    progress.Queued(lookupPing, "192.0.2.1");
+    progress.Queued(lookupPing, "192.0.2.2");
+    progress.Finished(lookupPing, "192.0.2.2");
     EXPECT_EQ(progress.Text(), "Whois: Looking up 2 of 4, about 2 min left; Ping: Looking up 1 of 2, about 2 min left");
 
-    progress.Finished(lookupWhois, 5); // more than was queued counts as all
-    progress.Finished(lookupPing);
+    for (const char* psz : {"192.0.2.3", "192.0.2.4"})
+        progress.Finished(lookupWhois, psz);
+    progress.Finished(lookupPing, "192.0.2.1");
     EXPECT_FALSE(progress.IsRunning());
     EXPECT_EQ(progress.GetDone(lookupWhois), 4);
-
     EXPECT_EQ(progress.Text(), "");
 
     // After the run ends, the next address starts a new one with its own clock.
     progress.Reset();
-    clock.AdvanceSeconds(600);
-    progress.Queued(lookupTrace);
-    clock.AdvanceSeconds(60);
-    progress.Queued(lookupTrace);
-    progress.Finished(lookupTrace);
-    EXPECT_EQ(progress.Text(), "Looking up 1 of 2, about 1 min left");
-    progress.Reset();
-    progress.Queued(lookupTrace);
     EXPECT_EQ(progress.GetTotal(lookupWhois), 0);
-    EXPECT_EQ(progress.Text(), "Looking up 0 of 1");
-    progress.Queued(99);
-    progress.Finished(-1);
-    progress.Reset();
-    EXPECT_FALSE(progress.IsRunning());
+    clock.AdvanceSeconds(600);
+    progress.Queued(lookupTrace, "192.0.2.1");
+    clock.AdvanceSeconds(60);
+    progress.Queued(lookupTrace, "192.0.2.2");
+    progress.Finished(lookupTrace, "192.0.2.2");
+    EXPECT_EQ(progress.Text(), "Looking up 1 of 2, about 1 min left");
+    progress.Queued(99, "192.0.2.9");
+    progress.Finished(-1, "192.0.2.9");
+    EXPECT_EQ(progress.GetTotal(99), 0);
 }

@@ -1,6 +1,7 @@
 #include "ui/frame/MainFrame.h"
 
 #include "core/Clock.h"
+#include "core/LookupJob.h"
 #include "core/LookupKind.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
@@ -18,6 +19,7 @@
 #include "ui/frame/FrameTexts.h"
 #include "ui/frame/GuiCompletionSink.h"
 #include "ui/frame/LogFileImportDlg.h"
+#include "ui/frame/LookupOptionsDlg.h"
 #include "ui/frame/ProgressDlg.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
@@ -45,8 +47,10 @@
 #include <QScreen>
 #include <QSizePolicy>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace FT = FrameTexts;
@@ -102,11 +106,15 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
         m_services.m_fnOpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     m_doc.SetClock(m_services.m_pClock);
+    m_pProgress = std::make_unique<CLookupProgress>(*m_services.m_pClock);
     m_doc.SetViewNotifier(this);
     m_doc.SetHost(this);
     m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
     m_pDocs->SetParentWidget(this);
     m_pDocs->SetChangedHandler([this] {
+        // Another document: nothing known about the old one's ranges or run carries over.
+        m_reuse.Clear();
+        m_pProgress->Reset();
         RefreshListBar();
         UpdateAllViews(nullptr);
         RebuildRecentFiles();
@@ -412,6 +420,9 @@ void CMainFrame::CreateStatusBar()
     };
     makePane(CFrameIcons::kTotal, m_pTotalPane);
     makePane(CFrameIcons::kDisplay, m_pDisplayPane);
+    m_pRunPane = new QLabel(pStatus);
+    m_pRunPane->setTextFormat(Qt::PlainText);
+    pStatus->addWidget(m_pRunPane, 1);
     UpdateStatusPanes();
 }
 
@@ -494,6 +505,7 @@ void CMainFrame::OnCommand(int nCommandId)
         OnLookupSelected();
         break;
     case FT::kCmdLookupWithOptions:
+        OnLookupWithOptions();
         break;
     case FT::kCmdRefreshIPList:
         RefreshListBar();
@@ -635,6 +647,15 @@ void CMainFrame::UpdateStatusPanes()
         m_pTotalPane->setText(Pane(FT::kPaneTotal, n));
     if (m_pDisplayPane)
         m_pDisplayPane->setText(Pane(FT::kPaneDisplay, n));
+    const QString strRun = ToQString(m_pProgress->Text());
+    if (m_pRunPane && m_pRunPane->text() != strRun)
+        m_pRunPane->setText(strRun);
+    if (m_pTray && m_pTray->GetIcon()) {
+        const QString strTip =
+            strRun.isEmpty() ? Text(FT::kAppDisplayName) : Text(FT::kAppDisplayName) + QStringLiteral("\n") + strRun;
+        if (m_pTray->GetIcon()->toolTip() != strTip)
+            m_pTray->GetIcon()->setToolTip(strTip);
+    }
 }
 
 void CMainFrame::RefreshListBar()
@@ -650,8 +671,10 @@ void CMainFrame::OnTimer()
         if (m_pAnim)
             m_pAnim->StartAnimation();
         SchedulerTick(m_doc.GetData(), m_settings, m_env);
-    } else if (m_pAnim) {
-        m_pAnim->StopAnimation();
+    } else {
+        if (m_pAnim)
+            m_pAnim->StopAnimation();
+        m_pProgress->Reset();
     }
     m_threads.Reap();
     UpdateStatusPanes();
@@ -661,7 +684,16 @@ void CMainFrame::OnTimer()
 
 void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 {
+    const int nKind = LookupCodes::KindOfCode(nCode);
+    const std::string strAddress = pJob && nKind >= 0 ? pJob->m_strAddress : std::string();
     HandleCompletion(&m_doc, nCode, pJob);
+    // An empty whois answer puts its address back in the waiting list: not finished yet.
+    if (nKind >= 0 && !(nKind == lookupWhois && m_doc.GetData().GetWaitingList(lookupWhois).Contains(strAddress))) {
+        if (nKind == lookupWhois)
+            m_reuse.ForgetReusedFrom(strAddress);
+        m_pProgress->Finished(nKind, strAddress);
+        UpdateStatusPanes();
+    }
     UpdateCommandStates();
 }
 
@@ -696,10 +728,33 @@ void CMainFrame::OnLookupSelected()
     const std::vector<std::string> addresses = CollectRows(true);
     for (const std::string& strAddress : addresses) {
         // Only the first selected address is looked up; a row emptied meanwhile counts as none.
-        if (!strAddress.empty())
-            m_doc.QueueWhoisLookup(strAddress, m_settings.m_dwRescanGap);
+        if (!strAddress.empty() && m_doc.QueueWhoisLookup(strAddress, m_settings.m_dwRescanGap))
+            m_reuse.NoteExplicit(strAddress);
         break;
     }
+}
+
+void CMainFrame::OnLookupWithOptions()
+{
+    CLookupOptionsDlg dlg(GetSelectedCount(), m_lastChoice, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    m_lastChoice = dlg.GetChoice();
+    QueueRun(CollectRows(m_lastChoice.m_eRows == CLookupChoice::rowsSelected), m_lastChoice);
+}
+
+void CMainFrame::QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice)
+{
+    const bool bReuse = m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) != 0;
+    const CQueueCounts counts =
+        QueueChosenLookups(m_doc.GetData(), addresses, choice, m_settings.m_dwRescanGap, m_services.m_pClock->Now(),
+                           bReuse ? &m_reuse : nullptr, m_pProgress.get());
+    if (counts.m_nFromKnownRange > 0) {
+        m_doc.SetModifiedFlag();
+        m_doc.UpdateAllViews(nullptr);
+    }
+    UpdateStatusPanes();
+    UpdateCommandStates();
 }
 
 void CMainFrame::OnQueueSelected(int nCommandId)
@@ -762,6 +817,9 @@ void CMainFrame::OnDelete()
 void CMainFrame::OnStopAll()
 {
     m_doc.GetData().ClearAllPending();
+    m_reuse.ClearWaiting();
+    m_pProgress->Reset();
+    UpdateStatusPanes();
 }
 
 void CMainFrame::OnViewRawWhois()
@@ -827,12 +885,22 @@ void CMainFrame::OnExportRawWhois()
 
 // ------------------------------------------------------------------ import, settings
 
-void CMainFrame::AfterImport(int nAdded)
+void CMainFrame::AfterImport(int nBefore, int nAdded, bool bLookup)
 {
     if (nAdded == 0)
         return;
     RefreshListBar();
     m_doc.UpdateAllViews(nullptr);
+    if (!bLookup)
+        return;
+    // New records are appended: the imported ones are the last.
+    std::vector<std::string> addresses;
+    const CIPDataArray& data = m_doc.GetData();
+    for (int i = std::max(nBefore, 0); i < data.GetSize(); ++i)
+        addresses.push_back(data.GetIPAddressAt(i));
+    CLookupChoice choice;
+    choice.m_eRows = CLookupChoice::rowsAll;
+    QueueRun(addresses, choice);
 }
 
 void CMainFrame::OnImportTextFile()
@@ -845,9 +913,16 @@ void CMainFrame::OnImportTextFile()
     ReadTextFile(strPath, strText);
     if (strText.empty())
         return;
-    CProgressDlg progress(this);
-    AfterImport(
-        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver, progress));
+    // No dialog of its own: the choice last made in the log import's dialog holds.
+    const bool bLookup = m_store.GetProfileInt(FT::kSettings, FT::kKeyLookupAfterImport, 0) != 0;
+    const int nBefore = m_doc.GetData().GetSize();
+    int nAdded = 0;
+    {
+        CProgressDlg progress(this);
+        nAdded =
+            m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver, progress);
+    }
+    AfterImport(nBefore, nAdded, bLookup);
 }
 
 void CMainFrame::OnImportWebLog()
@@ -866,9 +941,14 @@ void CMainFrame::OnImportWebLog()
     if (dlg.exec() != QDialog::Accepted)
         return;
     const std::string strPatterns = dlg.GetPatterns();
-    CProgressDlg progress(this);
-    AfterImport(
-        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns, *m_services.m_pResolver, progress));
+    const int nBefore = m_doc.GetData().GetSize();
+    int nAdded = 0;
+    {
+        CProgressDlg progress(this);
+        nAdded = m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns, *m_services.m_pResolver,
+                                      progress);
+    }
+    AfterImport(nBefore, nAdded, dlg.IsLookupAfterImport());
 }
 
 void CMainFrame::OnConnectionSettings()

@@ -6,6 +6,9 @@
 #include "net/WhoisServerTable.h"
 #include "sched/ConnSettings.h"
 #include "sched/LastWhoisDone.h"
+#include "sched/LookupChoice.h"
+#include "sched/LookupProgress.h"
+#include "sched/RangeReuse.h"
 #include "sched/WorkerEnvironment.h"
 #include "sched/WorkerThreads.h"
 #include "ui/frame/FrameServices.h"
@@ -95,6 +98,10 @@ public:
     QToolBar* GetQuickBar() const { return m_pQuickBar; }
     QLabel* GetTotalPane() const { return m_pTotalPane; }
     QLabel* GetDisplayPane() const { return m_pDisplayPane; }
+    // "Looking up N of M" of the current bulk run; empty between runs.
+    QLabel* GetRunPane() const { return m_pRunPane; }
+    const CLookupProgress& GetRunProgress() const { return *m_pProgress; }
+    const CRangeReuse& GetRangeReuse() const { return m_reuse; }
     QTimer& GetTimer() { return m_timer; }
     const CConnSettings& GetConnSettings() const { return m_settings; }
     int GetViewMode() const { return m_nViewMode; }
@@ -125,6 +132,10 @@ private:
 
     void OnQuickLookup();
     void OnLookupSelected();
+    void OnLookupWithOptions();
+    // Queues the addresses for the choice's kinds as one run; answers from fresh
+    // known ranges when "Reuse Known Ranges" is on.
+    void QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice);
     void OnDelete();
     void OnViewRawWhois();
     void OnStopAll();
@@ -141,7 +152,8 @@ private:
     void OnToggleAutoLoad();
     void OnAbout();
     void OpenWebPage(const char* pszUrl);
-    void AfterImport(int nAdded);
+    // The records from nBefore on were imported; bLookup queues them for whois.
+    void AfterImport(int nBefore, int nAdded, bool bLookup);
 
     CSettingsStore& m_store;
     CFrameServices m_services;
@@ -162,6 +174,9 @@ private:
     int m_nViewMode = kViewModeNone;
     bool m_bReportSelected = true;
     int m_nAutoLoad = 1;
+    CLookupChoice m_lastChoice;
+    CRangeReuse m_reuse;
+    std::unique_ptr<CLookupProgress> m_pProgress;
 
     std::map<int, QAction*> m_actions;
     QMenu* m_pFileMenu = nullptr;
@@ -175,6 +190,7 @@ private:
     CRebarAnimCtrl* m_pAnim = nullptr;
     QLabel* m_pTotalPane = nullptr;
     QLabel* m_pDisplayPane = nullptr;
+    QLabel* m_pRunPane = nullptr;
     CIPListBar* m_pListBar = nullptr;
     CTextResultView* m_pView = nullptr;
     CSystemTray* m_pTray = nullptr;
