@@ -88,7 +88,12 @@ int main(int argc, char** argv)
         choice.m_eRows = CLookupChoice::rowsAll;
         const auto start = SteadyClock::now();
         const double dCpuStart = CpuMs();
-        const CQueueCounts counts = QueueChosenLookups(data, rows, choice, 1440, dtNow, &reuse, &progress);
+        const CQueueCounts counts = QueueChosenLookups(
+            data,
+            [&](int, const std::string& strAddress, uint32_t nGap) {
+                return data.QueueWhoisLookup(strAddress, nGap, dtNow);
+            },
+            rows, choice, 1440, dtNow, &reuse, &progress);
         const double dCpu = CpuMs() - dCpuStart;
         std::printf("queue %d addresses: %.1f ms wall, %.1f ms CPU (queued %d, from known ranges %d, kept %d) %s\n",
                     nAddresses, MsSince(start), dCpu, counts.m_nQueued, counts.m_nFromKnownRange, counts.m_nKept,

@@ -25,9 +25,10 @@ bool IsNeverLookedUp(const CIPAddressData& record, const CLookupChoice& choice)
     return true;
 }
 
-CQueueCounts QueueChosenLookups(CIPDataArray& data, const std::vector<std::string>& addresses,
-                                const CLookupChoice& choice, uint32_t nGapMinutes, const COleDateTime& dtNow,
-                                CRangeReuse* pReuse, CLookupProgress* pProgress)
+CQueueCounts QueueChosenLookups(CIPDataArray& data, const LookupQueueFn& fnQueue,
+                                const std::vector<std::string>& addresses, const CLookupChoice& choice,
+                                uint32_t nGapMinutes, const COleDateTime& dtNow, CRangeReuse* pReuse,
+                                CLookupProgress* pProgress)
 {
     CQueueCounts counts;
     const uint32_t nGap = choice.m_bSkipFresh ? nGapMinutes : 0;
@@ -44,35 +45,21 @@ CQueueCounts QueueChosenLookups(CIPDataArray& data, const std::vector<std::strin
                 continue;
             CSerStringArray& waiting = data.GetWaitingList(k);
             const bool bWaited = waiting.Contains(strAddress);
-            bool bWaits = false;
-            switch (k) {
-            case lookupWhois:
-                if (data.HasFreshWhois(strAddress, nGap, dtNow))
-                    break;
-                if (pReuse && !bWaited && !pReuse->AnswerFromKnownRange(data, strAddress, nGap, dtNow).empty()) {
-                    ++counts.m_nFromKnownRange;
-                    if (pProgress) {
-                        pProgress->Queued(k, strAddress);
-                        pProgress->Finished(k, strAddress);
-                    }
-                    continue;
+            if (k == lookupWhois && !data.HasFreshWhois(strAddress, nGap, dtNow) && pReuse && !bWaited &&
+                !pReuse->AnswerFromKnownRange(data, strAddress, nGap, dtNow).empty()) {
+                ++counts.m_nFromKnownRange;
+                if (pProgress) {
+                    pProgress->Queued(k, strAddress);
+                    pProgress->Finished(k, strAddress);
                 }
-                bWaits = data.QueueWhoisLookup(strAddress, nGap, dtNow);
-                if (bWaits && pReuse && !bWaited)
-                    pReuse->NoteWaiting(strAddress);
-                break;
-            case lookupHostName:
-                // A known name is kept unless the user asked for everything again.
-                bWaits =
-                    choice.m_bSkipFresh ? data.QueueHostNameLookup(strAddress) : (waiting.AddUnique(strAddress), true);
-                break;
-            case lookupPing:
-                bWaits = data.QueuePingLookup(strAddress, nGap, dtNow);
-                break;
-            default:
-                bWaits = data.QueueTraceLookup(strAddress, nGap, dtNow);
-                break;
+                continue;
             }
+            bool bWaits = fnQueue(k, strAddress, nGap);
+            // A known host name is kept unless the user asked for everything again.
+            if (!bWaits && k == lookupHostName && !choice.m_bSkipFresh)
+                bWaits = waiting.AddUnique(strAddress) || waiting.Contains(strAddress);
+            if (bWaits && k == lookupWhois && pReuse && !bWaited)
+                pReuse->NoteWaiting(strAddress);
             if (!bWaits) {
                 ++counts.m_nKept;
                 continue;

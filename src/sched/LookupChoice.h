@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,18 @@ struct CQueueCounts {
     int m_nKept = 0; // a fresh result was kept
 };
 
-// Queues every address for every chosen kind. With rowsNeverLookedUp only the
+// Puts an address in a kind's waiting list unless a result younger than the gap
+// (minutes) exists; true when it waits afterwards. The lookup session's Queue.
+using LookupQueueFn = std::function<bool(int nKind, const std::string& strAddress, uint32_t nGapMinutes)>;
+
+// Queues every address for every chosen kind through fnQueue. With rowsNeverLookedUp only the
 // addresses whose records hold no result of the chosen kinds count. With
 // m_bSkipFresh a fresh result is kept (a known host name always is); without it
 // every address is asked again, and no known range answers. pReuse (may be null)
 // answers whois from fresh known ranges and learns the waiting addresses;
 // pProgress (may be null) counts what the run has to do. Linear in the number of
 // addresses. UI thread only.
-CQueueCounts QueueChosenLookups(CIPDataArray& data, const std::vector<std::string>& addresses,
-                                const CLookupChoice& choice, uint32_t nGapMinutes, const COleDateTime& dtNow,
-                                CRangeReuse* pReuse, CLookupProgress* pProgress);
+CQueueCounts QueueChosenLookups(CIPDataArray& data, const LookupQueueFn& fnQueue,
+                                const std::vector<std::string>& addresses, const CLookupChoice& choice,
+                                uint32_t nGapMinutes, const COleDateTime& dtNow, CRangeReuse* pReuse,
+                                CLookupProgress* pProgress);

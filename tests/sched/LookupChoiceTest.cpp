@@ -31,6 +31,23 @@ std::vector<std::string> Waiting(const CIPDataArray& data, int nKind)
     return result;
 }
 
+// The collection's own queueing, as the session's rows do it.
+LookupQueueFn QueueInto(CIPDataArray& data)
+{
+    return [&data](int nKind, const std::string& strAddress, uint32_t nGap) {
+        switch (nKind) {
+        case lookupWhois:
+            return data.QueueWhoisLookup(strAddress, nGap, kNoon);
+        case lookupHostName:
+            return data.QueueHostNameLookup(strAddress);
+        case lookupPing:
+            return data.QueuePingLookup(strAddress, nGap, kNoon);
+        default:
+            return data.QueueTraceLookup(strAddress, nGap, kNoon);
+        }
+    };
+}
+
 // Three records: one never looked up, one with a fresh whois answer, one with a
 // host name only.
 struct CDocument {
@@ -88,7 +105,7 @@ TEST(LookupChoice, RowsKindsAndFreshResultsDecideWhatWaits)
     };
     for (const Case& c : cases) {
         CDocument doc;
-        QueueChosenLookups(doc.data, doc.rows, c.choice, 1440, kNoon, nullptr, nullptr);
+        QueueChosenLookups(doc.data, QueueInto(doc.data), doc.rows, c.choice, 1440, kNoon, nullptr, nullptr);
         EXPECT_EQ(Waiting(doc.data, lookupWhois), c.whois) << c.pszName;
         EXPECT_EQ(Waiting(doc.data, lookupHostName), c.hostName) << c.pszName;
         EXPECT_EQ(Waiting(doc.data, lookupPing), c.ping) << c.pszName;
@@ -99,8 +116,9 @@ TEST(LookupChoice, RowsKindsAndFreshResultsDecideWhatWaits)
 TEST(LookupChoice, NothingSelectedQueuesNothing)
 {
     CDocument doc;
-    const CQueueCounts counts = QueueChosenLookups(
-        doc.data, {}, Choice(CLookupChoice::rowsSelected, {true, true, true, true}), 1440, kNoon, nullptr, nullptr);
+    const CQueueCounts counts = QueueChosenLookups(doc.data, QueueInto(doc.data), {},
+                                                   Choice(CLookupChoice::rowsSelected, {true, true, true, true}), 1440,
+                                                   kNoon, nullptr, nullptr);
     EXPECT_EQ(counts.m_nQueued, 0);
     EXPECT_FALSE(doc.data.HasPending());
     EXPECT_FALSE(Choice(CLookupChoice::rowsAll, {false, false, false, false}).AnyKind());
@@ -123,8 +141,8 @@ TEST(LookupChoice, AKnownRangeAnswersAtQueueTimeAndTheRunCountsItDone)
     doc.data.GetWaitingList(lookupWhois).AddUnique("192.0.2.3"); // already waits: not counted again
 
     const CQueueCounts counts =
-        QueueChosenLookups(doc.data, doc.rows, Choice(CLookupChoice::rowsAll, {true, false, false, false}), 1440, kNoon,
-                           &reuse, &progress);
+        QueueChosenLookups(doc.data, QueueInto(doc.data), doc.rows,
+                           Choice(CLookupChoice::rowsAll, {true, false, false, false}), 1440, kNoon, &reuse, &progress);
     EXPECT_EQ(counts.m_nFromKnownRange, 1);
     EXPECT_EQ(counts.m_nKept, 1);
     EXPECT_EQ(counts.m_nQueued, 2);
@@ -135,7 +153,8 @@ TEST(LookupChoice, AKnownRangeAnswersAtQueueTimeAndTheRunCountsItDone)
 
     // Asking for everything again asks the servers, whatever the neighbours know.
     CDocument again;
-    QueueChosenLookups(again.data, again.rows, Choice(CLookupChoice::rowsAll, {true, false, false, false}, false), 1440,
-                       kNoon, &reuse, nullptr);
+    QueueChosenLookups(again.data, QueueInto(again.data), again.rows,
+                       Choice(CLookupChoice::rowsAll, {true, false, false, false}, false), 1440, kNoon, &reuse,
+                       nullptr);
     EXPECT_EQ(Waiting(again.data, lookupWhois).size(), 3u);
 }

@@ -4,10 +4,13 @@
 
 #include "MainFrameFixture.h"
 
+#include "core/DottedQuad.h"
 #include "core/LookupKind.h"
+#include "core/WhoisFacts.h"
 #include "ui/frame/LogFileImportDlg.h"
 #include "ui/frame/LookupOptionsDlg.h"
 #include "ui/frame/SystemTray.h"
+#include "ui/frame/TextResultView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -135,4 +138,92 @@ TEST_F(CBulkLookupFrameTest, ImportsQueueWhatTheyAddWhenAsked)
     Trigger(kCmdImportText);
     EXPECT_EQ(Doc().GetData().GetSize(), 123);
     EXPECT_FALSE(Doc().HasPendingLookups());
+}
+
+TEST_F(CBulkLookupFrameTest, F8AnswersAddressesInsideAFreshKnownRangeWithoutAQueryUnlessTurnedOff)
+{
+    AddRows({kAddress, "130.66.9.9", "130.68.0.1"}, {});
+    const COleDateTime dtAnswer = COleDateTime::GetCurrentTime();
+    const std::string strAnswer = kAddress + "\r\n\r\ninetnum:        130.66.0.0 - 130.67.255.255\r\n";
+    Doc().GetData().SetWhoisResult(kAddress, strAnswer, dtAnswer);
+    CWhoisFacts facts;
+    facts.m_bHasRange = true;
+    facts.m_dwRangeStart = ParseDottedQuad("130.66.0.0");
+    facts.m_dwRangeEnd = ParseDottedQuad("130.67.255.255");
+    facts.m_strRegistry = "RIPE";
+    Frame().GetRangeReuse().NoteKnownRange(kAddress, facts, dtAnswer);
+
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {"130.68.0.1"});
+    EXPECT_EQ(Doc().GetData().GetRawWhois("130.66.9.9"),
+              "130.66.9.9\r\n\r\ninetnum:        130.66.0.0 - 130.67.255.255\r\n");
+    EXPECT_EQ(Doc().GetData().GetWhoisTime("130.66.9.9"), dtAnswer);
+    EXPECT_TRUE(Doc().IsModified());
+    EXPECT_EQ(RunText(), QStringLiteral("Looking up 1 of 2"));
+    Doc().SelectIP("130.66.9.9");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "answered from the range of " + kAddress);
+    Doc().SelectIP(kAddress);
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+    Trigger(kCmdStopAll);
+
+    // "Reuse Known Ranges" off: every address asks the servers.
+    m_pStore->WriteProfileInt("Settings", "Reuse Known Ranges", 0);
+    Doc().GetData().SetWhoisResult("130.66.9.9", "", COleDateTime());
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_EQ(Waiting(lookupWhois), (std::vector<std::string> {"130.66.9.9", "130.68.0.1"}));
+    Trigger(kCmdStopAll);
+}
+
+TEST_F(CBulkLookupFrameTest, OneQueryAnswersTheWholeNetworkAndAnAddressNobodyAnswersEndsAfterThreeTries)
+{
+    // 128.79.1.1's chain: ARIN hands it to RIPE, whose answer holds 128.79.0.0 - 128.79.63.0.
+    // The other addresses have no answer on the servers at all.
+    WriteFileBytes(m_dir.File("arin/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+    WriteFileBytes(m_dir.File("ripe/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1; // one at a time: the first answer arrives before the others start
+    Frame().GetSession().SetSettings(settings);
+    AddRows({"128.79.1.1", "128.79.2.2", "128.79.63.0", "128.79.63.1", "192.0.2.77"}, {});
+
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_EQ(RunText(), QStringLiteral("Looking up 0 of 5"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return !Doc().HasPendingLookups();
+        },
+        30000));
+
+    const CIPDataArray& data = Doc().GetData();
+    for (const char* psz : {"128.79.2.2", "128.79.63.0"}) {
+        EXPECT_EQ(data.GetRawWhois(psz).rfind(std::string(psz) + "\r\n", 0), 0u) << psz;
+        EXPECT_NE(data.GetRawWhois(psz).find("128.79.0.0 - 128.79.63.0"), std::string::npos) << psz;
+        EXPECT_EQ(data.GetWhoisTime(psz), data.GetWhoisTime("128.79.1.1")) << psz;
+        EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom(psz), "128.79.1.1") << psz;
+    }
+    EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom("128.79.1.1"), "");
+    EXPECT_EQ(data.GetOwner("128.79.2.2"), data.GetOwner("128.79.1.1"));
+    // Outside the range, and nobody's answer: given up after three empty answers.
+    for (const char* psz : {"128.79.63.1", "192.0.2.77"})
+        EXPECT_EQ(data.GetRawWhois(psz), "") << psz;
+
+    Doc().SelectIP("128.79.2.2");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "answered from the range of 128.79.1.1");
+    Doc().SelectIP("192.0.2.77");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "No answer (3 tries)");
+    Frame().OnTimer();
+    EXPECT_EQ(RunText(), QString());
+
+    // F5 tries it again.
+    List().DeselectAll();
+    List().SelectRow(4);
+    Trigger(32774);
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {"192.0.2.77"});
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+    Trigger(kCmdStopAll);
 }

@@ -59,6 +59,8 @@ inline constexpr const char* kOptionsHostName = "&Host name";
 inline constexpr const char* kOptionsPing = "&Ping";
 inline constexpr const char* kOptionsTrace = "&Traceroute";
 inline constexpr const char* kOptionsSkipFresh = "S&kip results newer than the rescan gap";
+inline constexpr const char* kNoteNoAnswer = "No answer (3 tries)";
+inline constexpr const char* kNoteReusedFrom = "answered from the range of %s";
 inline constexpr const char* kLookupAfterImport = "&Look up the imported addresses";
 
 // ---- messages ----

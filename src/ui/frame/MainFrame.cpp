@@ -8,8 +8,6 @@
 #include "io/TextFile.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
-#include "sched/LookupCodes.h"
-#include "sched/Scheduler.h"
 #include "ui/TextConv.h"
 #include "ui/frame/ConnSetupDlg.h"
 #include "ui/frame/DocManager.h"
@@ -114,27 +112,22 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     m_pDocs->SetChangedHandler([this] {
         // Another document: nothing known about the old one's ranges or run carries over.
         m_reuse.Clear();
+        m_noAnswer.clear();
         m_pProgress->Reset();
+        NoteKnownRanges();
         RefreshListBar();
         UpdateAllViews(nullptr);
         RebuildRecentFiles();
     });
 
     // The lookup settings snapshot and the frame's own values.
-    m_settings = LoadConnSettings(m_store);
-    m_doc.GetData().SetResolveTraceHops(m_settings.m_bTraceHostLookup);
+    m_pSink = new CGuiCompletionSink([this](int nCode, CLookupJob* pJob) { OnLookupCompleted(nCode, pJob); }, this);
+    m_pSession =
+        std::make_unique<CLookupSession>(*m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
+    m_pSession->LoadSettings(m_store);
+    m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
     m_bReportSelected = m_store.GetProfileInt(FT::kSettings, FT::kKeySelectedRowReport, 1) != 0;
     m_nAutoLoad = m_store.GetProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, 1);
-    m_servers.Load(m_store);
-
-    m_pSink = new CGuiCompletionSink([this](int nCode, CLookupJob* pJob) { OnLookupCompleted(nCode, pJob); }, this);
-    m_env.m_pServers = &m_servers;
-    m_env.m_pResolver = m_services.m_pResolver;
-    m_env.m_pIcmp = m_services.m_pIcmp;
-    m_env.m_pSink = m_pSink;
-    m_env.m_pThreads = &m_threads;
-    m_env.m_pClock = m_services.m_pClock;
-    m_env.m_pLastWhoisDone = &m_lastWhoisDone;
 
     setWindowIcon(CFrameIcons::Get(CFrameIcons::kApp));
     setAcceptDrops(true);
@@ -145,7 +138,7 @@ CMainFrame::~CMainFrame()
 {
     DestroyViews();
     // Running lookups are not stopped; their workers finish before the services they use go.
-    m_threads.JoinAll();
+    m_pSession->JoinAll();
 }
 
 void CMainFrame::DestroyViews()
@@ -656,6 +649,9 @@ void CMainFrame::UpdateStatusPanes()
         if (m_pTray->GetIcon()->toolTip() != strTip)
             m_pTray->GetIcon()->setToolTip(strTip);
     }
+    // Where the lookups stand, as the command line counts them.
+    if (m_pAnim)
+        m_pAnim->setToolTip(ToQString(m_pSession->DescribeCounts(m_doc)));
 }
 
 void CMainFrame::RefreshListBar()
@@ -670,13 +666,13 @@ void CMainFrame::OnTimer()
     if (m_doc.HasPendingLookups()) {
         if (m_pAnim)
             m_pAnim->StartAnimation();
-        SchedulerTick(m_doc.GetData(), m_settings, m_env);
+        m_pSession->Tick(m_doc);
     } else {
         if (m_pAnim)
             m_pAnim->StopAnimation();
         m_pProgress->Reset();
     }
-    m_threads.Reap();
+    m_pSession->RunningWorkers();
     UpdateStatusPanes();
     UpdateTitle();
     UpdateCommandStates();
@@ -684,16 +680,8 @@ void CMainFrame::OnTimer()
 
 void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 {
-    const int nKind = LookupCodes::KindOfCode(nCode);
-    const std::string strAddress = pJob && nKind >= 0 ? pJob->m_strAddress : std::string();
-    HandleCompletion(&m_doc, nCode, pJob);
-    // An empty whois answer puts its address back in the waiting list: not finished yet.
-    if (nKind >= 0 && !(nKind == lookupWhois && m_doc.GetData().GetWaitingList(lookupWhois).Contains(strAddress))) {
-        if (nKind == lookupWhois)
-            m_reuse.ForgetReusedFrom(strAddress);
-        m_pProgress->Finished(nKind, strAddress);
-        UpdateStatusPanes();
-    }
+    const CLookupOutcome outcome = m_pSession->Complete(&m_doc, nCode, pJob);
+    OnLookupOutcome(outcome);
     UpdateCommandStates();
 }
 
@@ -728,8 +716,11 @@ void CMainFrame::OnLookupSelected()
     const std::vector<std::string> addresses = CollectRows(true);
     for (const std::string& strAddress : addresses) {
         // Only the first selected address is looked up; a row emptied meanwhile counts as none.
-        if (!strAddress.empty() && m_doc.QueueWhoisLookup(strAddress, m_settings.m_dwRescanGap))
+        if (!strAddress.empty() && m_pSession->Queue(m_doc, lookupWhois, strAddress)) {
+            // An explicit request asks the servers, whatever a neighbour's answer says.
             m_reuse.NoteExplicit(strAddress);
+            m_noAnswer.erase(strAddress);
+        }
         break;
     }
 }
@@ -746,9 +737,15 @@ void CMainFrame::OnLookupWithOptions()
 void CMainFrame::QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice)
 {
     const bool bReuse = m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) != 0;
+    auto fnQueue = [this](int nKind, const std::string& strAddress, uint32_t nGap) {
+        const bool bQueued = m_pSession->Queue(m_doc, nKind, strAddress, nGap);
+        if (bQueued && nKind == lookupWhois)
+            m_noAnswer.erase(strAddress);
+        return bQueued;
+    };
     const CQueueCounts counts =
-        QueueChosenLookups(m_doc.GetData(), addresses, choice, m_settings.m_dwRescanGap, m_services.m_pClock->Now(),
-                           bReuse ? &m_reuse : nullptr, m_pProgress.get());
+        QueueChosenLookups(m_doc.GetData(), fnQueue, addresses, choice, GetConnSettings().m_dwRescanGap,
+                           m_services.m_pClock->Now(), bReuse ? &m_reuse : nullptr, m_pProgress.get());
     if (counts.m_nFromKnownRange > 0) {
         m_doc.SetModifiedFlag();
         m_doc.UpdateAllViews(nullptr);
@@ -757,18 +754,103 @@ void CMainFrame::QueueRun(const std::vector<std::string>& addresses, const CLook
     UpdateCommandStates();
 }
 
+void CMainFrame::OnLookupOutcome(const CLookupOutcome& outcome)
+{
+    if (outcome.m_nKind < 0)
+        return;
+    if (outcome.m_bRequeued) {
+        // It waits again; a neighbour's answer that came while it ran may cover it.
+        if (outcome.m_nKind == lookupWhois)
+            ReuseForWaiting(outcome.m_strAddress);
+        return;
+    }
+    m_pProgress->Finished(outcome.m_nKind, outcome.m_strAddress);
+    if (outcome.m_nKind == lookupWhois) {
+        if (outcome.m_bGaveUp)
+            m_noAnswer.insert(outcome.m_strAddress);
+        else
+            m_noAnswer.erase(outcome.m_strAddress);
+        m_reuse.ForgetReusedFrom(outcome.m_strAddress);
+        if (outcome.m_bStored)
+            ReuseAnswer(outcome.m_strAddress);
+        if (outcome.m_bGaveUp)
+            m_doc.UpdateAllViews(&outcome.m_strAddress);
+    }
+    UpdateStatusPanes();
+}
+
+void CMainFrame::ReuseAnswer(const std::string& strAddress)
+{
+    if (m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) == 0)
+        return;
+    CIPDataArray& data = m_doc.GetData();
+    const CIPAddressData* pRecord = data.FindByIP(strAddress);
+    if (!pRecord)
+        return;
+    const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+    const std::string strText = pRecord->GetRawWhois();
+    const std::vector<std::string> answered =
+        m_reuse.ApplyFinalAnswer(data, strAddress, strText, facts, pRecord->GetWhoisDone());
+    if (answered.empty())
+        return;
+    for (const std::string& strNeighbour : answered) {
+        m_pProgress->Finished(lookupWhois, strNeighbour);
+        m_noAnswer.erase(strNeighbour);
+    }
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(nullptr);
+}
+
+void CMainFrame::ReuseForWaiting(const std::string& strAddress)
+{
+    if (m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) == 0)
+        return;
+    CIPDataArray& data = m_doc.GetData();
+    if (m_reuse.AnswerFromKnownRange(data, strAddress, GetConnSettings().m_dwRescanGap, m_services.m_pClock->Now())
+            .empty()) {
+        m_reuse.NoteWaiting(strAddress);
+        return;
+    }
+    data.GetWaitingList(lookupWhois).RemoveTexts({strAddress});
+    m_pProgress->Finished(lookupWhois, strAddress);
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(&strAddress);
+}
+
+void CMainFrame::NoteKnownRanges()
+{
+    const CIPDataArray& data = m_doc.GetData();
+    const uint32_t nGap = GetConnSettings().m_dwRescanGap;
+    const COleDateTime dtNow = m_services.m_pClock->Now();
+    for (int i = 0; i < data.GetSize(); ++i) {
+        const CIPAddressData* pRecord = data.GetAt(i);
+        if (pRecord && data.HasFreshWhois(pRecord->IPAddressView(), nGap, dtNow))
+            m_reuse.NoteKnownRange(pRecord->IPAddressView(), data.GetWhoisFacts(*pRecord), pRecord->GetWhoisDone());
+    }
+}
+
+std::string CMainFrame::CaptionNote(const std::string& strAddress) const
+{
+    if (m_noAnswer.count(strAddress) != 0)
+        return FT::kNoteNoAnswer;
+    const std::string strSource = m_reuse.GetReusedFrom(strAddress);
+    if (strSource.empty())
+        return {};
+    char szNote[96];
+    std::snprintf(szNote, sizeof szNote, FT::kNoteReusedFrom, strSource.c_str());
+    return szNote;
+}
+
 void CMainFrame::OnQueueSelected(int nCommandId)
 {
     for (const std::string& strAddress : CollectRows(true)) {
         if (strAddress.empty())
             continue;
         // An explicit request runs even when an earlier result is fresh.
-        if (nCommandId == FT::kCmdLookupHostNames)
-            m_doc.QueueHostNameLookup(strAddress);
-        else if (nCommandId == FT::kCmdPingSelected)
-            m_doc.QueuePingLookup(strAddress, 0);
-        else
-            m_doc.QueueTraceLookup(strAddress, 0);
+        const int nKind = nCommandId == FT::kCmdLookupHostNames ? lookupHostName
+                          : nCommandId == FT::kCmdPingSelected  ? lookupPing
+                                                                : lookupTrace;
+        m_pSession->Queue(m_doc, nKind, strAddress, 0);
     }
 }
 
@@ -787,7 +869,7 @@ void CMainFrame::OnQuickLookup()
     m_doc.SelectIP(strText);
     RefreshListBar();
     m_doc.UpdateAllViews(nullptr);
-    m_doc.QueueWhoisLookup(strText, m_settings.m_dwRescanGap);
+    m_pSession->Queue(m_doc, lookupWhois, strText);
 }
 
 void CMainFrame::OnDelete()
@@ -816,6 +898,8 @@ void CMainFrame::OnDelete()
 
 void CMainFrame::OnStopAll()
 {
+    // Nothing starts any more, and what still reports empty is not asked again.
+    m_pSession->Stop(m_doc);
     m_doc.GetData().ClearAllPending();
     m_reuse.ClearWaiting();
     m_pProgress->Reset();
@@ -826,6 +910,7 @@ void CMainFrame::OnViewRawWhois()
 {
     m_nViewMode = FT::kCmdViewRawWhois;
     auto* pView = new CTextResultView(&m_doc, this);
+    pView->SetCaptionNote([this](const std::string& strAddress) { return CaptionNote(strAddress); });
     pView->setObjectName(QStringLiteral("view-raw-whois"));
     setCentralWidget(pView); // deletes the previous view
     pView->show();
@@ -919,8 +1004,8 @@ void CMainFrame::OnImportTextFile()
     int nAdded = 0;
     {
         CProgressDlg progress(this);
-        nAdded =
-            m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver, progress);
+        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, nullptr, *m_services.m_pResolver,
+                                      progress);
     }
     AfterImport(nBefore, nAdded, bLookup);
 }
@@ -945,8 +1030,8 @@ void CMainFrame::OnImportWebLog()
     int nAdded = 0;
     {
         CProgressDlg progress(this);
-        nAdded = m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns, *m_services.m_pResolver,
-                                      progress);
+        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, &strPatterns,
+                                      *m_services.m_pResolver, progress);
     }
     AfterImport(nBefore, nAdded, dlg.IsLookupAfterImport());
 }
@@ -956,8 +1041,8 @@ void CMainFrame::OnConnectionSettings()
     CConnSetupDlg dlg(m_store, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    m_settings = LoadConnSettings(m_store);
-    m_doc.GetData().SetResolveTraceHops(m_settings.m_bTraceHostLookup);
+    m_pSession->SetSettings(LoadConnSettings(m_store));
+    m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
 }
 
 // ------------------------------------------------------------------ tray, web, application

@@ -3,14 +3,10 @@
 #include "core/DocumentHost.h"
 #include "core/NetloreDoc.h"
 #include "core/ViewNotifier.h"
-#include "net/WhoisServerTable.h"
-#include "sched/ConnSettings.h"
-#include "sched/LastWhoisDone.h"
 #include "sched/LookupChoice.h"
 #include "sched/LookupProgress.h"
+#include "sched/LookupSession.h"
 #include "sched/RangeReuse.h"
-#include "sched/WorkerEnvironment.h"
-#include "sched/WorkerThreads.h"
 #include "ui/frame/FrameServices.h"
 
 #include <QMainWindow>
@@ -20,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class CClock;
@@ -101,13 +98,13 @@ public:
     // "Looking up N of M" of the current bulk run; empty between runs.
     QLabel* GetRunPane() const { return m_pRunPane; }
     const CLookupProgress& GetRunProgress() const { return *m_pProgress; }
-    const CRangeReuse& GetRangeReuse() const { return m_reuse; }
+    CRangeReuse& GetRangeReuse() { return m_reuse; }
     QTimer& GetTimer() { return m_timer; }
-    const CConnSettings& GetConnSettings() const { return m_settings; }
+    const CConnSettings& GetConnSettings() const { return m_pSession->GetSettings(); }
     int GetViewMode() const { return m_nViewMode; }
     bool IsReportSelected() const { return m_bReportSelected; }
     bool IsAutoLoad() const { return m_nAutoLoad != 0; }
-    CWorkerThreads& GetThreads() { return m_threads; }
+    CLookupSession& GetSession() { return *m_pSession; }
     // Rows and selection of the list as the commands see them: none while the bar is hidden.
     int GetRowCount() const;
     int GetSelectedCount() const;
@@ -136,6 +133,16 @@ private:
     // Queues the addresses for the choice's kinds as one run; answers from fresh
     // known ranges when "Reuse Known Ranges" is on.
     void QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice);
+    // A merged completion: the run's counts, the end after empty answers, and the
+    // neighbours a final whois answer covers.
+    void OnLookupOutcome(const CLookupOutcome& outcome);
+    void ReuseAnswer(const std::string& strAddress);
+    // An address back in the waiting list after an empty answer, answered from a
+    // known range when one covers it.
+    void ReuseForWaiting(const std::string& strAddress);
+    // The fresh ranges the records of a document just opened hold.
+    void NoteKnownRanges();
+    std::string CaptionNote(const std::string& strAddress) const;
     void OnDelete();
     void OnViewRawWhois();
     void OnStopAll();
@@ -165,17 +172,15 @@ private:
 
     CNetloreDoc m_doc;
     std::unique_ptr<CDocManager> m_pDocs;
-    CConnSettings m_settings;
-    CWhoisServerTable m_servers;
-    CLastWhoisDone m_lastWhoisDone;
     CGuiCompletionSink* m_pSink = nullptr;
-    CWorkerEnvironment m_env;
 
     int m_nViewMode = kViewModeNone;
     bool m_bReportSelected = true;
     int m_nAutoLoad = 1;
     CLookupChoice m_lastChoice;
     CRangeReuse m_reuse;
+    // Addresses given up after empty answers, until they are asked again.
+    std::unordered_set<std::string> m_noAnswer;
     std::unique_ptr<CLookupProgress> m_pProgress;
 
     std::map<int, QAction*> m_actions;
@@ -197,5 +202,5 @@ private:
     QTimer m_timer;
 
     // Last: destroyed first, so every worker has finished before what it uses goes.
-    CWorkerThreads m_threads;
+    std::unique_ptr<CLookupSession> m_pSession;
 };
