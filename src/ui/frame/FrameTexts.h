@@ -45,6 +45,24 @@ inline constexpr const char* kConnConvertHosts = "Convert Host Names to IP while
 inline constexpr const char* kPromptPositiveInteger = "Please enter a positive integer.";
 inline constexpr const char* kPromptInteger = "Please enter an integer.";
 
+// ---- lookup with options, bulk runs ----
+inline constexpr const char* kKeyLookupAfterImport = "Lookup After Import";
+inline constexpr const char* kKeyReuseKnownRanges = "Reuse Known Ranges";
+inline constexpr const char* kOptionsTitle = "Lookup (With Options)";
+inline constexpr const char* kOptionsGroupRows = "Rows";
+inline constexpr const char* kOptionsRowsSelected = "&Selected rows";
+inline constexpr const char* kOptionsRowsAll = "&All rows";
+inline constexpr const char* kOptionsRowsNever = "Rows &never looked up";
+inline constexpr const char* kOptionsGroupKinds = "Lookups";
+inline constexpr const char* kOptionsWhois = "&Whois";
+inline constexpr const char* kOptionsHostName = "&Host name";
+inline constexpr const char* kOptionsPing = "&Ping";
+inline constexpr const char* kOptionsTrace = "&Traceroute";
+inline constexpr const char* kOptionsSkipFresh = "S&kip results newer than the rescan gap";
+inline constexpr const char* kNoteNoAnswer = "No answer (3 tries)";
+inline constexpr const char* kNoteReusedFrom = "answered from the range of %s";
+inline constexpr const char* kLookupAfterImport = "&Look up the imported addresses";
+
 // ---- messages ----
 inline constexpr const char* kCollecting = "Constructing IP Address List";
 inline constexpr const char* kDeleting = "Deleting IP Addresses";

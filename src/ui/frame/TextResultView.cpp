@@ -178,7 +178,7 @@ void CTextResultView::PlaceAbuseLink()
     const QFontMetrics fm(CaptionFont());
     const std::string strAddress = GetCaptionAddress();
     const int nLeft = kBandTextInset + fm.horizontalAdvance(ToQString(strAddress)) +
-                      fm.horizontalAdvance(CaptionLabel(strAddress)) + fm.horizontalAdvance(QStringLiteral("   "));
+                      fm.horizontalAdvance(CaptionText(strAddress)) + fm.horizontalAdvance(QStringLiteral("   "));
     const std::string strTime = strAddress.empty() ? std::string() : GetCaptionTime();
     const int nRight =
         width() - kBandTextInset -
@@ -225,6 +225,21 @@ std::string CTextResultView::GetCaptionTime() const
     if (!pRecord || pRecord->IPAddressView().empty())
         return {};
     return FormatDateTimeText(pRecord->GetWhoisDone());
+}
+
+QString CTextResultView::CaptionText(const std::string& strAddress) const
+{
+    QString strLabel = CaptionLabel(strAddress);
+    const std::string strNote = GetCaptionNote();
+    if (!strNote.empty())
+        strLabel += QStringLiteral(" (") + ToQString(strNote) + QStringLiteral(")");
+    return strLabel;
+}
+
+std::string CTextResultView::GetCaptionNote() const
+{
+    const std::string strAddress = GetCaptionAddress();
+    return strAddress.empty() || !m_fnNote ? std::string() : m_fnNote(strAddress);
 }
 
 QString CTextResultView::CaptionLabel(const std::string& strAddress)
@@ -293,7 +308,7 @@ void CTextResultView::DrawCaption(QPainter& painter)
         rcText.setLeft(rcText.left() + nWidth);
     }
     painter.setPen(Qt::black);
-    painter.drawText(rcText, nFlags | Qt::AlignLeft, CaptionLabel(strAddress));
+    painter.drawText(rcText, nFlags | Qt::AlignLeft, CaptionText(strAddress));
     if (!strTime.empty())
         painter.drawText(rcBand.adjusted(8, 0, -8, 0), nFlags | Qt::AlignRight, ToQString(strTime));
 }

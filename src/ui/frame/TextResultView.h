@@ -42,6 +42,13 @@ public:
     std::string GetCaptionAddress() const;
     std::string GetCaptionTime() const;
     static QString CaptionLabel(const std::string& strAddress);
+    // A word about the current record beside the label (where a reused answer came
+    // from, or that nobody answered); the frame knows it, the document does not.
+    void SetCaptionNote(std::function<std::string(const std::string& strAddress)> fnNote)
+    {
+        m_fnNote = std::move(fnNote);
+    }
+    std::string GetCaptionNote() const;
 
     // The abuse address the record's whois text states, empty when none.
     using AbuseReader = std::function<std::string(const CIPAddressData& record)>;
@@ -72,6 +79,8 @@ protected:
 
 private:
     void DrawCaption(QPainter& painter);
+    // The words after the address, with the lookup's note when there is one.
+    QString CaptionText(const std::string& strAddress) const;
     void UpdateAbuseLink();
     void PlaceAbuseLink();
     QFont CaptionFont() const;
@@ -84,4 +93,5 @@ private:
     std::string m_strAbuse;
     std::string m_strAbuseRecord;
     std::function<bool(const QUrl&)> m_fnOpenUrl;
+    std::function<std::string(const std::string&)> m_fnNote;
 };
