@@ -14,7 +14,11 @@ CFramePrompts::EAnswer CFramePrompts::AskYesNoCancel(QWidget* pParent, const QSt
 
 void CFramePrompts::ShowMessage(QWidget* pParent, const QString& strText)
 {
-    QMessageBox::warning(pParent, QString::fromLatin1(FrameTexts::kAppDisplayName), strText);
+    // Messages carry file names and system texts: never read as markup.
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(FrameTexts::kAppDisplayName), strText, QMessageBox::Ok,
+                    pParent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void CFramePrompts::ShowAbout(QWidget* pParent, const QString& strTitle, const QString& strText)

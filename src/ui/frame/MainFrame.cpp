@@ -822,7 +822,9 @@ void CMainFrame::OnExportRawWhois()
                                              IoTexts::kSavePromptExtension, IoTexts::kSavePromptTitle, strPath))
         return;
     std::string strError;
-    WriteTextFile(strPath, strReport, strError);
+    if (!WriteTextFile(strPath, strReport, strError))
+        m_services.m_pPrompts->ShowMessage(
+            this, QString::fromLatin1(IoTexts::kMsgCannotWriteReport).arg(ToQString(strError)));
 }
 
 // ------------------------------------------------------------------ import, settings
@@ -835,40 +837,59 @@ void CMainFrame::AfterImport(int nAdded)
     m_doc.UpdateAllViews(nullptr);
 }
 
-void CMainFrame::OnImportTextFile()
+// Addresses come in while the file is read, so a log of any size fits in memory.
+void CMainFrame::ImportFile(bool bLog)
 {
     std::string strPath;
     if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
                                              IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
         return;
-    std::string strText;
-    ReadTextFile(strPath, strText);
-    if (strText.empty())
+    CTextFileReader reader;
+    bool bEmpty = true;
+    if (reader.Open(strPath)) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        bEmpty = reader.IsEmpty();
+        QApplication::restoreOverrideCursor();
+    }
+    const CTextReadResult& read = reader.Result();
+    const auto reportRead = [&](int nAdded) {
+        if (!read.m_bOpened || (bEmpty && !read.m_strError.empty()))
+            m_services.m_pPrompts->ShowMessage(
+                this, QString::fromLatin1(IoTexts::kMsgCannotRead).arg(ToQString(strPath), ToQString(read.m_strError)));
+        else if (!read.m_bComplete && !read.m_strError.empty())
+            m_services.m_pPrompts->ShowMessage(this, QString::fromLatin1(IoTexts::kMsgPartialRead)
+                                                         .arg(ToQString(strPath), QString::number(read.m_nTextBytes),
+                                                              ToQString(read.m_strError), QString::number(nAdded)));
+    };
+    if (bEmpty) {
+        reportRead(0);
         return;
-    CProgressDlg progress(this);
-    AfterImport(
-        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver, progress));
+    }
+    std::string strPatterns;
+    if (bLog) {
+        CLogFileImportDlg dlg(m_store, this);
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+        strPatterns = dlg.GetPatterns();
+    }
+    int nAdded = 0;
+    {
+        CProgressDlg progress(this);
+        nAdded = m_doc.AddIPsFromSource(reader, m_settings.m_bConvertHostNames, bLog ? &strPatterns : nullptr,
+                                        *m_services.m_pResolver, progress);
+    }
+    AfterImport(nAdded);
+    reportRead(nAdded);
+}
+
+void CMainFrame::OnImportTextFile()
+{
+    ImportFile(false);
 }
 
 void CMainFrame::OnImportWebLog()
 {
-    std::string strPath;
-    if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
-                                             IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
-        return;
-    std::string strText;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    ReadTextFile(strPath, strText);
-    QApplication::restoreOverrideCursor();
-    if (strText.empty())
-        return;
-    CLogFileImportDlg dlg(m_store, this);
-    if (dlg.exec() != QDialog::Accepted)
-        return;
-    const std::string strPatterns = dlg.GetPatterns();
-    CProgressDlg progress(this);
-    AfterImport(
-        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns, *m_services.m_pResolver, progress));
+    ImportFile(true);
 }
 
 void CMainFrame::OnConnectionSettings()

@@ -133,6 +133,7 @@ private:
     void OnToggleQuickBar();
     void OnExportRawWhois();
     void OnQueueSelected(int nCommandId);
+    void ImportFile(bool bLog);
     void OnImportTextFile();
     void OnImportWebLog();
     void OnConnectionSettings();
