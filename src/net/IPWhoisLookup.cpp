@@ -3,6 +3,7 @@
 #include "core/DottedQuad.h"
 #include "core/HostLookup.h"
 #include "core/NameResolver.h"
+#include "core/TextCase.h"
 #include "net/WhoisQuery.h"
 #include "net/WhoisReferral.h"
 #include "net/WhoisServerTable.h"
@@ -22,22 +23,6 @@ constexpr const char* kWhiteSpace = " \t\n\v\f\r";
 bool Contains(const std::string& text, const std::string& what)
 {
     return text.find(what) != std::string::npos;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 void Trim(std::string& text)
@@ -207,15 +192,15 @@ private:
             return false;
         for (size_t i = 0; i < kWhoisRoleCount; ++i) {
             const EWhoisRole role = EWhoisRole(i);
-            if (EqualsNoCase(referral.m_strHost, CWhoisServerTable::DefaultHost(role))) {
-                if (EqualsNoCase(m_servers.Host(role), server))
+            if (EqualNoCase(referral.m_strHost, CWhoisServerTable::DefaultHost(role))) {
+                if (EqualNoCase(m_servers.Host(role), server))
                     return false;
                 next = m_servers.Host(role);
                 port = m_servers.Port(role);
                 return true;
             }
         }
-        if (EqualsNoCase(referral.m_strHost, server))
+        if (EqualNoCase(referral.m_strHost, server))
             return false;
         // Checked once and connected to by address, so the name cannot change its
         // answer in between and steer us into the user's own network.
@@ -301,8 +286,7 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
             goOn = false;
         } else if (server == arin) {
             std::string handle;
-            if (ChooseHandle(answer, handle) && handle.size() >= 4 &&
-                EqualsNoCase(std::string_view(handle).substr(0, 4), "net-")) {
+            if (ChooseHandle(answer, handle) && handle.size() >= 4 && StartsWithNoCase(handle, "net-")) {
                 target = handle;
                 goOn = true;
             }
