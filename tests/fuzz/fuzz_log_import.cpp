@@ -1,6 +1,7 @@
 // Adding addresses from arbitrary text, with and without log filter patterns and
 // host-name conversion: never a crash or hang, and the count, records, notes and
-// progress always agree with each other.
+// progress always agree with each other. The same text read piece by piece (pieces
+// of 1 + byte 1 % 16 bytes) gives exactly the same records, notes and count.
 //
 // Input: byte 0 holds the switches (bit 0 patterns, bit 1 convert host names,
 // bit 2 cancel at the poll numbered by byte 1); with patterns, the pattern list
@@ -10,7 +11,9 @@
 #include "core/NameResolver.h"
 #include "core/NetloreDoc.h"
 #include "core/Progress.h"
+#include "core/TextSource.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -62,6 +65,32 @@ public:
     int m_nCloses = 0;
 };
 
+// The text a few bytes at a time.
+class CPieceSource : public CTextSource
+{
+public:
+    CPieceSource(const std::string& text, size_t nPiece)
+        : m_text(text)
+        , m_nPiece(nPiece)
+    { }
+    bool Read(std::string& strBuffer, size_t nWanted) override
+    {
+        const size_t n = std::min(std::min(m_nPiece, nWanted), m_text.size() - m_nPos);
+        strBuffer.append(m_text, m_nPos, n);
+        m_nPos += n;
+        return m_nPos < m_text.size();
+    }
+    int Percent(uint64_t nTextOffset) const override
+    {
+        return m_text.empty() ? 0 : int(nTextOffset * 100 / m_text.size());
+    }
+
+private:
+    const std::string& m_text;
+    size_t m_nPiece;
+    size_t m_nPos = 0;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -109,5 +138,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (nAdded == 1 && strText.empty())
         std::abort();
+
+    CNetloreDoc pieces;
+    CCheckingProgress progress2(nCancelAt);
+    CPieceSource source(strOriginal, 1 + data[1] % 16);
+    if (pieces.AddIPsFromSource(source, bConvert, bPatterns ? &strPatterns : nullptr, resolver, progress2) != nAdded ||
+        pieces.GetData().GetSize() != nAdded || progress2.m_nPolls != progress.m_nPolls)
+        std::abort();
+    for (int i = 0; i < nAdded; ++i) {
+        const std::string a = doc.GetData().GetIPAddressAt(i);
+        if (pieces.GetData().GetIPAddressAt(i) != a || pieces.GetData().GetNote(a, 3) != doc.GetData().GetNote(a, 3) ||
+            pieces.GetData().GetHostName(a) != doc.GetData().GetHostName(a))
+            std::abort();
+    }
     return 0;
 }
