@@ -1,39 +1,12 @@
 #include "core/NetloreDoc.h"
-#include "core/TextSource.h"
 
 #include "support/FakeNameResolver.h"
+#include "support/PieceSource.h"
 #include "support/ScriptedProgress.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// Hands out a text a few bytes at a time, so that lines and line-end runs are cut
-// at every possible place.
-class CPieceSource : public CTextSource
-{
-public:
-    CPieceSource(std::string text, size_t nPiece)
-        : m_text(std::move(text))
-        , m_nPiece(nPiece)
-    { }
-    bool Read(std::string& strBuffer, size_t nWanted) override
-    {
-        const size_t n = std::min({m_nPiece, nWanted, m_text.size() - m_nPos});
-        strBuffer.append(m_text, m_nPos, n);
-        m_nPos += n;
-        return m_nPos < m_text.size();
-    }
-    int Percent(uint64_t nTextOffset) const override
-    {
-        return m_text.empty() ? 0 : int(nTextOffset * 100 / m_text.size());
-    }
-
-private:
-    std::string m_text;
-    size_t m_nPiece;
-    size_t m_nPos = 0;
-};
 
 // Everything an import leaves behind that a user can see.
 struct CImportOutcome {
@@ -142,7 +115,7 @@ TEST(AddIPsFromSource, AnOverlongLineKeepsItsStartAndTheLinesAfterIt)
     CNetloreDoc doc;
     CFakeNameResolver resolver;
     CScriptedProgress progress;
-    CPieceSource source(std::move(text), 1 << 20);
+    CPieceSource source(text, 1 << 20);
     uint64_t nDropped = 0;
     EXPECT_EQ(doc.AddIPsFromSource(source, false, nullptr, resolver, progress, &nDropped), 3);
     EXPECT_EQ(nDropped, nLong + 8 - CNetloreDoc::kMaxSourceLine);

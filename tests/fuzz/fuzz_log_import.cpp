@@ -7,11 +7,11 @@
 // bit 2 cancel at the poll numbered by byte 1); with patterns, the pattern list
 // runs up to the first zero byte; the rest is the text.
 
+#include "../support/PieceSource.h"
 #include "core/DottedQuad.h"
 #include "core/NameResolver.h"
 #include "core/NetloreDoc.h"
 #include "core/Progress.h"
-#include "core/TextSource.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -63,32 +63,6 @@ public:
     int m_nLastPos = 0;
     int m_nShows = 0;
     int m_nCloses = 0;
-};
-
-// The text a few bytes at a time.
-class CPieceSource : public CTextSource
-{
-public:
-    CPieceSource(const std::string& text, size_t nPiece)
-        : m_text(text)
-        , m_nPiece(nPiece)
-    { }
-    bool Read(std::string& strBuffer, size_t nWanted) override
-    {
-        const size_t n = std::min(std::min(m_nPiece, nWanted), m_text.size() - m_nPos);
-        strBuffer.append(m_text, m_nPos, n);
-        m_nPos += n;
-        return m_nPos < m_text.size();
-    }
-    int Percent(uint64_t nTextOffset) const override
-    {
-        return m_text.empty() ? 0 : int(nTextOffset * 100 / m_text.size());
-    }
-
-private:
-    const std::string& m_text;
-    size_t m_nPiece;
-    size_t m_nPos = 0;
 };
 
 } // namespace
