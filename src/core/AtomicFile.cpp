@@ -131,14 +131,18 @@ bool CAtomicFile::Open(const std::string& strPath)
 bool CAtomicFile::CreateTemporary(mode_t mode)
 {
 #ifdef O_TMPFILE
-    m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (m_fd >= 0) {
-        m_bAnonymous = true;
-        return true;
+    // An unnamed file is given its name through /proc at the end; without /proc it
+    // could not be named, so a named one is used from the start.
+    if (::access("/proc/self/fd", F_OK) == 0) {
+        m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (m_fd >= 0) {
+            m_bAnonymous = true;
+            return true;
+        }
+        // Only a file system without unnamed files falls back to a named one.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+            return Fail(m_strFolder, errno);
     }
-    // Only a file system without unnamed files falls back to a named one.
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
-        return Fail(m_strFolder, errno);
 #endif
     for (int nTry = 0; nTry < 100; ++nTry) {
         const std::string strName = m_strBase + kTempMark + std::to_string(::getpid()) + "-" + RandomSuffix();
