@@ -100,7 +100,7 @@ public:
         if (bHaveOut) {
             std::string strError;
             if (!WriteTextFile(strOut, strReport, strError)) {
-                std::fprintf(ctx.err, "addrscope-cli export: cannot write %s: %s\n", strOut.c_str(), strError.c_str());
+                std::fprintf(ctx.err, "addrscope-cli export: cannot write %s\n", strError.c_str());
                 return 1;
             }
         } else if (std::fwrite(strReport.data(), 1, strReport.size(), ctx.out) != strReport.size() ||

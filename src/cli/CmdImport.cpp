@@ -79,24 +79,13 @@ public:
         const std::string& strDoc = positional[0];
         const std::string& strFile = positional[1];
 
-        std::string strText;
-        const CTextReadResult read = ReadTextFile(strFile, strText);
-        if (!read.m_bOpened) {
+        // Read piece by piece while the addresses are added: a log of any size fits.
+        CTextFileReader reader;
+        if (!reader.Open(strFile)) {
             std::fprintf(ctx.err, "addrscope-cli import: cannot open %s: %s\n", strFile.c_str(),
-                         read.m_strError.c_str());
+                         reader.Result().m_strError.c_str());
             return 1;
         }
-        if (!read.m_bComplete)
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s: reading stopped after %zu bytes: %s; importing what was read\n",
-                         strFile.c_str(), strText.size(), read.m_strError.c_str());
-        if (read.m_nBytesCut > 0)
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s holds zero bytes; %llu bytes after them in their 1000-byte "
-                         "chunks were skipped\n",
-                         strFile.c_str(), static_cast<unsigned long long>(read.m_nBytesCut));
-        if (strText.empty() && read.m_bComplete)
-            std::fprintf(ctx.err, "addrscope-cli import: %s is empty: nothing to import\n", strFile.c_str());
 
         CNetloreDoc doc;
         const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, true);
@@ -107,21 +96,35 @@ public:
             !bNoConvert && ctx.settings.GetProfileInt(IoTexts::kSettingsSection, IoTexts::kConvertHostNames, 1) != 0;
         CSystemNameResolver resolver;
         CTerminalProgress progress(ctx.err);
+        uint64_t nDropped = 0;
         int nAdded = 0;
         const int nBefore = doc.GetData().GetSize();
-        if (!strText.empty()) {
-            if (bLogImport) {
-                const std::string strPatterns = conditions.BuildPatterns();
-                nAdded = doc.AddIPsFromText(strText, bConvert, &strPatterns, resolver, progress);
-            } else {
-                nAdded = doc.AddIPsFromText(strText, bConvert, nullptr, resolver, progress);
-            }
+        if (bLogImport) {
+            const std::string strPatterns = conditions.BuildPatterns();
+            nAdded = doc.AddIPsFromSource(reader, bConvert, &strPatterns, resolver, progress, &nDropped);
+        } else {
+            nAdded = doc.AddIPsFromSource(reader, bConvert, nullptr, resolver, progress, &nDropped);
         }
+        const CTextReadResult& read = reader.Result();
+        if (!read.m_bComplete && !progress.WasCancelled())
+            std::fprintf(ctx.err,
+                         "addrscope-cli import: %s: reading stopped after %llu bytes: %s; imported what was read\n",
+                         strFile.c_str(), static_cast<unsigned long long>(read.m_nTextBytes), read.m_strError.c_str());
+        if (read.m_nBytesCut > 0)
+            std::fprintf(ctx.err,
+                         "addrscope-cli import: %s holds zero bytes; %llu bytes after them in their 1000-byte "
+                         "chunks were skipped\n",
+                         strFile.c_str(), static_cast<unsigned long long>(read.m_nBytesCut));
+        if (nDropped > 0)
+            std::fprintf(ctx.err, "addrscope-cli import: %s: %llu bytes of overlong lines were skipped\n",
+                         strFile.c_str(), static_cast<unsigned long long>(nDropped));
+        if (read.m_nTextBytes == 0 && read.m_bComplete)
+            std::fprintf(ctx.err, "addrscope-cli import: %s is empty: nothing to import\n", strFile.c_str());
         std::fprintf(ctx.out, "%d\n", nAdded);
         if (progress.WasCancelled())
             std::fprintf(ctx.err, "addrscope-cli import: cancelled; the addresses added so far are kept\n");
 
-        int status = read.m_bComplete && !progress.WasCancelled() ? 0 : 1;
+        int status = read.m_bComplete && nDropped == 0 && !progress.WasCancelled() ? 0 : 1;
         if (nAdded == 0 && !doc.IsModified() && !opened.m_bCreated)
             return status;
         if (opened.m_nErrors > 0) {

@@ -109,8 +109,10 @@ bool CDocManager::DoSave(const std::string& strPath)
             return false;
         strTarget = ToStdString(strChosen);
     }
-    if (!m_doc.OnSaveDocument(strTarget)) {
-        m_prompts.ShowMessage(m_pParent, QString::fromLatin1(CNetloreDoc::kMsgFailedToSave));
+    std::string strError;
+    if (!m_doc.OnSaveDocument(strTarget, &strError)) {
+        m_prompts.ShowMessage(m_pParent,
+                              QString::fromLatin1(CNetloreDoc::kMsgFailedToSave) + "\n\n" + ToQString(strError));
         return false;
     }
     m_recent.Add(strTarget);

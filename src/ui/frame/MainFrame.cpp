@@ -1026,7 +1026,9 @@ void CMainFrame::OnExportRawWhois()
                                              IoTexts::kSavePromptExtension, IoTexts::kSavePromptTitle, strPath))
         return;
     std::string strError;
-    WriteTextFile(strPath, strReport, strError);
+    if (!WriteTextFile(strPath, strReport, strError))
+        m_services.m_pPrompts->ShowMessage(
+            this, QString::fromLatin1(IoTexts::kMsgCannotWriteReport).arg(ToQString(strError)));
 }
 
 void CMainFrame::OnExportTable(bool bJson)
@@ -1068,52 +1070,64 @@ void CMainFrame::AfterImport(int nBefore, int nAdded, bool bLookup)
     QueueRun(addresses, choice);
 }
 
-void CMainFrame::OnImportTextFile()
+// Addresses come in while the file is read, so a log of any size fits in memory.
+void CMainFrame::ImportFile(bool bLog)
 {
     std::string strPath;
     if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
                                              IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
         return;
-    std::string strText;
-    ReadTextFile(strPath, strText);
-    if (strText.empty())
+    CTextFileReader reader;
+    bool bEmpty = true;
+    if (reader.Open(strPath)) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        bEmpty = reader.IsEmpty();
+        QApplication::restoreOverrideCursor();
+    }
+    const CTextReadResult& read = reader.Result();
+    const auto reportRead = [&](int nAdded) {
+        if (!read.m_bOpened || (bEmpty && !read.m_strError.empty()))
+            m_services.m_pPrompts->ShowMessage(
+                this, QString::fromLatin1(IoTexts::kMsgCannotRead).arg(ToQString(strPath), ToQString(read.m_strError)));
+        else if (!read.m_bComplete && !read.m_strError.empty())
+            m_services.m_pPrompts->ShowMessage(this, QString::fromLatin1(IoTexts::kMsgPartialRead)
+                                                         .arg(ToQString(strPath), QString::number(read.m_nTextBytes),
+                                                              ToQString(read.m_strError), QString::number(nAdded)));
+    };
+    if (bEmpty) {
+        reportRead(0);
         return;
-    // No dialog of its own: the choice last made in the log import's dialog holds.
-    const bool bLookup = m_store.GetProfileInt(FT::kSettings, FT::kKeyLookupAfterImport, 0) != 0;
+    }
+    std::string strPatterns;
+    // The text import has no dialog of its own: the choice last made in the log
+    // import's dialog holds.
+    bool bLookup = m_store.GetProfileInt(FT::kSettings, FT::kKeyLookupAfterImport, 0) != 0;
+    if (bLog) {
+        CLogFileImportDlg dlg(m_store, this);
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+        strPatterns = dlg.GetPatterns();
+        bLookup = dlg.IsLookupAfterImport();
+    }
     const int nBefore = m_doc.GetData().GetSize();
     int nAdded = 0;
     {
         CProgressDlg progress(this);
-        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, nullptr, *m_services.m_pResolver,
-                                      progress);
+        nAdded = m_doc.AddIPsFromSource(reader, GetConnSettings().m_bConvertHostNames, bLog ? &strPatterns : nullptr,
+                                        *m_services.m_pResolver, progress);
     }
     AfterImport(nBefore, nAdded, bLookup);
+    reportRead(nAdded);
+}
+
+void CMainFrame::OnImportTextFile()
+{
+    ImportFile(false);
 }
 
 void CMainFrame::OnImportWebLog()
 {
-    std::string strPath;
-    if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
-                                             IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
-        return;
-    std::string strText;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    ReadTextFile(strPath, strText);
-    QApplication::restoreOverrideCursor();
-    if (strText.empty())
-        return;
-    CLogFileImportDlg dlg(m_store, this);
-    if (dlg.exec() != QDialog::Accepted)
-        return;
-    const std::string strPatterns = dlg.GetPatterns();
-    const int nBefore = m_doc.GetData().GetSize();
-    int nAdded = 0;
-    {
-        CProgressDlg progress(this);
-        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, &strPatterns,
-                                      *m_services.m_pResolver, progress);
-    }
-    AfterImport(nBefore, nAdded, dlg.IsLookupAfterImport());
+    ImportFile(true);
 }
 
 void CMainFrame::OnConnectionSettings()

@@ -155,6 +155,7 @@ private:
     void OnExportRawWhois();
     void OnExportTable(bool bJson);
     void OnQueueSelected(int nCommandId);
+    void ImportFile(bool bLog);
     void OnImportTextFile();
     void OnImportWebLog();
     void OnConnectionSettings();
