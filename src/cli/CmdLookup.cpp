@@ -9,12 +9,14 @@
 #include "core/DottedQuad.h"
 #include "core/LookupJob.h"
 #include "net/LinuxIcmpService.h"
+#include "net/RdapClient.h"
 #include "net/SystemNameResolver.h"
 #include "net/WhoisServerTable.h"
 #include "sched/CompletionQueue.h"
 #include "sched/ConnSettings.h"
 #include "sched/LastWhoisDone.h"
 #include "sched/LookupCodes.h"
+#include "sched/RdapSettings.h"
 #include "sched/Scheduler.h"
 #include "sched/WorkerEnvironment.h"
 #include "sched/WorkerThreads.h"
@@ -82,7 +84,10 @@ class CCmdLookup : public CCliCommand
 {
 public:
     const char* Name() const override { return "lookup"; }
-    const char* Usage() const override { return "DOC.qdl [--kind whois|host|ping|trace] [--tick MS] [ADDR...]"; }
+    const char* Usage() const override
+    {
+        return "DOC.qdl [--kind whois|host|ping|trace] [--source rdap|whois] [--tick MS] [ADDR...]";
+    }
     const char* Summary() const override
     {
         return "look up the given addresses (all records when none) with the settings' limits, store the results "
@@ -93,12 +98,21 @@ public:
     {
         int nKind = lookupWhois;
         int nTickMs = kDefaultTickMs;
+        std::string strSource;
         std::vector<std::string> positional;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
             std::string value;
             bool bKind = false;
             bool bTick = false;
+            if (a == "--source" || a.compare(0, 9, "--source=") == 0) {
+                if (a == "--source" && i + 1 >= args.size())
+                    return CliUsageError(ctx, *this, "--source needs a value");
+                strSource = a == "--source" ? args[++i] : a.substr(9);
+                if (strSource != "rdap" && strSource != "whois")
+                    return CliUsageError(ctx, *this, "unknown source '" + strSource + "'");
+                continue;
+            }
             if (a == "--kind" || a == "--tick") {
                 if (i + 1 >= args.size())
                     return CliUsageError(ctx, *this, a + " needs a value");
@@ -135,6 +149,16 @@ public:
         const CConnSettings settings = LoadConnSettings(ctx.settings);
         CWhoisServerTable servers;
         servers.Load(ctx.settings);
+        CRdapSettings rdapSettings = LoadRdapSettings(ctx.settings);
+        if (!strSource.empty())
+            rdapSettings.m_bUseRdap = strSource == "rdap";
+        std::unique_ptr<CRdapClient> pRdap;
+        if (rdapSettings.m_bUseRdap && nKind == lookupWhois) {
+            std::string strProblem;
+            pRdap = MakeRdapClient(rdapSettings, servers, strProblem);
+            if (!strProblem.empty())
+                std::fprintf(ctx.err, "addrscope-cli lookup: %s\n", strProblem.c_str());
+        }
 
         CNetloreDoc doc;
         const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, !given.empty());
@@ -194,7 +218,7 @@ public:
             data.ClearAllPending();
             bGaveUp = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, doc, nKind, nTotal, nTickMs, settings, servers, counts, bInterrupted, bGaveUp);
+            RunLookups(ctx, doc, nKind, nTotal, nTickMs, settings, servers, pRdap.get(), counts, bInterrupted, bGaveUp);
         }
 
         std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nLookedUp, nFresh,
@@ -217,8 +241,8 @@ private:
     };
 
     void RunLookups(CCliContext& ctx, CNetloreDoc& doc, int nKind, int nTotal, int nTickMs,
-                    const CConnSettings& settings, const CWhoisServerTable& servers, CCounts& counts,
-                    bool& bInterrupted, bool& bGaveUp)
+                    const CConnSettings& settings, const CWhoisServerTable& servers, CRdapClient* pRdap,
+                    CCounts& counts, bool& bInterrupted, bool& bGaveUp)
     {
         CIPDataArray& data = doc.GetData();
         CSystemNameResolver resolver;
@@ -235,6 +259,7 @@ private:
         env.m_pThreads = &threads;
         env.m_pClock = &clock;
         env.m_pLastWhoisDone = &CLastWhoisDone::Process();
+        env.m_pRdap = pRdap;
 
         const bool bTerminal = isatty(fileno(ctx.err)) != 0;
         CTerminalProgress progress(ctx.err);
@@ -253,8 +278,12 @@ private:
             const int nCodeKind = LookupCodes::KindOfCode(c.m_nCode);
             const std::string strAddress = c.m_pJob ? c.m_pJob->m_strAddress : std::string();
             const bool bFailed = c.m_pJob && IsFailure(nCodeKind, *c.m_pJob);
+            const bool bRetryLater = c.m_pJob && c.m_pJob->m_bRetryLater;
             HandleCompletion(&doc, c.m_nCode, c.m_pJob);
             threads.Reap();
+            // An RDAP registry over its limit: the address waits without spending a try.
+            if (nCodeKind == lookupWhois && bRetryLater && !bStopping)
+                return;
             if (nCodeKind == lookupWhois && bFailed) {
                 // The merge put the address back in the waiting list.
                 if (++emptyAnswers[strAddress] < kMaxEmptyWhoisAnswers && !bStopping)

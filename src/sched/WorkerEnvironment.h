@@ -5,6 +5,7 @@ class CCompletionSink;
 class CIcmpService;
 class CLastWhoisDone;
 class CNameResolver;
+class CRdapClient;
 class CThreadStarter;
 class CWhoisServerTable;
 
@@ -20,4 +21,6 @@ struct CWorkerEnvironment {
     CThreadStarter* m_pThreads = nullptr;
     const CClock* m_pClock = nullptr;
     CLastWhoisDone* m_pLastWhoisDone = nullptr;
+    // Set when whois lookups ask RDAP first; they fall back to port 43 when RDAP gives no usable answer.
+    CRdapClient* m_pRdap = nullptr;
 };
