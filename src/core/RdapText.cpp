@@ -13,12 +13,23 @@ namespace {
 // Label column as ARIN's whois answers align it.
 constexpr size_t kLabelWidth = 16;
 
+// The labels the owner, country and range extraction searches anywhere in a text.
+constexpr std::string_view kExtractionLabels[] = {"CustName:", "OrgName:", "descr:",    "owner:",   "network:",
+                                                  "Country:",  "country:", "NetRange:", "inetnum:", "IPv4 Address"};
+
 void AddLine(std::string& out, std::string_view label, std::string_view value)
 {
     out += label;
     out.append(label.size() < kLabelWidth ? kLabelWidth - label.size() : 1, ' ');
+    std::string clean;
     for (char c : value)
-        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? ' ' : c;
+        clean += (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? ' ' : c;
+    // A value must not carry a label of its own into the summary (a net name
+    // "X Country: ZZ" would otherwise set the country).
+    for (std::string_view l : kExtractionLabels)
+        for (size_t at = clean.find(l); at != std::string::npos; at = clean.find(l, at + 1))
+            clean[at + l.size() - 1] = l.back() == ':' ? ' ' : '_';
+    out += clean;
     out += "\r\n";
 }
 

@@ -90,6 +90,8 @@ bool CLoopbackRdapServer::Start(const std::string& certFile, const std::string& 
     // Enough threads for eight clients that each keep their connection open.
     m_pServer->new_task_queue = [] { return new httplib::ThreadPool(24); };
     m_pServer->set_keep_alive_max_count(100000);
+    // Stop waits for idle kept-alive connections; a short wait keeps tests quick.
+    m_pServer->set_keep_alive_timeout(1);
     m_pServer->set_read_timeout(30, 0);
     m_pServer->set_write_timeout(30, 0);
 
@@ -173,6 +175,9 @@ bool CLoopbackRdapServer::Start(const std::string& certFile, const std::string& 
         return false;
     }
     m_thread = std::thread([this] { m_pServer->listen_after_bind(); });
+    // stop() before the loop runs would be lost and leave the thread in accept().
+    for (int i = 0; i < 5000 && !m_pServer->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 
