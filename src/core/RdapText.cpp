@@ -12,6 +12,8 @@ namespace {
 
 // Label column as ARIN's whois answers align it.
 constexpr size_t kLabelWidth = 16;
+// Longer values are cut: the summary is for reading, the JSON keeps everything.
+constexpr size_t kMaxValue = 1000;
 
 // The labels the owner, country and range extraction searches anywhere in a text.
 constexpr std::string_view kExtractionLabels[] = {"CustName:", "OrgName:", "descr:",    "owner:",   "network:",
@@ -22,7 +24,7 @@ void AddLine(std::string& out, std::string_view label, std::string_view value)
     out += label;
     out.append(label.size() < kLabelWidth ? kLabelWidth - label.size() : 1, ' ');
     std::string clean;
-    for (char c : value)
+    for (char c : value.substr(0, kMaxValue))
         clean += (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? ' ' : c;
     // A value must not carry a label of its own into the summary (a net name
     // "X Country: ZZ" would otherwise set the country).
