@@ -1,4 +1,4 @@
-// addrscope-cli lookup DOC.qdl [--kind K] [--tick MS] [ADDR...]: queues addresses
+// addrscope-cli lookup DOC.qdl [--kind K] [--source S] [--tick MS] [ADDR...]: queues addresses
 // for one kind of lookup, runs the scheduler's ticks until nothing waits or runs,
 // merges every result as it arrives and saves the document.
 
@@ -7,24 +7,14 @@
 #include "cli/TerminalProgress.h"
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
-#include "core/LookupJob.h"
 #include "net/LinuxIcmpService.h"
-#include "net/RdapClient.h"
 #include "net/SystemNameResolver.h"
-#include "net/WhoisServerTable.h"
-#include "sched/CompletionQueue.h"
-#include "sched/ConnSettings.h"
-#include "sched/LastWhoisDone.h"
-#include "sched/LookupCodes.h"
-#include "sched/RdapSettings.h"
-#include "sched/Scheduler.h"
-#include "sched/WorkerEnvironment.h"
-#include "sched/WorkerThreads.h"
+#include "sched/LookupKindTable.h"
+#include "sched/LookupSession.h"
 
 #include <algorithm>
 #include <chrono>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace {
 
@@ -33,29 +23,10 @@ using namespace std::chrono_literals;
 
 constexpr int kDefaultTickMs = 2000;
 constexpr int kMaxTickMs = 3600 * 1000;
-// An address whose whois answer keeps coming back empty is given up after this
-// many tries: the window re-queues it for ever, a batch run must end.
-constexpr int kMaxEmptyWhoisAnswers = 3;
 // Ticks in a row on which no worker thread could be started before giving up.
 constexpr int kMaxStartFailures = 10;
 // Longest wait between two looks at Ctrl+C.
 constexpr auto kPollSlice = 200ms;
-
-const char* const kKindNames[kLookupKindCount] = {"whois", "host", "ping", "trace"};
-
-int LimitOf(const CConnSettings& s, int nKind)
-{
-    switch (nKind) {
-    case lookupWhois:
-        return s.m_nWhoisLimit;
-    case lookupHostName:
-        return s.m_nDnsLimit;
-    case lookupPing:
-        return s.m_nPingLimit;
-    default:
-        return s.m_nTraceLimit;
-    }
-}
 
 bool ParseTick(const std::string& text, int& nMs)
 {
@@ -63,21 +34,6 @@ bool ParseTick(const std::string& text, int& nMs)
         return false;
     nMs = std::stoi(text);
     return nMs > 0 && nMs <= kMaxTickMs;
-}
-
-// Whether a finished job counts as a failed lookup; read before the merge deletes it.
-bool IsFailure(int nKind, const CLookupJob& job)
-{
-    switch (nKind) {
-    case lookupHostName:
-        return job.m_strResult.empty() || job.m_strResult == "unavailable";
-    case lookupPing:
-        return job.m_nTries > 0 && job.m_nFailures >= job.m_nTries;
-    case lookupTrace:
-        return job.m_strResult.empty();
-    default:
-        return job.m_strResult.empty();
-    }
 }
 
 class CCmdLookup : public CCliCommand
@@ -98,13 +54,10 @@ public:
     {
         int nKind = lookupWhois;
         int nTickMs = kDefaultTickMs;
-        std::string strSource;
         std::vector<std::string> positional;
+        std::string strSource;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
-            std::string value;
-            bool bKind = false;
-            bool bTick = false;
             if (a == "--source" || a.compare(0, 9, "--source=") == 0) {
                 if (a == "--source" && i + 1 >= args.size())
                     return CliUsageError(ctx, *this, "--source needs a value");
@@ -113,6 +66,9 @@ public:
                     return CliUsageError(ctx, *this, "unknown source '" + strSource + "'");
                 continue;
             }
+            std::string value;
+            bool bKind = false;
+            bool bTick = false;
             if (a == "--kind" || a == "--tick") {
                 if (i + 1 >= args.size())
                     return CliUsageError(ctx, *this, a + " needs a value");
@@ -130,10 +86,10 @@ public:
                 positional.push_back(a);
             }
             if (bKind) {
-                const auto it = std::find(std::begin(kKindNames), std::end(kKindNames), value);
-                if (it == std::end(kKindNames))
+                const CLookupKindRow* pRow = LookupKindNamed(value);
+                if (!pRow)
                     return CliUsageError(ctx, *this, "unknown kind '" + value + "'");
-                nKind = int(it - std::begin(kKindNames));
+                nKind = pRow->m_nKind;
             }
             if (bTick && !ParseTick(value, nTickMs))
                 return CliUsageError(ctx, *this, "--tick needs milliseconds from 1 to 3600000");
@@ -146,19 +102,19 @@ public:
             if (!IsValidDottedQuad(a))
                 return CliUsageError(ctx, *this, "'" + a + "' is not an IPv4 address");
 
-        const CConnSettings settings = LoadConnSettings(ctx.settings);
-        CWhoisServerTable servers;
-        servers.Load(ctx.settings);
-        CRdapSettings rdapSettings = LoadRdapSettings(ctx.settings);
+        CSystemNameResolver resolver;
+        CLinuxIcmpService icmp;
+        CSystemClock clock;
+        CLookupSession session(resolver, &icmp, clock);
+        session.LoadSettings(ctx.settings);
         if (!strSource.empty())
-            rdapSettings.m_bUseRdap = strSource == "rdap";
-        std::unique_ptr<CRdapClient> pRdap;
-        if (rdapSettings.m_bUseRdap && nKind == lookupWhois) {
-            std::string strProblem;
-            pRdap = MakeRdapClient(rdapSettings, servers, strProblem);
-            if (!strProblem.empty())
-                std::fprintf(ctx.err, "addrscope-cli lookup: %s\n", strProblem.c_str());
-        }
+            session.SetWhoisSource(strSource == "rdap" ? EWhoisSource::kRdap : EWhoisSource::kPort43);
+        if (session.GetWhoisSource() == EWhoisSource::kRdap && nKind == lookupWhois &&
+            !session.GetRdapProblem().empty())
+            std::fprintf(ctx.err, "addrscope-cli lookup: %s\n", session.GetRdapProblem().c_str());
+        session.SetTickInterval(std::chrono::milliseconds(nTickMs));
+        const CConnSettings& settings = session.GetSettings();
+        const CLookupKindRow& row = *LookupKindRow(nKind);
 
         CNetloreDoc doc;
         const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, !given.empty());
@@ -186,44 +142,28 @@ public:
                 doc.SetModifiedFlag();
 
         int nFresh = 0;
-        for (const std::string& a : addresses) {
-            bool bQueued = false;
-            switch (nKind) {
-            case lookupWhois:
-                bQueued = doc.QueueWhoisLookup(a, settings.m_dwRescanGap);
-                break;
-            case lookupHostName:
-                bQueued = doc.QueueHostNameLookup(a);
-                break;
-            case lookupPing:
-                bQueued = doc.QueuePingLookup(a, settings.m_dwRescanGap);
-                break;
-            default:
-                bQueued = doc.QueueTraceLookup(a, settings.m_dwRescanGap);
-                break;
-            }
-            if (!bQueued && !a.empty())
+        for (const std::string& a : addresses)
+            if (!session.Queue(doc, nKind, a) && !a.empty())
                 ++nFresh;
-        }
         const int nTotal = data.GetWaitingList(nKind).GetSize();
 
-        CCounts counts;
         bool bInterrupted = false;
         bool bGaveUp = false;
-        if (nTotal > 0 && LimitOf(settings, nKind) <= 0) {
+        const int nLimit = settings.*row.m_pnLimit;
+        if (nTotal > 0 && nLimit <= 0) {
             std::fprintf(ctx.err,
                          "addrscope-cli lookup: the settings allow no %s lookup to run at once (limit %d); nothing "
                          "was looked up\n",
-                         kKindNames[nKind], LimitOf(settings, nKind));
+                         row.m_pszName, nLimit);
             data.ClearAllPending();
             bGaveUp = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, doc, nKind, nTotal, nTickMs, settings, servers, pRdap.get(), counts, bInterrupted, bGaveUp);
+            RunLookups(ctx, session, doc, nKind, nTotal, bInterrupted, bGaveUp);
         }
 
-        std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nLookedUp, nFresh,
-                     counts.m_nFailed);
-        const int nNotDone = nTotal - counts.m_nLookedUp - counts.m_nFailed;
+        const CLookupCounts counts = session.GetCounts(doc, nKind);
+        std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh, counts.m_nFailed);
+        const int nNotDone = nTotal - counts.Finished();
         if (nNotDone > 0)
             std::fprintf(ctx.out, ", not looked up %d", nNotDone);
         std::fprintf(ctx.out, "\n");
@@ -235,116 +175,60 @@ public:
     }
 
 private:
-    struct CCounts {
-        int m_nLookedUp = 0;
-        int m_nFailed = 0;
-    };
-
-    void RunLookups(CCliContext& ctx, CNetloreDoc& doc, int nKind, int nTotal, int nTickMs,
-                    const CConnSettings& settings, const CWhoisServerTable& servers, CRdapClient* pRdap,
-                    CCounts& counts, bool& bInterrupted, bool& bGaveUp)
+    static void RunLookups(CCliContext& ctx, CLookupSession& session, CNetloreDoc& doc, int nKind, int nTotal,
+                           bool& bInterrupted, bool& bGaveUp)
     {
-        CIPDataArray& data = doc.GetData();
-        CSystemNameResolver resolver;
-        CLinuxIcmpService icmp;
-        CSystemClock clock;
-        CCompletionQueue queue;
-        // Last, so it is destroyed (joining every worker) before what they use.
-        CWorkerThreads threads;
-        CWorkerEnvironment env;
-        env.m_pServers = &servers;
-        env.m_pResolver = &resolver;
-        env.m_pIcmp = &icmp;
-        env.m_pSink = &queue;
-        env.m_pThreads = &threads;
-        env.m_pClock = &clock;
-        env.m_pLastWhoisDone = &CLastWhoisDone::Process();
-        env.m_pRdap = pRdap;
-
         const bool bTerminal = isatty(fileno(ctx.err)) != 0;
         CTerminalProgress progress(ctx.err);
-        progress.Show(std::string("Looking up (") + kKindNames[nKind] + ")");
-        std::unordered_map<std::string, int> emptyAnswers;
-        int nDone = 0;
-        bool bStopping = false;
-        auto nextTick = Clock::now();
+        progress.Show(std::string("Looking up (") + LookupKindRow(nKind)->m_pszName + ")");
 
-        auto stopQueuing = [&] {
-            for (int k = 0; k < kLookupKindCount; ++k)
-                data.GetWaitingList(k).RemoveAll();
-        };
-
-        auto handle = [&](const CCompletion& c) {
-            const int nCodeKind = LookupCodes::KindOfCode(c.m_nCode);
-            const std::string strAddress = c.m_pJob ? c.m_pJob->m_strAddress : std::string();
-            const bool bFailed = c.m_pJob && IsFailure(nCodeKind, *c.m_pJob);
-            const bool bRetryLater = c.m_pJob && c.m_pJob->m_bRetryLater;
-            HandleCompletion(&doc, c.m_nCode, c.m_pJob);
-            threads.Reap();
-            // An RDAP registry over its limit: the address waits without spending a try.
-            if (nCodeKind == lookupWhois && bRetryLater && !bStopping)
+        auto report = [&](const CLookupOutcome& o) {
+            if (o.m_bRequeued)
                 return;
-            if (nCodeKind == lookupWhois && bFailed) {
-                // The merge put the address back in the waiting list.
-                if (++emptyAnswers[strAddress] < kMaxEmptyWhoisAnswers && !bStopping)
-                    return;
-                CSerStringArray& waiting = data.GetWaitingList(lookupWhois);
-                waiting.RemoveAt(waiting.Find(strAddress));
-                std::fprintf(ctx.err, "addrscope-cli lookup: %s: no whois answer after %d tries\n", strAddress.c_str(),
-                             emptyAnswers[strAddress]);
-            }
-            ++nDone;
-            ++(bFailed ? counts.m_nFailed : counts.m_nLookedUp);
+            if (o.m_bGaveUp)
+                std::fprintf(ctx.err, "addrscope-cli lookup: %s: no whois answer after %d tries\n",
+                             o.m_strAddress.c_str(), o.m_nEmptyAnswers);
+            const int nDone = session.GetCounts(doc, nKind).Finished();
             char line[64];
             std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
             if (bTerminal) {
-                progress.SetText(line + strAddress);
+                progress.SetText(line + o.m_strAddress);
                 progress.SetPos(int(int64_t(nDone) * 100 / nTotal));
             } else {
-                std::fprintf(ctx.err, "%s%s%s\n", line, strAddress.c_str(), bFailed ? " failed" : "");
+                std::fprintf(ctx.err, "%s%s%s\n", line, o.m_strAddress.c_str(), o.m_bFailed ? " failed" : "");
             }
         };
 
-        while (data.HasPending()) {
+        while (doc.HasPendingLookups()) {
             const auto now = Clock::now();
-            if (!bStopping && now >= nextTick) {
-                SchedulerTick(data, settings, env);
-                nextTick = std::max(nextTick + std::chrono::milliseconds(nTickMs), now);
-                if (threads.ConsecutiveFailures() >= kMaxStartFailures && threads.Count() == 0 &&
-                    data.GetRunningList(nKind).empty()) {
-                    std::fprintf(ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
-                    bGaveUp = bStopping = true;
-                    stopQueuing();
-                    continue;
-                }
+            if (session.TickIfDue(doc) && session.ConsecutiveStartFailures() >= kMaxStartFailures &&
+                session.RunningWorkers() == 0 && doc.GetData().GetRunningList(nKind).empty()) {
+                std::fprintf(ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
+                bGaveUp = true;
+                session.Stop(doc);
+                continue;
             }
-            const auto deadline = bStopping ? now + kPollSlice : std::min(nextTick, now + kPollSlice);
-            CCompletion c;
-            if (queue.TakeUntil(c, deadline)) {
-                handle(c);
-                while (queue.TryTake(c))
-                    handle(c);
-            }
+            const bool bStopping = session.IsStopping();
+            session.MergeArrived(&doc, bStopping ? now + kPollSlice : std::min(session.NextTick(), now + kPollSlice),
+                                 report);
             if (!bStopping && progress.PollCancel()) {
-                bInterrupted = bStopping = true;
+                bInterrupted = true;
                 // Back to the default action: a second Ctrl+C ends the process unsaved.
                 progress.Close();
                 size_t nRunning = 0;
                 for (int k = 0; k < kLookupKindCount; ++k)
-                    nRunning += data.GetRunningList(k).size();
+                    nRunning += doc.GetData().GetRunningList(k).size();
                 std::fprintf(ctx.err,
                              "addrscope-cli lookup: interrupted; waiting for %zu running lookup(s) to finish, then "
                              "saving (Ctrl+C again quits without saving)\n",
                              nRunning);
             }
-            if (bStopping)
-                stopQueuing();
+            if (bInterrupted)
+                session.Stop(doc);
         }
         progress.Close();
-        threads.JoinAll();
-        CCompletion c;
-        while (queue.TryTake(c))
-            handle(c);
+        session.JoinAll();
+        session.MergeArrived(&doc, Clock::now(), report);
     }
 };
 

@@ -3,12 +3,11 @@
 #include "core/Clock.h"
 #include "core/HostLookup.h"
 #include "core/LookupJob.h"
-#include "net/IPWhoisLookup.h"
 #include "net/PingCheck.h"
-#include "net/RdapClient.h"
 #include "net/Traceroute.h"
 #include "sched/CompletionSink.h"
 #include "sched/LastWhoisDone.h"
+#include "sched/WhoisSource.h"
 #include "sched/WorkerEnvironment.h"
 
 namespace {
@@ -29,17 +28,7 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
 {
     std::string strText;
     try {
-        ERdapOutcome outcome = ERdapOutcome::fallback;
-        if (env.m_pRdap) {
-            std::string strMessage;
-            outcome = env.m_pRdap->Lookup(pJob->m_strAddress, strText, strMessage, *env.m_pResolver);
-        }
-        // Over its limit: an empty text sends the address back to waiting, no try counted.
-        if (outcome == ERdapOutcome::overLimit) {
-            strText.clear();
-            pJob->m_bRetryLater = true;
-        } else if (outcome == ERdapOutcome::fallback)
-            IPWhoisLookup(pJob->m_strAddress, strText, *env.m_pServers, *env.m_pResolver);
+        pJob->m_bRetryLater = WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env);
     } catch (...) {
         // Like an empty answer: the address is asked again later.
         strText.clear();

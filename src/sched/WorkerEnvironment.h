@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sched/WhoisSource.h"
+
 class CClock;
 class CCompletionSink;
 class CIcmpService;
@@ -21,6 +23,8 @@ struct CWorkerEnvironment {
     CThreadStarter* m_pThreads = nullptr;
     const CClock* m_pClock = nullptr;
     CLastWhoisDone* m_pLastWhoisDone = nullptr;
-    // Set when whois lookups ask RDAP first; they fall back to port 43 when RDAP gives no usable answer.
+    // Which procedure the whois worker asks.
+    EWhoisSource m_whoisSource = EWhoisSource::kPort43;
+    // The RDAP source's client (bootstrap, limits, registries over their limit); null: RDAP asks port 43.
     CRdapClient* m_pRdap = nullptr;
 };
