@@ -52,7 +52,12 @@ void CLookupSession::LoadSettings(CSettingsStore& store)
 {
     m_settings = LoadConnSettings(store);
     m_servers.Load(store);
-    const CRdapSettings rdap = LoadRdapSettings(store);
+    LoadRdapSettings(store);
+}
+
+void CLookupSession::LoadRdapSettings(CSettingsStore& store)
+{
+    const CRdapSettings rdap = ::LoadRdapSettings(store);
     SetRdapClient(MakeRdapClient(rdap, m_servers, m_strRdapProblem));
     SetWhoisSource(rdap.m_bUseRdap ? EWhoisSource::kRdap : EWhoisSource::kPort43);
 }

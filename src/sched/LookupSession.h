@@ -72,6 +72,8 @@ public:
     // ---- configuration ----
     // The lookup settings and the server table from the store.
     void LoadSettings(CSettingsStore& store);
+    // Only section "RDAP": the source and a new client; safe while workers run.
+    void LoadRdapSettings(CSettingsStore& store);
     void SetSettings(const CConnSettings& settings) { m_settings = settings; }
     const CConnSettings& GetSettings() const { return m_settings; }
     void SetServers(const CWhoisServerTable& servers) { m_servers = servers; }

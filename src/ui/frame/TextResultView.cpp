@@ -1,5 +1,7 @@
 #include "ui/frame/TextResultView.h"
 
+#include "core/RdapText.h"
+
 #include "core/DateTimeText.h"
 #include "core/IPAddressData.h"
 #include "core/NetloreDoc.h"
@@ -79,9 +81,18 @@ std::string CTextResultView::GetCaptionTime() const
     return FormatDateTimeText(pRecord->GetWhoisDone());
 }
 
-QString CTextResultView::CaptionLabel(const std::string& strAddress)
+QString CTextResultView::CaptionLabel(const std::string& strAddress, bool bRdap)
 {
+    if (bRdap)
+        return QString::fromLatin1(strAddress.empty() ? ViewTexts::kCaptionNoAddressRdap
+                                                      : ViewTexts::kCaptionAfterAddressRdap);
     return QString::fromLatin1(strAddress.empty() ? ViewTexts::kCaptionNoAddress : ViewTexts::kCaptionAfterAddress);
+}
+
+bool CTextResultView::IsRdapText() const
+{
+    const CIPAddressData* pRecord = CurrentRecord(m_pDoc);
+    return pRecord && !RdapText::JsonOf(pRecord->GetRawWhois()).empty();
 }
 
 void CTextResultView::OnEditCopy()
@@ -144,7 +155,7 @@ void CTextResultView::DrawCaption(QPainter& painter)
         rcText.setLeft(rcText.left() + nWidth);
     }
     painter.setPen(Qt::black);
-    painter.drawText(rcText, nFlags | Qt::AlignLeft, CaptionLabel(strAddress));
+    painter.drawText(rcText, nFlags | Qt::AlignLeft, CaptionLabel(strAddress, IsRdapText()));
     if (!strTime.empty())
         painter.drawText(rcBand.adjusted(8, 0, -8, 0), nFlags | Qt::AlignRight, ToQString(strTime));
 }

@@ -35,7 +35,9 @@ public:
     // The caption's parts for the current record.
     std::string GetCaptionAddress() const;
     std::string GetCaptionTime() const;
-    static QString CaptionLabel(const std::string& strAddress);
+    static QString CaptionLabel(const std::string& strAddress, bool bRdap = false);
+    // The shown text came from an RDAP lookup.
+    bool IsRdapText() const;
 
 public slots:
     void OnEditCopy();
