@@ -69,7 +69,8 @@ std::string_view JsonOf(std::string_view strText)
 {
     // address line, blank line, summary ... "RDAP URL:" line, blank line, JSON
     const size_t first = strText.find("\r\n\r\n");
-    if (first == std::string_view::npos || first > 200)
+    // "address [host name]": a host name has at most 253 characters.
+    if (first == std::string_view::npos || first > 300)
         return {};
     size_t pos = first + 4;
     // The summary is a handful of short lines; never scan a long text for it.

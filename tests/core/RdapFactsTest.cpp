@@ -105,11 +105,14 @@ TEST(RdapFactsTest, OnlyStoredRdapTextsHaveAJsonPart)
         {"192.0.2.1\r\n\r\nRDAP URL: u\r\n{}", false}, // no blank line before the JSON
         {"", false},
         {"RDAP URL: u\r\n\r\n{}", false}, // no address line
+
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_pszText);
         EXPECT_EQ(!RdapText::JsonOf(c.m_pszText).empty(), c.m_bRdap);
     }
+    // A host name lookup's first line names the longest host name there can be.
+    EXPECT_EQ(RdapText::JsonOf("192.0.2.1 [" + std::string(253, 'h') + "]\r\n\r\nRDAP URL: u\r\n\r\n{}"), "{}");
 }
 
 TEST(RdapFactsTest, AddressForms)
