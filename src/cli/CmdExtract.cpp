@@ -1,5 +1,6 @@
-// addrscope-cli extract [FILE] [--address A]: the owner, country and net range that a
-// whois text yields, and its whois facts, as JSON.
+// addrscope-cli extract [FILE] [--address A] [--rdap]: the owner, country and net range
+// that a whois text yields, and its whois facts, as JSON; with --rdap only the facts of
+// an RDAP answer (its JSON as received).
 
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
@@ -27,15 +28,20 @@ class CCmdExtract : public CCliCommand
 {
 public:
     const char* Name() const override { return "extract"; }
-    const char* Usage() const override { return "[FILE] [--address A]"; }
+    const char* Usage() const override { return "[FILE] [--address A] [--rdap]"; }
     const char* Summary() const override { return "extract owner, country and net range from a whois text"; }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
         std::vector<std::string> files;
         std::optional<uint32_t> dwAddress;
+        bool bRdap = false;
         for (size_t i = 0; i < args.size(); ++i) {
             std::string strAddress;
+            if (args[i] == "--rdap") {
+                bRdap = true;
+                continue;
+            }
             if (args[i] == "--address") {
                 if (i + 1 >= args.size())
                     return CliUsageError(ctx, *this, "--address needs an address");
@@ -71,6 +77,16 @@ public:
             }
         }
 
+        if (bRdap) {
+            const CWhoisFacts facts = ReadRdapFacts(strText, dwAddress);
+            if (!facts.m_bFromRdap) {
+                std::fprintf(ctx.err, "addrscope-cli extract: not an RDAP IP network answer\n");
+                return 1;
+            }
+            const std::string s = "{\"facts\": " + WhoisFactsJson(facts) + "}\n";
+            std::fwrite(s.data(), 1, s.size(), ctx.out);
+            return 0;
+        }
         CIPAddressData rec;
         rec.SetRawWhois(strText);
         const std::string s =

@@ -1,4 +1,4 @@
-// addrscope-cli lookup DOC.qdl [--kind K] [--tick MS] [ADDR...]: queues addresses
+// addrscope-cli lookup DOC.qdl [--kind K] [--source S] [--tick MS] [ADDR...]: queues addresses
 // for one kind of lookup, runs the scheduler's ticks until nothing waits or runs,
 // merges every result as it arrives and saves the document.
 
@@ -45,7 +45,10 @@ class CCmdLookup : public CCliCommand
 {
 public:
     const char* Name() const override { return "lookup"; }
-    const char* Usage() const override { return "DOC.qdl [--kind whois|host|ping|trace] [--tick MS] [ADDR...]"; }
+    const char* Usage() const override
+    {
+        return "DOC.qdl [--kind whois|host|ping|trace] [--source rdap|whois] [--tick MS] [ADDR...]";
+    }
     const char* Summary() const override
     {
         return "look up the given addresses (all records when none) with the settings' limits, store the results "
@@ -57,8 +60,17 @@ public:
         int nKind = lookupWhois;
         int nTickMs = kDefaultTickMs;
         std::vector<std::string> positional;
+        std::string strSource;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
+            if (a == "--source" || a.compare(0, 9, "--source=") == 0) {
+                if (a == "--source" && i + 1 >= args.size())
+                    return CliUsageError(ctx, *this, "--source needs a value");
+                strSource = a == "--source" ? args[++i] : a.substr(9);
+                if (strSource != "rdap" && strSource != "whois")
+                    return CliUsageError(ctx, *this, "unknown source '" + strSource + "'");
+                continue;
+            }
             std::string value;
             bool bKind = false;
             bool bTick = false;
@@ -100,6 +112,11 @@ public:
         CSystemClock clock;
         CLookupSession session(resolver, &icmp, clock);
         session.LoadSettings(ctx.settings);
+        if (!strSource.empty())
+            session.SetWhoisSource(strSource == "rdap" ? EWhoisSource::kRdap : EWhoisSource::kPort43);
+        if (session.GetWhoisSource() == EWhoisSource::kRdap && nKind == lookupWhois &&
+            !session.GetRdapProblem().empty())
+            std::fprintf(ctx.err, "addrscope-cli lookup: %s\n", session.GetRdapProblem().c_str());
         session.SetTickInterval(std::chrono::milliseconds(nTickMs));
         const CConnSettings& settings = session.GetSettings();
         const CLookupKindRow& row = *LookupKindRow(nKind);

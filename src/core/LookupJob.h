@@ -25,4 +25,5 @@ public:
     int m_nFailures = 0; // ping only
     double m_dAverageMs = 0.0; // ping only
     bool m_bResolveHops = false; // traceroute only
+    bool m_bRetryLater = false; // whois only: the registry asked us to wait, so no try is spent
 };

@@ -1,5 +1,7 @@
 #include "core/WhoisFacts.h"
 
+#include "core/RdapText.h"
+
 #include "core/DottedQuad.h"
 #include "core/TextCase.h"
 
@@ -1189,6 +1191,9 @@ CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwA
         return facts;
     if (!dwAddress)
         dwAddress = FirstLineAddress(strText);
+    // An RDAP lookup's text: its summary is ours, the JSON is the registry's answer.
+    if (const std::string_view json = RdapText::JsonOf(strText); !json.empty())
+        return ReadRdapFacts(json, dwAddress);
 
     CAnswer answer;
     std::string_view origin;

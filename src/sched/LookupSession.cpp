@@ -3,7 +3,9 @@
 #include "core/IPDataArray.h"
 #include "core/LookupJob.h"
 #include "core/NetloreDoc.h"
+#include "net/RdapClient.h"
 #include "sched/LookupKindTable.h"
+#include "sched/RdapSettings.h"
 #include "sched/Scheduler.h"
 
 #include <cstdio>
@@ -50,6 +52,23 @@ void CLookupSession::LoadSettings(CSettingsStore& store)
 {
     m_settings = LoadConnSettings(store);
     m_servers.Load(store);
+    LoadRdapSettings(store);
+}
+
+void CLookupSession::LoadRdapSettings(CSettingsStore& store)
+{
+    const CRdapSettings rdap = ::LoadRdapSettings(store);
+    SetRdapClient(MakeRdapClient(rdap, m_servers, m_strRdapProblem));
+    SetWhoisSource(rdap.m_bUseRdap ? EWhoisSource::kRdap : EWhoisSource::kPort43);
+}
+
+void CLookupSession::SetRdapClient(std::unique_ptr<CRdapClient> pClient)
+{
+    // Running workers copied the old pointer: it stays alive with the session.
+    if (m_pRdap)
+        m_retiredRdap.push_back(std::move(m_pRdap));
+    m_pRdap = std::move(pClient);
+    m_env.m_pRdap = m_pRdap.get();
 }
 
 bool CLookupSession::Queue(CNetloreDoc& doc, int nKind, std::string_view strAddress)
@@ -98,14 +117,22 @@ CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob
         return outcome;
     }
     outcome.m_nKind = pRow->m_nKind;
+    bool bRetryLater = false;
     if (pJob) {
         outcome.m_strAddress = pJob->m_strAddress;
         outcome.m_bFailed = pRow->m_pfnFailed(*pJob);
+        bRetryLater = pJob->m_bRetryLater;
     }
     outcome.m_bStored = HandleCompletion(pDoc, nCode, pJob);
     m_threads.Reap();
     if (!pJob)
         return outcome;
+
+    // The registry asked us to wait: the address waits again and no try is spent.
+    if (bRetryLater && pRow->m_bRetriesEmpty && pDoc && !m_bStopping) {
+        outcome.m_bRequeued = true;
+        return outcome;
+    }
 
     if (pRow->m_bRetriesEmpty && pDoc) {
         if (!outcome.m_bFailed) {

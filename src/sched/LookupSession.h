@@ -13,11 +13,14 @@
 #include <chrono>
 #include <climits>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 class CClock;
+class CRdapClient;
 class CIcmpService;
 class CNameResolver;
 class CNetloreDoc;
@@ -69,11 +72,17 @@ public:
     // ---- configuration ----
     // The lookup settings and the server table from the store.
     void LoadSettings(CSettingsStore& store);
+    // Only section "RDAP": the source and a new client; safe while workers run.
+    void LoadRdapSettings(CSettingsStore& store);
     void SetSettings(const CConnSettings& settings) { m_settings = settings; }
     const CConnSettings& GetSettings() const { return m_settings; }
     void SetServers(const CWhoisServerTable& servers) { m_servers = servers; }
     const CWhoisServerTable& GetServers() const { return m_servers; }
     void SetWhoisSource(EWhoisSource source) { m_env.m_whoisSource = source; }
+    // The client the RDAP source uses (LoadSettings makes one from section "RDAP").
+    void SetRdapClient(std::unique_ptr<CRdapClient> pClient);
+    // Why the RDAP bootstrap file of the settings was not used; empty when it was or none is named.
+    const std::string& GetRdapProblem() const { return m_strRdapProblem; }
     EWhoisSource GetWhoisSource() const { return m_env.m_whoisSource; }
     // Tests put a starter of their own here; null: the session's worker threads.
     void SetThreadStarter(CThreadStarter* pStarter) { m_env.m_pThreads = pStarter ? pStarter : &m_threads; }
@@ -134,6 +143,9 @@ private:
     std::chrono::steady_clock::time_point m_nextTick {};
     std::chrono::nanoseconds m_busy {0};
     bool m_bStopping = false;
+    std::unique_ptr<CRdapClient> m_pRdap;
+    std::vector<std::unique_ptr<CRdapClient>> m_retiredRdap;
+    std::string m_strRdapProblem;
     // Last: destroyed first, so every worker has finished before what it uses goes.
     CWorkerThreads m_threads;
 };

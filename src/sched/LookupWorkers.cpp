@@ -28,7 +28,7 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
 {
     std::string strText;
     try {
-        WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env);
+        pJob->m_bRetryLater = WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env);
     } catch (...) {
         // Like an empty answer: the address is asked again later.
         strText.clear();

@@ -7,6 +7,7 @@ class CCompletionSink;
 class CIcmpService;
 class CLastWhoisDone;
 class CNameResolver;
+class CRdapClient;
 class CThreadStarter;
 class CWhoisServerTable;
 
@@ -24,4 +25,6 @@ struct CWorkerEnvironment {
     CLastWhoisDone* m_pLastWhoisDone = nullptr;
     // Which procedure the whois worker asks.
     EWhoisSource m_whoisSource = EWhoisSource::kPort43;
+    // The RDAP source's client (bootstrap, limits, registries over their limit); null: RDAP asks port 43.
+    CRdapClient* m_pRdap = nullptr;
 };

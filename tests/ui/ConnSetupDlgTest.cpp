@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QRadioButton>
 
 TEST(ConnSetupDlg, FirstRunShowsTheDefaults)
 {
@@ -80,4 +81,26 @@ TEST(LogFileImportDlg, EditFieldsFollowTheirBoxesAndOkBuildsThePatterns)
     EXPECT_EQ(dlg.GetPatterns(), "\" 404 |/private/report.pdf|cltreq|");
     EXPECT_EQ(store.GetProfileInt("Settings", "Log File Error", 0), 1);
     EXPECT_EQ(store.GetProfileInt("Settings", "Log File Custom", 0), 1);
+}
+
+TEST(ConnSetupDlg, WhoisSourceAndBootstrapFileAreKeptInSectionRdap)
+{
+    CMemorySettingsStore store;
+    store.WriteProfileString("RDAP", "CA File", "/etc/private-ca.pem");
+    {
+        CConnSetupDlg dlg(store);
+        EXPECT_FALSE(dlg.GetRdapRadio()->isChecked());
+        EXPECT_EQ(dlg.GetBootstrapEdit()->text(), "");
+        dlg.GetRdapRadio()->setChecked(true);
+        dlg.GetBootstrapEdit()->setText("  /srv/rdap/ipv4.json ");
+        dlg.accept();
+    }
+    EXPECT_EQ(store.GetProfileInt("RDAP", "Use RDAP", -1), 1);
+    EXPECT_EQ(store.GetProfileString("RDAP", "Bootstrap File"), "/srv/rdap/ipv4.json");
+    // A value the dialog does not show stays as it was.
+    EXPECT_EQ(store.GetProfileString("RDAP", "CA File"), "/etc/private-ca.pem");
+
+    CConnSetupDlg again(store);
+    EXPECT_TRUE(again.GetRdapRadio()->isChecked());
+    EXPECT_EQ(again.GetBootstrapEdit()->text(), "/srv/rdap/ipv4.json");
 }

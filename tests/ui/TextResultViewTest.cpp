@@ -261,3 +261,18 @@ TEST_F(CTextResultViewFixture, TheCaptionLinksTheAbuseAddressOfTheShownRecordOnl
     }
     EXPECT_EQ(opened.size(), 1u);
 }
+
+TEST_F(CTextResultViewFixture, CaptionNamesTheSourceOfTheShownText)
+{
+    doc.AddIP("192.0.2.1");
+    doc.SetCurrentIndex(0);
+    doc.StoreWhoisResult("192.0.2.1", "192.0.2.1\r\n\r\nNetRange: 192.0.2.0 - 192.0.2.255\r\n");
+    EXPECT_FALSE(view.IsRdapText());
+    doc.StoreWhoisResult("192.0.2.1", "192.0.2.1\r\n\r\nNetName:        X\r\nRDAP URL:       https://rdap.example/ip/"
+                                      "192.0.2.1\r\n\r\n{\"objectClassName\": \"ip network\"}");
+    EXPECT_TRUE(view.IsRdapText());
+    EXPECT_EQ(CTextResultView::CaptionLabel("192.0.2.1", true), " : RDAP");
+    EXPECT_EQ(CTextResultView::CaptionLabel("", true), "RDAP");
+    // The JSON is shown as text, never as markup.
+    EXPECT_TRUE(Text().endsWith("{\"objectClassName\": \"ip network\"}"));
+}

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -32,6 +33,7 @@ CConnSetupDlg::CConnSetupDlg(CSettingsStore& store, QWidget* pParent)
     : QDialog(pParent)
     , m_store(store)
     , m_settings(LoadConnSettings(store))
+    , m_rdap(LoadRdapSettings(store))
 {
     setWindowTitle(tr(FT::kConnTitle));
     m_pRescanGap = NumberEdit(this, m_settings.m_dwRescanGap);
@@ -69,6 +71,17 @@ CConnSetupDlg::CConnSetupDlg(CSettingsStore& store, QWidget* pParent)
     pIntervalRow->addWidget(new QLabel(tr(FT::kConnIntervalAfter), pInterval));
     pIntervalRow->addStretch(1);
 
+    auto* pSource = new QGroupBox(tr(FT::kConnGroupSource), this);
+    auto* pSourceRows = new QVBoxLayout(pSource);
+    m_pPort43 = new QRadioButton(tr(FT::kConnSourcePort43), pSource);
+    m_pRdap = new QRadioButton(tr(FT::kConnSourceRdap), pSource);
+    (m_rdap.m_bUseRdap ? m_pRdap : m_pPort43)->setChecked(true);
+    m_pBootstrap = new QLineEdit(QString::fromLocal8Bit(m_rdap.m_strBootstrapFile.c_str()), pSource);
+    pSourceRows->addWidget(m_pPort43);
+    pSourceRows->addWidget(m_pRdap);
+    pSourceRows->addWidget(new QLabel(tr(FT::kConnBootstrap), pSource));
+    pSourceRows->addWidget(m_pBootstrap);
+
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(pButtons, &QDialogButtonBox::accepted, this, &CConnSetupDlg::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &CConnSetupDlg::reject);
@@ -77,6 +90,7 @@ CConnSetupDlg::CConnSetupDlg(CSettingsStore& store, QWidget* pParent)
     pLayout->addWidget(pRescan);
     pLayout->addWidget(pLimits);
     pLayout->addWidget(pInterval);
+    pLayout->addWidget(pSource);
     pLayout->addWidget(m_pTraceHosts);
     pLayout->addWidget(m_pConvertHosts);
     pLayout->addWidget(pButtons);
@@ -130,6 +144,8 @@ bool CConnSetupDlg::TakeValues()
     s.m_bTraceHostLookup = m_pTraceHosts->isChecked();
     s.m_bConvertHostNames = m_pConvertHosts->isChecked();
     m_settings = s;
+    m_rdap.m_bUseRdap = m_pRdap->isChecked();
+    m_rdap.m_strBootstrapFile = m_pBootstrap->text().trimmed().toLocal8Bit().toStdString();
     return true;
 }
 
@@ -138,5 +154,6 @@ void CConnSetupDlg::accept()
     if (!TakeValues())
         return;
     SaveConnSettings(m_store, m_settings);
+    SaveRdapSettings(m_store, m_rdap);
     QDialog::accept();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sched/ConnSettings.h"
+#include "sched/RdapSettings.h"
 
 #include <QDialog>
 #include <QString>
@@ -9,11 +10,12 @@
 
 class CSettingsStore;
 class QCheckBox;
+class QRadioButton;
 class QLineEdit;
 
-// "Connection and Other Settings": the eight lookup settings. The values are read
-// from the store when the dialog is made; OK checks every number, writes all
-// eight and closes; Cancel writes nothing.
+// "Connection and Other Settings": the eight lookup settings, the whois source and
+// the RDAP bootstrap file. The values are read from the store when the dialog is
+// made; OK checks every number, writes all of them and closes; Cancel writes nothing.
 class CConnSetupDlg : public QDialog
 {
     Q_OBJECT
@@ -21,6 +23,7 @@ public:
     CConnSetupDlg(CSettingsStore& store, QWidget* pParent = nullptr);
 
     const CConnSettings& GetSettings() const { return m_settings; }
+    const CRdapSettings& GetRdapSettings() const { return m_rdap; }
 
     QLineEdit* GetRescanGapEdit() const { return m_pRescanGap; }
     QLineEdit* GetWhoisLimitEdit() const { return m_pWhoisLimit; }
@@ -30,6 +33,8 @@ public:
     QLineEdit* GetIntervalEdit() const { return m_pInterval; }
     QCheckBox* GetTraceHostsCheck() const { return m_pTraceHosts; }
     QCheckBox* GetConvertHostsCheck() const { return m_pConvertHosts; }
+    QRadioButton* GetRdapRadio() const { return m_pRdap; }
+    QLineEdit* GetBootstrapEdit() const { return m_pBootstrap; }
 
     // How a rejected number is reported; a message box unless replaced (tests).
     void SetPromptFunction(std::function<void(const QString&)> fn) { m_fnPrompt = std::move(fn); }
@@ -44,6 +49,7 @@ private:
 
     CSettingsStore& m_store;
     CConnSettings m_settings;
+    CRdapSettings m_rdap;
     QLineEdit* m_pRescanGap;
     QLineEdit* m_pWhoisLimit;
     QLineEdit* m_pDnsLimit;
@@ -52,5 +58,8 @@ private:
     QLineEdit* m_pInterval;
     QCheckBox* m_pTraceHosts;
     QCheckBox* m_pConvertHosts;
+    QRadioButton* m_pPort43;
+    QRadioButton* m_pRdap;
+    QLineEdit* m_pBootstrap;
     std::function<void(const QString&)> m_fnPrompt;
 };

@@ -51,6 +51,7 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolBar>
 
 #include <algorithm>
@@ -134,6 +135,7 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     m_pSession =
         std::make_unique<CLookupSession>(*m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
     m_pSession->LoadSettings(m_store);
+    QTimer::singleShot(0, this, [this] { ReportRdapProblem(); });
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
     m_bReportSelected = m_store.GetProfileInt(FT::kSettings, FT::kKeySelectedRowReport, 1) != 0;
     m_nAutoLoad = m_store.GetProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, 1);
@@ -1136,7 +1138,16 @@ void CMainFrame::OnConnectionSettings()
     if (dlg.exec() != QDialog::Accepted)
         return;
     m_pSession->SetSettings(LoadConnSettings(m_store));
+    m_pSession->LoadRdapSettings(m_store);
+    ReportRdapProblem();
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
+}
+
+void CMainFrame::ReportRdapProblem()
+{
+    // Once per reading of the settings, and only when RDAP is in use.
+    if (m_pSession->GetWhoisSource() == EWhoisSource::kRdap && !m_pSession->GetRdapProblem().empty())
+        statusBar()->showMessage(QString::fromLocal8Bit(m_pSession->GetRdapProblem().c_str()), 15000);
 }
 
 // ------------------------------------------------------------------ tray, web, application

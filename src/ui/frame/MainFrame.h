@@ -159,6 +159,7 @@ private:
     void OnImportTextFile();
     void OnImportWebLog();
     void OnConnectionSettings();
+    void ReportRdapProblem();
     void OnMinimizeToTray();
     void OnTrayShow();
     void OnToggleAutoLoad();

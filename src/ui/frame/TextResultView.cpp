@@ -1,5 +1,7 @@
 #include "ui/frame/TextResultView.h"
 
+#include "core/RdapText.h"
+
 #include "core/DateTimeText.h"
 #include "core/IPAddressData.h"
 #include "core/NetloreDoc.h"
@@ -229,7 +231,7 @@ std::string CTextResultView::GetCaptionTime() const
 
 QString CTextResultView::CaptionText(const std::string& strAddress) const
 {
-    QString strLabel = CaptionLabel(strAddress);
+    QString strLabel = CaptionLabel(strAddress, IsRdapText());
     const std::string strNote = GetCaptionNote();
     if (!strNote.empty())
         strLabel += QStringLiteral(" (") + ToQString(strNote) + QStringLiteral(")");
@@ -242,9 +244,18 @@ std::string CTextResultView::GetCaptionNote() const
     return strAddress.empty() || !m_fnNote ? std::string() : m_fnNote(strAddress);
 }
 
-QString CTextResultView::CaptionLabel(const std::string& strAddress)
+QString CTextResultView::CaptionLabel(const std::string& strAddress, bool bRdap)
 {
+    if (bRdap)
+        return QString::fromLatin1(strAddress.empty() ? ViewTexts::kCaptionNoAddressRdap
+                                                      : ViewTexts::kCaptionAfterAddressRdap);
     return QString::fromLatin1(strAddress.empty() ? ViewTexts::kCaptionNoAddress : ViewTexts::kCaptionAfterAddress);
+}
+
+bool CTextResultView::IsRdapText() const
+{
+    const CIPAddressData* pRecord = CurrentRecord(m_pDoc);
+    return pRecord && !RdapText::JsonOf(pRecord->RawWhoisView()).empty();
 }
 
 void CTextResultView::OnEditCopy()

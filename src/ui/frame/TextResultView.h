@@ -41,7 +41,9 @@ public:
     // The caption's parts for the current record.
     std::string GetCaptionAddress() const;
     std::string GetCaptionTime() const;
-    static QString CaptionLabel(const std::string& strAddress);
+    static QString CaptionLabel(const std::string& strAddress, bool bRdap = false);
+    // The shown text came from an RDAP lookup.
+    bool IsRdapText() const;
     // A word about the current record beside the label (where a reused answer came
     // from, or that nobody answered); the frame knows it, the document does not.
     void SetCaptionNote(std::function<std::string(const std::string& strAddress)> fnNote)

@@ -10,6 +10,8 @@ inline constexpr const char* kQuickStart = "QUICK START\r\n"
 inline constexpr const char* kCaptionAfterAddress = " : IP Whois Data";
 inline constexpr const char* kCaptionNoAddress = "IP Whois Data";
 inline constexpr const char* kCaptionAbuse = "Abuse:";
+inline constexpr const char* kCaptionAfterAddressRdap = " : RDAP";
+inline constexpr const char* kCaptionNoAddressRdap = "RDAP";
 inline constexpr int kIdTextBox = 299;
 
 inline constexpr const char* kProgressInitialPercent = " 0 %";

@@ -1,0 +1,176 @@
+#include "net/RdapBootstrap.h"
+
+#include "core/RdapText.h"
+#include "net/RdapShippedBootstrap.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using Json = nlohmann::json;
+
+namespace {
+
+// The real file is a few kilobytes; anything far larger is not one.
+constexpr std::streamoff kMaxFileBytes = 4 * 1024 * 1024;
+
+bool ReadSmallFile(const std::string& path, std::string& out, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open " + path;
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size > kMaxFileBytes) {
+        error = path + " is not a bootstrap file (too large)";
+        return false;
+    }
+    in.seekg(0);
+    out.assign(size_t(size), '\0');
+    if (!in.read(out.data(), size)) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+bool ParsePrefix(const std::string& text, uint32_t& prefix, int& length)
+{
+    const size_t slash = text.find('/');
+    std::string_view address = std::string_view(text).substr(0, slash);
+    int len = 32;
+    if (slash != std::string::npos) {
+        const std::string digits = text.substr(slash + 1);
+        if (digits.empty() || digits.size() > 2 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        len = std::stoi(digits);
+        if (len > 32)
+            return false;
+    }
+    uint32_t a = 0;
+    if (!RdapText::ParseAddress(address, a))
+        return false;
+    const uint32_t mask = len == 0 ? 0 : ~uint32_t(0) << (32 - len);
+    prefix = a & mask;
+    length = len;
+    return true;
+}
+
+std::string ExeDir()
+{
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return {};
+    std::string path(buf, size_t(n));
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+} // namespace
+
+bool CRdapBootstrap::Parse(std::string_view strJson, std::string& strError)
+{
+    if (strJson.empty()) {
+        strError = "the bootstrap file is empty";
+        return false;
+    }
+    if (!RdapText::NestingWithin(strJson)) {
+        strError = "the bootstrap file nests too deep";
+        return false;
+    }
+    Json root = Json::parse(strJson.begin(), strJson.end(), nullptr, false);
+    if (root.is_discarded() || !root.is_object()) {
+        strError = "the bootstrap file is not valid JSON";
+        return false;
+    }
+    const auto services = root.find("services");
+    if (services == root.end() || !services->is_array()) {
+        strError = "the bootstrap file has no services";
+        return false;
+    }
+    std::vector<CEntry> entries;
+    for (const Json& service : *services) {
+        if (!service.is_array() || service.size() < 2 || !service[0].is_array() || !service[1].is_array())
+            continue;
+        std::string url;
+        for (const Json& u : service[1]) {
+            if (!u.is_string())
+                continue;
+            const std::string& s = u.get_ref<const std::string&>();
+            if (s.rfind("https://", 0) == 0) {
+                url = s;
+                break;
+            }
+            if (url.empty() && s.rfind("http://", 0) == 0)
+                url = s;
+        }
+        if (url.empty() || url.size() > 2000)
+            continue;
+        if (url.back() != '/')
+            url += '/';
+        for (const Json& p : service[0]) {
+            CEntry e;
+            if (p.is_string() && ParsePrefix(p.get<std::string>(), e.m_dwPrefix, e.m_nLength)) {
+                e.m_strUrl = url;
+                entries.push_back(std::move(e));
+            }
+        }
+    }
+    if (entries.empty()) {
+        strError = "the bootstrap file lists no usable IPv4 prefix";
+        return false;
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const CEntry& a, const CEntry& b) { return a.m_nLength > b.m_nLength; });
+    m_entries = std::move(entries);
+    const auto pub = root.find("publication");
+    m_strPublication = pub != root.end() && pub->is_string() ? pub->get<std::string>() : std::string();
+    return true;
+}
+
+std::string CRdapBootstrap::BaseUrl(uint32_t dwAddress) const
+{
+    for (const CEntry& e : m_entries) {
+        const uint32_t mask = e.m_nLength == 0 ? 0 : ~uint32_t(0) << (32 - e.m_nLength);
+        if ((dwAddress & mask) == e.m_dwPrefix)
+            return e.m_strUrl;
+    }
+    return {};
+}
+
+CRdapBootstrap CRdapBootstrap::Shipped()
+{
+    CRdapBootstrap b;
+    std::string error;
+    std::vector<std::string> candidates;
+    if (const std::string dir = ExeDir(); !dir.empty())
+        candidates.push_back(dir + "/../share/addrscope/rdap/ipv4.json");
+    candidates.push_back(ADDRSCOPE_RDAP_DATA_INSTALL);
+    candidates.push_back(ADDRSCOPE_RDAP_DATA_BUILD);
+    for (const std::string& path : candidates) {
+        std::string text;
+        if (ReadSmallFile(path, text, error) && b.Parse(text, error))
+            return b;
+    }
+    b.Parse(kShippedRdapBootstrap, error);
+    return b;
+}
+
+CRdapBootstrap CRdapBootstrap::Load(const std::string& strFile, std::string& strProblem)
+{
+    strProblem.clear();
+    if (!strFile.empty()) {
+        CRdapBootstrap b;
+        std::string text, error;
+        if (ReadSmallFile(strFile, text, error) && b.Parse(text, error))
+            return b;
+        strProblem = "RDAP bootstrap file not used, the shipped one is: " + error;
+    }
+    return Shipped();
+}
