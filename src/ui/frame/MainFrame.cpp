@@ -2,6 +2,8 @@
 
 #include "core/Clock.h"
 #include "core/LookupKind.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
 #include "io/TextFile.h"
@@ -48,6 +50,12 @@
 #include <cstdio>
 
 namespace FT = FrameTexts;
+namespace PS = ProgramSettings;
+
+// The list bar issues and shows some of the frame's commands by their ids.
+static_assert(ListTexts::kCmdLookupSelected == FT::kCmdLookupSelected);
+static_assert(ListTexts::kModeBinary == FT::kCmdModeBinary && ListTexts::kModeHex == FT::kCmdModeHex &&
+              ListTexts::kModeQuad == FT::kCmdModeQuad && ListTexts::kModeDecimal == FT::kCmdModeDecimal);
 
 static void InitFrameResources()
 {
@@ -116,8 +124,9 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
         std::make_unique<CLookupSession>(*m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
     m_pSession->LoadSettings(m_store);
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
-    m_bReportSelected = m_store.GetProfileInt(FT::kSettings, FT::kKeySelectedRowReport, 1) != 0;
-    m_nAutoLoad = m_store.GetProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, 1);
+    CSettingsLoader loader(m_store);
+    m_bReportSelected = loader.Get(PS::kSelectedRowReport);
+    m_nAutoLoad = loader.Get(PS::kAutoDocLoad);
 
     setWindowIcon(CFrameIcons::Get(CFrameIcons::kApp));
     setAcceptDrops(true);
@@ -450,6 +459,11 @@ void CMainFrame::PostCommand(int nCommandId)
         this, [this, nCommandId] { OnCommand(nCommandId); }, Qt::QueuedConnection);
 }
 
+void CMainFrame::PostListRefresh()
+{
+    PostCommand(FT::kCmdRefreshIPList);
+}
+
 void CMainFrame::OnCommand(int nCommandId)
 {
     switch (nCommandId) {
@@ -545,7 +559,7 @@ void CMainFrame::OnCommand(int nCommandId)
     case FT::kCmdReportSelected:
     case FT::kCmdReportAll:
         m_bReportSelected = nCommandId == FT::kCmdReportSelected;
-        m_store.WriteProfileInt(FT::kSettings, FT::kKeySelectedRowReport, m_bReportSelected ? 1 : 0);
+        CSettingsLoader(m_store).Set(PS::kSelectedRowReport, m_bReportSelected);
         break;
     case FT::kCmdAutoLoad:
         OnToggleAutoLoad();
@@ -902,7 +916,7 @@ void CMainFrame::OpenWebPage(const char* pszUrl)
 void CMainFrame::OnToggleAutoLoad()
 {
     m_nAutoLoad = m_nAutoLoad ? 0 : 1;
-    m_store.WriteProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, m_nAutoLoad);
+    CSettingsLoader(m_store).Set(PS::kAutoDocLoad, m_nAutoLoad);
 }
 
 void CMainFrame::OnAbout()
@@ -917,7 +931,7 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent)
 {
-    m_store.WriteProfileInt(FT::kSettings, FT::kKeyViewMode, m_nViewMode);
+    CSettingsLoader(m_store).Set(PS::kViewMode, m_nViewMode);
     CWindowPlacement::Save(m_store, CWindowPlacement::FromWindow(*this));
     if (m_pListBar)
         m_pListBar->SaveState(m_store, FT::kIPListBarProfile);

@@ -73,9 +73,12 @@ public:
     // Files dropped on the window, opened one after the other.
     void OpenDroppedFiles(const QStringList& paths);
 
+    // Runs the command after the current one.
+    void PostCommand(int nCommandId);
+
     // ---- CViewNotifier, CDocumentHost ----
     void UpdateAllViews(const std::string* pHint) override;
-    void PostCommand(int nCommandId) override;
+    void PostListRefresh() override;
 
     // ---- parts ----
     CNetloreDoc& GetDocument() { return m_doc; }
