@@ -14,6 +14,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <set>
+
 namespace {
 
 using namespace FrameTexts;
@@ -299,4 +301,30 @@ TEST_F(CMainFrameTest, WithoutANotificationAreaMinimizeToTrayOnlyMinimizes)
     // Hidden with no icon to bring it back, the window would be lost to the user.
     EXPECT_FALSE(Frame().isHidden());
     EXPECT_TRUE(Frame().windowState() & Qt::WindowMinimized);
+}
+
+TEST_F(CMainFrameTest, EveryCommandRowIsOneActionWithItsShortcut)
+{
+    std::set<int> ids;
+    for (const CMainFrame::CCommand& c : CMainFrame::Commands()) {
+        EXPECT_TRUE(ids.insert(c.m_nId).second) << "id " << c.m_nId << " has two rows";
+        QAction* pAction = Frame().GetAction(c.m_nId);
+        EXPECT_EQ(pAction != nullptr, c.m_pszText != nullptr) << c.m_nId;
+        if (pAction) {
+            EXPECT_EQ(pAction->isCheckable(), c.m_pfnChecked != nullptr) << c.m_nId;
+        }
+    }
+    const struct {
+        int m_nId;
+        QKeySequence m_key;
+    } keys[] = {{kCmdLookupSelected, QKeySequence(Qt::Key_F5)},
+                {kCmdLookupWithOptions, QKeySequence(Qt::Key_F8)},
+                {kCmdStopAll, QKeySequence(Qt::Key_F10)},
+                {kCmdFileOpen, QKeySequence(QKeySequence::Open)}};
+    for (const auto& k : keys)
+        EXPECT_EQ(Frame().GetAction(k.m_nId)->shortcut(), k.m_key) << k.m_nId;
+    // Ids without a row do nothing.
+    Frame().OnCommand(12345);
+    // Posted-only commands have no action yet run.
+    EXPECT_EQ(Frame().GetAction(kCmdViewRawWhois), nullptr);
 }
