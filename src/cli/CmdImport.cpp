@@ -1,15 +1,19 @@
 // addrscope-cli import DOC.qdl FILE [conditions]: the text-file import, or the web
-// log import when a condition is given (the flags stand for the dialog's boxes).
+// log import when a condition is given (the flags stand for the dialog's boxes);
+// --lookup then looks up the addresses it added, as the lookup command does.
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/TerminalProgress.h"
+#include "core/DottedQuad.h"
 #include "core/ProgramSettings.h"
 #include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "io/LogImportSettings.h"
 #include "io/TextFile.h"
 #include "net/SystemNameResolver.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -19,12 +23,12 @@ public:
     const char* Name() const override { return "import"; }
     const char* Usage() const override
     {
-        return "DOC.qdl FILE [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT]";
+        return "DOC.qdl FILE [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT] [--lookup]";
     }
     const char* Summary() const override
     {
         return "import the addresses of a text file or web log (plain or gzip) into DOC; conditions keep only "
-               "matching log lines";
+               "matching log lines; --lookup looks the added addresses up";
     }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
@@ -32,6 +36,7 @@ public:
         std::vector<std::string> positional;
         bool bNoConvert = false;
         bool bLogImport = false;
+        bool bLookup = false;
         CLogImportSettings conditions;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
@@ -51,6 +56,8 @@ public:
             int r;
             if (a == "--no-convert")
                 bNoConvert = true;
+            else if (a == "--lookup")
+                bLookup = true;
             else if (a == "--not-found")
                 bLogImport = conditions.m_bError = true;
             else if (a == "--exploit")
@@ -102,6 +109,7 @@ public:
         CSystemNameResolver resolver;
         CTerminalProgress progress(ctx.err);
         int nAdded = 0;
+        const int nBefore = doc.GetData().GetSize();
         if (!strText.empty()) {
             if (bLogImport) {
                 const std::string strPatterns = conditions.BuildPatterns();
@@ -126,7 +134,27 @@ public:
         }
         if (!SaveCliDocument(ctx, Name(), strDoc, doc))
             return 1;
+        if (bLookup && nAdded > 0)
+            status = std::max(status, LookUpAdded(ctx, strDoc, doc, nBefore));
         return status;
+    }
+
+private:
+    // The records added by the import are the last ones of the collection.
+    static int LookUpAdded(CCliContext& ctx, const std::string& strDoc, const CNetloreDoc& doc, int nBefore)
+    {
+        CCliCommand* pLookup = CCliRegistry::Find("lookup");
+        if (!pLookup)
+            return 1;
+        std::vector<std::string> lookupArgs {strDoc};
+        for (int i = std::max(nBefore, 0); i < doc.GetData().GetSize(); ++i) {
+            std::string strAddress = doc.GetData().GetIPAddressAt(i);
+            if (IsValidDottedQuad(strAddress))
+                lookupArgs.push_back(std::move(strAddress));
+        }
+        if (lookupArgs.size() == 1)
+            return 0;
+        return pLookup->Run(ctx, lookupArgs);
     }
 };
 

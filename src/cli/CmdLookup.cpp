@@ -7,10 +7,16 @@
 #include "cli/TerminalProgress.h"
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
+#include "core/NetloreDoc.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
+#include "core/SettingsStore.h"
+#include "core/WhoisFacts.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
 #include "sched/LookupKindTable.h"
 #include "sched/LookupSession.h"
+#include "sched/RangeReuse.h"
 
 #include <algorithm>
 #include <chrono>
@@ -124,10 +130,33 @@ public:
             if (!data.FindByIP(a) && doc.AddIP(a))
                 doc.SetModifiedFlag();
 
+        // One query per network: whois answers cover the addresses waiting inside
+        // their range, and fresh ranges the document holds answer at queue time.
+        CRangeReuse reuse;
+        const bool bReuse =
+            nKind == lookupWhois && CSettingsLoader(ctx.settings).Get(ProgramSettings::kReuseKnownRanges);
+        const COleDateTime dtNow = clock.Now();
+        if (bReuse)
+            for (int i = 0; i < data.GetSize(); ++i) {
+                const CIPAddressData* pRecord = data.GetAt(i);
+                if (data.HasFreshWhois(pRecord->IPAddressView(), settings.m_dwRescanGap, dtNow))
+                    reuse.NoteKnownRange(pRecord->IPAddressView(), data.GetWhoisFacts(*pRecord),
+                                         pRecord->GetWhoisDone());
+            }
         int nFresh = 0;
-        for (const std::string& a : addresses)
+        int nReused = 0;
+        for (const std::string& a : addresses) {
+            if (bReuse && !data.HasFreshWhois(a, settings.m_dwRescanGap, dtNow) &&
+                !data.GetWaitingList(nKind).Contains(a) &&
+                !reuse.AnswerFromKnownRange(data, a, settings.m_dwRescanGap, dtNow).empty()) {
+                ++nReused;
+                doc.SetModifiedFlag();
+                continue;
+            }
             if (!session.Queue(doc, nKind, a) && !a.empty())
                 ++nFresh;
+        }
+        const int nQueuedReused = nReused;
         const int nTotal = data.GetWaitingList(nKind).GetSize();
 
         bool bInterrupted = false;
@@ -141,12 +170,14 @@ public:
             data.ClearAllPending();
             bGaveUp = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, session, doc, nKind, nTotal, bInterrupted, bGaveUp);
+            RunLookups(ctx, session, doc, nKind, nTotal, bReuse ? &reuse : nullptr, nReused, bInterrupted, bGaveUp);
         }
 
         const CLookupCounts counts = session.GetCounts(doc, nKind);
         std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh, counts.m_nFailed);
-        const int nNotDone = nTotal - counts.Finished();
+        const int nNotDone = nTotal - counts.Finished() - (nReused - nQueuedReused);
+        if (nReused > 0)
+            std::fprintf(ctx.out, ", answered from a known range %d", nReused);
         if (nNotDone > 0)
             std::fprintf(ctx.out, ", not looked up %d", nNotDone);
         std::fprintf(ctx.out, "\n");
@@ -159,19 +190,44 @@ public:
 
 private:
     static void RunLookups(CCliContext& ctx, CLookupSession& session, CNetloreDoc& doc, int nKind, int nTotal,
-                           bool& bInterrupted, bool& bGaveUp)
+                           CRangeReuse* pReuse, int& nReused, bool& bInterrupted, bool& bGaveUp)
     {
         const bool bTerminal = isatty(fileno(ctx.err)) != 0;
         CTerminalProgress progress(ctx.err);
         progress.Show(std::string("Looking up (") + LookupKindRow(nKind)->m_pszName + ")");
 
+        const int nReusedBefore = nReused;
         auto report = [&](const CLookupOutcome& o) {
+            if (pReuse && o.m_bRequeued) {
+                // Back in the waiting list: a neighbour's answer that came meanwhile may cover it.
+                CIPDataArray& data = doc.GetData();
+                if (pReuse
+                        ->AnswerFromKnownRange(data, o.m_strAddress, session.GetSettings().m_dwRescanGap,
+                                               session.GetEnvironment().m_pClock->Now())
+                        .empty()) {
+                    pReuse->NoteWaiting(o.m_strAddress);
+                    return;
+                }
+                data.GetWaitingList(nKind).RemoveTexts({o.m_strAddress});
+                ++nReused;
+                doc.SetModifiedFlag();
+            }
             if (o.m_bRequeued)
                 return;
+            if (pReuse && o.m_bStored) {
+                CIPDataArray& data = doc.GetData();
+                if (const CIPAddressData* pRecord = data.FindByIP(o.m_strAddress)) {
+                    const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+                    nReused += int(pReuse
+                                       ->ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(), facts,
+                                                          pRecord->GetWhoisDone())
+                                       .size());
+                }
+            }
             if (o.m_bGaveUp)
                 std::fprintf(ctx.err, "addrscope-cli lookup: %s: no whois answer after %d tries\n",
                              o.m_strAddress.c_str(), o.m_nEmptyAnswers);
-            const int nDone = session.GetCounts(doc, nKind).Finished();
+            const int nDone = session.GetCounts(doc, nKind).Finished() + nReused - nReusedBefore;
             char line[64];
             std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
             if (bTerminal) {

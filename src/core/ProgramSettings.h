@@ -30,6 +30,11 @@ inline constexpr CBoolSetting kLogFileCustom {kSection, "Log File Custom", false
 // The custom condition's text needs a value of its own, apart from the page/file text.
 inline constexpr CTextSetting kLogFileCustomText {kSection, "Log File Custom Text", ""};
 
+// ---- bulk lookups ----
+// Whois answers cover the addresses waiting inside their range.
+inline constexpr CBoolSetting kReuseKnownRanges {kSection, "Reuse Known Ranges", true};
+inline constexpr CBoolSetting kLookupAfterImport {kSection, "Lookup After Import", false};
+
 // ---- window ----
 inline constexpr CBoolSetting kSelectedRowReport {kSection, "Selected Row Report", true};
 // Written when the window closes: the view shown (a view command id, -1 for none).
