@@ -5,6 +5,8 @@
 //   bench_iplist [records]        (default 1000000)
 #include "core/MemorySettingsStore.h"
 #include "core/NetloreDoc.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "ui/lists/BigListCtrl.h"
 #include "ui/lists/BigListModel.h"
 #include "ui/lists/IPListBar.h"
@@ -85,7 +87,7 @@ int main(int argc, char** argv)
     std::printf("document of %d records built in %.0f ms (not part of the list)\n", nRecords, Ms(Clock::now() - tDoc));
 
     CMemorySettingsStore store;
-    store.WriteProfileInt(ListTexts::kSettingsSection, ListTexts::kKeyDisplayMode, ListTexts::kModeBinary);
+    CSettingsLoader(store).Set(ProgramSettings::kDisplayMode, ListTexts::kModeBinary);
     QMainWindow frame;
     auto* pBar = new CIPListBar(store, "IP List", &frame);
     pBar->SetDocument(&doc);

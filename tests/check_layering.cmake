@@ -1,16 +1,53 @@
-# Fails when a file of the Qt-free layers includes a Qt header.
+# The allowed include graph of src/: a file of a layer may include its own layer's
+# headers and those of the layers listed for it, and nothing else of ours; the
+# layers below the Qt support include no Qt header. Fails naming every file and
+# include outside the graph.
+# Usage: cmake -DROOT=<source tree> -P check_layering.cmake
+if(NOT ROOT)
+  message(FATAL_ERROR "usage: cmake -DROOT=<source tree> -P check_layering.cmake")
+endif()
+
+set(layers core net io sched qt ui cli app)
+set(allowed_core "")
+set(allowed_net core)
+set(allowed_io core)
+set(allowed_sched core net io)
+set(allowed_qt core net io sched)
+set(allowed_ui core net io sched qt)
+set(allowed_cli core net io sched qt)
+set(allowed_app core net io sched qt ui)
+# Layers that must stay free of Qt.
+set(qt_free core net io sched)
+
 set(bad "")
-foreach(layer core net io sched)
-  file(GLOB_RECURSE files ${ROOT}/src/${layer}/*.h ${ROOT}/src/${layer}/*.cpp)
+foreach(layer ${layers})
+  file(GLOB_RECURSE files RELATIVE ${ROOT} ${ROOT}/src/${layer}/*.h ${ROOT}/src/${layer}/*.cpp)
   foreach(f ${files})
-    file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|Qt)")
-    if(lines)
-      list(APPEND bad "${f}: ${lines}")
-    endif()
+    file(STRINGS ${ROOT}/${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    foreach(line ${lines})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*$" "\\1" inc "${line}")
+      if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"")
+        # A quoted include with a folder names the layer it reaches into.
+        if(inc MATCHES "^([A-Za-z0-9_]+)/")
+          set(target ${CMAKE_MATCH_1})
+          list(FIND layers ${target} known)
+          list(FIND allowed_${layer} ${target} permitted)
+          if(NOT known EQUAL -1 AND NOT target STREQUAL layer AND permitted EQUAL -1)
+            list(APPEND bad "${f}: #include \"${inc}\" (${layer} may not include ${target}/)")
+          endif()
+        endif()
+      elseif(inc MATCHES "^(Q[A-Za-z]|Qt)")
+        list(FIND qt_free ${layer} must_be_free)
+        if(NOT must_be_free EQUAL -1)
+          list(APPEND bad "${f}: #include <${inc}> (${layer} is Qt-free)")
+        endif()
+      endif()
+    endforeach()
   endforeach()
 endforeach()
+
 if(bad)
   string(REPLACE ";" "\n" bad "${bad}")
-  message(FATAL_ERROR "Qt headers in the core layers:\n${bad}")
+  message(FATAL_ERROR "includes outside the layer graph:\n${bad}")
 endif()
-message(STATUS "core layers are Qt-free")
+message(STATUS "every include follows the layer graph")

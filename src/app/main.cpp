@@ -1,7 +1,7 @@
 // addrscope: the desktop program.
 
 #include "ScriptedLookup.h"
-#include "cli/QtSettingsStore.h"
+#include "qt/QtSettingsStore.h"
 #include "ui/frame/AddrscopeApp.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/lists/ListTexts.h"

@@ -6,8 +6,9 @@
 #include "cli/CliDocument.h"
 #include "cli/TerminalProgress.h"
 #include "core/DottedQuad.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
-#include "io/IoTexts.h"
 #include "io/LogImportSettings.h"
 #include "io/TextFile.h"
 #include "net/SystemNameResolver.h"
@@ -92,8 +93,8 @@ public:
         if (!opened.m_bOpened)
             return 1;
 
-        const bool bConvert =
-            !bNoConvert && ctx.settings.GetProfileInt(IoTexts::kSettingsSection, IoTexts::kConvertHostNames, 1) != 0;
+        CSettingsLoader loader(ctx.settings);
+        const bool bConvert = !bNoConvert && loader.Get(ProgramSettings::kConvertHostNames);
         CSystemNameResolver resolver;
         CTerminalProgress progress(ctx.err);
         uint64_t nDropped = 0;

@@ -8,9 +8,10 @@
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
 #include "core/NetloreDoc.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "core/WhoisFacts.h"
-#include "io/IoTexts.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
 #include "sched/LookupKindTable.h"
@@ -150,7 +151,7 @@ public:
         // their range, and fresh ranges the document holds answer at queue time.
         CRangeReuse reuse;
         const bool bReuse =
-            nKind == lookupWhois && ctx.settings.GetProfileInt(IoTexts::kSettingsSection, kReuseKnownRangesKey, 1) != 0;
+            nKind == lookupWhois && CSettingsLoader(ctx.settings).Get(ProgramSettings::kReuseKnownRanges);
         const COleDateTime dtNow = clock.Now();
         if (bReuse)
             for (int i = 0; i < data.GetSize(); ++i) {

@@ -1,7 +1,7 @@
 // addrscope-cli: the command-line front end over the Addrscope core.
 
 #include "cli/CliCommand.h"
-#include "cli/QtSettingsStore.h"
+#include "qt/QtSettingsStore.h"
 
 #include <QCoreApplication>
 

@@ -27,10 +27,10 @@ COleDateTime CNetloreDoc::Now() const
     return m_pClock->Now();
 }
 
-void CNetloreDoc::PostCommand(int nCommandId)
+void CNetloreDoc::PostListRefresh()
 {
     if (m_pHost)
-        m_pHost->PostCommand(nCommandId);
+        m_pHost->PostListRefresh();
 }
 
 void CNetloreDoc::UpdateAllViews(const std::string* pHint)
@@ -154,7 +154,7 @@ bool CNetloreDoc::OnNewDocument()
     m_data.ClearAllPending();
     m_data.DeleteAll();
     m_nCurrent = -1;
-    PostCommand(kCmdRefreshIPList);
+    PostListRefresh();
     return true;
 }
 
@@ -171,7 +171,7 @@ void CNetloreDoc::Serialize(CArchive& ar)
 {
     m_data.Serialize(ar);
     if (ar.IsLoading()) {
-        PostCommand(kCmdRefreshIPList);
+        PostListRefresh();
         if (m_nCurrent < 0 && !m_data.IsEmpty())
             m_nCurrent = 0;
     }

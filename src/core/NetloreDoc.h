@@ -20,14 +20,10 @@ class CViewNotifier;
 // The single document: the record collection, the current record, the modified
 // flag, path and title, the document file, and the one place where lookup results
 // are stored into records. Platform services come in through the seams: views are
-// told about changes through CViewNotifier, commands are posted through
-// CDocumentHost, the time of a result comes from CClock.
+// told about changes through CViewNotifier, the host window through CDocumentHost, the time of a result comes from CClock.
 class CNetloreDoc
 {
 public:
-    // "Refresh IP Address List", posted after a new document or a read.
-    static constexpr int kCmdRefreshIPList = 32777;
-
     // The document type: window title, document name, new-file name, filter name,
     // extension, registry file type, registry type name.
     static constexpr const char* kDocTemplate =
@@ -134,7 +130,7 @@ public:
 
 private:
     COleDateTime Now() const;
-    void PostCommand(int nCommandId);
+    void PostListRefresh();
 
     CIPDataArray m_data;
     int32_t m_nCurrent = -1;

@@ -1,18 +1,8 @@
 #pragma once
 
-// The fixed texts of the import and export commands: settings value names,
-// the log import dialog and the file prompts. Kept as users and stored profiles know them.
+// The fixed texts of the import and export commands: the log import dialog and
+// the file prompts. Kept as users know them.
 namespace IoTexts {
-
-inline constexpr const char kSettingsSection[] = "Settings";
-inline constexpr const char kLogFileError[] = "Log File Error";
-inline constexpr const char kLogFileExploit[] = "Log File Exploit";
-inline constexpr const char kLogFileDownload[] = "Log File Download";
-inline constexpr const char kLogFileDownloadFile[] = "Log File Download File";
-inline constexpr const char kLogFileCustom[] = "Log File Custom";
-// The custom condition's text needs a value of its own, apart from the page/file text.
-inline constexpr const char kLogFileCustomText[] = "Log File Custom Text";
-inline constexpr const char kConvertHostNames[] = "Convert Host Names";
 
 // The closing quote of the request followed by status 404.
 inline constexpr const char kPageNotFoundPattern[] = "\" 404 |";

@@ -1,28 +1,31 @@
 #include "io/LogImportSettings.h"
 
-#include "core/SettingsStore.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "io/IoTexts.h"
+
+namespace PS = ProgramSettings;
 
 void CLogImportSettings::Load(CSettingsStore& store)
 {
-    using namespace IoTexts;
-    m_bError = store.GetProfileInt(kSettingsSection, kLogFileError, 0) != 0;
-    m_bExploit = store.GetProfileInt(kSettingsSection, kLogFileExploit, 0) != 0;
-    m_bDownload = store.GetProfileInt(kSettingsSection, kLogFileDownload, 0) != 0;
-    m_strDownloadFile = store.GetProfileString(kSettingsSection, kLogFileDownloadFile, "");
-    m_bCustom = store.GetProfileInt(kSettingsSection, kLogFileCustom, 0) != 0;
-    m_strCustomText = store.GetProfileString(kSettingsSection, kLogFileCustomText, "");
+    CSettingsLoader loader(store);
+    m_bError = loader.Get(PS::kLogFileError);
+    m_bExploit = loader.Get(PS::kLogFileExploit);
+    m_bDownload = loader.Get(PS::kLogFileDownload);
+    m_strDownloadFile = loader.Get(PS::kLogFileDownloadFile);
+    m_bCustom = loader.Get(PS::kLogFileCustom);
+    m_strCustomText = loader.Get(PS::kLogFileCustomText);
 }
 
 void CLogImportSettings::Save(CSettingsStore& store) const
 {
-    using namespace IoTexts;
-    store.WriteProfileInt(kSettingsSection, kLogFileError, m_bError ? 1 : 0);
-    store.WriteProfileInt(kSettingsSection, kLogFileExploit, m_bExploit ? 1 : 0);
-    store.WriteProfileInt(kSettingsSection, kLogFileDownload, m_bDownload ? 1 : 0);
-    store.WriteProfileString(kSettingsSection, kLogFileDownloadFile, m_strDownloadFile);
-    store.WriteProfileInt(kSettingsSection, kLogFileCustom, m_bCustom ? 1 : 0);
-    store.WriteProfileString(kSettingsSection, kLogFileCustomText, m_strCustomText);
+    CSettingsLoader loader(store);
+    loader.Set(PS::kLogFileError, m_bError);
+    loader.Set(PS::kLogFileExploit, m_bExploit);
+    loader.Set(PS::kLogFileDownload, m_bDownload);
+    loader.Set(PS::kLogFileDownloadFile, m_strDownloadFile);
+    loader.Set(PS::kLogFileCustom, m_bCustom);
+    loader.Set(PS::kLogFileCustomText, m_strCustomText);
 }
 
 std::string CLogImportSettings::BuildPatterns() const

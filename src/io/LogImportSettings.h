@@ -15,7 +15,7 @@ public:
     bool m_bCustom = false;
     std::string m_strCustomText;
 
-    // Reads the six values of section "Settings"; absent or unreadable values give the defaults.
+    // Reads the six values (ProgramSettings.h); absent or unreadable values give the defaults.
     void Load(CSettingsStore& store);
     void Save(CSettingsStore& store) const;
 

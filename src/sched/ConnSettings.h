@@ -2,23 +2,27 @@
 
 #include <cstdint>
 
+#include "core/ProgramSettings.h"
+
+class CSettingsLoader;
 class CSettingsStore;
 
-// The eight lookup settings of section "Settings": freshness of whois data, how many
+// The eight lookup settings (ProgramSettings.h): freshness of whois data, how many
 // lookups of each kind run at once, the spacing of whois connections, and two switches.
 struct CConnSettings {
-    uint32_t m_dwRescanGap = 1440; // minutes; "Rescan Gap"
-    int m_nWhoisInterval = 10; // seconds; "IP Whois Interval"
-    int m_nPingLimit = 3; // "Ping Simul Connections"
-    int m_nTraceLimit = 3; // "Trace Simul Connections"
-    int m_nDnsLimit = 8; // "DNS Simul Connections"
-    int m_nWhoisLimit = 3; // "IP Whois Simul Connections"
-    bool m_bTraceHostLookup = false; // "Trace Host Lookup"
-    bool m_bConvertHostNames = true; // "Convert Host Names"
+    uint32_t m_dwRescanGap = uint32_t(ProgramSettings::kRescanGap.m_nDefault); // minutes
+    int m_nWhoisInterval = ProgramSettings::kWhoisInterval.m_nDefault; // seconds
+    int m_nPingLimit = ProgramSettings::kPingLimit.m_nDefault;
+    int m_nTraceLimit = ProgramSettings::kTraceLimit.m_nDefault;
+    int m_nDnsLimit = ProgramSettings::kDnsLimit.m_nDefault;
+    int m_nWhoisLimit = ProgramSettings::kWhoisLimit.m_nDefault;
+    bool m_bTraceHostLookup = ProgramSettings::kTraceHostLookup.m_bDefault;
+    bool m_bConvertHostNames = ProgramSettings::kConvertHostNames.m_bDefault;
 };
 
-// Reads the eight values; an absent or unreadable value gives its default. No range
-// is enforced: 0 and negative limits are kept as stored.
+// Reads the eight values; an absent or unreadable value gives its default (the
+// loader notes the unreadable ones). 0 and negative limits are kept as stored.
+CConnSettings LoadConnSettings(CSettingsLoader& loader);
 CConnSettings LoadConnSettings(CSettingsStore& store);
 
 // Writes all eight, in the order the settings dialog does; the switches as 0 or 1.

@@ -17,8 +17,7 @@ class CIPDataArray;
 class CSerStringArray;
 struct CWhoisFacts;
 
-// The switch in the settings section "Settings" (default on).
-inline constexpr const char* kReuseKnownRangesKey = "Reuse Known Ranges";
+// Switched by ProgramSettings::kReuseKnownRanges.
 
 // True when an answer's range may answer other addresses: it comes from a regional
 // registry's own answer (ARIN, RIPE, APNIC, LACNIC, AFRINIC), is not a stub that

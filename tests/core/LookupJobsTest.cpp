@@ -9,6 +9,7 @@
 
 namespace {
 
+// The completion codes the scheduler gives each kind's jobs; the jobs only carry them.
 constexpr int kWhoisCode = 32790;
 constexpr int kHostCode = 32819;
 constexpr int kPingCode = 32822;

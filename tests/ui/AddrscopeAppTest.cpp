@@ -3,6 +3,7 @@
 #include "core/NetloreDoc.h"
 #include "support/TestFiles.h"
 #include "ui/frame/FramePrompts.h"
+#include "ui/frame/FrameTexts.h"
 #include "ui/frame/MainFrame.h"
 
 #include <gtest/gtest.h>
@@ -109,7 +110,7 @@ TEST_F(CAddrscopeAppTest, AMissingLastDocumentIsSkippedSilently)
 TEST_F(CAddrscopeAppTest, TheAutoLoadToggleIsWrittenAtOnce)
 {
     auto pApp = Start();
-    QAction* pToggle = pApp->GetMainFrame()->GetAction(32852);
+    QAction* pToggle = pApp->GetMainFrame()->GetAction(FrameTexts::kCmdAutoLoad);
     ASSERT_NE(pToggle, nullptr);
     EXPECT_TRUE(pToggle->isChecked());
     pToggle->trigger();
@@ -120,7 +121,7 @@ TEST_F(CAddrscopeAppTest, TheAutoLoadToggleIsWrittenAtOnce)
 
     auto pOff = Start();
     EXPECT_TRUE(OpenPath(*pOff).empty());
-    pOff->GetMainFrame()->GetAction(32852)->trigger();
+    pOff->GetMainFrame()->GetAction(FrameTexts::kCmdAutoLoad)->trigger();
     EXPECT_EQ(m_store.GetProfileInt("Settings", "Enable Auto DocLoad", -1), 1);
     pOff->ExitInstance();
 }

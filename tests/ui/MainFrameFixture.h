@@ -3,12 +3,13 @@
 // The real main window against a loopback whois server (the addrscope-whoisd
 // program, replaying real registry answers) with settings in a temporary INI file.
 
-#include "cli/QtSettingsStore.h"
 #include "core/NetloreDoc.h"
+#include "qt/QtSettingsStore.h"
 #include "support/FakeNameResolver.h"
 #include "support/TestFiles.h"
 #include "ui/frame/FilePrompt.h"
 #include "ui/frame/FramePrompts.h"
+#include "ui/frame/FrameTexts.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/lists/BigListCtrl.h"
 #include "ui/lists/IPEntryDlgBar.h"
@@ -191,7 +192,7 @@ protected:
     {
         for (const std::string& a : addresses)
             Doc().AddIP(a);
-        m_pFrame->OnCommand(32777);
+        m_pFrame->OnCommand(FrameTexts::kCmdRefreshIPList);
         List().DeselectAll();
         for (int nRow : selected)
             List().SelectRow(nRow);

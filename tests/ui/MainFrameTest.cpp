@@ -2,6 +2,7 @@
 
 #include "core/LookupKind.h"
 #include "ui/frame/DocManager.h"
+#include "ui/frame/FrameTexts.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
 #include "ui/lists/RebarAnimCtrl.h"
@@ -13,19 +14,11 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <set>
+
 namespace {
 
-constexpr int kCmdDelete = 32773;
-constexpr int kCmdLookupSelected = 32774;
-constexpr int kCmdStopAll = 32784;
-constexpr int kCmdMinimizeToTray = 32792;
-constexpr int kCmdModeHex = 32799;
-constexpr int kCmdToggleIPListBar = 32807;
-constexpr int kCmdPingSelected = 32820;
-constexpr int kCmdTrayShow = 32826;
-constexpr int kCmdExportRawWhois = 32840;
-constexpr int kCmdReportAll = 32850;
-constexpr int kCmdMoreTools = 32855;
+using namespace FrameTexts;
 
 const std::string kAddress = CWhoisdProcess::kAddress;
 
@@ -38,7 +31,7 @@ const CSerStringArray& Waiting(CNetloreDoc& doc, int nKind = lookupWhois)
 
 TEST_F(CMainFrameTest, TypedAddressIsAddedSelectedQueuedAndItsAnswerShown)
 {
-    EXPECT_EQ(Frame().GetViewMode(), 32794);
+    EXPECT_EQ(Frame().GetViewMode(), kCmdViewRawWhois);
     EXPECT_TRUE(Frame().GetView()->GetTextBox()->toPlainText().startsWith(QStringLiteral("QUICK START")));
     TypeAndLookup(QStringLiteral("  ") + QString::fromStdString(kAddress) + QStringLiteral(" "));
 
@@ -225,7 +218,7 @@ TEST_F(CMainFrameTest, ClosingWritesSettingsBeforeTheSaveQuestionAndKeepsThemOnC
     ASSERT_EQ(m_prompts.m_questions.size(), 1u);
     EXPECT_EQ(m_prompts.m_questions[0], QStringLiteral("Save changes to Untitled?"));
     EXPECT_FALSE(strPlacementAtQuestion.empty());
-    EXPECT_EQ(nViewModeAtQuestion, 32794);
+    EXPECT_EQ(nViewModeAtQuestion, kCmdViewRawWhois);
     EXPECT_EQ(nVisibleAtQuestion, 1);
     EXPECT_TRUE(Frame().isVisible());
     EXPECT_EQ(m_pStore->GetProfileString("Settings", "WindowPosition"), strPlacementAtQuestion);
@@ -299,13 +292,13 @@ TEST_F(CMainFrameTest, ImportsTakeEveryAddressOrOnlyTheMatchingLogLines)
 {
     const std::string strLog = TestDataPath("logs/elastic-examples-apache_logs-first600.log");
     m_files.m_strAnswer = QString::fromStdString(strLog);
-    Trigger(32772);
+    Trigger(kCmdImportTextFile);
     EXPECT_EQ(Doc().GetData().GetSize(), 123);
     EXPECT_EQ(List().GetRowCount(), 123);
     EXPECT_EQ(m_pStore->GetProfileString("File Path", "txt"),
               std::filesystem::path(strLog).parent_path().string() + "/*.txt");
 
-    Trigger(57600); // New (not modified after an import? it is: answer No)
+    Trigger(kCmdFileNew); // New (not modified after an import? it is: answer No)
     ASSERT_EQ(Doc().GetData().GetSize(), 0);
     m_pStore->WriteProfileInt("Settings", "Log File Error", 1);
     // The conditions dialog is modal: accept it once it is up.
@@ -313,7 +306,7 @@ TEST_F(CMainFrameTest, ImportsTakeEveryAddressOrOnlyTheMatchingLogLines)
         if (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             pDialog->accept();
     });
-    Trigger(32849);
+    Trigger(kCmdImportWebLog);
     EXPECT_EQ(Doc().GetData().GetSize(), 4); // the visitors who got a 404
     EXPECT_EQ(List().GetRowCount(), 4);
 }
@@ -327,4 +320,30 @@ TEST_F(CMainFrameTest, WithoutANotificationAreaMinimizeToTrayOnlyMinimizes)
     // Hidden with no icon to bring it back, the window would be lost to the user.
     EXPECT_FALSE(Frame().isHidden());
     EXPECT_TRUE(Frame().windowState() & Qt::WindowMinimized);
+}
+
+TEST_F(CMainFrameTest, EveryCommandRowIsOneActionWithItsShortcut)
+{
+    std::set<int> ids;
+    for (const CMainFrame::CCommand& c : CMainFrame::Commands()) {
+        EXPECT_TRUE(ids.insert(c.m_nId).second) << "id " << c.m_nId << " has two rows";
+        QAction* pAction = Frame().GetAction(c.m_nId);
+        EXPECT_EQ(pAction != nullptr, c.m_pszText != nullptr) << c.m_nId;
+        if (pAction) {
+            EXPECT_EQ(pAction->isCheckable(), c.m_pfnChecked != nullptr) << c.m_nId;
+        }
+    }
+    const struct {
+        int m_nId;
+        QKeySequence m_key;
+    } keys[] = {{kCmdLookupSelected, QKeySequence(Qt::Key_F5)},
+                {kCmdLookupWithOptions, QKeySequence(Qt::Key_F8)},
+                {kCmdStopAll, QKeySequence(Qt::Key_F10)},
+                {kCmdFileOpen, QKeySequence(QKeySequence::Open)}};
+    for (const auto& k : keys)
+        EXPECT_EQ(Frame().GetAction(k.m_nId)->shortcut(), k.m_key) << k.m_nId;
+    // Ids without a row do nothing.
+    Frame().OnCommand(12345);
+    // Posted-only commands have no action yet run.
+    EXPECT_EQ(Frame().GetAction(kCmdViewRawWhois), nullptr);
 }

@@ -1,5 +1,7 @@
 #include "ui/frame/AddrscopeApp.h"
 
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "ui/TextConv.h"
 #include "ui/frame/DocManager.h"
@@ -79,7 +81,7 @@ void CAddrscopeApp::ShowMainWindow()
 
 void CAddrscopeApp::AutoLoad(const QStringList& files)
 {
-    const int nAutoLoad = m_store.GetProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, 1);
+    const int nAutoLoad = CSettingsLoader(m_store).Get(ProgramSettings::kAutoDocLoad);
     if (m_bUncleanExit || nAutoLoad == 0 || !files.isEmpty())
         return;
     const std::string strLast = m_store.GetProfileString(FT::kRecentFileSection, "File1");

@@ -16,13 +16,7 @@ inline constexpr const char* kRunMarkerFolder = "addrscope";
 inline constexpr const char* kRunMarkerFile = "addrscope.run";
 inline constexpr const char* kRunMarkerContent = "run";
 
-// ---- settings ----
-inline constexpr const char* kSettings = "Settings";
-inline constexpr const char* kKeyRescanGap = "Rescan Gap";
-inline constexpr const char* kKeySelectedRowReport = "Selected Row Report";
-inline constexpr const char* kKeyViewMode = "View Mode";
-inline constexpr const char* kKeyWindowPosition = "WindowPosition";
-inline constexpr const char* kKeyAutoDocLoad = "Enable Auto DocLoad";
+// ---- settings (the main section: core/ProgramSettings.h) ----
 inline constexpr const char* kRecentFileSection = "Recent File List";
 inline constexpr const char* kRecentFileKey = "File%d";
 inline constexpr int kRecentFileCount = 4;
@@ -50,8 +44,7 @@ inline constexpr const char* kPromptPositiveInteger = "Please enter a positive i
 inline constexpr const char* kPromptInteger = "Please enter an integer.";
 
 // ---- lookup with options, bulk runs ----
-inline constexpr const char* kKeyLookupAfterImport = "Lookup After Import";
-inline constexpr const char* kKeyReuseKnownRanges = "Reuse Known Ranges";
+// (their settings: core/ProgramSettings.h)
 inline constexpr const char* kOptionsTitle = "Lookup (With Options)";
 inline constexpr const char* kOptionsGroupRows = "Rows";
 inline constexpr const char* kOptionsRowsSelected = "&Selected rows";

@@ -1,5 +1,7 @@
 #include "ui/frame/LogFileImportDlg.h"
 
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
 #include "ui/TextConv.h"
@@ -40,7 +42,7 @@ CLogFileImportDlg::CLogFileImportDlg(CSettingsStore& store, QWidget* pParent)
     pGroupLayout->addWidget(m_pCustomText);
 
     m_pLookup = new QCheckBox(tr(FrameTexts::kLookupAfterImport), this);
-    m_pLookup->setChecked(store.GetProfileInt(FrameTexts::kSettings, FrameTexts::kKeyLookupAfterImport, 0) != 0);
+    m_pLookup->setChecked(CSettingsLoader(store).Get(ProgramSettings::kLookupAfterImport));
 
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(pButtons, &QDialogButtonBox::accepted, this, &CLogFileImportDlg::accept);
@@ -72,7 +74,7 @@ void CLogFileImportDlg::accept()
     m_settings.m_bCustom = m_pCustom->isChecked();
     m_settings.m_strCustomText = ToStdString(m_pCustomText->text());
     m_settings.Save(m_store);
-    m_store.WriteProfileInt(FrameTexts::kSettings, FrameTexts::kKeyLookupAfterImport, m_pLookup->isChecked() ? 1 : 0);
+    CSettingsLoader(m_store).Set(ProgramSettings::kLookupAfterImport, m_pLookup->isChecked());
     m_strPatterns = m_settings.BuildPatterns();
     QDialog::accept();
 }

@@ -6,6 +6,8 @@
 #include "core/IPAddressData.h"
 #include "core/LookupJob.h"
 #include "core/LookupKind.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
 #include "io/TableExport.h"
@@ -58,6 +60,12 @@
 #include <cstdio>
 
 namespace FT = FrameTexts;
+namespace PS = ProgramSettings;
+
+// The list bar issues and shows some of the frame's commands by their ids.
+static_assert(ListTexts::kCmdLookupSelected == FT::kCmdLookupSelected);
+static_assert(ListTexts::kModeBinary == FT::kCmdModeBinary && ListTexts::kModeHex == FT::kCmdModeHex &&
+              ListTexts::kModeQuad == FT::kCmdModeQuad && ListTexts::kModeDecimal == FT::kCmdModeDecimal);
 
 static void InitFrameResources()
 {
@@ -137,8 +145,9 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     m_pSession->LoadSettings(m_store);
     QTimer::singleShot(0, this, [this] { ReportRdapProblem(); });
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
-    m_bReportSelected = m_store.GetProfileInt(FT::kSettings, FT::kKeySelectedRowReport, 1) != 0;
-    m_nAutoLoad = m_store.GetProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, 1);
+    CSettingsLoader loader(m_store);
+    m_bReportSelected = loader.Get(PS::kSelectedRowReport);
+    m_nAutoLoad = loader.Get(PS::kAutoDocLoad);
 
     setWindowIcon(CFrameIcons::Get(CFrameIcons::kApp));
     setAcceptDrops(true);
@@ -196,92 +205,147 @@ bool CMainFrame::Create()
     return true;
 }
 
-QAction* CMainFrame::AddCommand(int nCommandId, const char* pszText, const char* pszPrompt)
+// Every command of the window, one row each: id, menu text, prompt, toolbar
+// button and icon, shortcut, handler, enable rule and check rule. A row without
+// a menu text has no action (it is only posted). A new command is one row here
+// and one handler.
+const std::vector<CMainFrame::CCommand>& CMainFrame::Commands()
 {
-    auto* pAction = new QAction(Text(pszText), this);
-    if (pszPrompt) {
-        pAction->setStatusTip(Text(pszPrompt));
-        pAction->setToolTip(Text(pszPrompt));
-    }
-    connect(pAction, &QAction::triggered, this, [this, nCommandId] { OnCommand(nCommandId); });
-    m_actions[nCommandId] = pAction;
-    return pAction;
+    using I = CFrameIcons;
+    using F = CMainFrame;
+    using K = QKeySequence;
+    static const auto always = [](const F&) { return true; };
+    static const auto hasSelection = [](const F& f) { return f.GetSelectedCount() > 0; };
+    // The exports take the selected rows or all, as the report choice says.
+    static const auto exportRule = [](const F& f) {
+        return f.m_bReportSelected ? f.GetSelectedCount() > 0 : f.GetRowCount() > 0;
+    };
+    static const auto modeRule = [](const F& f) { return f.m_nViewMode == FT::kCmdViewRawWhois; };
+    static const auto modeChecked = [](const F& f, int nId) {
+        return f.m_pListBar && f.m_pListBar->GetDisplayMode() == nId;
+    };
+    static const std::vector<CCommand> commands = {
+        {FT::kCmdFileNew, FT::kItemNew, FT::kPromptNew, FT::kButtonNew, I::kNew, K::New, 0,
+         [](F& f, int) { f.m_pDocs->OnFileNew(); }, always, nullptr},
+        {FT::kCmdFileOpen, FT::kItemOpen, FT::kPromptOpen, FT::kButtonOpen, I::kOpen, K::Open, 0,
+         [](F& f, int) { f.m_pDocs->OnFileOpen(); }, always, nullptr},
+        {FT::kCmdFileSave, FT::kItemSave, FT::kPromptSave, FT::kButtonSave, I::kSave, K::Save, 0,
+         [](F& f, int) { f.m_pDocs->OnFileSave(); }, always, nullptr},
+        {FT::kCmdFileSaveAs, FT::kItemSaveAs, FT::kPromptSaveAs, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.m_pDocs->OnFileSaveAs(); }, always, nullptr},
+        {FT::kCmdImportTextFile, FT::kItemImportText, FT::kPromptImportText, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnImportTextFile(); }, always, nullptr},
+        {FT::kCmdImportWebLog, FT::kItemImportLog, FT::kPromptImportLog, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnImportWebLog(); }, always, nullptr},
+        {FT::kCmdMinimizeToTray, FT::kItemMinimizeToTray, FT::kPromptMinimizeToTray, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnMinimizeToTray(); }, always, nullptr},
+        {FT::kCmdAutoLoad, FT::kItemAutoLoad, FT::kPromptAutoLoad, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnToggleAutoLoad(); }, always, [](const F& f, int) { return f.m_nAutoLoad != 0; }},
+        {FT::kCmdAppExit, FT::kItemExit, FT::kPromptExit, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { QMetaObject::invokeMethod(&f, &QWidget::close, Qt::QueuedConnection); }, always, nullptr},
+        {FT::kCmdDelete, FT::kItemDelete, FT::kPromptDelete, FT::kButtonDelete, I::kDelete, K::UnknownKey, 0,
+         [](F& f, int) { f.OnDelete(); }, always, nullptr},
+        {FT::kCmdLookupSelected, FT::kItemLookupSelected, FT::kPromptLookupSelected, FT::kButtonLookup, I::kLookup,
+         K::UnknownKey, Qt::Key_F5, [](F& f, int) { f.OnLookupSelected(); }, hasSelection, nullptr},
+        {FT::kCmdLookupWithOptions, FT::kPromptLookupWithOptions, FT::kPromptLookupWithOptions, nullptr, -1,
+         K::UnknownKey, Qt::Key_F8, [](F& f, int) { f.OnLookupWithOptions(); },
+         [](const F& f) { return f.GetRowCount() > 0; }, nullptr},
+        {FT::kCmdRefreshIPList, FT::kItemRefreshList, FT::kPromptRefreshList, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.RefreshListBar(); }, always, nullptr},
+        {FT::kCmdStopAll, FT::kItemStopAll, FT::kPromptStopAll, FT::kButtonStop, I::kStop, K::UnknownKey, Qt::Key_F10,
+         [](F& f, int) { f.OnStopAll(); }, [](const F& f) { return f.m_doc.HasPendingLookups(); }, nullptr},
+        {FT::kCmdLookupHostNames, FT::kItemLookupHostNames, FT::kPromptLookupHostNames, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnQueueSelected(nId); }, hasSelection, nullptr},
+        {FT::kCmdPingSelected, FT::kItemPingSelected, FT::kPromptPingSelected, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnQueueSelected(nId); }, hasSelection, nullptr},
+        {FT::kCmdTraceSelected, FT::kItemTraceSelected, FT::kPromptTraceSelected, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnQueueSelected(nId); }, hasSelection, nullptr},
+        {FT::kCmdModeBinary, FT::kItemBinary, FT::kPromptBinary, nullptr, I::kBinary, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnDisplayMode(nId); }, modeRule, modeChecked},
+        {FT::kCmdModeHex, FT::kItemHex, FT::kPromptHex, nullptr, I::kHex, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnDisplayMode(nId); }, modeRule, modeChecked},
+        {FT::kCmdModeQuad, FT::kItemQuad, FT::kPromptQuad, nullptr, I::kQuad, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnDisplayMode(nId); }, modeRule, modeChecked},
+        {FT::kCmdModeDecimal, FT::kItemDecimal, FT::kPromptDecimal, nullptr, I::kDecimal, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnDisplayMode(nId); }, modeRule, modeChecked},
+        {FT::kCmdToggleIPListBar, FT::kItemIPListBar, FT::kPromptIPListBar, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnToggleIPListBar(); }, always,
+         [](const F& f, int) { return f.m_pListBar && !f.m_pListBar->isHidden(); }},
+        {FT::kCmdToggleQuickBar, FT::kItemQuickBar, FT::kPromptQuickBar, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnToggleQuickBar(); }, always,
+         [](const F& f, int) { return f.m_pQuickBar && !f.m_pQuickBar->isHidden(); }},
+        {FT::kCmdToggleStatusBar, FT::kItemStatusBar, FT::kPromptStatusBar, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.statusBar()->setVisible(f.statusBar()->isHidden()); }, always,
+         [](const F& f, int) { return !f.statusBar()->isHidden(); }},
+        {FT::kCmdExportRawWhois, FT::kItemRawWhois, FT::kPromptRawWhois, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnExportRawWhois(); }, exportRule, nullptr},
+        {FT::kCmdExportTableCsv, FT::kItemTableCsv, FT::kPromptTableCsv, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnExportTable(false); }, exportRule, nullptr},
+        {FT::kCmdExportTableJson, FT::kItemTableJson, FT::kPromptTableJson, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnExportTable(true); }, exportRule, nullptr},
+        {FT::kCmdReportSelected, FT::kItemReportSelected, FT::kPromptReportSelected, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnReportRows(nId); }, always, [](const F& f, int) { return f.m_bReportSelected; }},
+        {FT::kCmdReportAll, FT::kItemReportAll, FT::kPromptReportAll, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnReportRows(nId); }, always, [](const F& f, int) { return !f.m_bReportSelected; }},
+        {FT::kCmdConnectionSettings, FT::kItemConnSettings, FT::kPromptConnSettings, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnConnectionSettings(); }, always, nullptr},
+        {FT::kCmdWebProductHome, FT::kItemProductHome, FT::kPromptProductHome, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OpenWebPage(FT::kUrlProductHome); }, always, nullptr},
+        {FT::kCmdWebSupport, FT::kItemSupport, FT::kPromptSupport, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OpenWebPage(FT::kUrlSupport); }, always, nullptr},
+        {FT::kCmdWebCompanyHome, FT::kItemCompanyHome, FT::kPromptCompanyHome, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OpenWebPage(FT::kUrlCompanyHome); }, always, nullptr},
+        {FT::kCmdMoreTools, FT::kButtonMoreTools, FT::kPromptMoreTools, FT::kButtonMoreTools, I::kMoreTools,
+         K::UnknownKey, 0, [](F& f, int) { f.OpenWebPage(FT::kUrlMoreTools); }, always, nullptr},
+        {FT::kCmdAppAbout, FT::kItemAbout, FT::kPromptAbout, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnAbout(); }, always, nullptr},
+        {FT::kCmdTrayShow, FT::kItemTrayShow, FT::kPromptTrayShow, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnTrayShow(); }, always, nullptr},
+        {FT::kCmdTrayExit, FT::kItemTrayExit, FT::kPromptTrayExit, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { QMetaObject::invokeMethod(&f, &QWidget::close, Qt::QueuedConnection); }, always, nullptr},
+        {FT::kCmdQuickLookup, FT::kButtonLookup, nullptr, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.OnQuickLookup(); }, always, nullptr},
+        // Posted only.
+        {FT::kCmdViewRawWhois, nullptr, nullptr, nullptr, -1, K::UnknownKey, 0, [](F& f, int) { f.OnViewRawWhois(); },
+         always, nullptr},
+        {FT::kCmdRefreshTitle, nullptr, nullptr, nullptr, -1, K::UnknownKey, 0,
+         [](F& f, int) { f.m_doc.RefreshTitle(); }, always, nullptr},
+    };
+    return commands;
 }
 
 void CMainFrame::CreateActions()
 {
-    using I = CFrameIcons;
-    AddCommand(FT::kCmdFileNew, FT::kItemNew, FT::kPromptNew)->setShortcut(QKeySequence::New);
-    AddCommand(FT::kCmdFileOpen, FT::kItemOpen, FT::kPromptOpen)->setShortcut(QKeySequence::Open);
-    AddCommand(FT::kCmdFileSave, FT::kItemSave, FT::kPromptSave)->setShortcut(QKeySequence::Save);
-    AddCommand(FT::kCmdFileSaveAs, FT::kItemSaveAs, FT::kPromptSaveAs);
-    AddCommand(FT::kCmdImportTextFile, FT::kItemImportText, FT::kPromptImportText);
-    AddCommand(FT::kCmdImportWebLog, FT::kItemImportLog, FT::kPromptImportLog);
-    AddCommand(FT::kCmdMinimizeToTray, FT::kItemMinimizeToTray, FT::kPromptMinimizeToTray);
-    AddCommand(FT::kCmdAutoLoad, FT::kItemAutoLoad, FT::kPromptAutoLoad)->setCheckable(true);
-    AddCommand(FT::kCmdAppExit, FT::kItemExit, FT::kPromptExit);
-
-    AddCommand(FT::kCmdDelete, FT::kItemDelete, FT::kPromptDelete);
-    AddCommand(FT::kCmdLookupSelected, FT::kItemLookupSelected, FT::kPromptLookupSelected)
-        ->setShortcut(QKeySequence(Qt::Key_F5));
-    AddCommand(FT::kCmdLookupWithOptions, FT::kPromptLookupWithOptions, FT::kPromptLookupWithOptions)
-        ->setShortcut(QKeySequence(Qt::Key_F8));
-    AddCommand(FT::kCmdRefreshIPList, FT::kItemRefreshList, FT::kPromptRefreshList);
-    AddCommand(FT::kCmdStopAll, FT::kItemStopAll, FT::kPromptStopAll)->setShortcut(QKeySequence(Qt::Key_F10));
-    AddCommand(FT::kCmdLookupHostNames, FT::kItemLookupHostNames, FT::kPromptLookupHostNames);
-    AddCommand(FT::kCmdPingSelected, FT::kItemPingSelected, FT::kPromptPingSelected);
-    AddCommand(FT::kCmdTraceSelected, FT::kItemTraceSelected, FT::kPromptTraceSelected);
-
-    const std::tuple<int, const char*, const char*, I::EIcon> modes[] = {
-        {FT::kCmdModeBinary, FT::kItemBinary, FT::kPromptBinary, I::kBinary},
-        {FT::kCmdModeHex, FT::kItemHex, FT::kPromptHex, I::kHex},
-        {FT::kCmdModeQuad, FT::kItemQuad, FT::kPromptQuad, I::kQuad},
-        {FT::kCmdModeDecimal, FT::kItemDecimal, FT::kPromptDecimal, I::kDecimal}};
-    for (const auto& [nId, pszText, pszPrompt, icon] : modes) {
-        QAction* pAction = AddCommand(nId, pszText, pszPrompt);
-        pAction->setCheckable(true);
-        pAction->setIcon(I::Get(icon));
-        // The menu draws a check mark only for an item without a picture outside an
-        // exclusive group; UpdateCommandStates keeps exactly one mode checked.
-        pAction->setIconVisibleInMenu(false);
-    }
-
-    AddCommand(FT::kCmdToggleIPListBar, FT::kItemIPListBar, FT::kPromptIPListBar)->setCheckable(true);
-    AddCommand(FT::kCmdToggleQuickBar, FT::kItemQuickBar, FT::kPromptQuickBar)->setCheckable(true);
-    AddCommand(FT::kCmdToggleStatusBar, FT::kItemStatusBar, FT::kPromptStatusBar)->setCheckable(true);
-    AddCommand(FT::kCmdExportRawWhois, FT::kItemRawWhois, FT::kPromptRawWhois);
-    AddCommand(FT::kCmdExportTableCsv, FT::kItemTableCsv, FT::kPromptTableCsv);
-    AddCommand(FT::kCmdExportTableJson, FT::kItemTableJson, FT::kPromptTableJson);
     // One choice of two: drawn as radio buttons.
     auto* pReportRows = new QActionGroup(this);
-    for (const auto& [nId, pszText, pszPrompt] :
-         {std::tuple {int(FT::kCmdReportSelected), FT::kItemReportSelected, FT::kPromptReportSelected},
-          std::tuple {int(FT::kCmdReportAll), FT::kItemReportAll, FT::kPromptReportAll}}) {
-        QAction* pAction = AddCommand(nId, pszText, pszPrompt);
-        pAction->setCheckable(true);
-        pReportRows->addAction(pAction);
-    }
-    AddCommand(FT::kCmdConnectionSettings, FT::kItemConnSettings, FT::kPromptConnSettings);
-    AddCommand(FT::kCmdWebProductHome, FT::kItemProductHome, FT::kPromptProductHome);
-    AddCommand(FT::kCmdWebSupport, FT::kItemSupport, FT::kPromptSupport);
-    AddCommand(FT::kCmdWebCompanyHome, FT::kItemCompanyHome, FT::kPromptCompanyHome);
-    AddCommand(FT::kCmdMoreTools, FT::kButtonMoreTools, FT::kPromptMoreTools);
-    AddCommand(FT::kCmdAppAbout, FT::kItemAbout, FT::kPromptAbout);
-    AddCommand(FT::kCmdTrayShow, FT::kItemTrayShow, FT::kPromptTrayShow);
-    AddCommand(FT::kCmdTrayExit, FT::kItemTrayExit, FT::kPromptTrayExit);
-    AddCommand(FT::kCmdQuickLookup, FT::kButtonLookup, nullptr);
-
-    // The toolbar buttons show the short texts and their pictures.
-    const std::tuple<int, const char*, I::EIcon> buttons[] = {{FT::kCmdFileNew, FT::kButtonNew, I::kNew},
-                                                              {FT::kCmdFileOpen, FT::kButtonOpen, I::kOpen},
-                                                              {FT::kCmdFileSave, FT::kButtonSave, I::kSave},
-                                                              {FT::kCmdLookupSelected, FT::kButtonLookup, I::kLookup},
-                                                              {FT::kCmdDelete, FT::kButtonDelete, I::kDelete},
-                                                              {FT::kCmdStopAll, FT::kButtonStop, I::kStop},
-                                                              {FT::kCmdMoreTools, FT::kButtonMoreTools, I::kMoreTools}};
-    for (const auto& [nId, pszButton, icon] : buttons) {
-        m_actions[nId]->setIcon(I::Get(icon));
-        m_actions[nId]->setIconText(Text(pszButton));
+    for (const CCommand& c : Commands()) {
+        if (!c.m_pszText)
+            continue;
+        auto* pAction = new QAction(Text(c.m_pszText), this);
+        if (c.m_pszPrompt) {
+            pAction->setStatusTip(Text(c.m_pszPrompt));
+            pAction->setToolTip(Text(c.m_pszPrompt));
+        }
+        if (c.m_standardKey != QKeySequence::UnknownKey)
+            pAction->setShortcut(c.m_standardKey);
+        else if (c.m_nKey != 0)
+            pAction->setShortcut(QKeySequence(c.m_nKey));
+        if (c.m_nIcon >= 0)
+            pAction->setIcon(CFrameIcons::Get(CFrameIcons::EIcon(c.m_nIcon)));
+        const bool bMode = c.m_nId >= FT::kCmdModeBinary && c.m_nId <= FT::kCmdModeDecimal;
+        // The menu draws a check mark only for an item without a picture outside an
+        // exclusive group; UpdateCommandStates keeps exactly one mode checked.
+        if (bMode)
+            pAction->setIconVisibleInMenu(false);
+        // The toolbar buttons show the short texts and their pictures.
+        if (c.m_pszButton)
+            pAction->setIconText(Text(c.m_pszButton));
+        pAction->setCheckable(c.m_pfnChecked != nullptr);
+        if (c.m_nId == FT::kCmdReportSelected || c.m_nId == FT::kCmdReportAll)
+            pReportRows->addAction(pAction);
+        const int nId = c.m_nId;
+        connect(pAction, &QAction::triggered, this, [this, nId] { OnCommand(nId); });
+        m_actions[nId] = pAction;
     }
 }
 
@@ -494,119 +558,28 @@ void CMainFrame::PostCommand(int nCommandId)
         this, [this, nCommandId] { OnCommand(nCommandId); }, Qt::QueuedConnection);
 }
 
+void CMainFrame::PostListRefresh()
+{
+    PostCommand(FT::kCmdRefreshIPList);
+}
+
 void CMainFrame::OnCommand(int nCommandId)
 {
-    switch (nCommandId) {
-    case FT::kCmdFileNew:
-        m_pDocs->OnFileNew();
-        break;
-    case FT::kCmdFileOpen:
-        m_pDocs->OnFileOpen();
-        break;
-    case FT::kCmdFileSave:
-        m_pDocs->OnFileSave();
-        break;
-    case FT::kCmdFileSaveAs:
-        m_pDocs->OnFileSaveAs();
-        break;
-    case FT::kCmdAppExit:
-    case FT::kCmdTrayExit:
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        break;
-    case FT::kCmdAppAbout:
-        OnAbout();
-        break;
-    case FT::kCmdImportTextFile:
-        OnImportTextFile();
-        break;
-    case FT::kCmdImportWebLog:
-        OnImportWebLog();
-        break;
-    case FT::kCmdDelete:
-        OnDelete();
-        break;
-    case FT::kCmdLookupSelected:
-        OnLookupSelected();
-        break;
-    case FT::kCmdLookupWithOptions:
-        OnLookupWithOptions();
-        break;
-    case FT::kCmdRefreshIPList:
-        RefreshListBar();
-        break;
-    case FT::kCmdStopAll:
-        OnStopAll();
-        break;
-    case FT::kCmdMinimizeToTray:
-        OnMinimizeToTray();
-        break;
-    case FT::kCmdViewRawWhois:
-        OnViewRawWhois();
-        break;
-    case FT::kCmdRefreshTitle:
-        m_doc.RefreshTitle();
-        break;
-    case FT::kCmdModeBinary:
-    case FT::kCmdModeHex:
-    case FT::kCmdModeQuad:
-    case FT::kCmdModeDecimal:
-        OnDisplayMode(nCommandId);
-        break;
-    case FT::kCmdToggleIPListBar:
-        OnToggleIPListBar();
-        break;
-    case FT::kCmdToggleQuickBar:
-        OnToggleQuickBar();
-        break;
-    case FT::kCmdToggleStatusBar:
-        statusBar()->setVisible(statusBar()->isHidden());
-        break;
-    case FT::kCmdLookupHostNames:
-    case FT::kCmdPingSelected:
-    case FT::kCmdTraceSelected:
-        OnQueueSelected(nCommandId);
-        break;
-    case FT::kCmdWebProductHome:
-        OpenWebPage(FT::kUrlProductHome);
-        break;
-    case FT::kCmdWebSupport:
-        OpenWebPage(FT::kUrlSupport);
-        break;
-    case FT::kCmdWebCompanyHome:
-        OpenWebPage(FT::kUrlCompanyHome);
-        break;
-    case FT::kCmdMoreTools:
-        OpenWebPage(FT::kUrlMoreTools);
-        break;
-    case FT::kCmdTrayShow:
-        OnTrayShow();
-        break;
-    case FT::kCmdConnectionSettings:
-        OnConnectionSettings();
-        break;
-    case FT::kCmdExportRawWhois:
-        OnExportRawWhois();
-        break;
-    case FT::kCmdExportTableCsv:
-    case FT::kCmdExportTableJson:
-        OnExportTable(nCommandId == FT::kCmdExportTableJson);
-        break;
-    case FT::kCmdReportSelected:
-    case FT::kCmdReportAll:
-        m_bReportSelected = nCommandId == FT::kCmdReportSelected;
-        m_store.WriteProfileInt(FT::kSettings, FT::kKeySelectedRowReport, m_bReportSelected ? 1 : 0);
-        break;
-    case FT::kCmdAutoLoad:
-        OnToggleAutoLoad();
-        break;
-    case FT::kCmdQuickLookup:
-        OnQuickLookup();
-        break;
-    default:
+    const auto& commands = Commands();
+    const auto it = std::find_if(commands.begin(), commands.end(),
+                                 [nCommandId](const CCommand& c) { return c.m_nId == nCommandId; });
+    if (it == commands.end())
         return;
-    }
+    if (it->m_pfnRun)
+        it->m_pfnRun(*this, nCommandId);
     UpdateTitle();
     UpdateCommandStates();
+}
+
+void CMainFrame::OnReportRows(int nCommandId)
+{
+    m_bReportSelected = nCommandId == FT::kCmdReportSelected;
+    CSettingsLoader(m_store).Set(PS::kSelectedRowReport, m_bReportSelected);
 }
 
 int CMainFrame::GetRowCount() const
@@ -627,26 +600,14 @@ void CMainFrame::UpdateCommandStates()
 {
     if (m_actions.empty())
         return;
-    const int nRows = GetRowCount();
-    const int nSelected = GetSelectedCount();
-    m_actions[FT::kCmdLookupSelected]->setEnabled(nSelected > 0);
-    m_actions[FT::kCmdLookupWithOptions]->setEnabled(nRows > 0);
-    m_actions[FT::kCmdStopAll]->setEnabled(m_doc.HasPendingLookups());
-    for (int nId : {int(FT::kCmdLookupHostNames), int(FT::kCmdPingSelected), int(FT::kCmdTraceSelected)})
-        m_actions[nId]->setEnabled(nSelected > 0);
-    const int nMode = m_pListBar ? m_pListBar->GetDisplayMode() : 0;
-    for (int nId : {int(FT::kCmdModeBinary), int(FT::kCmdModeHex), int(FT::kCmdModeQuad), int(FT::kCmdModeDecimal)}) {
-        m_actions[nId]->setEnabled(m_nViewMode == FT::kCmdViewRawWhois);
-        m_actions[nId]->setChecked(nId == nMode);
+    for (const CCommand& c : Commands()) {
+        QAction* pAction = GetAction(c.m_nId);
+        if (!pAction)
+            continue;
+        pAction->setEnabled(c.m_pfnEnabled(*this));
+        if (c.m_pfnChecked)
+            pAction->setChecked(c.m_pfnChecked(*this, c.m_nId));
     }
-    m_actions[FT::kCmdToggleIPListBar]->setChecked(m_pListBar && !m_pListBar->isHidden());
-    m_actions[FT::kCmdToggleQuickBar]->setChecked(m_pQuickBar && !m_pQuickBar->isHidden());
-    m_actions[FT::kCmdToggleStatusBar]->setChecked(!statusBar()->isHidden());
-    for (int nId : {int(FT::kCmdExportRawWhois), int(FT::kCmdExportTableCsv), int(FT::kCmdExportTableJson)})
-        m_actions[nId]->setEnabled(m_bReportSelected ? nSelected > 0 : nRows > 0);
-    m_actions[FT::kCmdReportSelected]->setChecked(m_bReportSelected);
-    m_actions[FT::kCmdReportAll]->setChecked(!m_bReportSelected);
-    m_actions[FT::kCmdAutoLoad]->setChecked(m_nAutoLoad != 0);
 }
 
 // ------------------------------------------------------------------ views, title, timer
@@ -776,7 +737,7 @@ void CMainFrame::OnLookupWithOptions()
 
 void CMainFrame::QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice)
 {
-    const bool bReuse = m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) != 0;
+    const bool bReuse = CSettingsLoader(m_store).Get(PS::kReuseKnownRanges);
     auto fnQueue = [this](int nKind, const std::string& strAddress, uint32_t nGap) {
         const bool bQueued = m_pSession->Queue(m_doc, nKind, strAddress, nGap);
         if (bQueued && nKind == lookupWhois)
@@ -821,7 +782,7 @@ void CMainFrame::OnLookupOutcome(const CLookupOutcome& outcome)
 
 void CMainFrame::ReuseAnswer(const std::string& strAddress)
 {
-    if (m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) == 0)
+    if (!CSettingsLoader(m_store).Get(PS::kReuseKnownRanges))
         return;
     CIPDataArray& data = m_doc.GetData();
     const CIPAddressData* pRecord = data.FindByIP(strAddress);
@@ -843,7 +804,7 @@ void CMainFrame::ReuseAnswer(const std::string& strAddress)
 
 void CMainFrame::ReuseForWaiting(const std::string& strAddress)
 {
-    if (m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) == 0)
+    if (!CSettingsLoader(m_store).Get(PS::kReuseKnownRanges))
         return;
     CIPDataArray& data = m_doc.GetData();
     if (m_reuse.AnswerFromKnownRange(data, strAddress, GetConnSettings().m_dwRescanGap, m_services.m_pClock->Now())
@@ -1103,7 +1064,7 @@ void CMainFrame::ImportFile(bool bLog)
     std::string strPatterns;
     // The text import has no dialog of its own: the choice last made in the log
     // import's dialog holds.
-    bool bLookup = m_store.GetProfileInt(FT::kSettings, FT::kKeyLookupAfterImport, 0) != 0;
+    bool bLookup = CSettingsLoader(m_store).Get(PS::kLookupAfterImport);
     if (bLog) {
         CLogFileImportDlg dlg(m_store, this);
         if (dlg.exec() != QDialog::Accepted)
@@ -1180,7 +1141,7 @@ void CMainFrame::OpenWebPage(const char* pszUrl)
 void CMainFrame::OnToggleAutoLoad()
 {
     m_nAutoLoad = m_nAutoLoad ? 0 : 1;
-    m_store.WriteProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, m_nAutoLoad);
+    CSettingsLoader(m_store).Set(PS::kAutoDocLoad, m_nAutoLoad);
 }
 
 void CMainFrame::OnAbout()
@@ -1195,7 +1156,7 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent)
 {
-    m_store.WriteProfileInt(FT::kSettings, FT::kKeyViewMode, m_nViewMode);
+    CSettingsLoader(m_store).Set(PS::kViewMode, m_nViewMode);
     CWindowPlacement::Save(m_store, CWindowPlacement::FromWindow(*this));
     if (m_pListBar)
         m_pListBar->SaveState(m_store, FT::kIPListBarProfile);

@@ -9,6 +9,7 @@
 #include "sched/RangeReuse.h"
 #include "ui/frame/FrameServices.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QStringList>
 #include <QTimer>
@@ -62,6 +63,20 @@ public:
     bool Create();
 
     // ---- commands ----
+    // One command of the window: the table in MainFrame.cpp has a row for each.
+    struct CCommand {
+        int m_nId;
+        const char* m_pszText; // menu text; null: no action, the command is only posted
+        const char* m_pszPrompt; // status bar prompt and tool tip
+        const char* m_pszButton; // toolbar button text; null: none
+        int m_nIcon; // CFrameIcons::EIcon; -1: none
+        QKeySequence::StandardKey m_standardKey;
+        int m_nKey; // a key of its own when no standard one; 0: none
+        void (*m_pfnRun)(CMainFrame& frame, int nId); // null: does nothing
+        bool (*m_pfnEnabled)(const CMainFrame& frame);
+        bool (*m_pfnChecked)(const CMainFrame& frame, int nId); // null: not checkable
+    };
+    static const std::vector<CCommand>& Commands();
     // Runs the command as if its menu item, button or key had issued it.
     void OnCommand(int nCommandId);
     // The action of a command id, null for ids without one.
@@ -77,9 +92,12 @@ public:
     // Files dropped on the window, opened one after the other.
     void OpenDroppedFiles(const QStringList& paths);
 
+    // Runs the command after the current one.
+    void PostCommand(int nCommandId);
+
     // ---- CViewNotifier, CDocumentHost ----
     void UpdateAllViews(const std::string* pHint) override;
-    void PostCommand(int nCommandId) override;
+    void PostListRefresh() override;
 
     // ---- parts ----
     CNetloreDoc& GetDocument() { return m_doc; }
@@ -115,7 +133,6 @@ protected:
     void dropEvent(QDropEvent* pEvent) override;
 
 private:
-    QAction* AddCommand(int nCommandId, const char* pszText, const char* pszPrompt);
     void CreateActions();
     void CreateMenus();
     bool CreateToolBars();
@@ -163,6 +180,7 @@ private:
     void OnMinimizeToTray();
     void OnTrayShow();
     void OnToggleAutoLoad();
+    void OnReportRows(int nCommandId);
     void OnAbout();
     void OpenWebPage(const char* pszUrl);
     // The records from nBefore on were imported; bLookup queues them for whois.

@@ -1,7 +1,7 @@
 #include "ui/frame/WindowPlacement.h"
 
-#include "core/SettingsStore.h"
-#include "ui/frame/FrameTexts.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 
 #include <QWidget>
 
@@ -12,9 +12,9 @@
 
 namespace {
 
-const char* NameOr(const char* pszName)
+CTextSetting SettingOf(const char* pszName)
 {
-    return pszName ? pszName : FrameTexts::kKeyWindowPosition;
+    return pszName ? CTextSetting {ProgramSettings::kSection, pszName} : ProgramSettings::kWindowPosition;
 }
 
 // One decimal number of the list, then a comma or the end; false on anything else.
@@ -70,12 +70,12 @@ std::optional<CWindowPlacement> CWindowPlacement::Parse(const std::string& strTe
 
 void CWindowPlacement::Save(CSettingsStore& store, const CWindowPlacement& placement, const char* pszName)
 {
-    store.WriteProfileString(FrameTexts::kSettings, NameOr(pszName), placement.Format());
+    CSettingsLoader(store).Set(SettingOf(pszName), placement.Format());
 }
 
 std::optional<CWindowPlacement> CWindowPlacement::Load(CSettingsStore& store, const char* pszName)
 {
-    const std::string strText = store.GetProfileString(FrameTexts::kSettings, NameOr(pszName));
+    const std::string strText = CSettingsLoader(store).Get(SettingOf(pszName));
     if (strText.empty())
         return std::nullopt;
     return Parse(strText);
@@ -130,7 +130,7 @@ void CWindowPlacement::ShowWindow(QWidget& window) const
 std::optional<QRect> CWindowPlacement::GetDefaultWindowRect(CSettingsStore& store, QSize szScreen, int nReqWidth,
                                                             int nReqHeight)
 {
-    if (!store.GetProfileString(FrameTexts::kSettings, FrameTexts::kKeyWindowPosition).empty())
+    if (!CSettingsLoader(store).Get(ProgramSettings::kWindowPosition).empty())
         return std::nullopt;
     return DefaultWindowRect(szScreen, nReqWidth, nReqHeight);
 }

@@ -12,7 +12,7 @@ class QWidget;
 
 // The main window's size, position and maximised state between runs, kept as the
 // ten numbers "flags,show,minX,minY,maxX,maxY,left,top,right,bottom" in
-// "Settings"/"WindowPosition".
+// ProgramSettings::kWindowPosition.
 class CWindowPlacement
 {
 public:

@@ -2,6 +2,8 @@
 
 #include "core/IPAddressData.h"
 #include "core/NetloreDoc.h"
+#include "core/ProgramSettings.h"
+#include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "ui/lists/BigListCtrl.h"
 #include "ui/lists/ListTexts.h"
@@ -25,10 +27,12 @@ constexpr int kFloatRows = 16;
 
 } // namespace
 
+static_assert(ProgramSettings::kDisplayMode.m_nDefault == ListTexts::kModeQuad, "the list starts in dotted quads");
+
 CIPListBar::CIPListBar(CSettingsStore& store, const QString& strTitle, QWidget* pParent, QSize szDefault,
                        bool bHasGripper, int nBarId)
     : CListBar(ListTexts::kIPListName, store, strTitle, pParent, szDefault, bHasGripper, nBarId)
-    , m_nDisplayMode(store.GetProfileInt(ListTexts::kSettingsSection, ListTexts::kKeyDisplayMode, ListTexts::kModeQuad))
+    , m_nDisplayMode(CSettingsLoader(store).Get(ProgramSettings::kDisplayMode))
     , m_pMenu(new QMenu(this))
     , m_pLookupItem(new QAction(QString::fromLatin1(ListTexts::kMenuLookupSelected), this))
 {
@@ -52,7 +56,7 @@ CIPListBar::CIPListBar(CSettingsStore& store, const QString& strTitle, QWidget* 
 
 CIPListBar::~CIPListBar()
 {
-    Store().WriteProfileInt(ListTexts::kSettingsSection, ListTexts::kKeyDisplayMode, m_nDisplayMode);
+    CSettingsLoader(Store()).Set(ProgramSettings::kDisplayMode, m_nDisplayMode);
 }
 
 void CIPListBar::SetLookupAction(QAction* pAction)

@@ -41,8 +41,6 @@ inline constexpr int kIdBusyAnimation = 59394;
 // ---- IP list bar ----
 inline constexpr const char* kIPListName = "List Entries";
 inline constexpr const char* kIPListEmptyText = "No Entries";
-inline constexpr const char* kSettingsSection = "Settings";
-inline constexpr const char* kKeyDisplayMode = "IP Address Display Mode";
 inline constexpr const char* kMenuCopySelectedRows = "Copy Selected Rows";
 inline constexpr const char* kMenuCopyTable = "Copy Table";
 inline constexpr const char* kMenuLookupSelected = "IP &Lookup Selected\tF5";

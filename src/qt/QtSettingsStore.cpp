@@ -1,4 +1,4 @@
-#include "cli/QtSettingsStore.h"
+#include "qt/QtSettingsStore.h"
 
 #include "core/SettingsValue.h"
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "core/ProfileSetting.h"
+
+// Every value of the profile's main section, each declared once. The
+// section's name appears nowhere else; read and write them through CSettingsLoader.
+namespace ProgramSettings {
+
+inline constexpr const char* kSection = "Settings";
+
+// ---- lookups (CConnSettings) ----
+// How old (minutes) a result may be before a lookup asks again.
+inline constexpr CIntSetting kRescanGap {kSection, "Rescan Gap", 1440};
+// Seconds between whois results; 0 or less: no wait.
+inline constexpr CIntSetting kWhoisInterval {kSection, "IP Whois Interval", 10};
+// How many lookups of a kind run at once; 0 or less: none of the kind starts.
+inline constexpr CIntSetting kPingLimit {kSection, "Ping Simul Connections", 3};
+inline constexpr CIntSetting kTraceLimit {kSection, "Trace Simul Connections", 3};
+inline constexpr CIntSetting kDnsLimit {kSection, "DNS Simul Connections", 8};
+inline constexpr CIntSetting kWhoisLimit {kSection, "IP Whois Simul Connections", 3};
+inline constexpr CBoolSetting kTraceHostLookup {kSection, "Trace Host Lookup", false};
+inline constexpr CBoolSetting kConvertHostNames {kSection, "Convert Host Names", true};
+
+// ---- log import (CLogImportSettings) ----
+inline constexpr CBoolSetting kLogFileError {kSection, "Log File Error", false};
+inline constexpr CBoolSetting kLogFileExploit {kSection, "Log File Exploit", false};
+inline constexpr CBoolSetting kLogFileDownload {kSection, "Log File Download", false};
+inline constexpr CTextSetting kLogFileDownloadFile {kSection, "Log File Download File", ""};
+inline constexpr CBoolSetting kLogFileCustom {kSection, "Log File Custom", false};
+// The custom condition's text needs a value of its own, apart from the page/file text.
+inline constexpr CTextSetting kLogFileCustomText {kSection, "Log File Custom Text", ""};
+
+// ---- bulk lookups ----
+// Whois answers cover the addresses waiting inside their range.
+inline constexpr CBoolSetting kReuseKnownRanges {kSection, "Reuse Known Ranges", true};
+inline constexpr CBoolSetting kLookupAfterImport {kSection, "Lookup After Import", false};
+
+// ---- window ----
+inline constexpr CBoolSetting kSelectedRowReport {kSection, "Selected Row Report", true};
+// Written when the window closes: the view shown (a view command id, -1 for none).
+inline constexpr CIntSetting kViewMode {kSection, "View Mode", -1};
+inline constexpr CIntSetting kAutoDocLoad {kSection, "Enable Auto DocLoad", 1};
+// The window's placement, as CWindowPlacement writes it.
+inline constexpr CTextSetting kWindowPosition {kSection, "WindowPosition", ""};
+// The list's address display: one of the four display mode command ids (any
+// other value is kept, and shows the addresses empty).
+inline constexpr CIntSetting kDisplayMode {kSection, "IP Address Display Mode", 32800};
+
+} // namespace ProgramSettings
