@@ -2,9 +2,11 @@
 // yields, as JSON.
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "cli/JsonText.h"
 #include "core/IPAddressData.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -25,6 +27,7 @@ public:
     const char* Name() const override { return "extract"; }
     const char* Usage() const override { return "[FILE]"; }
     const char* Summary() const override { return "extract owner, country and net range from a whois text"; }
+    const char* Help() const override { return "  FILE  the whois text (standard input when missing or -)\n"; }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
@@ -37,12 +40,14 @@ public:
                 return 1;
             }
         } else {
+            errno = 0;
             FILE* f = std::fopen(args[0].c_str(), "rb");
             const bool bOk = f && ReadAll(f, strText);
             if (f)
                 std::fclose(f);
             if (!bOk) {
-                std::fprintf(ctx.err, "addrscope-cli extract: cannot read %s\n", args[0].c_str());
+                const int nErr = errno;
+                CliMessage(ctx, Name(), "cannot read " + args[0] + ": " + SystemReason(f ? EIO : nErr));
                 return 1;
             }
         }

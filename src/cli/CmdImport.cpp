@@ -3,6 +3,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
+#include "cli/CliOutput.h"
 #include "cli/TerminalProgress.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
@@ -18,7 +19,17 @@ public:
     const char* Name() const override { return "import"; }
     const char* Usage() const override
     {
-        return "DOC.qdl FILE [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT]";
+        return "DOC.qdl FILE|- [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT]";
+    }
+    const char* Help() const override
+    {
+        return "  DOC.qdl        the document (created when missing)\n"
+               "  FILE           a text file or web log, plain or gzip; - reads standard input\n"
+               "  --no-convert   do not turn host names into addresses\n"
+               "  --not-found    keep log lines of requests that were not found (404)\n"
+               "  --exploit      keep log lines of known exploit attempts\n"
+               "  --page TEXT    keep log lines that request the page TEXT\n"
+               "  --custom TEXT  keep log lines that hold TEXT\n";
     }
     const char* Summary() const override
     {
@@ -71,35 +82,38 @@ public:
             return CliUsageError(ctx, *this, "expected a document and a file");
         const std::string& strDoc = positional[0];
         const std::string& strFile = positional[1];
+        // Standard input goes through the same reader, so NUL bytes and gzip are handled alike.
+        const std::string strReadPath = strFile == "-" ? "/dev/stdin" : strFile;
+        const std::string strShown = strFile == "-" ? "standard input" : strFile;
+
+        // Locked before reading, so that a lookup running on the document cannot save over the addresses.
+        CNetloreDoc doc;
+        CDocumentLock lock;
+        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, true, &lock);
+        if (!opened.m_bOpened)
+            return opened.m_nExit;
 
         std::string strText;
-        const CTextReadResult read = ReadTextFile(strFile, strText);
+        const CTextReadResult read = ReadTextFile(strReadPath, strText);
         if (!read.m_bOpened) {
-            std::fprintf(ctx.err, "addrscope-cli import: cannot open %s: %s\n", strFile.c_str(),
-                         read.m_strError.c_str());
-            return 1;
+            CliMessage(ctx, Name(), "cannot open " + strShown + ": " + read.m_strError);
+            return cliExitFailed;
         }
         if (!read.m_bComplete)
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s: reading stopped after %zu bytes: %s; importing what was read\n",
-                         strFile.c_str(), strText.size(), read.m_strError.c_str());
+            CliMessage(ctx, Name(),
+                       strShown + ": reading stopped after " + std::to_string(strText.size()) +
+                           " bytes: " + read.m_strError + "; importing what was read");
         if (read.m_nBytesCut > 0)
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s holds zero bytes; %llu bytes after them in their 1000-byte "
-                         "chunks were skipped\n",
-                         strFile.c_str(), static_cast<unsigned long long>(read.m_nBytesCut));
+            CliMessage(ctx, Name(),
+                       strShown + " holds NUL bytes; " + std::to_string(read.m_nBytesCut) +
+                           " bytes after them in their 1000-byte chunks were skipped");
         if (strText.empty() && read.m_bComplete)
-            std::fprintf(ctx.err, "addrscope-cli import: %s is empty: nothing to import\n", strFile.c_str());
-
-        CNetloreDoc doc;
-        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, true);
-        if (!opened.m_bOpened)
-            return 1;
+            CliMessage(ctx, Name(), strShown + " is empty: nothing to import");
 
         const bool bConvert =
             !bNoConvert && ctx.settings.GetProfileInt(IoTexts::kSettingsSection, IoTexts::kConvertHostNames, 1) != 0;
         CSystemNameResolver resolver;
-        CTerminalProgress progress(ctx.err);
+        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         int nAdded = 0;
         if (!strText.empty()) {
             if (bLogImport) {
@@ -109,22 +123,23 @@ public:
                 nAdded = doc.AddIPsFromText(strText, bConvert, nullptr, resolver, progress);
             }
         }
-        std::fprintf(ctx.out, "%d\n", nAdded);
         if (progress.WasCancelled())
-            std::fprintf(ctx.err, "addrscope-cli import: cancelled; the addresses added so far are kept\n");
+            CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
 
-        int status = read.m_bComplete && !progress.WasCancelled() ? 0 : 1;
-        if (nAdded == 0 && !doc.IsModified() && !opened.m_bCreated)
-            return status;
-        if (opened.m_nErrors > 0) {
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s was not saved: it did not read cleanly, and saving would drop "
-                         "what could not be read\n",
-                         strDoc.c_str());
-            return 1;
+        const int status = read.m_bComplete && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
+        if (nAdded > 0 || doc.IsModified() || opened.m_bCreated) {
+            if (opened.m_nErrors > 0) {
+                CliMessage(ctx, Name(),
+                           strDoc + " was not saved: it did not read cleanly, and saving would drop what could not "
+                                    "be read");
+                return cliExitFailed;
+            }
+            if (!SaveCliDocument(ctx, Name(), strDoc, doc))
+                return cliExitFailed;
         }
-        if (!SaveCliDocument(ctx, Name(), strDoc, doc))
-            return 1;
+        // Printed only once the addresses are safely stored.
+        if (!ctx.m_bQuiet)
+            std::fprintf(ctx.out, "%d\n", nAdded);
         return status;
     }
 };

@@ -137,9 +137,10 @@ public:
         servers.Load(ctx.settings);
 
         CNetloreDoc doc;
-        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, !given.empty());
+        CDocumentLock lock;
+        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, !given.empty(), &lock);
         if (!opened.m_bOpened)
-            return 1;
+            return opened.m_nExit;
         if (opened.m_nErrors > 0) {
             std::fprintf(ctx.err,
                          "addrscope-cli lookup: %s did not read cleanly; nothing was looked up, since saving would "
@@ -197,16 +198,18 @@ public:
             RunLookups(ctx, doc, nKind, nTotal, nTickMs, settings, servers, counts, bInterrupted, bGaveUp);
         }
 
-        std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nLookedUp, nFresh,
-                     counts.m_nFailed);
-        const int nNotDone = nTotal - counts.m_nLookedUp - counts.m_nFailed;
-        if (nNotDone > 0)
-            std::fprintf(ctx.out, ", not looked up %d", nNotDone);
-        std::fprintf(ctx.out, "\n");
-
         bool bSaved = true;
         if (doc.IsModified() || opened.m_bCreated)
             bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
+        const int nNotDone = nTotal - counts.m_nLookedUp - counts.m_nFailed;
+        // The counts stand for stored results: none when the save failed.
+        if (bSaved && !ctx.m_bQuiet) {
+            std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nLookedUp, nFresh,
+                         counts.m_nFailed);
+            if (nNotDone > 0)
+                std::fprintf(ctx.out, ", not looked up %d", nNotDone);
+            std::fprintf(ctx.out, "\n");
+        }
         return bSaved && !bInterrupted && !bGaveUp && counts.m_nFailed == 0 && nNotDone <= 0 ? 0 : 1;
     }
 

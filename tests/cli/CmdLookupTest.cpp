@@ -47,7 +47,7 @@ protected:
 
     CCliResult Cli(Strings args, int nTimeout = 120)
     {
-        args.insert(args.begin(), {"--settings", m_dir.File("s.ini")});
+        args.insert(args.begin(), {"--settings", SettingsFile(m_dir)});
         return RunCli(args, nTimeout);
     }
 
@@ -116,7 +116,7 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", m_dir.File("s.ini"), "lookup",      doc,
+    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", SettingsFile(m_dir), "lookup",      doc,
                                        "--tick",      "20",         "130.66.76.1",       "130.66.76.2", "130.66.76.3"};
     std::vector<char*> argv;
     for (auto& a : argStore)
