@@ -69,7 +69,7 @@ std::string GenerateCliManPage(const char* pszVersion)
          "changes a document holds \\fIDOC\\fR.lock beside it while it runs.\n";
     s += ".SH COMMANDS\n";
     for (CCliCommand* c : CCliRegistry::All()) {
-        s += ".SS \"" + Roff(c->Name()) + "\"\n.B addrscope\\-cli " + Roff(c->Name()) + "\n" + Roff(c->Usage()) +
+        s += ".SS \"" + Roff(c->Name()) + "\"\n" + Roff(std::string("addrscope-cli ") + c->Name() + " " + c->Usage()) +
              "\n.PP\n" + Roff(c->Summary()) + "\n";
         if (*c->Help())
             s += ".RS\n" + RoffOptions(c->Help()) + ".RE\n";
