@@ -427,3 +427,161 @@ TEST(CliGeneratedDocs, ManPagesAndCompletionsAgreeWithHelp)
     const size_t n = fread(buf, 1, sizeof buf - 1, sh);
     EXPECT_EQ(pclose(sh), 0) << std::string(buf, n);
 }
+
+namespace {
+
+// addrscope-cli started in the background, its output in files.
+class CBackgroundCli
+{
+public:
+    CBackgroundCli(const Strings& args, const CTempDir& dir)
+        : m_strOut(dir.File("bg-out"))
+        , m_strErr(dir.File("bg-err"))
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, m_strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, m_strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<std::string> store {ADDRSCOPE_CLI};
+        store.insert(store.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : store)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~CBackgroundCli()
+    {
+        if (m_pid > 0 && !m_bDone) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    pid_t Pid() const { return m_pid; }
+    // The exit status, -1 when it did not exit normally within the time.
+    int Wait(int nSeconds)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
+        int status = 0;
+        while (waitpid(m_pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        m_bDone = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Out() const { return ReadFileBytes(m_strOut); }
+    std::string Err() const { return ReadFileBytes(m_strErr); }
+
+private:
+    std::string m_strOut;
+    std::string m_strErr;
+    pid_t m_pid = -1;
+    bool m_bDone = false;
+};
+
+bool WaitFor(const std::function<bool()>& done, int nSeconds = 30)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+int StoredWhoisCount(const std::string& path)
+{
+    CNetloreDoc doc;
+    if (!doc.OnOpenDocument(path, [](const std::string&) {}))
+        return -1;
+    int n = 0;
+    for (int i = 0; i < doc.GetData().GetSize(); ++i)
+        n += doc.GetData().GetAt(i)->GetRawWhois().empty() ? 0 : 1;
+    return n;
+}
+
+} // namespace
+
+// Two addresses are answered, then the registry goes silent; the run is stopped.
+TEST_F(CliUnixToolTest, ASignalOrAKillKeepsTheFinishedLookups)
+{
+    for (int nSignal : {SIGTERM, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(nSignal);
+        CLoopbackWhoisServer server;
+        for (const char* a :
+             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
+            server.AddAddress(a);
+        ASSERT_TRUE(server.Start());
+        server.SetDefaultAnswer(
+            kArin, ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+        server.SetDefaultAnswer(kRipe, ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+        const std::string port = std::to_string(server.Port());
+        WriteFileBytes(m_dir.File("sig.ini"),
+                       "[Whois%20Servers]\nARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\n"
+                       "AUNIC=127.0.0.6\nRWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\n"
+                       "Whois%20Port=" +
+                           port + "\nRWhois%20Port=" + port +
+                           "\nIdle%20Timeout=60000\nAnswer%20Timeout=60000\n"
+                           "[Settings]\nIP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n"
+                           "Checkpoint%20Results=1\n");
+        const std::string doc = m_dir.File("sig-" + std::to_string(nSignal) + ".qdl");
+        CBackgroundCli cli({"--settings", m_dir.File("sig.ini"), "lookup", doc, "--tick", "20", "130.66.76.1",
+                            "130.66.76.2", "130.66.76.3", "130.66.76.4", "130.66.76.5"},
+                           m_dir);
+        ASSERT_GT(cli.Pid(), 0);
+        ASSERT_TRUE(WaitFor([&] { return server.Queries(kRipe).size() >= 2; })) << cli.Err();
+        server.SetMode(kArin, EWhoisServerMode::neverAnswer);
+        // The second answer is merged and checkpointed before the signal.
+        ASSERT_TRUE(WaitFor([&] { return StoredWhoisCount(doc) == 2; })) << cli.Err();
+        ASSERT_EQ(kill(cli.Pid(), nSignal), 0);
+        const auto start = std::chrono::steady_clock::now();
+        const int status = cli.Wait(30);
+        if (nSignal != SIGKILL) {
+            EXPECT_EQ(status, 1) << cli.Err();
+            // The silent registry is waited for at most 10 s.
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+            EXPECT_NE(cli.Err().find(std::string(nSignal == SIGTERM ? "SIGTERM" : "SIGHUP") + ": waiting up to 10 s"),
+                      std::string::npos)
+                << cli.Err();
+            EXPECT_EQ(cli.Out(), "looked up 2, skipped as fresh 0, failed 0, not looked up 3\n");
+            EXPECT_NE(access(CDocumentLock::LockPathFor(doc).c_str(), F_OK), 0);
+        }
+        EXPECT_EQ(StoredWhoisCount(doc), 2);
+        EXPECT_EQ(ReadAddresses(doc).size(), 5u);
+    }
+}
+
+TEST_F(CliUnixToolTest, JsonLinesForceAndAddressesFromStandardInput)
+{
+    WriteFileBytes(m_dir.File("in.txt"), "130.66.76.1\n  130.66.76.2 \n\n");
+    CCliResult r = Cli({"lookup", m_strDoc, "--tick", "20", "--json", "-"}, 60, m_dir.File("in.txt"));
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    std::istringstream lines(r.m_strOut);
+    std::string line;
+    Strings seen;
+    while (std::getline(lines, line)) {
+        EXPECT_NE(line.find("\"kind\": \"whois\", \"status\": \"ok\", \"owner\": \""), std::string::npos) << line;
+        EXPECT_NE(line.find("\"country\": \""), std::string::npos) << line;
+        EXPECT_NE(line.find("\"range\": \"128.79."), std::string::npos) << line;
+        EXPECT_NE(line.find("\"time\": \"20"), std::string::npos) << line;
+        EXPECT_EQ(line.back(), '}');
+        seen.push_back(line.substr(0, line.find(',')));
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (Strings {"{\"address\": \"130.66.76.1\"", "{\"address\": \"130.66.76.2\""}));
+    EXPECT_NE(r.m_strErr.find("looked up 2, skipped as fresh 0, failed 0"), std::string::npos) << r.m_strErr;
+
+    // Fresh results are skipped, unless forced.
+    r = Cli({"lookup", m_strDoc, "--tick", "20"});
+    EXPECT_EQ(r.m_strOut, "looked up 0, skipped as fresh 2, failed 0\n");
+    const int nBefore = m_server.Connections(kRipe);
+    r = Cli({"lookup", m_strDoc, "--tick", "20", "--force", "130.66.76.2"});
+    EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n") << r.m_strErr;
+    EXPECT_EQ(m_server.Connections(kRipe), nBefore + 1);
+}

@@ -142,7 +142,7 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     ASSERT_TRUE(WIFEXITED(status)) << ReadFileBytes(outDir.File("err"));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(ReadFileBytes(outDir.File("out")), "looked up 1, skipped as fresh 0, failed 0, not looked up 2\n");
-    EXPECT_NE(ReadFileBytes(outDir.File("err")).find("interrupted; waiting for 1 running lookup(s)"),
+    EXPECT_NE(ReadFileBytes(outDir.File("err")).find("SIGINT: waiting up to 10 s for 1 running lookup(s)"),
               std::string::npos);
     EXPECT_EQ(m_server.Connections(kRipe), 1);
 
