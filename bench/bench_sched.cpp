@@ -12,12 +12,7 @@
 #include "core/NetloreDoc.h"
 #include "net/SystemNameResolver.h"
 #include "net/WhoisServerTable.h"
-#include "sched/CompletionQueue.h"
-#include "sched/ConnSettings.h"
-#include "sched/LastWhoisDone.h"
-#include "sched/Scheduler.h"
-#include "sched/WorkerEnvironment.h"
-#include "sched/WorkerThreads.h"
+#include "sched/LookupSession.h"
 #include "support/ProcStats.h"
 
 #include <chrono>
@@ -80,36 +75,23 @@ struct CRun {
 
 // Ticks every nTickMs (0: again as soon as the completions are merged) until
 // nothing waits or runs.
-CRun Drive(CNetloreDoc& doc, const CConnSettings& settings, const CWorkerEnvironment& env, CCompletionQueue& queue,
-           CWorkerThreads& threads, int nTickMs)
+CRun Drive(CNetloreDoc& doc, CLookupSession& session, int nTickMs)
 {
     CRun run;
     const auto start = SteadyClock::now();
     const double dCpuStart = ThreadCpuSeconds();
-    auto nextTick = start;
-    std::chrono::duration<double> busy {0};
+    const auto busyStart = session.GetBusyTime();
+    session.SetTickInterval(std::chrono::milliseconds(nTickMs));
     while (doc.HasPendingLookups()) {
-        auto now = SteadyClock::now();
-        if (now >= nextTick) {
-            SchedulerTick(doc.GetData(), settings, env);
-            const auto after = SteadyClock::now();
-            busy += after - now;
-            nextTick = std::max(nextTick + std::chrono::milliseconds(nTickMs), now);
-        }
-        CCompletion c;
-        const auto deadline = nTickMs > 0 ? nextTick : SteadyClock::now() + 1ms;
-        if (queue.TakeUntil(c, deadline)) {
-            const auto t0 = SteadyClock::now();
-            do {
-                ++run.m_nMerged;
-                run.m_nStored += HandleCompletion(&doc, c.m_nCode, c.m_pJob) ? 1 : 0;
-            } while (queue.TryTake(c));
-            threads.Reap();
-            busy += SteadyClock::now() - t0;
-        }
+        session.TickIfDue(doc);
+        const auto deadline = nTickMs > 0 ? session.NextTick() : SteadyClock::now() + 1ms;
+        session.MergeArrived(&doc, deadline, [&](const CLookupOutcome& o) {
+            ++run.m_nMerged;
+            run.m_nStored += o.m_bStored ? 1 : 0;
+        });
     }
     run.m_dWallSeconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
-    run.m_dBusySeconds = busy.count();
+    run.m_dBusySeconds = std::chrono::duration<double>(session.GetBusyTime() - busyStart).count();
     run.m_dUiCpuSeconds = ThreadCpuSeconds() - dCpuStart;
     return run;
 }
@@ -167,26 +149,19 @@ int main(int argc, char** argv)
     table.m_nWhoisPort = table.m_nRWhoisPort = nPort;
     CSystemNameResolver resolver;
     CSystemClock clock;
-    CLastWhoisDone lastWhois;
-    CCompletionQueue queue;
-    CWorkerThreads threads;
-    CWorkerEnvironment env;
-    env.m_pServers = &table;
-    env.m_pResolver = &resolver;
-    env.m_pSink = &queue;
-    env.m_pThreads = &threads;
-    env.m_pClock = &clock;
-    env.m_pLastWhoisDone = &lastWhois;
+    CLookupSession session(resolver, nullptr, clock);
+    session.SetServers(table);
     CConnSettings settings;
     settings.m_nWhoisInterval = 0;
     settings.m_nWhoisLimit = 8;
+    session.SetSettings(settings);
 
     // 1. The command line's loop with a 50 ms tick.
     {
         CNetloreDoc doc;
         for (int i = 0; i < nAddresses; ++i)
             doc.QueueWhoisLookup("130.66." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1), 0);
-        const CRun run = Drive(doc, settings, env, queue, threads, 50);
+        const CRun run = Drive(doc, session, 50);
         std::printf("%d whois lookups, interval 0, limit 8, 50 ms tick: %.2f s total (%.1f ms per address)\n",
                     run.m_nMerged, run.m_dWallSeconds, run.m_dWallSeconds * 1000 / std::max(1, run.m_nMerged));
         std::printf("  driving thread in ticks and merges: %.3f s wall (%.2f%% of the total), %.3f s CPU "
@@ -207,7 +182,7 @@ int main(int argc, char** argv)
                 doc.QueueWhoisLookup("130.66.76." + std::to_string(i + 1), 0);
         };
         queueAll();
-        Drive(doc, settings, env, queue, threads, 0);
+        Drive(doc, session, 0);
         std::this_thread::sleep_for(200ms);
         const long nThreads0 = StatusValue("Threads"), nRss0 = StatusValue("VmRSS");
         const int nFds0 = OpenDescriptors();
@@ -216,11 +191,11 @@ int main(int argc, char** argv)
         int nDone = 0;
         while (nDone < nJobs) {
             queueAll();
-            nDone += Drive(doc, settings, env, queue, threads, 0).m_nMerged;
+            nDone += Drive(doc, session, 0).m_nMerged;
         }
         const double dSeconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
         std::this_thread::sleep_for(200ms);
-        threads.Reap();
+        session.RunningWorkers();
         std::printf("%d more jobs in %.2f s (%.0f jobs/s)\n", nDone, dSeconds, nDone / dSeconds);
         std::printf("  threads %ld -> %ld, VmRSS %ld -> %ld kB, open descriptors %d -> %d, live jobs %d -> %d\n",
                     nThreads0, StatusValue("Threads"), nRss0, StatusValue("VmRSS"), nFds0, OpenDescriptors(), nJobs0,

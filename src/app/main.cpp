@@ -67,8 +67,7 @@ int main(int argc, char* argv[])
     // keep the program alive, with no window, for minutes. The document question,
     // the settings and the run marker are all done by now.
     if (CMainFrame* pFrame = addrscope.GetMainFrame()) {
-        pFrame->GetThreads().Reap();
-        if (pFrame->GetThreads().Count() > 0) {
+        if (pFrame->GetSession().RunningWorkers() > 0) {
             std::fflush(nullptr);
             std::_Exit(nResult);
         }

@@ -6,6 +6,7 @@
 #include "cli/JsonText.h"
 #include "core/DateTimeText.h"
 #include "core/NetloreDoc.h"
+#include "io/TableExport.h"
 
 #include <cstdio>
 #include <string>
@@ -17,7 +18,7 @@ std::string JsonDate(const COleDateTime& dt)
     return "{\"status\": " + std::to_string(int(dt.GetStatus())) + ", \"days\": " + JsonNumber(dt.GetDays()) + "}";
 }
 
-void PrintJsonRecord(FILE* out, const CIPAddressData& r, bool bFirst)
+void PrintJsonRecord(FILE* out, const CIPAddressData& r, const CWhoisFacts& facts, bool bFirst)
 {
     std::string s = bFirst ? "\n  {" : ",\n  {";
     auto field = [&s](const char* name, const std::string& value, bool bComma = true) {
@@ -50,7 +51,8 @@ void PrintJsonRecord(FILE* out, const CIPAddressData& r, bool bFirst)
     field("pingDone", JsonDate(r.GetPingDone()));
     field("dtSpare1", JsonDate(r.GetDtSpare(1)));
     field("dtSpare2", JsonDate(r.GetDtSpare(2)));
-    field("dtSpare3", JsonDate(r.GetDtSpare(3)), false);
+    field("dtSpare3", JsonDate(r.GetDtSpare(3)));
+    field("facts", WhoisFactsJson(facts), false);
     s += "\n  }";
     std::fwrite(s.data(), 1, s.size(), out);
 }
@@ -106,7 +108,7 @@ public:
             std::fputs("[", ctx.out);
         for (int i = 0; i < data.GetSize(); ++i) {
             if (bJson)
-                PrintJsonRecord(ctx.out, *data.GetAt(i), i == 0);
+                PrintJsonRecord(ctx.out, *data.GetAt(i), data.GetWhoisFacts(*data.GetAt(i)), i == 0);
             else
                 PrintPlainRecord(ctx.out, *data.GetAt(i));
         }

@@ -1,10 +1,12 @@
-// addrscope-cli export DOC.qdl [-o OUT] [ADDR...]: the raw whois export.
+// addrscope-cli export DOC.qdl [--format raw|csv|json] [--by network] [-o OUT] [ADDR...]:
+// the raw whois export, or the table of whois facts as CSV or JSON.
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
 #include "cli/TerminalProgress.h"
 #include "core/DottedQuad.h"
+#include "io/TableExport.h"
 #include "io/TextFile.h"
 
 #include <algorithm>
@@ -43,16 +45,19 @@ class CCmdExport : public CCliCommand
 {
 public:
     const char* Name() const override { return "export"; }
-    const char* Usage() const override { return "DOC.qdl [-o OUT] [ADDR...]"; }
+    const char* Usage() const override { return "DOC.qdl [--format raw|csv|json] [--by network] [-o OUT] [ADDR...]"; }
     const char* Help() const override
     {
-        return "  DOC.qdl       the document (read only: no lock is taken)\n"
-               "  -o, --output OUT  write the report to OUT (never the document itself, nor another document)\n"
-               "  ADDR          the addresses to export; all records when none\n";
+        return "  DOC.qdl            the document (read only: no lock is taken)\n"
+               "  --format FORMAT    raw (the stored whois texts, the default), csv or json (the whois facts)\n"
+               "  --by network       one row per network instead of per record (csv and json)\n"
+               "  -o, --output OUT   write to OUT (never the document itself, nor another document)\n"
+               "  ADDR               the addresses to export; all records when none\n";
     }
     const char* Summary() const override
     {
-        return "write the stored whois texts of the given addresses (all records when none) in record envelopes";
+        return "write the stored whois texts of the given addresses (all records when none) in record envelopes, "
+               "or their whois facts as a CSV or JSON table";
     }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
@@ -61,9 +66,19 @@ public:
         std::string strOut;
         bool bHaveOut = false;
         std::vector<std::string> addresses;
+        std::string strFormat = "raw";
+        std::string strBy;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
-            if (a == "-o" || a == "--output") {
+            if (a == "--format" || a == "--by") {
+                if (i + 1 >= args.size())
+                    return CliUsageError(ctx, *this, a + " needs a value");
+                (a == "--format" ? strFormat : strBy) = args[++i];
+            } else if (a.compare(0, 9, "--format=") == 0) {
+                strFormat = a.substr(9);
+            } else if (a.compare(0, 5, "--by=") == 0) {
+                strBy = a.substr(5);
+            } else if (a == "-o" || a == "--output") {
                 if (i + 1 >= args.size())
                     return CliUsageError(ctx, *this, a + " needs a file name");
                 strOut = args[++i];
@@ -83,6 +98,13 @@ public:
             return CliUsageError(ctx, *this, "expected a document");
         if (bHaveOut && strOut.empty())
             return CliUsageError(ctx, *this, "the output file name is empty");
+        if (strFormat != "raw" && strFormat != "csv" && strFormat != "json")
+            return CliUsageError(ctx, *this, "unknown format " + strFormat + " (raw, csv or json)");
+        const bool bByNetwork = strBy == "network";
+        if (!strBy.empty() && !bByNetwork)
+            return CliUsageError(ctx, *this, "--by takes network");
+        if (bByNetwork && strFormat == "raw")
+            return CliUsageError(ctx, *this, "--by network needs --format csv or json");
 
         for (const std::string& a : addresses)
             if (!IsValidDottedQuad(a))
@@ -119,13 +141,22 @@ public:
 
         CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         std::string strReport;
-        const int nBlocks = doc.CreateReport(addresses, strReport, progress);
-        const int status = opened.m_nErrors > 0 || progress.WasCancelled() ? cliExitFailed : cliExitDone;
-        if (progress.WasCancelled())
-            CliMessage(ctx, Name(), "cancelled; writing what was built");
-        if (nBlocks == 0) {
-            CliMessage(ctx, Name(), "nothing to export: no address has a completed whois lookup");
-            return status;
+        int nBlocks = 0;
+        int status = opened.m_nErrors > 0 ? 1 : 0;
+        if (strFormat == "raw") {
+            nBlocks = doc.CreateReport(addresses, strReport, progress);
+            if (progress.WasCancelled()) {
+                status = 1;
+                CliMessage(ctx, Name(), "cancelled; writing what was built");
+            }
+            if (nBlocks == 0) {
+                CliMessage(ctx, Name(), "nothing to export: no address has a completed whois lookup");
+                return status;
+            }
+        } else {
+            strReport = BuildTableExport(doc.GetData(), addresses,
+                                         strFormat == "csv" ? ETableFormat::kCsv : ETableFormat::kJson,
+                                         bByNetwork ? ETableRows::kNetworks : ETableRows::kRecords, nBlocks);
         }
         if (bHaveOut) {
             std::string strError;
@@ -141,7 +172,7 @@ public:
             }
         }
         if (!ctx.m_bQuiet)
-            CliMessage(ctx, Name(), std::to_string(nBlocks) + " records exported");
+            CliMessage(ctx, Name(), std::to_string(nBlocks) + (bByNetwork ? " networks" : " records") + " exported");
         return status;
     }
 };

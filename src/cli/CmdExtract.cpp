@@ -1,13 +1,17 @@
-// addrscope-cli extract [FILE]: the owner, country and net range that a whois text
-// yields, as JSON.
+// addrscope-cli extract [FILE] [--address A]: the owner, country and net range that a
+// whois text yields, and its whois facts, as JSON.
 
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/JsonText.h"
+#include "core/DottedQuad.h"
 #include "core/IPAddressData.h"
+#include "core/WhoisFacts.h"
+#include "io/TableExport.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -25,40 +29,64 @@ class CCmdExtract : public CCliCommand
 {
 public:
     const char* Name() const override { return "extract"; }
-    const char* Usage() const override { return "[FILE]"; }
+    const char* Usage() const override { return "[FILE] [--address A]"; }
     const char* Summary() const override { return "extract owner, country and net range from a whois text"; }
-    const char* Help() const override { return "  FILE  the whois text (standard input when missing or -)\n"; }
+    const char* Help() const override
+    {
+        return "  FILE         the whois text (standard input when missing or -)\n"
+               "  --address A  the address the text was asked for, to pick the most specific range holding it\n";
+    }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
-        if (args.size() > 1)
+        std::vector<std::string> files;
+        std::optional<uint32_t> dwAddress;
+        for (size_t i = 0; i < args.size(); ++i) {
+            std::string strAddress;
+            if (args[i] == "--address") {
+                if (i + 1 >= args.size())
+                    return CliUsageError(ctx, *this, "--address needs an address");
+                strAddress = args[++i];
+            } else if (args[i].compare(0, 10, "--address=") == 0) {
+                strAddress = args[i].substr(10);
+            } else if (args[i].size() > 1 && args[i][0] == '-') {
+                return CliUsageError(ctx, *this, "unknown option " + args[i]);
+            } else {
+                files.push_back(args[i]);
+                continue;
+            }
+            if (!IsValidDottedQuad(strAddress))
+                return CliUsageError(ctx, *this, "not an IPv4 address: " + strAddress);
+            dwAddress = ParseDottedQuad(strAddress);
+        }
+        if (files.size() > 1)
             return CliUsageError(ctx, *this, "one file at most");
         std::string strText;
-        if (args.empty() || args[0] == "-") {
+        if (files.empty() || files[0] == "-") {
             if (!ReadAll(ctx.in, strText)) {
-                std::fprintf(ctx.err, "addrscope-cli extract: cannot read standard input\n");
+                CliMessage(ctx, Name(), "cannot read standard input");
                 return 1;
             }
         } else {
             errno = 0;
-            FILE* f = std::fopen(args[0].c_str(), "rb");
+            FILE* f = std::fopen(files[0].c_str(), "rb");
             const bool bOk = f && ReadAll(f, strText);
             if (f)
                 std::fclose(f);
             if (!bOk) {
                 const int nErr = errno;
-                CliMessage(ctx, Name(), "cannot read " + args[0] + ": " + SystemReason(f ? EIO : nErr));
+                CliMessage(ctx, Name(), "cannot read " + files[0] + ": " + SystemReason(f || !nErr ? EIO : nErr));
                 return 1;
             }
         }
 
         CIPAddressData rec;
         rec.SetRawWhois(strText);
-        const std::string s = "{\"owner\": " + JsonString(rec.GetOwner()) +
-                              ", \"country\": " + JsonString(rec.GetCountry()) +
-                              ", \"rangeStart\": " + std::to_string(rec.GetRangeStart()) +
-                              ", \"rangeEnd\": " + std::to_string(rec.GetRangeEnd()) +
-                              ", \"range\": " + JsonString(rec.GetRangeText()) + "}\n";
+        const std::string s =
+            "{\"owner\": " + JsonString(rec.GetOwner()) + ", \"country\": " + JsonString(rec.GetCountry()) +
+            ", \"rangeStart\": " + std::to_string(rec.GetRangeStart()) +
+            ", \"rangeEnd\": " + std::to_string(rec.GetRangeEnd()) + ", \"range\": " + JsonString(rec.GetRangeText()) +
+            ", \"facts\": " + WhoisFactsJson(ReadWhoisFacts(strText, dwAddress)) + "}\n";
         std::fwrite(s.data(), 1, s.size(), ctx.out);
         return 0;
     }

@@ -11,18 +11,11 @@
 #include "cli/TerminalProgress.h"
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
-#include "core/LookupJob.h"
 #include "core/SettingsStore.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
-#include "net/WhoisServerTable.h"
-#include "sched/CompletionQueue.h"
-#include "sched/ConnSettings.h"
-#include "sched/LastWhoisDone.h"
-#include "sched/LookupCodes.h"
-#include "sched/Scheduler.h"
-#include "sched/WorkerEnvironment.h"
-#include "sched/WorkerThreads.h"
+#include "sched/LookupKindTable.h"
+#include "sched/LookupSession.h"
 
 #include <algorithm>
 #include <chrono>
@@ -30,7 +23,6 @@
 #include <ctime>
 #include <functional>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace {
 
@@ -39,9 +31,6 @@ using namespace std::chrono_literals;
 
 constexpr int kDefaultTickMs = 2000;
 constexpr int kMaxTickMs = 3600 * 1000;
-// An address whose whois answer keeps coming back empty is given up after this
-// many tries: the window re-queues it for ever, a batch run must end.
-constexpr int kMaxEmptyWhoisAnswers = 3;
 // Ticks in a row on which no worker thread could be started before giving up.
 constexpr int kMaxStartFailures = 10;
 // Longest wait between two looks at Ctrl+C.
@@ -76,43 +65,12 @@ std::string LocalTimeText()
     return std::string(buf, n - 2) + ":" + std::string(buf + n - 2, 2);
 }
 
-const char* const kKindNames[kLookupKindCount] = {"whois", "host", "ping", "trace"};
-
-int LimitOf(const CConnSettings& s, int nKind)
-{
-    switch (nKind) {
-    case lookupWhois:
-        return s.m_nWhoisLimit;
-    case lookupHostName:
-        return s.m_nDnsLimit;
-    case lookupPing:
-        return s.m_nPingLimit;
-    default:
-        return s.m_nTraceLimit;
-    }
-}
-
 bool ParseTick(const std::string& text, int& nMs)
 {
     if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), ::isdigit))
         return false;
     nMs = std::stoi(text);
     return nMs > 0 && nMs <= kMaxTickMs;
-}
-
-// Whether a finished job counts as a failed lookup; read before the merge deletes it.
-bool IsFailure(int nKind, const CLookupJob& job)
-{
-    switch (nKind) {
-    case lookupHostName:
-        return job.m_strResult.empty() || job.m_strResult == "unavailable";
-    case lookupPing:
-        return job.m_nTries > 0 && job.m_nFailures >= job.m_nTries;
-    case lookupTrace:
-        return job.m_strResult.empty();
-    default:
-        return job.m_strResult.empty();
-    }
 }
 
 class CCmdLookup : public CCliCommand
@@ -179,10 +137,10 @@ public:
                 positional.push_back(a);
             }
             if (bKind) {
-                const auto it = std::find(std::begin(kKindNames), std::end(kKindNames), value);
-                if (it == std::end(kKindNames))
+                const CLookupKindRow* pRow = LookupKindNamed(value);
+                if (!pRow)
                     return CliUsageError(ctx, *this, "unknown kind '" + value + "'");
-                nKind = int(it - std::begin(kKindNames));
+                nKind = pRow->m_nKind;
             }
             if (bTick && !ParseTick(value, nTickMs))
                 return CliUsageError(ctx, *this, "--tick needs milliseconds from 1 to 3600000");
@@ -201,9 +159,14 @@ public:
             return cliExitDone;
         }
 
-        const CConnSettings settings = LoadConnSettings(ctx.settings);
-        CWhoisServerTable servers;
-        servers.Load(ctx.settings);
+        CSystemNameResolver resolver;
+        CLinuxIcmpService icmp;
+        CSystemClock clock;
+        CLookupSession session(resolver, &icmp, clock);
+        session.LoadSettings(ctx.settings);
+        session.SetTickInterval(std::chrono::milliseconds(nTickMs));
+        const CConnSettings& settings = session.GetSettings();
+        const CLookupKindRow& row = *LookupKindRow(nKind);
 
         CNetloreDoc doc;
         CDocumentLock lock;
@@ -232,46 +195,31 @@ public:
                 doc.SetModifiedFlag();
 
         int nFresh = 0;
-        const uint32_t nGap = bForce ? 0 : settings.m_dwRescanGap;
         for (const std::string& a : addresses) {
-            bool bQueued = false;
-            switch (nKind) {
-            case lookupWhois:
-                bQueued = doc.QueueWhoisLookup(a, nGap);
-                break;
-            case lookupHostName:
-                bQueued = doc.QueueHostNameLookup(a);
-                // A known name is never asked again, unless forced.
-                if (!bQueued && bForce && !a.empty()) {
-                    data.GetWaitingList(lookupHostName).AddUnique(a);
-                    bQueued = true;
-                }
-                break;
-            case lookupPing:
-                bQueued = doc.QueuePingLookup(a, nGap);
-                break;
-            default:
-                bQueued = doc.QueueTraceLookup(a, nGap);
-                break;
+            bool bQueued = bForce ? session.Queue(doc, nKind, a, 0) : session.Queue(doc, nKind, a);
+            // A known host name is never asked again, unless forced.
+            if (!bQueued && bForce && nKind == lookupHostName && !a.empty()) {
+                data.GetWaitingList(lookupHostName).AddUnique(a);
+                bQueued = true;
             }
             if (!bQueued && !a.empty())
                 ++nFresh;
         }
         const int nTotal = data.GetWaitingList(nKind).GetSize();
 
-        CCounts counts;
         bool bInterrupted = false;
         bool bGaveUp = false;
-        auto notDone = [&] { return nTotal - counts.m_nLookedUp - counts.m_nFailed; };
+        auto notDone = [&] { return nTotal - session.GetCounts(doc, nKind).Finished(); };
         auto saveAndReport = [&] {
             bool bSaved = true;
             if (doc.IsModified() || opened.m_bCreated)
                 bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
             // The counts stand for stored results: none when the save failed.
             if (bSaved && !ctx.m_bQuiet) {
+                const CLookupCounts counts = session.GetCounts(doc, nKind);
                 // With --json, standard output holds JSON alone.
                 FILE* summary = bJson ? ctx.err : ctx.out;
-                std::fprintf(summary, "looked up %d, skipped as fresh %d, failed %d", counts.m_nLookedUp, nFresh,
+                std::fprintf(summary, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh,
                              counts.m_nFailed);
                 if (notDone() > 0)
                     std::fprintf(summary, ", not looked up %d", notDone());
@@ -280,6 +228,10 @@ public:
             return bSaved;
         };
         CRunOptions options;
+        options.m_strDoc = strDoc;
+        options.m_bJson = bJson;
+        options.m_nCheckpointSeconds = ReadPositive(ctx.settings, kCheckpointSeconds, kDefaultCheckpointSeconds);
+        options.m_nCheckpointResults = ReadPositive(ctx.settings, kCheckpointResults, kDefaultCheckpointResults);
         options.m_fnAbandon = [&] {
             // Workers still wait on their servers and write into jobs the document owns:
             // save what is done and end here instead of waiting for them.
@@ -290,30 +242,24 @@ public:
             std::fflush(ctx.err);
             std::_Exit(cliExitFailed);
         };
-        options.m_strDoc = strDoc;
-        options.m_bJson = bJson;
-        options.m_nCheckpointSeconds = ReadPositive(ctx.settings, kCheckpointSeconds, kDefaultCheckpointSeconds);
-        options.m_nCheckpointResults = ReadPositive(ctx.settings, kCheckpointResults, kDefaultCheckpointResults);
-        if (nTotal > 0 && LimitOf(settings, nKind) <= 0) {
+        const int nLimit = settings.*row.m_pnLimit;
+        if (nTotal > 0 && nLimit <= 0) {
             std::fprintf(ctx.err,
                          "addrscope-cli lookup: the settings allow no %s lookup to run at once (limit %d); nothing "
                          "was looked up\n",
-                         kKindNames[nKind], LimitOf(settings, nKind));
+                         row.m_pszName, nLimit);
             data.ClearAllPending();
             bGaveUp = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, doc, nKind, nTotal, nTickMs, settings, servers, options, counts, bInterrupted, bGaveUp);
+            RunLookups(ctx, session, doc, nKind, nTotal, options, bInterrupted, bGaveUp);
         }
 
         const bool bSaved = saveAndReport();
+        const CLookupCounts counts = session.GetCounts(doc, nKind);
         return bSaved && !bInterrupted && !bGaveUp && counts.m_nFailed == 0 && notDone() <= 0 ? 0 : 1;
     }
 
 private:
-    struct CCounts {
-        int m_nLookedUp = 0;
-        int m_nFailed = 0;
-    };
     struct CRunOptions {
         std::string m_strDoc;
         bool m_bJson = false;
@@ -349,76 +295,41 @@ private:
         return true;
     }
 
-    void RunLookups(CCliContext& ctx, CNetloreDoc& doc, int nKind, int nTotal, int nTickMs,
-                    const CConnSettings& settings, const CWhoisServerTable& servers, const CRunOptions& options,
-                    CCounts& counts, bool& bInterrupted, bool& bGaveUp)
+    void RunLookups(CCliContext& ctx, CLookupSession& session, CNetloreDoc& doc, int nKind, int nTotal,
+                    const CRunOptions& options, bool& bInterrupted, bool& bGaveUp)
     {
-        CIPDataArray& data = doc.GetData();
-        CSystemNameResolver resolver;
-        CLinuxIcmpService icmp;
-        CSystemClock clock;
-        CCompletionQueue queue;
-        // Last, so it is destroyed (joining every worker) before what they use.
-        CWorkerThreads threads;
-        CWorkerEnvironment env;
-        env.m_pServers = &servers;
-        env.m_pResolver = &resolver;
-        env.m_pIcmp = &icmp;
-        env.m_pSink = &queue;
-        env.m_pThreads = &threads;
-        env.m_pClock = &clock;
-        env.m_pLastWhoisDone = &CLastWhoisDone::Process();
-
         const bool bTerminal = isatty(fileno(ctx.err)) != 0;
         CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
-        progress.Show(std::string("Looking up (") + kKindNames[nKind] + ")");
+        progress.Show(std::string("Looking up (") + LookupKindRow(nKind)->m_pszName + ")");
         // After the progress bar, so that these handlers are the ones in place.
         CStopSignals stopSignals;
         auto lastSave = Clock::now();
         int nSinceSave = 0;
         auto stopDeadline = Clock::time_point::max();
-        std::unordered_map<std::string, int> emptyAnswers;
-        int nDone = 0;
-        bool bStopping = false;
-        auto nextTick = Clock::now();
 
-        auto stopQueuing = [&] {
-            for (int k = 0; k < kLookupKindCount; ++k)
-                data.GetWaitingList(k).RemoveAll();
-        };
-
-        auto handle = [&](const CCompletion& c) {
-            const int nCodeKind = LookupCodes::KindOfCode(c.m_nCode);
-            const std::string strAddress = c.m_pJob ? c.m_pJob->m_strAddress : std::string();
-            const bool bFailed = c.m_pJob && IsFailure(nCodeKind, *c.m_pJob);
-            HandleCompletion(&doc, c.m_nCode, c.m_pJob);
-            threads.Reap();
-            bool bGaveUpOnIt = false;
-            if (nCodeKind == lookupWhois && bFailed) {
-                // The merge put the address back in the waiting list.
-                if (++emptyAnswers[strAddress] < kMaxEmptyWhoisAnswers && !bStopping)
-                    return;
-                CSerStringArray& waiting = data.GetWaitingList(lookupWhois);
-                waiting.RemoveAt(waiting.Find(strAddress));
-                bGaveUpOnIt = emptyAnswers[strAddress] >= kMaxEmptyWhoisAnswers;
+        auto report = [&](const CLookupOutcome& o) {
+            if (o.m_bRequeued)
+                return;
+            if (o.m_bGaveUp)
                 CliMessage(ctx, Name(),
-                           strAddress + ": no whois answer after " + std::to_string(emptyAnswers[strAddress]) +
-                               " tries");
-            }
+                           o.m_strAddress + ": no whois answer after " + std::to_string(o.m_nEmptyAnswers) + " tries");
             ++nSinceSave;
             if (options.m_bJson)
-                PrintJsonLine(ctx, data, strAddress, nCodeKind, bFailed ? bGaveUpOnIt ? "gave-up" : "failed" : "ok");
-            ++nDone;
-            ++(bFailed ? counts.m_nFailed : counts.m_nLookedUp);
-            char line[64];
-            std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
+                PrintJsonLine(ctx, doc.GetData(), o.m_strAddress, o.m_nKind,
+                              o.m_bGaveUp   ? "gave-up"
+                              : o.m_bFailed ? "failed"
+                                            : "ok");
             if (ctx.m_bQuiet)
                 return;
+            const int nDone = session.GetCounts(doc, nKind).Finished();
+            char line[64];
+            std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
             if (bTerminal) {
-                progress.SetText(line + strAddress);
+                progress.SetText(line + o.m_strAddress);
                 progress.SetPos(int(int64_t(nDone) * 100 / nTotal));
             } else {
-                std::fprintf(ctx.err, "%s%s%s\n", line, TerminalSafe(strAddress).c_str(), bFailed ? " failed" : "");
+                std::fprintf(ctx.err, "%s%s%s\n", line, TerminalSafe(o.m_strAddress).c_str(),
+                             o.m_bFailed ? " failed" : "");
             }
         };
 
@@ -436,70 +347,60 @@ private:
             nSinceSave = 0;
         };
 
-        while (data.HasPending()) {
+        while (doc.HasPendingLookups()) {
             const auto now = Clock::now();
             if (now >= stopDeadline) {
                 progress.Close();
                 size_t nRunning = 0;
                 for (int k = 0; k < kLookupKindCount; ++k)
-                    nRunning += data.GetRunningList(k).size();
+                    nRunning += doc.GetData().GetRunningList(k).size();
                 CliMessage(ctx, Name(), "saving without the " + std::to_string(nRunning) + " lookup(s) still running");
-                stopQueuing();
+                session.Stop(doc);
                 options.m_fnAbandon();
             }
-            if (!bStopping && now >= nextTick) {
-                SchedulerTick(data, settings, env);
-                nextTick = std::max(nextTick + std::chrono::milliseconds(nTickMs), now);
-                if (threads.ConsecutiveFailures() >= kMaxStartFailures && threads.Count() == 0 &&
-                    data.GetRunningList(nKind).empty()) {
-                    std::fprintf(ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
-                    bGaveUp = bStopping = true;
-                    stopQueuing();
-                    continue;
-                }
+            if (session.TickIfDue(doc) && session.ConsecutiveStartFailures() >= kMaxStartFailures &&
+                session.RunningWorkers() == 0 && doc.GetData().GetRunningList(nKind).empty()) {
+                std::fprintf(ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
+                bGaveUp = true;
+                session.Stop(doc);
+                continue;
             }
-            const auto deadline = bStopping ? now + kPollSlice : std::min(nextTick, now + kPollSlice);
-            CCompletion c;
-            if (queue.TakeUntil(c, deadline)) {
-                handle(c);
-                while (queue.TryTake(c))
-                    handle(c);
-            }
+            const bool bStopping = session.IsStopping();
+            session.MergeArrived(&doc, bStopping ? now + kPollSlice : std::min(session.NextTick(), now + kPollSlice),
+                                 report);
             checkpoint();
             const int nSignal = stopSignals.Received();
-            if (!bStopping && (nSignal != 0 || progress.PollCancel())) {
-                bInterrupted = bStopping = true;
+            if (!bStopping && !bInterrupted && (nSignal != 0 || progress.PollCancel())) {
+                bInterrupted = true;
                 stopDeadline = Clock::now() + kStopGrace;
                 progress.Close();
                 size_t nRunning = 0;
                 for (int k = 0; k < kLookupKindCount; ++k)
-                    nRunning += data.GetRunningList(k).size();
+                    nRunning += doc.GetData().GetRunningList(k).size();
                 CliMessage(ctx, Name(),
                            std::string(nSignal ? CStopSignals::Name(nSignal) : "interrupted") + ": waiting up to " +
                                std::to_string(kStopGrace.count()) + " s for " + std::to_string(nRunning) +
                                " running lookup(s), then saving" +
                                (nSignal == SIGINT ? " (Ctrl+C again quits without saving)" : ""));
             }
-            if (bStopping)
-                stopQueuing();
+            if (bInterrupted)
+                session.Stop(doc);
         }
         progress.Close();
-        threads.JoinAll();
-        CCompletion c;
-        while (queue.TryTake(c))
-            handle(c);
+        session.JoinAll();
+        session.MergeArrived(&doc, Clock::now(), report);
     }
 
     static void PrintJsonLine(CCliContext& ctx, const CIPDataArray& data, const std::string& strAddress, int nKind,
                               const char* pszStatus)
     {
         const CIPAddressData* r = data.FindByIP(strAddress);
-        std::string s = "{\"address\": " + JsonString(strAddress) + ", \"kind\": " + JsonString(kKindNames[nKind]) +
-                        ", \"status\": " + JsonString(pszStatus) +
-                        ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
-                        ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
-                        ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
-                        ", \"time\": " + JsonString(LocalTimeText()) + "}\n";
+        std::string s =
+            "{\"address\": " + JsonString(strAddress) + ", \"kind\": " + JsonString(LookupKindRow(nKind)->m_pszName) +
+            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
+            ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
+            ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
+            ", \"time\": " + JsonString(LocalTimeText()) + "}\n";
         std::fwrite(s.data(), 1, s.size(), ctx.out);
         // As it happens: a reader at the end of a pipe sees each address when it is done.
         std::fflush(ctx.out);

@@ -238,6 +238,7 @@ void CIPDataArray::RemoveSlot(size_t nSlot)
 {
     CIPAddressData* pRecord = m_slots[nSlot];
     UnindexRecord(nSlot);
+    m_facts.Forget(pRecord);
     delete pRecord;
     --m_nCount;
     if (nSlot + 1 == m_slots.size() && m_nHoles == 0) {
@@ -308,6 +309,7 @@ void CIPDataArray::SetWhoisResult(std::string_view strAddress, std::string_view 
 {
     CIPAddressData* pRecord = FindOrAdd(strAddress);
     pRecord->SetRawWhois(strWhois);
+    m_facts.Forget(pRecord);
     pRecord->SetWhoisDone(dtWhen);
 }
 
@@ -462,6 +464,7 @@ void CIPDataArray::DeleteAll()
 {
     for (auto it = m_slots.rbegin(); it != m_slots.rend(); ++it)
         delete *it;
+    m_facts.Clear();
     m_slots.clear();
     m_slots.shrink_to_fit();
     m_fenwick.clear();

@@ -4,6 +4,7 @@
 #include "core/LookupKind.h"
 #include "core/OleDateTime.h"
 #include "core/SerStringArray.h"
+#include "core/WhoisFactsCache.h"
 
 #include <cstdint>
 #include <string>
@@ -52,6 +53,8 @@ public:
     bool ReExtract(std::string_view strAddress);
 
     std::string GetRawWhois(std::string_view strAddress) const;
+    // The facts read from the record's whois text, computed once per text.
+    const CWhoisFacts& GetWhoisFacts(const CIPAddressData& record) const { return m_facts.Get(record); }
     std::string GetOwner(std::string_view strAddress) const;
     std::string GetCountry(std::string_view strAddress) const;
     std::string GetHostName(std::string_view strAddress) const;
@@ -145,4 +148,5 @@ private:
     CSerStringArray m_waiting[kLookupKindCount];
     std::vector<CLookupJob*> m_running[kLookupKindCount];
     bool m_bResolveTraceHops = false;
+    mutable CWhoisFactsCache m_facts;
 };

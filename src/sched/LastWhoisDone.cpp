@@ -11,9 +11,3 @@ void CLastWhoisDone::Set(const COleDateTime& dtWhen)
     std::lock_guard lock(m_mutex);
     m_dtWhen = dtWhen;
 }
-
-CLastWhoisDone& CLastWhoisDone::Process()
-{
-    static CLastWhoisDone s_lastWhoisDone;
-    return s_lastWhoisDone;
-}

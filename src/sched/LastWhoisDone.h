@@ -12,9 +12,6 @@ public:
     COleDateTime Get() const;
     void Set(const COleDateTime& dtWhen);
 
-    // The one the application and the command line share.
-    static CLastWhoisDone& Process();
-
 private:
     mutable std::mutex m_mutex;
     COleDateTime m_dtWhen;

@@ -3,11 +3,11 @@
 #include "core/Clock.h"
 #include "core/HostLookup.h"
 #include "core/LookupJob.h"
-#include "net/IPWhoisLookup.h"
 #include "net/PingCheck.h"
 #include "net/Traceroute.h"
 #include "sched/CompletionSink.h"
 #include "sched/LastWhoisDone.h"
+#include "sched/WhoisSource.h"
 #include "sched/WorkerEnvironment.h"
 
 namespace {
@@ -28,7 +28,7 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
 {
     std::string strText;
     try {
-        IPWhoisLookup(pJob->m_strAddress, strText, *env.m_pServers, *env.m_pResolver);
+        WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env);
     } catch (...) {
         // Like an empty answer: the address is asked again later.
         strText.clear();

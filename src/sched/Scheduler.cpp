@@ -6,16 +6,13 @@
 #include "core/NetloreDoc.h"
 #include "sched/ConnSettings.h"
 #include "sched/LastWhoisDone.h"
-#include "sched/LookupCodes.h"
-#include "sched/LookupWorkers.h"
+#include "sched/LookupKindTable.h"
 #include "sched/ThreadStarter.h"
 #include "sched/WorkerEnvironment.h"
 
 #include <cmath>
 
 namespace {
-
-using WorkerProc = int (*)(CLookupJob*, const CWorkerEnvironment&);
 
 // Set while a kind's start operation runs, so a start that re-enters the loop on
 // the same thread (a window pumping messages) cannot start the same address twice.
@@ -70,25 +67,30 @@ bool WhoisIntervalPassed(int nIntervalSeconds, const CWorkerEnvironment& env)
     return !(nIntervalSeconds > nElapsed);
 }
 
-bool StartNextJob(CIPDataArray& data, int nKind, int nCode, int nLimit, int nIntervalSeconds,
-                  const CWorkerEnvironment& env, WorkerProc proc)
+} // namespace
+
+bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env)
 {
+    const CLookupKindRow* pRow = LookupKindRow(nKind);
+    if (!pRow)
+        return false;
     CStartingFlag flag(nKind);
     if (flag.WasSet())
         return false;
     CSerStringArray& waiting = data.GetWaitingList(nKind);
     if (waiting.IsEmpty())
         return false;
-    if (nKind == lookupWhois && !WhoisIntervalPassed(nIntervalSeconds, env))
+    if (pRow->m_pnInterval && !WhoisIntervalPassed(nIntervalSeconds, env))
         return false;
     std::vector<CLookupJob*>& running = data.GetRunningList(nKind);
     if (nLimit <= 0 || running.size() >= size_t(nLimit))
         return false;
 
-    auto* pJob = new CLookupJob(waiting.GetString(0), nCode);
+    auto* pJob = new CLookupJob(waiting.GetString(0), pRow->m_nCode);
     if (nKind == lookupTrace)
         pJob->m_bResolveHops = data.GetResolveTraceHops();
     const CWorkerEnvironment envCopy = env;
+    const auto proc = pRow->m_pfnWorker;
     bool bStarted = false;
     try {
         bStarted = env.m_pThreads->Start([pJob, envCopy, proc] { proc(pJob, envCopy); });
@@ -110,53 +112,22 @@ bool StartNextJob(CIPDataArray& data, int nKind, int nCode, int nLimit, int nInt
     return true;
 }
 
-} // namespace
-
-bool StartNextWhoisJob(CIPDataArray& data, int nCode, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env)
-{
-    return StartNextJob(data, lookupWhois, nCode, nLimit, nIntervalSeconds, env, WhoisWorker);
-}
-
-bool StartNextHostNameJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env)
-{
-    return StartNextJob(data, lookupHostName, nCode, nLimit, 0, env, HostNameWorker);
-}
-
-bool StartNextPingJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env)
-{
-    return StartNextJob(data, lookupPing, nCode, nLimit, 0, env, PingWorker);
-}
-
-bool StartNextTraceJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env)
-{
-    return StartNextJob(data, lookupTrace, nCode, nLimit, 0, env, TraceWorker);
-}
-
 void SchedulerTick(CIPDataArray& data, const CConnSettings& settings, const CWorkerEnvironment& env)
 {
-    StartNextWhoisJob(data, LookupCodes::kWhoisCompleted, settings.m_nWhoisLimit, settings.m_nWhoisInterval, env);
-    StartNextHostNameJob(data, LookupCodes::kHostNameCompleted, settings.m_nDnsLimit, env);
-    StartNextPingJob(data, LookupCodes::kPingCompleted, settings.m_nPingLimit, env);
-    StartNextTraceJob(data, LookupCodes::kTraceCompleted, settings.m_nTraceLimit, env);
+    for (int k = 0; k < kLookupKindCount; ++k) {
+        const CLookupKindRow& row = *LookupKindRow(k);
+        StartNextJob(data, k, settings.*row.m_pnLimit, row.m_pnInterval ? settings.*row.m_pnInterval : 0, env);
+    }
 }
 
 bool HandleCompletion(CNetloreDoc* pDoc, int nCode, CLookupJob* pJob)
 {
-    const int nKind = LookupCodes::KindOfCode(nCode);
-    if (nKind < 0)
+    const CLookupKindRow* pRow = LookupKindOfCode(nCode);
+    if (!pRow)
         return false;
     if (!pDoc) {
         delete pJob;
         return false;
     }
-    switch (nKind) {
-    case lookupWhois:
-        return pDoc->MergeWhoisJob(pJob);
-    case lookupHostName:
-        return pDoc->MergeHostNameJob(pJob);
-    case lookupPing:
-        return pDoc->MergePingJob(pJob);
-    default:
-        return pDoc->MergeTraceJob(pJob);
-    }
+    return (pDoc->*pRow->m_pfnMerge)(pJob);
 }

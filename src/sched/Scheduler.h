@@ -6,19 +6,16 @@ class CNetloreDoc;
 struct CConnSettings;
 struct CWorkerEnvironment;
 
-// The start operations: each moves at most one address from its kind's waiting
-// list into a job and starts a worker for it, while fewer than nLimit jobs of the
-// kind run (0 or less: never). Whois also waits until nIntervalSeconds have passed
-// since the last whois result. True when a job was started. A worker thread that
-// cannot be started leaves its address first in the waiting list, for the next
-// tick, and its job is deleted at once. UI thread only.
-bool StartNextWhoisJob(CIPDataArray& data, int nCode, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env);
-bool StartNextHostNameJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env);
-bool StartNextPingJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env);
-bool StartNextTraceJob(CIPDataArray& data, int nCode, int nLimit, const CWorkerEnvironment& env);
+// The start operation of a kind: moves at most one address from the kind's
+// waiting list into a job and starts a worker for it, while fewer than nLimit
+// jobs of the kind run (0 or less: never). Whois also waits until
+// nIntervalSeconds have passed since the last whois result. True when a job was
+// started. A worker thread that cannot be started leaves its address first in
+// the waiting list, for the next tick, and its job is deleted at once. UI thread only.
+bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env);
 
-// One timer tick: the four start operations in the order whois, host name, ping,
-// traceroute, with the limits and the whois interval of the settings snapshot.
+// One timer tick: every kind's start operation in the order of the lookup table,
+// with the limits and the intervals of the settings snapshot.
 void SchedulerTick(CIPDataArray& data, const CConnSettings& settings, const CWorkerEnvironment& env);
 
 // A completion arriving on the UI thread: the document's merge of the code's kind.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sched/WhoisSource.h"
+
 class CClock;
 class CCompletionSink;
 class CIcmpService;
@@ -20,4 +22,6 @@ struct CWorkerEnvironment {
     CThreadStarter* m_pThreads = nullptr;
     const CClock* m_pClock = nullptr;
     CLastWhoisDone* m_pLastWhoisDone = nullptr;
+    // Which procedure the whois worker asks.
+    EWhoisSource m_whoisSource = EWhoisSource::kPort43;
 };

@@ -97,7 +97,8 @@ TEST(CliDump, JsonHasEveryField)
     "pingDone": {"status": 0, "days": 46000.75},
     "dtSpare1": {"status": 2, "days": 0},
     "dtSpare2": {"status": 2, "days": 0},
-    "dtSpare3": {"status": 1, "days": 3.25}
+    "dtSpare3": {"status": 1, "days": 3.25},
+    "facts": {"holder": null, "country": null, "rangeStart": null, "rangeEnd": null, "range": null, "abuse": null, "netName": null, "originAS": null, "registry": null, "isRegistryStub": false}
   })";
     EXPECT_EQ(r.out.substr(0, 4), "[\n  ");
     EXPECT_NE(r.out.find(expectedFirst), std::string::npos) << r.out;
@@ -138,11 +139,14 @@ TEST(CliExtract, RealAnswersFromFileAndStdin)
         const char* json;
     } cases[] = {
         {"extract/netincident-customer-custname-NET-174-79-32-0-1.txt",
-         R"({"owner": "Cox Communications", "country": "US", "rangeStart": 2924421120, "rangeEnd": 2924429311, "range": "174.79.32.0 - 174.79.63.255"})"},
+         R"({"owner": "Cox Communications", "country": "US", "rangeStart": 2924421120, "rangeEnd": 2924429311, "range": "174.79.32.0 - 174.79.63.255", )"
+         R"("facts": {"holder": "Cox Communications", "country": "US", "rangeStart": 2924421120, "rangeEnd": 2924429311, "range": "174.79.32.0 - 174.79.63.255", "abuse": "abuse@cox.net", "netName": "NETBLK-PH-CBS-174-79-32-0", "originAS": null, "registry": "ARIN", "isRegistryStub": false}})"},
         {"extract/ipwhois-short-cidr-crlf-200.57.141.161.txt",
-         R"({"owner": "Triara.com, S.A. de C.V.", "country": "MX", "rangeStart": 3359211520, "rangeEnd": 3359219711, "range": "200.57.128.0 - 200.57.159.255"})"},
+         R"({"owner": "Triara.com, S.A. de C.V.", "country": "MX", "rangeStart": 3359211520, "rangeEnd": 3359219711, "range": "200.57.128.0 - 200.57.159.255", )"
+         R"("facts": {"holder": "Triara.com, S.A. de C.V.", "country": "MX", "rangeStart": 3359211520, "rangeEnd": 3359219711, "range": "200.57.128.0 - 200.57.159.255", "abuse": "operacion.redes@TRIARA.COM", "netName": null, "originAS": null, "registry": "LACNIC", "isRegistryStub": false}})"},
         {"extract/ipwhois-bt-62.239.237.1.txt",
-         R"({"owner": "UDC", "country": "GB", "rangeStart": 1055911168, "rangeEnd": 1055911423, "range": "62.239.237.0 - 62.239.237.255"})"},
+         R"({"owner": "UDC", "country": "GB", "rangeStart": 1055911168, "rangeEnd": 1055911423, "range": "62.239.237.0 - 62.239.237.255", )"
+         R"("facts": {"holder": "BT Computer Emergency Response Team", "country": "GB", "rangeStart": 1055911168, "rangeEnd": 1055911423, "range": "62.239.237.0 - 62.239.237.255", "abuse": "protect@bt.com", "netName": "BT-CORPORATE", "originAS": "AS2856", "registry": "RIPE", "isRegistryStub": false}})"},
     };
     for (const auto& c : cases) {
         const CliRun fromFile = RunCli(dir, "extract " + Quote(TestDataPath(c.file)));
@@ -162,6 +166,8 @@ TEST(CliExtract, NothingFoundAndOddBytes)
     const CliRun r = RunCli(dir, "extract " + Quote(dir.File("w.txt")));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "{\"owner\": \"A\xC3\xBF\\\"\\\\\\u0002\", \"country\": \"\", \"rangeStart\": 0, \"rangeEnd\": 0, "
-                     "\"range\": \"\"}\n");
+                     "\"range\": \"\", \"facts\": {\"holder\": \"A\xC3\xBF\\\"\\\\\\u0002\", \"country\": \"US\", "
+                     "\"rangeStart\": null, \"rangeEnd\": null, \"range\": null, \"abuse\": null, \"netName\": null, "
+                     "\"originAS\": null, \"registry\": \"ARIN\", \"isRegistryStub\": false}}\n");
     EXPECT_NE(RunCli(dir, "extract " + Quote(dir.File("none.txt"))).status, 0);
 }

@@ -1,13 +1,10 @@
 #include "core/LookupJob.h"
 #include "core/NetloreDoc.h"
 #include "net/WhoisLoopbackFixture.h"
-#include "sched/CompletionQueue.h"
-#include "sched/ConnSettings.h"
-#include "sched/LastWhoisDone.h"
 #include "sched/LookupCodes.h"
+#include "sched/LookupKindTable.h"
+#include "sched/LookupSession.h"
 #include "sched/Scheduler.h"
-#include "sched/WorkerEnvironment.h"
-#include "sched/WorkerThreads.h"
 
 #include "support/FakeClock.h"
 #include "support/FakeIcmpService.h"
@@ -93,27 +90,30 @@ protected:
             ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
         m_server.SetDefaultAnswer(WhoisLoopback::kRipe,
                                   ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
-        m_table = WhoisLoopback::TableFor(m_server);
-        m_env.m_pServers = &m_table;
-        m_env.m_pResolver = &m_resolver;
-        m_env.m_pIcmp = &m_icmp;
-        m_env.m_pSink = &m_queue;
-        m_env.m_pThreads = &m_threads;
-        m_env.m_pClock = &m_clock;
-        m_env.m_pLastWhoisDone = &m_lastWhois;
-        m_settings.m_nWhoisInterval = 0;
+        m_session.SetServers(WhoisLoopback::TableFor(m_server));
+        CConnSettings settings;
+        settings.m_nWhoisInterval = 0;
+        m_session.SetSettings(settings);
     }
 
     void TearDown() override
     {
         m_gated.Open();
         m_gated.Threads().JoinAll();
-        m_threads.JoinAll();
-        CCompletion c;
-        while (m_queue.TryTake(c))
-            HandleCompletion(&m_doc, c.m_nCode, c.m_pJob);
+        m_session.JoinAll();
+        m_session.MergeArrived(&m_doc, std::chrono::steady_clock::now());
         EXPECT_EQ(CLookupJob::LiveCount(), m_nJobsBefore) << "a job was leaked";
     }
+
+    // Changes one lookup setting of the session.
+    template <typename T> void Set(T CConnSettings::*pMember, T value)
+    {
+        CConnSettings settings = m_session.GetSettings();
+        settings.*pMember = value;
+        m_session.SetSettings(settings);
+    }
+
+    void Tick() { m_session.Tick(m_doc); }
 
     void Queue(int nCount, const std::string& prefix = "130.66.76.")
     {
@@ -124,29 +124,25 @@ protected:
     // Waits for one completion and merges it; false when none came.
     bool MergeNext(bool* pbStored = nullptr)
     {
-        CCompletion c;
-        if (!m_queue.Take(c, 10s))
-            return false;
-        const bool bStored = HandleCompletion(&m_doc, c.m_nCode, c.m_pJob);
-        if (pbStored)
-            *pbStored = bStored;
-        return true;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        return m_session.MergeArrived(
+                   &m_doc, deadline,
+                   [&](const CLookupOutcome& o) {
+                       if (pbStored)
+                           *pbStored = o.m_bStored;
+                   },
+                   1) == 1;
     }
 
     size_t RunningWhois() const { return m_doc.GetData().GetRunningList(lookupWhois).size(); }
 
     CLoopbackWhoisServer m_server;
-    CWhoisServerTable m_table;
     CFakeNameResolver m_resolver;
     CFakeIcmpService m_icmp;
     CFakeClock m_clock;
-    CLastWhoisDone m_lastWhois;
-    CConnSettings m_settings;
     CNetloreDoc m_doc {&m_clock};
-    CCompletionQueue m_queue;
-    CWorkerThreads m_threads;
     CGatedThreads m_gated;
-    CWorkerEnvironment m_env;
+    CLookupSession m_session {m_resolver, &m_icmp, m_clock};
     int m_nJobsBefore = 0;
 };
 
@@ -154,16 +150,16 @@ protected:
 
 TEST_F(SchedulerThreadedTest, WhoisWaitsTheIntervalAfterTheLastResult)
 {
-    m_settings.m_nWhoisLimit = 3;
-    m_settings.m_nWhoisInterval = 10;
+    Set(&CConnSettings::m_nWhoisLimit, 3);
+    Set(&CConnSettings::m_nWhoisInterval, 10);
     Queue(10);
 
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
     EXPECT_EQ(RunningWhois(), 1u);
     bool bStored = false;
     ASSERT_TRUE(MergeNext(&bStored));
     EXPECT_TRUE(bStored);
-    EXPECT_EQ(m_lastWhois.Get(), m_clock.Now());
+    EXPECT_EQ(m_session.GetLastWhoisDone().Get(), m_clock.Now());
     EXPECT_EQ(m_doc.GetData().GetWhoisTime("130.66.76.1"), m_clock.Now());
     EXPECT_NE(m_doc.GetData().GetRawWhois("130.66.76.1").find("130.66.76.1\r\n\r\n"), std::string::npos);
     EXPECT_EQ(m_doc.GetData().GetCountry("130.66.76.1"), "FR");
@@ -171,11 +167,11 @@ TEST_F(SchedulerThreadedTest, WhoisWaitsTheIntervalAfterTheLastResult)
     // Three slots free, but 9.4 seconds are not 10.
     for (int i = 0; i < 4; ++i) {
         m_clock.AdvanceSeconds(2.35);
-        SchedulerTick(m_doc.GetData(), m_settings, m_env);
+        Tick();
         EXPECT_EQ(RunningWhois(), 0u) << "tick " << i;
     }
     m_clock.AdvanceSeconds(0.6);
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
     EXPECT_EQ(RunningWhois(), 1u);
     EXPECT_EQ(m_doc.GetData().GetWaitingList(lookupWhois).GetSize(), 8);
     ASSERT_TRUE(MergeNext());
@@ -183,11 +179,11 @@ TEST_F(SchedulerThreadedTest, WhoisWaitsTheIntervalAfterTheLastResult)
 
 TEST_F(SchedulerThreadedTest, IntervalZeroStartsOneJobPerTickUpToTheLimit)
 {
-    m_env.m_pThreads = &m_gated;
-    m_settings.m_nWhoisLimit = 3;
+    m_session.SetThreadStarter(&m_gated);
+    Set(&CConnSettings::m_nWhoisLimit, 3);
     Queue(10);
     for (size_t expected : {1u, 2u, 3u, 3u, 3u}) {
-        SchedulerTick(m_doc.GetData(), m_settings, m_env);
+        Tick();
         EXPECT_EQ(RunningWhois(), expected);
     }
     EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois).front(), "130.66.76.4");
@@ -200,11 +196,11 @@ TEST_F(SchedulerThreadedTest, IntervalZeroStartsOneJobPerTickUpToTheLimit)
 
 TEST_F(SchedulerThreadedTest, StopAllWithTwoJobsRunningStillStoresBothResults)
 {
-    m_env.m_pThreads = &m_gated;
-    m_settings.m_nWhoisLimit = 3;
+    m_session.SetThreadStarter(&m_gated);
+    Set(&CConnSettings::m_nWhoisLimit, 3);
     Queue(5);
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
+    Tick();
     ASSERT_EQ(RunningWhois(), 2u);
 
     EXPECT_TRUE(m_doc.GetData().ClearAllPending());
@@ -229,12 +225,12 @@ TEST_F(SchedulerThreadedTest, EmptyAnswerGoesBackToTheEndAndTheDeletedAddressCom
     m_doc.AddIP("130.66.76.1");
     m_doc.GetData().SetWhoisResult("10.1.1.1", "", COleDateTime());
     m_doc.SetModifiedFlag(false);
-    m_settings.m_nWhoisLimit = 1;
+    Set(&CConnSettings::m_nWhoisLimit, 1);
     m_doc.QueueWhoisLookup("10.1.1.1", 1440);
     m_doc.QueueWhoisLookup("130.66.76.1", 1440);
     m_doc.QueueWhoisLookup("130.66.76.2", 1440);
 
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
     bool bStored = true;
     ASSERT_TRUE(MergeNext(&bStored));
     EXPECT_FALSE(bStored);
@@ -242,7 +238,7 @@ TEST_F(SchedulerThreadedTest, EmptyAnswerGoesBackToTheEndAndTheDeletedAddressCom
     EXPECT_FALSE(m_doc.IsModified());
 
     // Deleted while its lookup runs: the answer adds the record back at the end.
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
     m_doc.DeleteIP("130.66.76.1");
     ASSERT_TRUE(MergeNext(&bStored));
     EXPECT_TRUE(bStored);
@@ -253,8 +249,8 @@ TEST_F(SchedulerThreadedTest, EmptyAnswerGoesBackToTheEndAndTheDeletedAddressCom
 
 TEST_F(SchedulerThreadedTest, LimitZeroOrLessLeavesItsListUntouched)
 {
-    m_settings.m_nWhoisLimit = 0;
-    m_settings.m_nDnsLimit = -1;
+    Set(&CConnSettings::m_nWhoisLimit, 0);
+    Set(&CConnSettings::m_nDnsLimit, -1);
     m_resolver.AddHost("one.example", 0x0A000001);
     Queue(2);
     m_doc.AddIP("10.0.0.1");
@@ -262,7 +258,7 @@ TEST_F(SchedulerThreadedTest, LimitZeroOrLessLeavesItsListUntouched)
     m_doc.QueuePingLookup("10.0.0.1", 0);
     m_icmp.SetResponder([](const CFakeEchoRequest& r) { return CFakeEchoOutcome::Reply(r.m_dwAddress, 0, 7); });
     for (int i = 0; i < 20; ++i)
-        SchedulerTick(m_doc.GetData(), m_settings, m_env);
+        Tick();
     EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"130.66.76.1", "130.66.76.2"}));
     EXPECT_EQ(Waiting(m_doc.GetData(), lookupHostName), (Strings {"10.0.0.1"}));
     EXPECT_EQ(m_server.Connections(WhoisLoopback::kArin), 0);
@@ -292,11 +288,11 @@ TEST_F(SchedulerThreadedTest, HostNamePingAndTraceWorkersDeliverTheirResults)
         static const uint32_t times[] = {10, 20, 31};
         return CFakeEchoOutcome::Reply(r.m_dwAddress, 0, r.m_nTtl == 2 ? 2 : times[nEcho++ % 3]);
     });
-    m_settings.m_nPingLimit = 1;
-    m_settings.m_nTraceLimit = 1;
+    Set(&CConnSettings::m_nPingLimit, 1);
+    Set(&CConnSettings::m_nTraceLimit, 1);
     int nMerged = 0;
     while (m_doc.HasPendingLookups() && nMerged < 6) {
-        SchedulerTick(m_doc.GetData(), m_settings, m_env);
+        Tick();
         ASSERT_TRUE(MergeNext());
         ++nMerged;
     }
@@ -317,35 +313,35 @@ TEST_F(SchedulerThreadedTest, PingWithoutAnIcmpSocketIsFailedNotZeroMilliseconds
     m_icmp.FailOpen("Operation not permitted");
     m_doc.AddIP("10.0.0.1");
     m_doc.QueuePingLookup("10.0.0.1", 0);
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
     ASSERT_TRUE(MergeNext());
     EXPECT_EQ(m_doc.GetData().GetPingText("10.0.0.1"), "Failed");
 
-    m_env.m_pIcmp = nullptr;
+    CLookupSession noIcmp(m_resolver, nullptr, m_clock);
     m_doc.QueuePingLookup("10.0.0.1", 0);
     m_doc.QueueTraceLookup("10.0.0.1", 0);
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
-    ASSERT_TRUE(MergeNext());
-    ASSERT_TRUE(MergeNext());
+    noIcmp.Tick(m_doc);
+    for (int nMerged = 0; nMerged < 2;)
+        nMerged += noIcmp.MergeArrived(&m_doc, std::chrono::steady_clock::now() + 10s);
     EXPECT_EQ(m_doc.GetData().GetPingText("10.0.0.1"), "Failed");
 }
 
 TEST_F(SchedulerThreadedTest, AThreadThatCannotStartHoldsNoSlot)
 {
     CRefusingThreads refusing;
-    m_env.m_pThreads = &refusing;
-    m_settings.m_nWhoisLimit = 1;
+    m_session.SetThreadStarter(&refusing);
+    Set(&CConnSettings::m_nWhoisLimit, 1);
     Queue(2);
     for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(StartNextWhoisJob(m_doc.GetData(), LookupCodes::kWhoisCompleted, 1, 0, m_env));
+        EXPECT_FALSE(StartNextJob(m_doc.GetData(), lookupWhois, 1, 0, m_session.GetEnvironment()));
     EXPECT_EQ(refusing.m_nRefused, 3);
     EXPECT_EQ(RunningWhois(), 0u);
     EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"130.66.76.1", "130.66.76.2"}));
     EXPECT_EQ(CLookupJob::LiveCount(), m_nJobsBefore);
 
     // Threads are back: the same address goes first.
-    m_env.m_pThreads = &m_threads;
-    EXPECT_TRUE(StartNextWhoisJob(m_doc.GetData(), LookupCodes::kWhoisCompleted, 1, 0, m_env));
+    m_session.SetThreadStarter(nullptr);
+    EXPECT_TRUE(StartNextJob(m_doc.GetData(), lookupWhois, 1, 0, m_session.GetEnvironment()));
     ASSERT_TRUE(MergeNext());
     EXPECT_FALSE(m_doc.GetData().GetRawWhois("130.66.76.1").empty());
     m_doc.GetData().ClearAllPending();
@@ -354,46 +350,47 @@ TEST_F(SchedulerThreadedTest, AThreadThatCannotStartHoldsNoSlot)
 TEST_F(SchedulerThreadedTest, AStartThatReentersTheLoopCannotStartTheSameAddressTwice)
 {
     // A starter that pumps the event loop, which runs another tick.
+    CWorkerThreads real;
     class CReentrant : public CThreadStarter
     {
     public:
-        CReentrant(CIPDataArray& data, const CWorkerEnvironment& env, CThreadStarter& real)
+        CReentrant(CIPDataArray& data, const CLookupSession& session, CThreadStarter& real)
             : m_data(data)
-            , m_env(env)
+            , m_session(session)
             , m_real(real)
         { }
         bool Start(std::function<void()> fn) override
         {
-            m_bInner = StartNextWhoisJob(m_data, LookupCodes::kWhoisCompleted, 3, 0, m_env);
+            m_bInner = StartNextJob(m_data, lookupWhois, 3, 0, m_session.GetEnvironment());
             return m_real.Start(std::move(fn));
         }
         CIPDataArray& m_data;
-        const CWorkerEnvironment& m_env;
+        const CLookupSession& m_session;
         CThreadStarter& m_real;
         bool m_bInner = true;
-    } reentrant(m_doc.GetData(), m_env, m_threads);
-    m_env.m_pThreads = &reentrant;
+    } reentrant(m_doc.GetData(), m_session, real);
+    m_session.SetThreadStarter(&reentrant);
     Queue(2);
-    EXPECT_TRUE(StartNextWhoisJob(m_doc.GetData(), LookupCodes::kWhoisCompleted, 3, 0, m_env));
+    EXPECT_TRUE(StartNextJob(m_doc.GetData(), lookupWhois, 3, 0, m_session.GetEnvironment()));
     EXPECT_FALSE(reentrant.m_bInner);
     EXPECT_EQ(RunningWhois(), 1u);
     EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"130.66.76.2"}));
-    m_env.m_pThreads = &m_threads;
+    m_session.SetThreadStarter(nullptr);
     ASSERT_TRUE(MergeNext());
     m_doc.GetData().ClearAllPending();
 }
 
 TEST_F(SchedulerThreadedTest, ALocalClockThatWentBackDoesNotHoldWhoisBack)
 {
-    m_settings.m_nWhoisInterval = 10;
+    Set(&CConnSettings::m_nWhoisInterval, 10);
     // The last result was stored an hour "later" than now, before summer time ended.
     COleDateTime later(m_clock.Now().GetDays() + 1.0 / 24, COleDateTime::valid);
-    m_lastWhois.Set(later);
+    m_session.GetLastWhoisDone().Set(later);
     Queue(1);
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
     EXPECT_EQ(RunningWhois(), 0u);
     m_clock.AdvanceSeconds(10);
-    SchedulerTick(m_doc.GetData(), m_settings, m_env);
+    Tick();
     EXPECT_EQ(RunningWhois(), 1u);
     ASSERT_TRUE(MergeNext());
 }
@@ -408,4 +405,106 @@ TEST_F(SchedulerThreadedTest, CompletionsWithoutADocumentOrWithAnUnknownCode)
     job.m_strResult = "text";
     EXPECT_FALSE(HandleCompletion(&m_doc, 1234, &job));
     EXPECT_EQ(m_doc.GetData().GetSize(), 0);
+}
+
+TEST_F(SchedulerThreadedTest, AnAddressWithoutAnAnswerIsGivenUpAfterThreeTriesInARow)
+{
+    m_server.SetAnswer(WhoisLoopback::kArin, "10.1.1.1", "");
+    Set(&CConnSettings::m_nWhoisLimit, 1);
+    m_session.Queue(m_doc, lookupWhois, "10.1.1.1");
+    m_session.Queue(m_doc, lookupWhois, "130.66.76.1");
+
+    std::vector<CLookupOutcome> outcomes;
+    for (int i = 0; i < 10 && m_doc.HasPendingLookups(); ++i) {
+        Tick();
+        m_session.MergeArrived(&m_doc, std::chrono::steady_clock::now() + 10s,
+                               [&](const CLookupOutcome& o) { outcomes.push_back(o); });
+    }
+    EXPECT_FALSE(m_doc.HasPendingLookups());
+    // Tried, answered, tried twice more, given up.
+    ASSERT_EQ(outcomes.size(), 4u);
+    const struct {
+        const char* m_pszAddress;
+        bool m_bRequeued, m_bGaveUp;
+        int m_nEmpty;
+    } expected[] = {{"10.1.1.1", true, false, 1},
+                    {"130.66.76.1", false, false, 0},
+                    {"10.1.1.1", true, false, 2},
+                    {"10.1.1.1", false, true, 3}};
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        EXPECT_EQ(outcomes[i].m_strAddress, expected[i].m_pszAddress) << i;
+        EXPECT_EQ(outcomes[i].m_bRequeued, expected[i].m_bRequeued) << i;
+        EXPECT_EQ(outcomes[i].m_bGaveUp, expected[i].m_bGaveUp) << i;
+        EXPECT_EQ(outcomes[i].m_nEmptyAnswers, expected[i].m_nEmpty) << i;
+    }
+    const CLookupCounts counts = m_session.GetCounts(m_doc, lookupWhois);
+    EXPECT_EQ(counts.m_nDone, 1);
+    EXPECT_EQ(counts.m_nFailed, 1);
+    EXPECT_EQ(counts.m_nWaiting + counts.m_nRunning, 0);
+
+    // Asked for again, it gets three new tries.
+    EXPECT_TRUE(m_session.Queue(m_doc, lookupWhois, "10.1.1.1"));
+    Tick();
+    ASSERT_TRUE(MergeNext());
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"10.1.1.1"}));
+    m_doc.GetData().ClearAllPending();
+}
+
+TEST_F(SchedulerThreadedTest, CountsFollowEachKindAndStoppingGivesUpAtOnce)
+{
+    m_session.SetThreadStarter(&m_gated);
+    m_server.SetAnswer(WhoisLoopback::kArin, "10.1.1.1", "");
+    Set(&CConnSettings::m_nWhoisLimit, 2);
+    m_doc.AddIP("10.0.0.1");
+    m_session.Queue(m_doc, lookupWhois, "10.1.1.1");
+    Queue(2);
+    m_session.Queue(m_doc, lookupPing, "10.0.0.1", 0);
+    Tick();
+
+    const auto counts = [&](int nKind) {
+        const CLookupCounts c = m_session.GetCounts(m_doc, nKind);
+        return std::vector<int> {c.m_nWaiting, c.m_nRunning, c.m_nDone, c.m_nFailed};
+    };
+    EXPECT_EQ(counts(lookupWhois), (std::vector<int> {2, 1, 0, 0}));
+    EXPECT_EQ(counts(lookupPing), (std::vector<int> {0, 1, 0, 0}));
+    EXPECT_EQ(counts(lookupTrace), (std::vector<int> {0, 0, 0, 0}));
+
+    // Stopped while 10.1.1.1 runs: its empty answer ends it instead of queuing it again.
+    m_session.Stop(m_doc);
+    EXPECT_FALSE(m_session.TickIfDue(m_doc));
+    m_gated.Open();
+    bool bGaveUp = false;
+    for (int nMerged = 0; nMerged < 2;)
+        nMerged += m_session.MergeArrived(&m_doc, std::chrono::steady_clock::now() + 10s,
+                                          [&](const CLookupOutcome& o) { bGaveUp |= o.m_bGaveUp; });
+    EXPECT_TRUE(bGaveUp);
+    EXPECT_FALSE(m_doc.HasPendingLookups());
+    EXPECT_EQ(counts(lookupWhois), (std::vector<int> {0, 0, 0, 1}));
+    // The fake answers no ping.
+    EXPECT_EQ(counts(lookupPing), (std::vector<int> {0, 0, 0, 1}));
+}
+
+TEST(LookupKindTable, NamesCodesAndKindsLeadToTheSameRow)
+{
+    const struct {
+        const char* m_pszName;
+        int m_nKind;
+        int m_nCode;
+    } rows[] = {{"whois", lookupWhois, LookupCodes::kWhoisCompleted},
+                {"host", lookupHostName, LookupCodes::kHostNameCompleted},
+                {"ping", lookupPing, LookupCodes::kPingCompleted},
+                {"trace", lookupTrace, LookupCodes::kTraceCompleted}};
+    for (const auto& r : rows) {
+        const CLookupKindRow* pRow = LookupKindNamed(r.m_pszName);
+        ASSERT_NE(pRow, nullptr) << r.m_pszName;
+        EXPECT_EQ(pRow, LookupKindRow(r.m_nKind)) << r.m_pszName;
+        EXPECT_EQ(pRow, LookupKindOfCode(r.m_nCode)) << r.m_pszName;
+        EXPECT_NE(pRow->m_pnLimit, nullptr);
+        EXPECT_EQ(pRow->m_pnInterval != nullptr, r.m_nKind == lookupWhois) << r.m_pszName;
+    }
+    EXPECT_EQ(LookupKindNamed("WHOIS"), nullptr);
+    EXPECT_EQ(LookupKindNamed(""), nullptr);
+    EXPECT_EQ(LookupKindRow(kLookupKindCount), nullptr);
+    EXPECT_EQ(LookupKindRow(-1), nullptr);
+    EXPECT_EQ(LookupKindOfCode(1234), nullptr);
 }

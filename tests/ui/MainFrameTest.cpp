@@ -6,6 +6,7 @@
 #include "ui/frame/FrameTexts.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
+#include "ui/lists/RebarAnimCtrl.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -125,6 +126,30 @@ TEST_F(CMainFrameTest, StopAllEmptiesTheListsYetRunningJobsStillDeliver)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Doc().GetData().GetRawWhois(kAddress).empty(); }, 15000));
     // The second address never started.
     EXPECT_TRUE(Doc().GetData().GetRawWhois("192.0.2.9").empty());
+}
+
+TEST_F(CMainFrameTest, AnAddressNoServerAnswersIsGivenUpLikeOnTheCommandLine)
+{
+    // The loopback servers have nothing for this address: every whois answer is empty.
+    TypeAndLookup(QStringLiteral("192.0.2.77"));
+    ASSERT_EQ(Waiting(Doc()).GetSize(), 1);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return !Doc().HasPendingLookups();
+        },
+        30000));
+    const CLookupCounts counts = Frame().GetSession().GetCounts(Doc(), lookupWhois);
+    EXPECT_EQ(counts.m_nFailed, 1);
+    EXPECT_EQ(counts.m_nDone, 0);
+    EXPECT_EQ(Frame().GetAnimation()->toolTip(), QStringLiteral("whois: 0 waiting, 0 running, 0 done, 1 failed"));
+    // Given up, not queued again by later ticks.
+    for (int i = 0; i < 3; ++i) {
+        Frame().OnTimer();
+        QTest::qWait(50);
+    }
+    EXPECT_FALSE(Doc().HasPendingLookups());
+    EXPECT_TRUE(Doc().GetData().GetRawWhois("192.0.2.77").empty());
 }
 
 TEST_F(CMainFrameTest, HiddenListBarMeansNoRowsForTheCommands)

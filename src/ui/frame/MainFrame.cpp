@@ -7,8 +7,6 @@
 #include "io/TextFile.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
-#include "sched/LookupCodes.h"
-#include "sched/Scheduler.h"
 #include "ui/TextConv.h"
 #include "ui/frame/ConnSetupDlg.h"
 #include "ui/frame/DocManager.h"
@@ -113,20 +111,13 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     });
 
     // The lookup settings snapshot and the frame's own values.
-    m_settings = LoadConnSettings(m_store);
-    m_doc.GetData().SetResolveTraceHops(m_settings.m_bTraceHostLookup);
+    m_pSink = new CGuiCompletionSink([this](int nCode, CLookupJob* pJob) { OnLookupCompleted(nCode, pJob); }, this);
+    m_pSession =
+        std::make_unique<CLookupSession>(*m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
+    m_pSession->LoadSettings(m_store);
+    m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
     m_bReportSelected = m_store.GetProfileInt(FT::kSettings, FT::kKeySelectedRowReport, 1) != 0;
     m_nAutoLoad = m_store.GetProfileInt(FT::kSettings, FT::kKeyAutoDocLoad, 1);
-    m_servers.Load(m_store);
-
-    m_pSink = new CGuiCompletionSink([this](int nCode, CLookupJob* pJob) { OnLookupCompleted(nCode, pJob); }, this);
-    m_env.m_pServers = &m_servers;
-    m_env.m_pResolver = m_services.m_pResolver;
-    m_env.m_pIcmp = m_services.m_pIcmp;
-    m_env.m_pSink = m_pSink;
-    m_env.m_pThreads = &m_threads;
-    m_env.m_pClock = m_services.m_pClock;
-    m_env.m_pLastWhoisDone = &m_lastWhoisDone;
 
     setWindowIcon(CFrameIcons::Get(CFrameIcons::kApp));
     setAcceptDrops(true);
@@ -137,7 +128,7 @@ CMainFrame::~CMainFrame()
 {
     DestroyViews();
     // Running lookups are not stopped; their workers finish before the services they use go.
-    m_threads.JoinAll();
+    m_pSession->JoinAll();
 }
 
 void CMainFrame::DestroyViews()
@@ -635,6 +626,9 @@ void CMainFrame::UpdateStatusPanes()
         m_pTotalPane->setText(Pane(FT::kPaneTotal, n));
     if (m_pDisplayPane)
         m_pDisplayPane->setText(Pane(FT::kPaneDisplay, n));
+    // Where the lookups stand, as the command line counts them.
+    if (m_pAnim)
+        m_pAnim->setToolTip(ToQString(m_pSession->DescribeCounts(m_doc)));
 }
 
 void CMainFrame::RefreshListBar()
@@ -649,11 +643,11 @@ void CMainFrame::OnTimer()
     if (m_doc.HasPendingLookups()) {
         if (m_pAnim)
             m_pAnim->StartAnimation();
-        SchedulerTick(m_doc.GetData(), m_settings, m_env);
+        m_pSession->Tick(m_doc);
     } else if (m_pAnim) {
         m_pAnim->StopAnimation();
     }
-    m_threads.Reap();
+    m_pSession->RunningWorkers();
     UpdateStatusPanes();
     UpdateTitle();
     UpdateCommandStates();
@@ -661,7 +655,7 @@ void CMainFrame::OnTimer()
 
 void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 {
-    HandleCompletion(&m_doc, nCode, pJob);
+    m_pSession->Complete(&m_doc, nCode, pJob);
     UpdateCommandStates();
 }
 
@@ -697,7 +691,7 @@ void CMainFrame::OnLookupSelected()
     for (const std::string& strAddress : addresses) {
         // Only the first selected address is looked up; a row emptied meanwhile counts as none.
         if (!strAddress.empty())
-            m_doc.QueueWhoisLookup(strAddress, m_settings.m_dwRescanGap);
+            m_pSession->Queue(m_doc, lookupWhois, strAddress);
         break;
     }
 }
@@ -708,12 +702,10 @@ void CMainFrame::OnQueueSelected(int nCommandId)
         if (strAddress.empty())
             continue;
         // An explicit request runs even when an earlier result is fresh.
-        if (nCommandId == FT::kCmdLookupHostNames)
-            m_doc.QueueHostNameLookup(strAddress);
-        else if (nCommandId == FT::kCmdPingSelected)
-            m_doc.QueuePingLookup(strAddress, 0);
-        else
-            m_doc.QueueTraceLookup(strAddress, 0);
+        const int nKind = nCommandId == FT::kCmdLookupHostNames ? lookupHostName
+                          : nCommandId == FT::kCmdPingSelected  ? lookupPing
+                                                                : lookupTrace;
+        m_pSession->Queue(m_doc, nKind, strAddress, 0);
     }
 }
 
@@ -732,7 +724,7 @@ void CMainFrame::OnQuickLookup()
     m_doc.SelectIP(strText);
     RefreshListBar();
     m_doc.UpdateAllViews(nullptr);
-    m_doc.QueueWhoisLookup(strText, m_settings.m_dwRescanGap);
+    m_pSession->Queue(m_doc, lookupWhois, strText);
 }
 
 void CMainFrame::OnDelete()
@@ -846,8 +838,8 @@ void CMainFrame::OnImportTextFile()
     if (strText.empty())
         return;
     CProgressDlg progress(this);
-    AfterImport(
-        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, nullptr, *m_services.m_pResolver, progress));
+    AfterImport(m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, nullptr, *m_services.m_pResolver,
+                                     progress));
 }
 
 void CMainFrame::OnImportWebLog()
@@ -867,8 +859,8 @@ void CMainFrame::OnImportWebLog()
         return;
     const std::string strPatterns = dlg.GetPatterns();
     CProgressDlg progress(this);
-    AfterImport(
-        m_doc.AddIPsFromText(strText, m_settings.m_bConvertHostNames, &strPatterns, *m_services.m_pResolver, progress));
+    AfterImport(m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, &strPatterns,
+                                     *m_services.m_pResolver, progress));
 }
 
 void CMainFrame::OnConnectionSettings()
@@ -876,8 +868,8 @@ void CMainFrame::OnConnectionSettings()
     CConnSetupDlg dlg(m_store, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    m_settings = LoadConnSettings(m_store);
-    m_doc.GetData().SetResolveTraceHops(m_settings.m_bTraceHostLookup);
+    m_pSession->SetSettings(LoadConnSettings(m_store));
+    m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
 }
 
 // ------------------------------------------------------------------ tray, web, application

@@ -3,11 +3,7 @@
 #include "core/DocumentHost.h"
 #include "core/NetloreDoc.h"
 #include "core/ViewNotifier.h"
-#include "net/WhoisServerTable.h"
-#include "sched/ConnSettings.h"
-#include "sched/LastWhoisDone.h"
-#include "sched/WorkerEnvironment.h"
-#include "sched/WorkerThreads.h"
+#include "sched/LookupSession.h"
 #include "ui/frame/FrameServices.h"
 
 #include <QMainWindow>
@@ -96,11 +92,11 @@ public:
     QLabel* GetTotalPane() const { return m_pTotalPane; }
     QLabel* GetDisplayPane() const { return m_pDisplayPane; }
     QTimer& GetTimer() { return m_timer; }
-    const CConnSettings& GetConnSettings() const { return m_settings; }
+    const CConnSettings& GetConnSettings() const { return m_pSession->GetSettings(); }
     int GetViewMode() const { return m_nViewMode; }
     bool IsReportSelected() const { return m_bReportSelected; }
     bool IsAutoLoad() const { return m_nAutoLoad != 0; }
-    CWorkerThreads& GetThreads() { return m_threads; }
+    CLookupSession& GetSession() { return *m_pSession; }
     // Rows and selection of the list as the commands see them: none while the bar is hidden.
     int GetRowCount() const;
     int GetSelectedCount() const;
@@ -153,11 +149,7 @@ private:
 
     CNetloreDoc m_doc;
     std::unique_ptr<CDocManager> m_pDocs;
-    CConnSettings m_settings;
-    CWhoisServerTable m_servers;
-    CLastWhoisDone m_lastWhoisDone;
     CGuiCompletionSink* m_pSink = nullptr;
-    CWorkerEnvironment m_env;
 
     int m_nViewMode = kViewModeNone;
     bool m_bReportSelected = true;
@@ -181,5 +173,5 @@ private:
     QTimer m_timer;
 
     // Last: destroyed first, so every worker has finished before what it uses goes.
-    CWorkerThreads m_threads;
+    std::unique_ptr<CLookupSession> m_pSession;
 };

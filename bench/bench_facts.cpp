@@ -1,0 +1,104 @@
+// Whois facts speed: RECORDS records (default 100,000) whose whois texts are the
+// real answers under tests/data/whois, each headed by its record's address and cut
+// or padded with comment lines to WHOIS_BYTES (default 3 KB). Times reading the
+// facts of every text, then the collection's cache on first and second use.
+//
+//   bench_facts [RECORDS=100000] [WHOIS_BYTES=3072]
+
+#include "core/DottedQuad.h"
+#include "core/IPDataArray.h"
+#include "core/WhoisFacts.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point from)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+// This thread's processor time: on a shared, loaded machine the wall time also counts other programs.
+double CpuSeconds()
+{
+    rusage ru {};
+    getrusage(RUSAGE_THREAD, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+std::vector<std::string> RealAnswers()
+{
+    std::vector<std::string> answers;
+    const std::filesystem::path root = std::filesystem::path(ADDRSCOPE_SOURCE_DIR) / "tests/data/whois";
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+        std::ifstream in(path, std::ios::binary);
+        answers.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return answers;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const uint32_t nRecords = argc > 1 ? uint32_t(std::strtoul(argv[1], nullptr, 10)) : 100000;
+    const size_t nWhoisBytes = argc > 2 ? size_t(std::strtoul(argv[2], nullptr, 10)) : 3072;
+    const std::vector<std::string> answers = RealAnswers();
+    if (answers.empty()) {
+        std::fprintf(stderr, "bench_facts: no answers under tests/data/whois\n");
+        return 1;
+    }
+
+    CIPDataArray data;
+    std::vector<std::string> texts;
+    texts.reserve(nRecords);
+    size_t nBytes = 0;
+    for (uint32_t i = 0; i < nRecords; ++i) {
+        const std::string address = FormatDottedQuad(0x0A000000u + i);
+        std::string text = address + "\r\n\r\n" + answers[i % answers.size()];
+        while (text.size() < nWhoisBytes)
+            text += "\r\n% padding to the size of an average answer";
+        text.resize(nWhoisBytes);
+        nBytes += text.size();
+        data.SetWhoisResult(address, text, COleDateTime());
+        texts.push_back(std::move(text));
+    }
+
+    size_t nHolders = 0;
+    auto t0 = std::chrono::steady_clock::now();
+    const double dCpu0 = CpuSeconds();
+    for (const std::string& text : texts)
+        nHolders += ReadWhoisFacts(text).m_strHolder.empty() ? 0 : 1;
+    const double dRead = Seconds(t0);
+    const double dReadCpu = CpuSeconds() - dCpu0;
+
+    t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < data.GetSize(); ++i)
+        nHolders += data.GetWhoisFacts(*data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
+    const double dFirst = Seconds(t0);
+    t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < data.GetSize(); ++i)
+        nHolders += data.GetWhoisFacts(*data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
+    const double dSecond = Seconds(t0);
+
+    std::printf("facts of %u whois texts (%zu real answers, %.1f MB): %.3f s wall, %.3f s processor (%.0f MB/s, "
+                "target < 1 s)\n",
+                nRecords, answers.size(), double(nBytes) / 1e6, dRead, dReadCpu, double(nBytes) / 1e6 / dReadCpu);
+    std::printf("collection cache: first use %.3f s, second use %.3f s (%zu holders named)\n", dFirst, dSecond,
+                nHolders);
+    return dReadCpu < 1.0 ? 0 : 2;
+}

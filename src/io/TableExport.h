@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/WhoisFacts.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CIPDataArray;
+
+// The table export beside the raw whois export: one row per record with the
+// whois facts, as CSV (RFC 4180, UTF-8) or as a JSON array of objects; or one
+// row per distinct network for an abuse desk.
+enum class ETableFormat
+{
+    kCsv,
+    kJson
+};
+enum class ETableRows
+{
+    kRecords,
+    kNetworks
+};
+
+// Builds the table of the given addresses (addresses without a record are
+// skipped); nRows receives the number of rows written.
+std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::string>& addresses, ETableFormat format,
+                             ETableRows rows, int& nRows);
+
+// The "facts" object: holder, country, rangeStart, rangeEnd, range, abuse,
+// netName, originAS, registry, isRegistryStub; null for what is absent.
+std::string WhoisFactsJson(const CWhoisFacts& facts);
+
+// Text as UTF-8: runs of valid UTF-8 pass, every other byte is read as Latin-1.
+std::string TableUtf8(std::string_view s);
+// One CSV field: quoted when it holds a quote, comma or line end; a leading
+// '=', '+', '-', '@', tab or CR gets a "'" first so that no spreadsheet runs it.
+std::string CsvField(std::string_view s);
+// A JSON string literal, quotes included.
+std::string JsonQuoted(std::string_view s);

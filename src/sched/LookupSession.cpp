@@ -1,0 +1,194 @@
+#include "sched/LookupSession.h"
+
+#include "core/IPDataArray.h"
+#include "core/LookupJob.h"
+#include "core/NetloreDoc.h"
+#include "sched/LookupKindTable.h"
+#include "sched/Scheduler.h"
+
+#include <cstdio>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Adds the time from construction to destruction to a total.
+class CBusyTimer
+{
+public:
+    explicit CBusyTimer(std::chrono::nanoseconds& total)
+        : m_total(total)
+        , m_start(SteadyClock::now())
+    { }
+    ~CBusyTimer() { m_total += SteadyClock::now() - m_start; }
+
+private:
+    std::chrono::nanoseconds& m_total;
+    SteadyClock::time_point m_start;
+};
+
+} // namespace
+
+CLookupSession::CLookupSession(CNameResolver& resolver, CIcmpService* pIcmp, const CClock& clock,
+                               CCompletionSink* pSink)
+{
+    m_env.m_pServers = &m_servers;
+    m_env.m_pResolver = &resolver;
+    m_env.m_pIcmp = pIcmp;
+    m_env.m_pSink = pSink ? pSink : &m_queue;
+    m_env.m_pThreads = &m_threads;
+    m_env.m_pClock = &clock;
+    m_env.m_pLastWhoisDone = &m_lastWhoisDone;
+}
+
+CLookupSession::~CLookupSession()
+{
+    m_threads.JoinAll();
+}
+
+void CLookupSession::LoadSettings(CSettingsStore& store)
+{
+    m_settings = LoadConnSettings(store);
+    m_servers.Load(store);
+}
+
+bool CLookupSession::Queue(CNetloreDoc& doc, int nKind, std::string_view strAddress)
+{
+    return Queue(doc, nKind, strAddress, m_settings.m_dwRescanGap);
+}
+
+bool CLookupSession::Queue(CNetloreDoc& doc, int nKind, std::string_view strAddress, uint32_t nGapMinutes)
+{
+    const CLookupKindRow* pRow = LookupKindRow(nKind);
+    if (!pRow)
+        return false;
+    // Asked for again: the empty answers before count no more.
+    if (pRow->m_bRetriesEmpty)
+        m_emptyAnswers.erase(std::string(strAddress));
+    const bool bQueued = pRow->m_pfnQueue(doc, strAddress, nGapMinutes);
+    if (bQueued)
+        m_bStopping = false;
+    return bQueued;
+}
+
+void CLookupSession::Tick(CNetloreDoc& doc)
+{
+    CBusyTimer timer(m_busy);
+    SchedulerTick(doc.GetData(), m_settings, m_env);
+    m_threads.Reap();
+}
+
+bool CLookupSession::TickIfDue(CNetloreDoc& doc)
+{
+    const auto now = SteadyClock::now();
+    if (m_bStopping || now < m_nextTick)
+        return false;
+    Tick(doc);
+    m_nextTick = std::max(m_nextTick + m_tickInterval, now);
+    return true;
+}
+
+CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob* pJob)
+{
+    CBusyTimer timer(m_busy);
+    CLookupOutcome outcome;
+    const CLookupKindRow* pRow = LookupKindOfCode(nCode);
+    if (!pRow) {
+        // Not one of ours: whoever posted it keeps it.
+        return outcome;
+    }
+    outcome.m_nKind = pRow->m_nKind;
+    if (pJob) {
+        outcome.m_strAddress = pJob->m_strAddress;
+        outcome.m_bFailed = pRow->m_pfnFailed(*pJob);
+    }
+    outcome.m_bStored = HandleCompletion(pDoc, nCode, pJob);
+    m_threads.Reap();
+    if (!pJob)
+        return outcome;
+
+    if (pRow->m_bRetriesEmpty && pDoc) {
+        if (!outcome.m_bFailed) {
+            m_emptyAnswers.erase(outcome.m_strAddress);
+        } else {
+            // The merge put the address back in the waiting list.
+            outcome.m_nEmptyAnswers = ++m_emptyAnswers[outcome.m_strAddress];
+            if (outcome.m_nEmptyAnswers < kMaxEmptyAnswers && !m_bStopping) {
+                outcome.m_bRequeued = true;
+                return outcome;
+            }
+            CSerStringArray& waiting = pDoc->GetData().GetWaitingList(pRow->m_nKind);
+            const int nAt = waiting.Find(outcome.m_strAddress);
+            if (nAt >= 0)
+                waiting.RemoveAt(nAt);
+            m_emptyAnswers.erase(outcome.m_strAddress);
+            outcome.m_bGaveUp = true;
+        }
+    }
+    CLookupCounts& counts = m_counts[pRow->m_nKind];
+    ++(outcome.m_bFailed ? counts.m_nFailed : counts.m_nDone);
+    return outcome;
+}
+
+int CLookupSession::MergeArrived(CNetloreDoc* pDoc, std::chrono::steady_clock::time_point deadline,
+                                 const std::function<void(const CLookupOutcome&)>& fnOutcome, int nMost)
+{
+    int nMerged = 0;
+    CCompletion c;
+    if (nMost <= 0 || !m_queue.TakeUntil(c, deadline))
+        return 0;
+    do {
+        const CLookupOutcome outcome = Complete(pDoc, c.m_nCode, c.m_pJob);
+        ++nMerged;
+        if (fnOutcome)
+            fnOutcome(outcome);
+    } while (nMerged < nMost && m_queue.TryTake(c));
+    return nMerged;
+}
+
+void CLookupSession::Stop(CNetloreDoc& doc)
+{
+    m_bStopping = true;
+    for (int k = 0; k < kLookupKindCount; ++k)
+        doc.GetData().GetWaitingList(k).RemoveAll();
+}
+
+CLookupCounts CLookupSession::GetCounts(const CNetloreDoc& doc, int nKind) const
+{
+    CLookupCounts counts;
+    if (nKind < 0 || nKind >= kLookupKindCount)
+        return counts;
+    counts = m_counts[nKind];
+    counts.m_nWaiting = doc.GetData().GetWaitingList(nKind).GetSize();
+    counts.m_nRunning = int(doc.GetData().GetRunningList(nKind).size());
+    return counts;
+}
+
+std::string CLookupSession::DescribeCounts(const CNetloreDoc& doc) const
+{
+    std::string strText;
+    for (int k = 0; k < kLookupKindCount; ++k) {
+        const CLookupCounts c = GetCounts(doc, k);
+        if (c.m_nWaiting + c.m_nRunning + c.Finished() == 0)
+            continue;
+        char szLine[160];
+        std::snprintf(szLine, sizeof szLine, "%s%s: %d waiting, %d running, %d done, %d failed",
+                      strText.empty() ? "" : "\n", LookupKindRow(k)->m_pszName, c.m_nWaiting, c.m_nRunning, c.m_nDone,
+                      c.m_nFailed);
+        strText += szLine;
+    }
+    return strText;
+}
+
+void CLookupSession::ResetCounts()
+{
+    for (CLookupCounts& counts : m_counts)
+        counts = CLookupCounts();
+    m_emptyAnswers.clear();
+}
+
+int CLookupSession::RunningWorkers()
+{
+    m_threads.Reap();
+    return m_threads.Count();
+}

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "core/LookupKind.h"
+#include "net/WhoisServerTable.h"
+#include "sched/CompletionQueue.h"
+#include "sched/ConnSettings.h"
+#include "sched/LastWhoisDone.h"
+#include "sched/LookupCounts.h"
+#include "sched/WhoisSource.h"
+#include "sched/WorkerEnvironment.h"
+#include "sched/WorkerThreads.h"
+
+#include <chrono>
+#include <climits>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+class CClock;
+class CIcmpService;
+class CNameResolver;
+class CNetloreDoc;
+class CSettingsStore;
+
+// What a finished lookup came to, as the session merged it.
+struct CLookupOutcome {
+    int m_nKind = -1;
+    std::string m_strAddress;
+    // The merge stored a result.
+    bool m_bStored = false;
+    // The lookup found nothing.
+    bool m_bFailed = false;
+    // Found nothing and waits to be asked again: not finished yet.
+    bool m_bRequeued = false;
+    // Found nothing too often in a row, or while stopping: taken out of the waiting list.
+    bool m_bGaveUp = false;
+    // Empty answers in a row for the address, this one included.
+    int m_nEmptyAnswers = 0;
+};
+
+// One lookup run for a front end: the server table, the settings snapshot, the
+// time of the last whois result, the worker threads and their environment, the
+// tick and the merging of the completions, with one row per lookup kind
+// (LookupKindTable.h). The window, the command line, the tests and the benchmark
+// all drive lookups through it. Not thread-safe: the UI thread (the command
+// line's main thread) uses it; the workers only see the environment.
+//
+// Completions go to the given sink (the window's queued event); without one the
+// session keeps its own queue, which the caller drains with MergeArrived. Either
+// way each completion comes back through Complete, which merges it, counts it and
+// applies the one retry rule: an address whose whois lookup found nothing
+// kMaxEmptyAnswers times in a row is given up instead of waiting again.
+//
+// Everything a worker uses lives in the session or outlives it: the destructor
+// joins every worker before the rest goes.
+class CLookupSession
+{
+public:
+    static constexpr int kMaxEmptyAnswers = 3;
+
+    // The resolver and the clock must outlive the session; a null ICMP service
+    // makes ping and traceroute fail; a null sink gives the session its own queue.
+    CLookupSession(CNameResolver& resolver, CIcmpService* pIcmp, const CClock& clock, CCompletionSink* pSink = nullptr);
+    ~CLookupSession();
+    CLookupSession(const CLookupSession&) = delete;
+    CLookupSession& operator=(const CLookupSession&) = delete;
+
+    // ---- configuration ----
+    // The lookup settings and the server table from the store.
+    void LoadSettings(CSettingsStore& store);
+    void SetSettings(const CConnSettings& settings) { m_settings = settings; }
+    const CConnSettings& GetSettings() const { return m_settings; }
+    void SetServers(const CWhoisServerTable& servers) { m_servers = servers; }
+    const CWhoisServerTable& GetServers() const { return m_servers; }
+    void SetWhoisSource(EWhoisSource source) { m_env.m_whoisSource = source; }
+    EWhoisSource GetWhoisSource() const { return m_env.m_whoisSource; }
+    // Tests put a starter of their own here; null: the session's worker threads.
+    void SetThreadStarter(CThreadStarter* pStarter) { m_env.m_pThreads = pStarter ? pStarter : &m_threads; }
+    // Milliseconds between ticks for TickIfDue (0: every call).
+    void SetTickInterval(std::chrono::milliseconds interval) { m_tickInterval = interval; }
+
+    // ---- running ----
+    // Queues the address for the kind through its row; the gap (minutes) is the
+    // settings' rescan gap unless given. True when queued.
+    bool Queue(CNetloreDoc& doc, int nKind, std::string_view strAddress);
+    bool Queue(CNetloreDoc& doc, int nKind, std::string_view strAddress, uint32_t nGapMinutes);
+    // One tick: every kind's start operation; then finished threads are joined.
+    void Tick(CNetloreDoc& doc);
+    // A tick when the interval since the last one has passed; true when it ticked.
+    // Never while stopping.
+    bool TickIfDue(CNetloreDoc& doc);
+    std::chrono::steady_clock::time_point NextTick() const { return m_nextTick; }
+    // A completion on the UI thread: merged into the document (deleted unmerged
+    // without one), counted, and the retry rule applied.
+    CLookupOutcome Complete(CNetloreDoc* pDoc, int nCode, CLookupJob* pJob);
+    // With the session's own queue: waits until the deadline for a completion,
+    // then completes it and every other that has arrived (nMost at the most),
+    // handing each outcome to fnOutcome. The number completed.
+    int MergeArrived(CNetloreDoc* pDoc, std::chrono::steady_clock::time_point deadline,
+                     const std::function<void(const CLookupOutcome&)>& fnOutcome = {}, int nMost = INT_MAX);
+    // No more starts: every waiting list is emptied, and from now on an address
+    // that found nothing is given up at once. Running jobs still report.
+    void Stop(CNetloreDoc& doc);
+    bool IsStopping() const { return m_bStopping; }
+
+    // ---- state ----
+    CLookupCounts GetCounts(const CNetloreDoc& doc, int nKind) const;
+    // The counts of every kind that has had work, one line each
+    // ("whois: 2 waiting, 1 running, 5 done, 1 failed"); empty when none had.
+    std::string DescribeCounts(const CNetloreDoc& doc) const;
+    // Forgets the finished and failed counts and the empty answers seen.
+    void ResetCounts();
+    // Worker threads started and not yet finished.
+    int RunningWorkers();
+    // Ticks in a row on which no worker thread could be started.
+    int ConsecutiveStartFailures() const { return m_threads.ConsecutiveFailures(); }
+    // Waits for every worker; their completions stay queued.
+    void JoinAll() { m_threads.JoinAll(); }
+    // Time spent in ticks and merges, i.e. the driving thread's own work.
+    std::chrono::nanoseconds GetBusyTime() const { return m_busy; }
+    const CWorkerEnvironment& GetEnvironment() const { return m_env; }
+    CLastWhoisDone& GetLastWhoisDone() { return m_lastWhoisDone; }
+
+private:
+    CConnSettings m_settings;
+    CWhoisServerTable m_servers;
+    CLastWhoisDone m_lastWhoisDone;
+    CCompletionQueue m_queue;
+    CWorkerEnvironment m_env;
+    CLookupCounts m_counts[kLookupKindCount];
+    std::unordered_map<std::string, int> m_emptyAnswers;
+    std::chrono::milliseconds m_tickInterval {2000};
+    std::chrono::steady_clock::time_point m_nextTick {};
+    std::chrono::nanoseconds m_busy {0};
+    bool m_bStopping = false;
+    // Last: destroyed first, so every worker has finished before what it uses goes.
+    CWorkerThreads m_threads;
+};

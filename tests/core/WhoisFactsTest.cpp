@@ -1,0 +1,449 @@
+#include "core/WhoisFacts.h"
+
+#include "core/DottedQuad.h"
+#include "core/IPDataArray.h"
+#include "core/WhoisFactsCache.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+std::optional<uint32_t> Address(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    return ParseDottedQuad(text);
+}
+
+// What a careful reader names for each real answer: holder, country, range and
+// abuse address. The address is the one the answer was asked for ("" when the
+// query was a block or is not recorded).
+struct CRealAnswer {
+    const char* file;
+    const char* address;
+    const char* holder;
+    const char* country;
+    const char* range;
+    const char* abuse;
+};
+
+const CRealAnswer kRealAnswers[] = {
+    {"whois/afrinic/ipwhois-196.11.240.215.txt", "196.11.240.215", "MTN SA", "ZA", "196.11.239.0 - 196.11.246.255",
+     "abuse@mtnbusiness.co.za"},
+    {"whois/afrinic/larsonzh-2026-unpnet-143.128.0.0.txt", "143.128.0.0", "University of Kwazulu-Natal", "ZA",
+     "143.128.0.0 - 143.128.255.255", ""},
+    {"whois/afrinic/netincident-tedata-crlf-197.48.169.77.txt", "197.48.169.77", "TE Data", "EG",
+     "197.48.0.0 - 197.55.255.255", "abuse@tedata.net"},
+    {"whois/afrinic/phpwhois-sentech-66.18.70.6.txt", "66.18.70.6", "Sentech Ltd - ISP Mail", "ZA",
+     "66.18.70.0 - 66.18.70.255", ""},
+    {"whois/apnic/ipwhois-boranet-210.107.73.73.txt", "210.107.73.73", "DACOM Corp.", "KR",
+     "210.107.0.0 - 210.107.127.255", "hostmaster@nic.or.kr"},
+    {"whois/apnic/larsonzh-2026-apnic-labs-1.1.1.1.txt", "1.1.1.1", "APNIC Research and Development", "AU",
+     "1.1.1.0 - 1.1.1.255", "helpdesk@apnic.net"},
+    {"whois/apnic/netincident-fpt-vnnic-crlf-1.52.34.175.txt", "1.52.34.175", "FPT Telecom", "VN",
+     "1.52.32.0 - 1.52.47.255", "hm-changed@vnnic.vn"},
+    {"whois/apnic/netincident-idnic-duplicate-crlf-103.18.33.107.txt", "103.18.33.107", "PT MEDIA LINTAS DATA", "ID",
+     "103.18.32.0 - 103.18.33.255", "abuse@medialintas.com"},
+    {"whois/apnic/phpwhois-hinet-218.165.121.114.txt", "218.165.121.114", "Chunghwa Telecom Co.,Ltd.", "TW",
+     "218.165.0.0 - 218.165.255.255", "abuse@hinet.net"},
+    {"whois/arin-org/netwhoisarin-2006-org-ANONYMIZED.txt", "", "Some Random Company", "US", "", ""},
+    {"whois/arin/easywhois-multinet-start-end-8.8.8.8.txt", "8.8.8.8", "Google LLC", "US", "8.8.8.0 - 8.8.8.255",
+     "network-abuse@google.com"},
+    {"whois/arin/ipwhois-google-74.125.225.229.txt", "74.125.225.229", "Google Inc.", "US",
+     "74.125.0.0 - 74.125.255.255", "arin-contact@google.com"},
+    {"whois/arin/larsonzh-2026-google-ambiguous-8.8.8.8.txt", "8.8.8.8", "Google LLC", "US", "8.8.8.0 - 8.8.8.255",
+     "network-abuse@google.com"},
+    {"whois/arin/larsonzh-2026-list-two-handles-8.8.8.0_24.txt", "", "Google LLC", "", "8.8.8.0 - 8.8.8.255", ""},
+    {"whois/arin/larsonzh-2026-nomatch-r-1.1.1.0_24.txt", "", "", "", "", ""},
+    {"whois/arin/larsonzh-2026-referral-afrinic-143.128.0.0.txt", "143.128.0.0", "African Network Information Center",
+     "MU", "143.128.0.0 - 143.128.255.255", "abusepoc@afrinic.net"},
+    {"whois/arin/larsonzh-2026-referral-apnic-1.1.1.1.txt", "1.1.1.1", "Asia Pacific Network Information Centre", "AU",
+     "1.0.0.0 - 1.255.255.255", "search-apnic-not-arin@apnic.net"},
+    {"whois/arin/larsonzh-2026-referral-lacnic-200.0.0.1.txt", "200.0.0.1",
+     "Latin American and Caribbean IP address Regional Registry", "UY", "200.0.0.0 - 200.255.255.255",
+     "abuse@lacnic.net"},
+    {"whois/arin/larsonzh-2026-referral-ripe-noscheme-2.0.0.1.txt", "2.0.0.1", "RIPE Network Coordination Centre", "NL",
+     "2.0.0.0 - 2.255.255.255", "abuse@ripe.net"},
+    {"whois/arin/netincident-google-cloud-crcrlf-104.199.208.27.txt", "104.199.208.27", "Google LLC", "US",
+     "104.196.0.0 - 104.199.255.255", "google-cloud-compliance@google.com"},
+    {"whois/arin/netincident-iana-reserved-crcrlf-246.161.212.245.txt", "246.161.212.245",
+     "Internet Assigned Numbers Authority", "US", "240.0.0.0 - 255.255.255.255", "abuse@iana.org"},
+    {"whois/arin/netincident-list-two-handles-174.79.60.55.txt", "174.79.60.55", "Cox Communications", "",
+     "174.79.32.0 - 174.79.63.255", ""},
+    {"whois/arin/phpwhois-referral-rwhois-63.95.254.3.txt", "63.95.254.3", "GEORGIA PUBLIC WEB, INC.", "US",
+     "63.95.254.0 - 63.95.255.255", "akeem.mcdaniel@accelecom.net"},
+    {"whois/arin/phpwhois-softlayer-70.84.47.210.txt", "70.84.47.210", "SoftLayer Technologies Inc.", "US",
+     "70.84.0.0 - 70.87.255.255", "abuse@softlayer.com"},
+    {"whois/arin/ripego-arinops-199.43.0.44.txt", "199.43.0.44", "ARIN Operations", "US", "199.43.0.0 - 199.43.0.255",
+     "abuse@arin.net"},
+    {"whois/arin/wcnet-EXCERPT-erx-apnic-multicidr-192.41.192.40.txt", "192.41.192.40",
+     "Asia Pacific Network Information Centre", "AU", "192.41.178.0 - 192.41.197.255", ""},
+    {"whois/arin/weppos-no-referral-4.2.2.1.txt", "4.2.2.1", "Level 3 Communications, Inc.", "US",
+     "4.0.0.0 - 4.255.255.255", "security@level3.com"},
+    {"whois/arin/weppos-referral-apnic-144.134.121.81.txt", "144.134.121.81", "Asia Pacific Network Information Centre",
+     "AU", "144.130.0.0 - 144.140.255.255", "search-apnic-not-arin@apnic.net"},
+    {"whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt", "130.66.76.222", "RIPE Network Coordination Centre",
+     "NL", "130.66.0.0 - 130.67.255.255", "hostmaster@ripe.net"},
+    {"whois/arin/weppos-referral-rwhois-servernap-69.65.39.166.txt", "69.65.39.166", "GigeNET", "US",
+     "69.65.0.0 - 69.65.63.255", "abuse@gigenet.com"},
+    {"whois/lacnic/larsonzh-2026-ip-client-200.0.0.1.txt", "200.0.0.1", "HOCOL S.A.", "CO", "200.0.0.0 - 200.0.7.255",
+     ""},
+    {"whois/lacnic/netincident-short-cidr-crcrlf-138.36.27.5.txt", "138.36.27.5", "CABLEMAX C.X.A", "DO",
+     "138.36.24.0 - 138.36.27.255", "andresacosta@CABLEMAX.COM.DO"},
+    {"whois/lacnic/netincident-short-cidr-crcrlf-177.228.94.39.txt", "177.228.94.39", "Mega Cable, S.A. de C.V.", "MX",
+     "177.224.0.0 - 177.231.255.255", "nic_tech@MEGACABLE.COM.MX"},
+    {"whois/lacnic/phpwhois-cantv-200.44.33.31.txt", "200.44.33.31", "CANTV Servicios, Venezuela", "VE",
+     "200.44.0.0 - 200.44.255.255", "ipadmin@cantv.com.ve"},
+    {"whois/other/ipwhois-jpnic-gateway-html-133.1.2.5.txt", "133.1.2.5", "Osaka University", "JP",
+     "133.1.0.0 - 133.1.255.255", ""},
+    {"whois/other/ipwhois-krnic-gateway-html-115.1.2.3.txt", "115.1.2.3", "KT", "KR", "115.1.2.0 - 115.1.2.63",
+     "kornet_ip@kt.com"},
+    {"whois/other/netincident-krnic-mojibake-crlf-112.220.69.50.txt", "112.220.69.50", "LG Uplus", "KR",
+     "112.220.69.48 - 112.220.69.55", "b8273338@user.bora.net"},
+    {"whois/other/netincident-registro-br-crlf-177.37.164.71.txt", "177.37.164.71",
+     "BRISANET SERVICOS DE TELECOMUNICACOES LTDA", "BR", "177.37.128.0 - 177.37.255.255", ""},
+    {"whois/other/netincident-twnic-crlf-114.45.70.76.txt", "114.45.70.76", "", "TW", "114.45.0.0 - 114.45.255.255",
+     "network-adm@hinet.net"},
+    {"whois/other/phpwhois-registro-br-200.165.206.74.txt", "200.165.206.74", "V tal", "BR",
+     "200.165.0.0 - 200.165.255.255", "ld-numeracaoip@vtal.com"},
+    {"whois/other/wcnet-EXCERPT-jpnic-192.41.192.0_24.txt", "", "Japan Network Information Center", "JP",
+     "192.41.192.0 - 192.41.192.255", ""},
+    {"whois/other/wcnet-EXCERPT-jpnic-nokeyletters-27.80.0.0_12.txt", "", "KDDI CORPORATION", "JP",
+     "27.80.0.0 - 27.95.255.255", "abuse@dion.ne.jp"},
+    {"whois/ripe/geoip-error-201-access-denied-daily-limit.txt", "", "", "", "", ""},
+    {"whois/ripe/geoip-error-306-connections-exceeded.txt", "", "", "", "", ""},
+    {"whois/ripe/iesgo-amazon-eu-abuse-notice-46.137.0.0_17.txt", "",
+     "Amazon Web Services, Elastic Compute Cloud, EC2, EU", "IE", "46.137.0.0 - 46.137.127.255",
+     "trustandsafety@support.aws.com"},
+    {"whois/ripe/netincident-qualitynetwork-crlf-46.161.62.245.txt", "46.161.62.245", "QUALITYNETWORK", "RU",
+     "46.161.62.128 - 46.161.62.255", "abuse@pinspb.ru"},
+    {"whois/ripe/netincident-ufanet-crlf-94.41.54.105.txt", "94.41.54.105", "JSC \"Ufanet\"", "RU",
+     "145.255.0.0 - 145.255.15.255", "abuse@ufanet.ru"},
+    {"whois/ripe/phpwhois-colt-62.97.102.115.txt", "62.97.102.115", "Avancem amb Voste S.L.", "ES",
+     "62.97.102.112 - 62.97.102.119", "abuse@colt.net"},
+    {"whois/ripe/phpwhois-telecomitalia-151.99.187.181.txt", "151.99.187.181", "Telecom Italia SPA", "IT",
+     "151.99.187.0 - 151.99.187.255", "abuse@business.telecomitalia.it"},
+    {"whois/ripe/ripego-vargonen-178.18.196.250.txt", "178.18.196.250",
+     "Vargonen Teknoloji ve Bilisim Sanayi Ticaret Anonim Sirketi", "TR", "178.18.192.0 - 178.18.207.255",
+     "noc@vt.com.tr"},
+    {"whois/ripe/weppos-bouygtel-128.79.0.0.txt", "", "Network Operation Centre Bouygues Telecom FAI", "FR",
+     "128.79.0.0 - 128.79.63.0", "abuse_box@bouyguestelecom.fr"},
+    {"whois/rwhois/netincident-hostwinds-crlf-104.168.144.18.txt", "104.168.144.18", "Riko", "US",
+     "104.168.144.18 - 104.168.144.18", "Abuse@hostwinds.com"},
+    {"whois/rwhois/netincident-krypt-ubersmith-crlf-67.229.101.42.txt", "67.229.101.42", "VPLS Inc.", "US",
+     "67.229.101.40 - 67.229.101.47", "abuse@vpls.net"},
+    {"whois/rwhois/netincident-singlehop-184.154.139.0_26.txt", "", "Innovative Business Services (dba SiteLock)", "US",
+     "184.154.139.0 - 184.154.139.63", ""},
+    {"whois/rwhois/netincident-trouble-free-crlf-69.10.58.155.txt", "69.10.58.155", "VPMANAGE", "US",
+     "69.10.32.0 - 69.10.32.7", ""},
+    {"extract/ipwhois-bt-62.239.237.1.txt", "62.239.237.1", "BT Computer Emergency Response Team", "GB",
+     "62.239.237.0 - 62.239.237.255", "protect@bt.com"},
+    {"extract/ipwhois-short-cidr-crlf-200.57.141.161.txt", "200.57.141.161", "Triara.com, S.A. de C.V.", "MX",
+     "200.57.128.0 - 200.57.159.255", "operacion.redes@TRIARA.COM"},
+    {"extract/netincident-customer-custname-NET-174-79-32-0-1.txt", "", "Cox Communications", "US",
+     "174.79.32.0 - 174.79.63.255", "abuse@cox.net"},
+};
+
+} // namespace
+
+TEST(WhoisFacts, RealAnswersNameHolderCountryRangeAndAbuse)
+{
+    for (const CRealAnswer& a : kRealAnswers) {
+        SCOPED_TRACE(a.file);
+        const std::string text = ReadFileBytes(TestDataPath(a.file));
+        ASSERT_FALSE(text.empty());
+        const CWhoisFacts facts = ReadWhoisFacts(text, Address(a.address));
+        EXPECT_EQ(facts.m_strHolder, a.holder);
+        EXPECT_EQ(facts.m_strCountry, a.country);
+        EXPECT_EQ(facts.RangeText(), a.range);
+        EXPECT_EQ(facts.m_strAbuse, a.abuse);
+    }
+}
+
+TEST(WhoisFacts, RegistryStubNetNameAndOriginAS)
+{
+    struct {
+        const char* file;
+        const char* registry;
+        bool stub;
+        const char* netName;
+        const char* originAS;
+    } const cases[] = {
+        {"whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt", "ARIN", true, "RIPE-ERX-130-66-0-0", ""},
+        {"whois/arin/larsonzh-2026-referral-afrinic-143.128.0.0.txt", "ARIN", true, "AFRINIC-143-128-0-0", ""},
+        {"whois/arin/larsonzh-2026-referral-lacnic-200.0.0.1.txt", "ARIN", true, "LACNIC-200", ""},
+        {"whois/arin/weppos-referral-apnic-144.134.121.81.txt", "ARIN", true, "APNIC-ERX-144-130-0-0", ""},
+        {"whois/arin/netincident-iana-reserved-crcrlf-246.161.212.245.txt", "ARIN", false,
+         "SPECIAL-IPV4-FUTURE-USE-IANA-RESERVED", ""},
+        {"whois/arin/phpwhois-softlayer-70.84.47.210.txt", "ARIN", false, "NETBLK-THEPLANET-BLK-13",
+         "AS36420, AS30315, AS13749, AS21844"},
+        {"whois/ripe/phpwhois-colt-62.97.102.115.txt", "RIPE", false, "NET-ES-AVANCEM-AMB-VOSTE-SL", "AS8220"},
+        {"whois/apnic/larsonzh-2026-apnic-labs-1.1.1.1.txt", "APNIC", false, "APNIC-LABS", "AS13335"},
+        {"whois/apnic/netincident-idnic-duplicate-crlf-103.18.33.107.txt", "APNIC", false, "MLD-ID", ""},
+        {"whois/afrinic/phpwhois-sentech-66.18.70.6.txt", "AFRINIC", false, "SENTECH-ISP9-ZA", "AS22572"},
+        {"whois/lacnic/phpwhois-cantv-200.44.33.31.txt", "LACNIC", false, "", "AS8048"},
+        {"extract/ipwhois-short-cidr-crlf-200.57.141.161.txt", "LACNIC", false, "", ""}, // aut-num: N/A
+        {"whois/other/phpwhois-registro-br-200.165.206.74.txt", "NIC.br", false, "", "AS7738"},
+        {"whois/other/wcnet-EXCERPT-jpnic-192.41.192.0_24.txt", "JPNIC", false, "JPNICNET", ""},
+        {"whois/other/netincident-krnic-mojibake-crlf-112.220.69.50.txt", "KRNIC", false, "", ""},
+        {"whois/other/netincident-twnic-crlf-114.45.70.76.txt", "TWNIC", false, "HINET-NET", ""},
+        {"whois/rwhois/netincident-krypt-ubersmith-crlf-67.229.101.42.txt", "rwhois:vault.krypt.com", false,
+         "Standard Network Master IP Assignment", ""},
+        {"whois/ripe/geoip-error-201-access-denied-daily-limit.txt", "", false, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const CWhoisFacts facts = ReadWhoisFacts(ReadFileBytes(TestDataPath(c.file)));
+        EXPECT_EQ(facts.m_strRegistry, c.registry);
+        EXPECT_EQ(facts.m_bIsRegistryStub, c.stub);
+        EXPECT_EQ(facts.m_strNetName, c.netName);
+        EXPECT_EQ(facts.m_strOriginAS, c.originAS);
+    }
+}
+
+namespace {
+
+// A reallocated ARIN network under its parent, printed in either order.
+std::string ArinNet(const char* range, const char* cidr, const char* name, const char* org, const char* orgName,
+                    const char* country, const char* abuse)
+{
+    return std::string("NetRange:       ") + range + "\nCIDR:           " + cidr + "\nNetName:        " + name +
+           "\nNetType:        Reallocated\nOrganization:   " + org + "\n\nOrgName:        " + orgName +
+           "\nCountry:        " + country + "\n\nOrgAbuseHandle: X-ARIN\nOrgAbuseEmail:  " + abuse + "\n\n";
+}
+
+const std::string kParent =
+    ArinNet("3.0.0.0 - 3.127.255.255", "3.0.0.0/9", "AT-88-Z", "Amazon Technologies Inc. (AT-88-Z)",
+            "Amazon Technologies Inc.", "US", "abuse@amazonaws.com");
+const std::string kChild = ArinNet("3.120.0.0 - 3.127.255.255", "3.124.0.0/14, 3.120.0.0/14", "AMAZO-ZFRA",
+                                   "A100 ROW GmbH (AR-488)", "A100 ROW GmbH", "DE", "");
+
+} // namespace
+
+TEST(WhoisFacts, ArinReallocationNamesTheMostSpecificNetworkInEitherOrder)
+{
+    for (const std::string& text : {kParent + kChild, kChild + kParent, "3.121.1.1\r\n\r\n" + kParent + kChild}) {
+        const CWhoisFacts facts = ReadWhoisFacts(text, text[0] == '3' ? std::nullopt : Address("3.121.1.1"));
+        EXPECT_EQ(facts.m_strHolder, "A100 ROW GmbH");
+        EXPECT_EQ(facts.m_strCountry, "DE");
+        EXPECT_EQ(facts.RangeText(), "3.120.0.0 - 3.127.255.255");
+        EXPECT_EQ(facts.m_strNetName, "AMAZO-ZFRA");
+        // The reallocation names no abuse contact: its parent's is the one to write to.
+        EXPECT_EQ(facts.m_strAbuse, "abuse@amazonaws.com");
+        EXPECT_EQ(facts.m_strRegistry, "ARIN");
+    }
+    // An address outside the child: the parent covers it.
+    const CWhoisFacts parent = ReadWhoisFacts(kChild + kParent, Address("3.5.6.7"));
+    EXPECT_EQ(parent.m_strHolder, "Amazon Technologies Inc.");
+    EXPECT_EQ(parent.m_strCountry, "US");
+}
+
+TEST(WhoisFacts, ArinCustomerAndOldLayoutWithOrganisationFirst)
+{
+    const std::string customer = "NetRange:       174.79.32.0 - 174.79.63.255\nNetName: X\nCustomer: Cox (C0)\n\n"
+                                 "CustName:       Cox Communications\nCountry:        us\n\n";
+    EXPECT_EQ(ReadWhoisFacts(customer).m_strHolder, "Cox Communications");
+    EXPECT_EQ(ReadWhoisFacts(customer).m_strCountry, "US");
+    const std::string oldLayout = "OrgName:    Example Org\nOrgID:      EX\nCountry:    CA\n\n"
+                                  "NetRange:   192.0.2.0 - 192.0.2.255\nNetName:    EX-NET\n";
+    const CWhoisFacts facts = ReadWhoisFacts(oldLayout);
+    EXPECT_EQ(facts.m_strHolder, "Example Org");
+    EXPECT_EQ(facts.m_strCountry, "CA");
+    EXPECT_EQ(facts.RangeText(), "192.0.2.0 - 192.0.2.255");
+}
+
+TEST(WhoisFacts, RangeForms)
+{
+    struct {
+        const char* text;
+        const char* range;
+    } const cases[] = {
+        {"inetnum: 190.46/15\nowner: X\n", "190.46.0.0 - 190.47.255.255"},
+        {"inetnum: 200.57.128/19\nowner: X\n", "200.57.128.0 - 200.57.159.255"},
+        {"inetnum: 10.0.0.0 - 10.0.0.255\nnetname: X\n", "10.0.0.0 - 10.0.0.255"},
+        {"inetnum: 10.0.0.9 - 10.0.0.1\nnetname: X\n", ""}, // start above end
+        {"inetnum: 10.0.0.256 - 10.0.1.0\nnetname: X\n", ""}, // no such address
+        {"inetnum: 10.0.0.0/33\nnetname: X\n", ""}, // no such prefix
+        {"NetRange: \nCIDR: 10.0.2.0/24, 10.0.0.0/23\n", "10.0.0.0 - 10.0.2.255"}, // list out of order
+        {"network:IP-Network:192.0.2.64/26\nnetwork:Org-Name:X\n", "192.0.2.64 - 192.0.2.127"},
+        {"%rwhois V-1.5 h (x)\nIP-Network: 192.0.2.64/26\nOrg-Name: X\n",
+         "192.0.2.64 - 192.0.2.127"}, // no class prefix
+        {"a. [Network Number]   192.0.2.0/25\ng. [Organization] X\nNetwork Information:\n", "192.0.2.0 - 192.0.2.127"},
+        {"[ Network Information ]\nIPv4 Address       : 192.0.2.0 - 192.0.2.63 (/26)\n", "192.0.2.0 - 192.0.2.63"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ReadWhoisFacts(c.text).RangeText(), c.range);
+    }
+}
+
+TEST(WhoisFacts, RipeHolderPrefersOrganisationThenNameLikeDescrThenContact)
+{
+    const std::string org = "inetnum: 192.0.2.0 - 192.0.2.255\ndescr: Pool for Broadband CABLE customers\n"
+                            "org: ORG-EX1-RIPE\nabuse-c: AR1-RIPE\nsource: RIPE\n\n"
+                            "organisation: ORG-EX1-RIPE\norg-name: Example Kabel GmbH\ncountry: DE\n\n"
+                            "role: Abuse Role\nnic-hdl: AR1-RIPE\nabuse-mailbox: abuse@kabel.example.net\n";
+    CWhoisFacts facts = ReadWhoisFacts(org);
+    EXPECT_EQ(facts.m_strHolder, "Example Kabel GmbH");
+    EXPECT_EQ(facts.m_strCountry, "DE"); // the organisation's, the network names none
+    EXPECT_EQ(facts.m_strAbuse, "abuse@kabel.example.net");
+    EXPECT_EQ(facts.m_strRegistry, "RIPE");
+
+    const std::string descr = "inetnum: 192.0.2.0 - 192.0.2.255\ndescr: Pool for Broadband CABLE customers\n"
+                              "descr: Example Kabel GmbH\ncountry: EU # Country is really world wide\n"
+                              "admin-c: P1\n\nperson: Some Person\nnic-hdl: P1\ncountry: ZZ\n";
+    facts = ReadWhoisFacts(descr);
+    EXPECT_EQ(facts.m_strHolder, "Example Kabel GmbH");
+    EXPECT_EQ(facts.m_strCountry, "EU");
+
+    const std::string contact = "inetnum: 192.0.2.0 - 192.0.2.255\ndescr: dynamic pool\ncountry: ZZ\n"
+                                "admin-c: P1\n\nperson: Some Person\nnic-hdl: P1\ncountry: NL\n";
+    facts = ReadWhoisFacts(contact);
+    EXPECT_EQ(facts.m_strHolder, "Some Person");
+    EXPECT_EQ(facts.m_strCountry, ""); // never a contact's, never ZZ
+}
+
+TEST(WhoisFacts, AbuseContactPlaceholdersAreIgnored)
+{
+    for (const char* mail : {"nobody@example.com", "x@example.net", "abuse@localhost", "@nowhere.net", "abuse@"}) {
+        SCOPED_TRACE(mail);
+        const std::string text =
+            std::string("inetnum: 192.0.2.0 - 192.0.2.255\nnetname: N\nabuse-mailbox: ") + mail + "\n";
+        EXPECT_EQ(ReadWhoisFacts(text).m_strAbuse, "");
+    }
+    EXPECT_EQ(ReadWhoisFacts("% Abuse contact for '192.0.2.0 - 192.0.2.255' is 'abuse@isp.example.org'\n\n"
+                             "inetnum: 192.0.2.0 - 192.0.2.255\n")
+                  .m_strAbuse,
+              "abuse@isp.example.org");
+}
+
+TEST(WhoisFacts, FirstLineAddressChoosesTheBlock)
+{
+    const std::string answer = "inetnum: 10.0.0.0 - 10.255.255.255\nnetname: BIG\n\n"
+                               "inetnum: 10.1.0.0 - 10.1.0.255\nnetname: SMALL\n";
+    EXPECT_EQ(ReadWhoisFacts("10.1.0.9\r\n\r\n" + answer).m_strNetName, "SMALL");
+    EXPECT_EQ(ReadWhoisFacts("10.2.0.9\r\n\r\n" + answer).m_strNetName, "BIG");
+    EXPECT_EQ(ReadWhoisFacts("10.2.0.9 [host.example]\r\n\r\n" + answer).m_strNetName, "BIG");
+    EXPECT_EQ(ReadWhoisFacts(answer).m_strNetName, "SMALL"); // no address: the smallest block
+    EXPECT_EQ(ReadWhoisFacts("10.2.0.9\r\n\r\n" + answer, Address("10.1.0.1")).m_strNetName, "SMALL");
+}
+
+TEST(WhoisFacts, LineEndsDoNotChangeTheFacts)
+{
+    const std::string lf = ReadFileBytes(TestDataPath("whois/ripe/phpwhois-colt-62.97.102.115.txt"));
+    std::string crlf, crcrlf, cr;
+    for (char c : lf) {
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        crcrlf += c == '\n' ? std::string("\r\r\n") : std::string(1, c);
+        cr += c == '\n' ? '\r' : c;
+    }
+    const CWhoisFacts expected = ReadWhoisFacts(lf);
+    EXPECT_EQ(expected.m_strHolder, "Avancem amb Voste S.L.");
+    EXPECT_EQ(ReadWhoisFacts(crlf), expected);
+    EXPECT_EQ(ReadWhoisFacts(crcrlf), expected);
+    EXPECT_EQ(ReadWhoisFacts(cr), expected);
+}
+
+TEST(WhoisFacts, BadInputGivesEmptyOrPartialFactsNeverGuesses)
+{
+    const std::string colt = ReadFileBytes(TestDataPath("whois/ripe/phpwhois-colt-62.97.102.115.txt"));
+    const size_t nCut = colt.find("country:");
+    ASSERT_NE(nCut, std::string::npos);
+    // Cut in the middle of the network object: what was read stays, nothing is taken from elsewhere.
+    const CWhoisFacts cut = ReadWhoisFacts(colt.substr(0, nCut + 5));
+    EXPECT_EQ(cut.RangeText(), "62.97.102.112 - 62.97.102.119");
+    EXPECT_EQ(cut.m_strCountry, "");
+
+    // Objects without a range.
+    EXPECT_FALSE(ReadWhoisFacts("inetnum: somewhere\nnetname: X\n").m_bHasRange);
+    EXPECT_FALSE(ReadWhoisFacts("NetName: X\nOrgName: Y\n").m_bHasRange);
+    // Only comments, a query-limit answer, nothing at all.
+    for (const char* text : {"% just a comment\n%\n# another\n", "Your query limit has been exceeded\r\n", "",
+                             "\r\n\r\n", "NetRange:", ":::\n:\n"}) {
+        SCOPED_TRACE(text);
+        const CWhoisFacts facts = ReadWhoisFacts(text);
+        EXPECT_EQ(facts.m_strHolder, "");
+        EXPECT_FALSE(facts.m_bHasRange);
+        EXPECT_EQ(facts.m_strAbuse, "");
+    }
+
+    // NUL bytes and invalid UTF-8 are data like any other.
+    std::string nul = "inetnum: 192.0.2.0 - 192.0.2.255\norg-name: A\n";
+    nul[3] = '\0';
+    EXPECT_NO_THROW(ReadWhoisFacts(nul));
+    const std::string latin1 = "inetnum: 192.0.2.0 - 192.0.2.255\ndescr: Soci\xe9t\xe9 \xff\xfe\ncountry: FR\n";
+    const CWhoisFacts bytes = ReadWhoisFacts(latin1);
+    EXPECT_EQ(bytes.m_strHolder, "Soci\xe9t\xe9 \xff\xfe");
+    EXPECT_EQ(bytes.m_strCountry, "FR");
+}
+
+TEST(WhoisFacts, CidrListOfFiftyPrefixes)
+{
+    std::string list;
+    for (int i = 49; i >= 0; --i)
+        list += (i == 49 ? "" : ", ") + FormatDottedQuad(0x0A000000u + uint32_t(i) * 256) + "/24";
+    const CWhoisFacts facts = ReadWhoisFacts("CIDR: " + list + "\nNetName: MANY\nOrgName: Many Prefixes Inc.\n");
+    EXPECT_EQ(facts.RangeText(), "10.0.0.0 - 10.0.49.255");
+    EXPECT_EQ(facts.m_strHolder, "Many Prefixes Inc.");
+}
+
+TEST(WhoisFacts, TenMegabyteAnswersAreReadInLinearTime)
+{
+    const std::string colt = ReadFileBytes(TestDataPath("whois/ripe/phpwhois-colt-62.97.102.115.txt"));
+    struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"many objects", std::string()},
+        {"one endless line", "inetnum: 192.0.2.0 - 192.0.2.255\ndescr: " + std::string(10 << 20, 'x') + "\n"},
+        {"one endless object", "inetnum: 192.0.2.0 - 192.0.2.255\n"},
+        {"many blocks", std::string()},
+    };
+    while (cases[0].text.size() < (10u << 20))
+        cases[0].text += colt;
+    while (cases[2].text.size() < (10u << 20))
+        cases[2].text += "admin-c: P1\ntech-c: P2\n";
+    for (uint32_t i = 0; cases[3].text.size() < (10u << 20); ++i)
+        cases[3].text += "inetnum: " + FormatDottedQuad(i << 8) + " - " + FormatDottedQuad((i << 8) | 255) +
+                         "\norg: ORG-" + std::to_string(i) + "\n\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto t0 = std::chrono::steady_clock::now();
+        const CWhoisFacts facts = ReadWhoisFacts(c.text);
+        const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_LT(dSeconds, 2.0);
+        EXPECT_TRUE(facts.m_bHasRange);
+    }
+}
+
+TEST(WhoisFacts, CacheReadsEachTextOnceAndForgetsChangedTexts)
+{
+    CIPDataArray data;
+    const std::string colt = ReadFileBytes(TestDataPath("whois/ripe/phpwhois-colt-62.97.102.115.txt"));
+    data.SetWhoisResult("62.97.102.115", "62.97.102.115\r\n\r\n" + colt, COleDateTime());
+    data.FindOrAdd("192.0.2.1"); // no whois text
+    const CIPAddressData* pColt = data.GetAt(0);
+    const CIPAddressData* pEmpty = data.GetAt(1);
+
+    const CWhoisFacts* pFirst = &data.GetWhoisFacts(*pColt);
+    EXPECT_EQ(pFirst->m_strHolder, "Avancem amb Voste S.L.");
+    EXPECT_EQ(&data.GetWhoisFacts(*pColt), pFirst); // the same entry, not read again
+    EXPECT_EQ(data.GetWhoisFacts(*pEmpty).m_strHolder, "");
+
+    data.SetWhoisResult("62.97.102.115", "62.97.102.115\r\n\r\nNetRange: 62.0.0.0 - 62.255.255.255\nOrgName: Other\n",
+                        COleDateTime());
+    EXPECT_EQ(data.GetWhoisFacts(*pColt).m_strHolder, "Other");
+
+    CWhoisFactsCache cache;
+    CIPAddressData rec("62.97.102.115");
+    EXPECT_EQ(cache.Get(rec), CWhoisFacts());
+    EXPECT_EQ(cache.GetCount(), 0u); // a record without whois text takes no entry
+    rec.SetRawWhois(colt);
+    EXPECT_EQ(cache.Get(rec).m_strCountry, "ES");
+    rec.SetRawWhois("inetnum: 192.0.2.0 - 192.0.2.255\ncountry: NL\n");
+    EXPECT_EQ(cache.Get(rec).m_strCountry, "NL"); // a new text buffer is noticed without Forget
+    EXPECT_EQ(cache.GetCount(), 1u);
+}
