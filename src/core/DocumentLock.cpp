@@ -11,17 +11,25 @@
 namespace {
 
 // fcntl locks belong to the process: a second lock on the same file from this
-// process would succeed, and closing it would drop the first. So the process
-// keeps its own list of the lock files it holds (by device and inode).
+// process would succeed, and closing any descriptor of the file drops them all.
+// So the process keeps its own list of the lock files it holds (by device and
+// inode) and never opens one of those again.
 std::mutex& HeldMutex()
 {
     static std::mutex m;
     return m;
 }
 
+// A forked child holds none of its parent's fcntl locks, so the list belongs to one
+// process id. Called with the mutex held.
 std::set<std::string>& Held()
 {
     static auto* held = new std::set<std::string>;
+    static pid_t owner = 0;
+    if (owner != ::getpid()) {
+        held->clear();
+        owner = ::getpid();
+    }
     return *held;
 }
 
@@ -53,8 +61,14 @@ CDocumentLock::EResult CDocumentLock::Acquire(const std::string& strDocPath)
     m_nOwnerPid = 0;
     m_strError.clear();
     const std::string strPath = LockPathFor(strDocPath);
+    std::lock_guard heldLock(HeldMutex());
     // A holder that releases removes the file; whoever opened the old one retries.
     for (int attempt = 0; attempt < 10; ++attempt) {
+        struct stat before { };
+        if (::lstat(strPath.c_str(), &before) == 0 && Held().count(KeyOf(before))) {
+            m_nOwnerPid = ::getpid();
+            return inUse;
+        }
         const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd < 0) {
             m_strError = std::strerror(errno);
@@ -67,14 +81,6 @@ CDocumentLock::EResult CDocumentLock::Acquire(const std::string& strDocPath)
             return failed;
         }
         const std::string key = KeyOf(st);
-        {
-            std::lock_guard lock(HeldMutex());
-            if (Held().count(key)) {
-                m_nOwnerPid = ::getpid();
-                ::close(fd);
-                return inUse;
-            }
-        }
         struct flock fl { };
         fl.l_type = F_WRLCK;
         fl.l_whence = SEEK_SET;
@@ -104,10 +110,7 @@ CDocumentLock::EResult CDocumentLock::Acquire(const std::string& strDocPath)
             ::close(fd);
             return failed;
         }
-        {
-            std::lock_guard lock(HeldMutex());
-            Held().insert(key);
-        }
+        Held().insert(key);
         m_nFd = fd;
         m_strPath = strPath;
         m_strKey = key;
@@ -122,8 +125,10 @@ void CDocumentLock::Release()
 {
     if (m_nFd < 0)
         return;
-    // Removed while still locked, so nobody can lock the old file after us.
-    ::unlink(m_strPath.c_str());
+    // Removed while still locked, so nobody can lock the old file after us; a
+    // forked child never held the lock and leaves the file alone.
+    if (m_nOwnerPid == ::getpid())
+        ::unlink(m_strPath.c_str());
     {
         std::lock_guard lock(HeldMutex());
         Held().erase(m_strKey);

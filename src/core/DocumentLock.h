@@ -8,6 +8,8 @@
 // drops the lock however the process ends, so a lock file left behind by a dead
 // process is simply taken over. The lock sits on a file of its own because a save
 // renames a new document over the old one, which would lose a lock on the document.
+// The holder must never open the lock file itself: closing any descriptor of a file
+// drops the process's fcntl locks on it.
 class CDocumentLock
 {
 public:
