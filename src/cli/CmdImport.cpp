@@ -1,15 +1,19 @@
 // addrscope-cli import DOC.qdl FILE [conditions]: the text-file import, or the web
 // log import when a condition is given (the flags stand for the dialog's boxes).
+// --lookup then looks up the addresses it added, as the lookup command does.
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
 #include "cli/TerminalProgress.h"
+#include "core/DottedQuad.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
 #include "io/LogImportSettings.h"
 #include "io/TextFile.h"
 #include "net/SystemNameResolver.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -19,7 +23,7 @@ public:
     const char* Name() const override { return "import"; }
     const char* Usage() const override
     {
-        return "DOC.qdl FILE|- [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT]";
+        return "DOC.qdl FILE|- [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT] [--lookup]";
     }
     const char* Help() const override
     {
@@ -29,12 +33,13 @@ public:
                "  --not-found    keep log lines of requests that were not found (404)\n"
                "  --exploit      keep log lines of known exploit attempts\n"
                "  --page TEXT    keep log lines that request the page TEXT\n"
-               "  --custom TEXT  keep log lines that hold TEXT\n";
+               "  --custom TEXT  keep log lines that hold TEXT\n"
+               "  --lookup       then look up the addresses that were added, as lookup does\n";
     }
     const char* Summary() const override
     {
         return "import the addresses of a text file or web log (plain or gzip) into DOC; conditions keep only "
-               "matching log lines";
+               "matching log lines; --lookup looks the added addresses up";
     }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
@@ -42,6 +47,7 @@ public:
         std::vector<std::string> positional;
         bool bNoConvert = false;
         bool bLogImport = false;
+        bool bLookup = false;
         CLogImportSettings conditions;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
@@ -63,6 +69,8 @@ public:
                 bNoConvert = true;
             else if (a == "--not-found")
                 bLogImport = conditions.m_bError = true;
+            else if (a == "--lookup")
+                bLookup = true;
             else if (a == "--exploit")
                 bLogImport = conditions.m_bExploit = true;
             else if ((r = value("--page", conditions.m_strDownloadFile)) != 0) {
@@ -115,6 +123,7 @@ public:
         CSystemNameResolver resolver;
         CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         int nAdded = 0;
+        const int nBefore = doc.GetData().GetSize();
         if (!strText.empty()) {
             if (bLogImport) {
                 const std::string strPatterns = conditions.BuildPatterns();
@@ -126,7 +135,7 @@ public:
         if (progress.WasCancelled())
             CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
 
-        const int status = read.m_bComplete && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
+        int status = read.m_bComplete && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
         if (nAdded > 0 || doc.IsModified() || opened.m_bCreated) {
             if (opened.m_nErrors > 0) {
                 CliMessage(ctx, Name(),
@@ -140,7 +149,30 @@ public:
         // Printed only once the addresses are safely stored.
         if (!ctx.m_bQuiet)
             std::fprintf(ctx.out, "%d\n", nAdded);
+        if (bLookup && nAdded > 0) {
+            // The lookup takes the document's lock itself.
+            lock.Release();
+            status = std::max(status, LookUpAdded(ctx, strDoc, doc, nBefore));
+        }
         return status;
+    }
+
+private:
+    // The records added by the import are the last ones of the collection.
+    static int LookUpAdded(CCliContext& ctx, const std::string& strDoc, const CNetloreDoc& doc, int nBefore)
+    {
+        CCliCommand* pLookup = CCliRegistry::Find("lookup");
+        if (!pLookup)
+            return 1;
+        std::vector<std::string> lookupArgs {strDoc};
+        for (int i = std::max(nBefore, 0); i < doc.GetData().GetSize(); ++i) {
+            std::string strAddress = doc.GetData().GetIPAddressAt(i);
+            if (IsValidDottedQuad(strAddress))
+                lookupArgs.push_back(std::move(strAddress));
+        }
+        if (lookupArgs.size() == 1)
+            return 0;
+        return pLookup->Run(ctx, lookupArgs);
     }
 };
 

@@ -11,11 +11,15 @@
 #include "cli/TerminalProgress.h"
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
+#include "core/NetloreDoc.h"
 #include "core/SettingsStore.h"
+#include "core/WhoisFacts.h"
+#include "io/IoTexts.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
 #include "sched/LookupKindTable.h"
 #include "sched/LookupSession.h"
+#include "sched/RangeReuse.h"
 
 #include <algorithm>
 #include <chrono>
@@ -194,8 +198,29 @@ public:
             if (!data.FindByIP(a) && doc.AddIP(a))
                 doc.SetModifiedFlag();
 
+        // One query per network: whois answers cover the addresses waiting inside
+        // their range, and fresh ranges the document holds answer at queue time.
+        CRangeReuse reuse;
+        const bool bReuse =
+            nKind == lookupWhois && ctx.settings.GetProfileInt(IoTexts::kSettingsSection, kReuseKnownRangesKey, 1) != 0;
+        const COleDateTime dtNow = clock.Now();
+        if (bReuse)
+            for (int i = 0; i < data.GetSize(); ++i) {
+                const CIPAddressData* pRecord = data.GetAt(i);
+                if (data.HasFreshWhois(pRecord->IPAddressView(), settings.m_dwRescanGap, dtNow))
+                    reuse.NoteKnownRange(pRecord->IPAddressView(), data.GetWhoisFacts(*pRecord),
+                                         pRecord->GetWhoisDone());
+            }
         int nFresh = 0;
+        int nReused = 0;
         for (const std::string& a : addresses) {
+            if (bReuse && !bForce && !data.HasFreshWhois(a, settings.m_dwRescanGap, dtNow) &&
+                !data.GetWaitingList(nKind).Contains(a) &&
+                !reuse.AnswerFromKnownRange(data, a, settings.m_dwRescanGap, dtNow).empty()) {
+                ++nReused;
+                doc.SetModifiedFlag();
+                continue;
+            }
             bool bQueued = bForce ? session.Queue(doc, nKind, a, 0) : session.Queue(doc, nKind, a);
             // A known host name is never asked again, unless forced.
             if (!bQueued && bForce && nKind == lookupHostName && !a.empty()) {
@@ -206,10 +231,11 @@ public:
                 ++nFresh;
         }
         const int nTotal = data.GetWaitingList(nKind).GetSize();
+        const int nQueuedReused = nReused;
 
         bool bInterrupted = false;
         bool bGaveUp = false;
-        auto notDone = [&] { return nTotal - session.GetCounts(doc, nKind).Finished(); };
+        auto notDone = [&] { return nTotal - session.GetCounts(doc, nKind).Finished() - (nReused - nQueuedReused); };
         auto saveAndReport = [&] {
             bool bSaved = true;
             if (doc.IsModified() || opened.m_bCreated)
@@ -221,6 +247,8 @@ public:
                 FILE* summary = bJson ? ctx.err : ctx.out;
                 std::fprintf(summary, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh,
                              counts.m_nFailed);
+                if (nReused > 0)
+                    std::fprintf(summary, ", answered from a known range %d", nReused);
                 if (notDone() > 0)
                     std::fprintf(summary, ", not looked up %d", notDone());
                 std::fprintf(summary, "\n");
@@ -251,7 +279,8 @@ public:
             data.ClearAllPending();
             bGaveUp = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, session, doc, nKind, nTotal, options, bInterrupted, bGaveUp);
+            RunLookups(ctx, session, doc, nKind, nTotal, bReuse ? &reuse : nullptr, nReused, options, bInterrupted,
+                       bGaveUp);
         }
 
         const bool bSaved = saveAndReport();
@@ -296,8 +325,9 @@ private:
     }
 
     void RunLookups(CCliContext& ctx, CLookupSession& session, CNetloreDoc& doc, int nKind, int nTotal,
-                    const CRunOptions& options, bool& bInterrupted, bool& bGaveUp)
+                    CRangeReuse* pReuse, int& nReused, const CRunOptions& options, bool& bInterrupted, bool& bGaveUp)
     {
+        const int nReusedBefore = nReused;
         const bool bTerminal = isatty(fileno(ctx.err)) != 0;
         CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         progress.Show(std::string("Looking up (") + LookupKindRow(nKind)->m_pszName + ")");
@@ -308,8 +338,32 @@ private:
         auto stopDeadline = Clock::time_point::max();
 
         auto report = [&](const CLookupOutcome& o) {
+            if (pReuse && o.m_bRequeued) {
+                // Back in the waiting list: a neighbour's answer that came meanwhile may cover it.
+                CIPDataArray& data = doc.GetData();
+                if (pReuse
+                        ->AnswerFromKnownRange(data, o.m_strAddress, session.GetSettings().m_dwRescanGap,
+                                               session.GetEnvironment().m_pClock->Now())
+                        .empty()) {
+                    pReuse->NoteWaiting(o.m_strAddress);
+                    return;
+                }
+                data.GetWaitingList(nKind).RemoveTexts({o.m_strAddress});
+                ++nReused;
+                doc.SetModifiedFlag();
+            }
             if (o.m_bRequeued)
                 return;
+            if (pReuse && o.m_bStored) {
+                CIPDataArray& data = doc.GetData();
+                if (const CIPAddressData* pRecord = data.FindByIP(o.m_strAddress)) {
+                    const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+                    nReused += int(pReuse
+                                       ->ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(), facts,
+                                                          pRecord->GetWhoisDone())
+                                       .size());
+                }
+            }
             if (o.m_bGaveUp)
                 CliMessage(ctx, Name(),
                            o.m_strAddress + ": no whois answer after " + std::to_string(o.m_nEmptyAnswers) + " tries");
@@ -321,7 +375,7 @@ private:
                                             : "ok");
             if (ctx.m_bQuiet)
                 return;
-            const int nDone = session.GetCounts(doc, nKind).Finished();
+            const int nDone = session.GetCounts(doc, nKind).Finished() + nReused - nReusedBefore;
             char line[64];
             std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
             if (bTerminal) {

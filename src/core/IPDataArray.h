@@ -89,6 +89,9 @@ public:
     // result of that kind is younger than nGapMinutes (whois, ping, traceroute) or
     // its host name is already known; true when the address waits afterwards.
     bool QueueWhoisLookup(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow);
+    // Whether the record holds a whois text younger than nGapMinutes (the test the
+    // whois queueing makes).
+    bool HasFreshWhois(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow) const;
     bool QueueHostNameLookup(std::string_view strAddress);
     bool QueuePingLookup(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow);
     bool QueueTraceLookup(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow);

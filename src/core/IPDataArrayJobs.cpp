@@ -35,12 +35,17 @@ bool CIPDataArray::QueueWhoisLookup(std::string_view strAddress, uint32_t nGapMi
 {
     if (strAddress.empty())
         return false;
-    // A record without whois text is always asked again, however recent its time.
-    const CIPAddressData* pRecord = FindByIP(strAddress);
-    if (pRecord && !pRecord->RawWhoisView().empty() && IsFresh(pRecord->GetWhoisDone(), nGapMinutes, dtNow))
+    if (HasFreshWhois(strAddress, nGapMinutes, dtNow))
         return false;
     m_waiting[lookupWhois].AddUnique(strAddress);
     return true;
+}
+
+bool CIPDataArray::HasFreshWhois(std::string_view strAddress, uint32_t nGapMinutes, const COleDateTime& dtNow) const
+{
+    // A record without whois text is always asked again, however recent its time.
+    const CIPAddressData* pRecord = FindByIP(strAddress);
+    return pRecord && !pRecord->RawWhoisView().empty() && IsFresh(pRecord->GetWhoisDone(), nGapMinutes, dtNow);
 }
 
 bool CIPDataArray::QueueHostNameLookup(std::string_view strAddress)

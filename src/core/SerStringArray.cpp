@@ -1,6 +1,7 @@
 #include "core/SerStringArray.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -56,6 +57,31 @@ int CSerStringArray::Find(std::string_view strText) const
             return int(i);
     }
     return -1;
+}
+
+bool CSerStringArray::Contains(std::string_view strText) const
+{
+    if (m_nCompareMode != compareNoCase && m_nCompareMode != compareExact)
+        return false;
+    return m_counts.find(Key(strText)) != m_counts.end();
+}
+
+int CSerStringArray::RemoveTexts(const std::vector<std::string>& texts)
+{
+    if (texts.empty() || (m_nCompareMode != compareNoCase && m_nCompareMode != compareExact))
+        return 0;
+    std::unordered_set<std::string> keys;
+    for (const std::string& str : texts)
+        keys.insert(Key(str));
+    const size_t nBefore = m_strings.size();
+    auto it = std::remove_if(m_strings.begin(), m_strings.end(), [&](const std::string& str) {
+        if (keys.count(Key(str)) == 0)
+            return false;
+        Count(str, -1);
+        return true;
+    });
+    m_strings.erase(it, m_strings.end());
+    return int(nBefore - m_strings.size());
 }
 
 bool CSerStringArray::AddUnique(std::string_view strText)

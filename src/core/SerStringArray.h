@@ -19,6 +19,12 @@ public:
 
     // Index of the first text equal to strText under the compare mode, or -1.
     int Find(std::string_view strText) const;
+    // Whether the list holds the text, without scanning it (false for modes that
+    // match nothing).
+    bool Contains(std::string_view strText) const;
+    // Removes every entry equal to one of the texts in one pass over the list;
+    // returns how many entries went.
+    int RemoveTexts(const std::vector<std::string>& texts);
     // Appends unless unique is set and the text is already present.
     bool AddUnique(std::string_view strText);
     // Empty for an index outside 0..count-1.

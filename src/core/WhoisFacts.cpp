@@ -268,7 +268,8 @@ std::string_view WithoutHandle(std::string_view s)
 bool ReadsAsName(std::string_view s)
 {
     s = TrimView(s);
-    if (s.size() < 2)
+    // A name is short; a long line describes.
+    if (s.size() < 2 || s.size() > 120)
         return false;
     bool bLetter = false;
     for (char c : s)
@@ -286,6 +287,9 @@ bool ReadsAsName(std::string_view s)
     for (std::string_view word : kNotNames)
         if (ContainsNoCase(s, word))
             return false;
+    // "CHINANET Sichuan province network" describes; "China Telecom" on the next line names.
+    if (ContainsNoCase(s, "province") || (s.size() > 8 && EqualsNoCase(s.substr(s.size() - 8), " network")))
+        return false;
     return true;
 }
 
@@ -312,6 +316,7 @@ struct CBlock {
     std::string_view originAS;
     bool bStub = false;
     bool bListed = false; // from a one-line list entry, used only without full records
+    std::string_view id; // rwhois: the record's ID, which its organisation record repeats
 
     uint64_t Size() const { return uint64_t(dwEnd) - dwStart + 1; }
     bool Covers(uint32_t dw) const { return bRange && dwStart <= dw && dw <= dwEnd; }
@@ -512,6 +517,9 @@ template <typename T> std::vector<T>& Scratch()
 {
     thread_local std::vector<T> items;
     items.clear();
+    // A huge answer once read should not keep its memory for good.
+    if (items.capacity() > 65536)
+        std::vector<T>().swap(items);
     return items;
 }
 
@@ -526,6 +534,16 @@ struct CObject {
     std::string_view type;
     std::string_view name;
     std::string_view abuseNotice; // "% Abuse contact for ... is '...'" printed before it
+    // First values of what other objects look up in this one, noted while reading it,
+    // so that a reference costs the same however large the object is.
+    std::string_view orgName;
+    std::string_view country;
+    std::string_view abuseMailbox;
+    std::string_view eMail;
+    std::string_view nicHdl;
+    std::string_view abuseC;
+    std::string_view abuseRemark; // an address in "remarks: ... abuse/spam ... x@y"
+    bool bAboutAbuse = false; // its name or remarks speak of abuse or spam
 };
 
 class CRpslReader
@@ -582,8 +600,34 @@ private:
                 bOpen = true;
             }
             m_attrs.push_back({key, value});
-            ++m_objects.back().nCount;
+            CObject& o = m_objects.back();
+            ++o.nCount;
+            Note(o, key, value);
         }
+    }
+
+    static void Note(CObject& o, std::string_view key, std::string_view value)
+    {
+        if (value.empty())
+            return;
+        if (EqualsNoCase(key, "org-name"))
+            SetIfEmpty(o.orgName, value);
+        else if (EqualsNoCase(key, "country"))
+            SetIfEmpty(o.country, CountryCode(value));
+        else if (EqualsNoCase(key, "abuse-mailbox"))
+            SetIfEmpty(o.abuseMailbox, FindMailAddress(value));
+        else if (EqualsNoCase(key, "e-mail"))
+            SetIfEmpty(o.eMail, FindMailAddress(value));
+        else if (EqualsNoCase(key, "nic-hdl"))
+            SetIfEmpty(o.nicHdl, value);
+        else if (EqualsNoCase(key, "abuse-c"))
+            SetIfEmpty(o.abuseC, value);
+        else if (EqualsNoCase(key, "remarks") && (ContainsNoCase(value, "abuse") || ContainsNoCase(value, "spam"))) {
+            o.bAboutAbuse = true;
+            SetIfEmpty(o.abuseRemark, FindMailAddress(value));
+        }
+        if (o.nCount == 1 && ContainsNoCase(value, "abuse"))
+            o.bAboutAbuse = true;
     }
 
     void ReadComment(std::string_view line, std::string_view& notice)
@@ -631,7 +675,7 @@ private:
                      EqualsNoCase(o.type, "nic-hdl-br"))
                 m_contacts.push_back({Handle(o.name), i});
             else if (EqualsNoCase(o.type, "role") || EqualsNoCase(o.type, "person"))
-                m_contacts.push_back({Handle(Value(o, "nic-hdl")), i});
+                m_contacts.push_back({Handle(o.nicHdl), i});
         }
         // The first object of a handle wins, as a reader takes the first one printed.
         for (auto* pList : {&m_orgs, &m_contacts})
@@ -667,10 +711,9 @@ private:
     {
         if (!p)
             return {};
-        std::string_view mail = FindMailAddress(Value(*p, "abuse-mailbox"));
-        if (mail.empty() && bAnyMail)
-            mail = FindMailAddress(Value(*p, "e-mail"));
-        return mail;
+        if (!p->abuseMailbox.empty() || !bAnyMail)
+            return p->abuseMailbox;
+        return p->eMail;
     }
 
     void ReadNetwork(const CObject& o, CBlock& b)
@@ -680,7 +723,7 @@ private:
         if (const std::string_view org = Value(o, "org"); !org.empty())
             pOrg = FindOrg(org);
         if (pOrg)
-            b.holder = Value(*pOrg, "org-name");
+            b.holder = pOrg->orgName;
         SetIfEmpty(b.holder, Value(o, "owner"));
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
             if (EqualsNoCase(m_attrs[i].key, "descr") && ReadsAsName(m_attrs[i].value))
@@ -690,7 +733,7 @@ private:
             if (EqualsNoCase(m_attrs[i].key, "country"))
                 b.country = CountryCode(m_attrs[i].value);
         if (b.country.empty() && pOrg)
-            b.country = CountryCode(Value(*pOrg, "country"));
+            b.country = pOrg->country;
 
         b.originAS = AsNumber(Value(o, "aut-num"));
 
@@ -701,17 +744,23 @@ private:
         if (b.abuse.empty())
             b.abuse = ContactMail(FindIrt(Value(o, "mnt-irt")), true);
         if (b.abuse.empty() && pOrg) {
-            b.abuse = FindMailAddress(Value(*pOrg, "abuse-mailbox"));
+            b.abuse = pOrg->abuseMailbox;
             if (b.abuse.empty())
-                b.abuse = ContactMail(FindContact(Value(*pOrg, "abuse-c")), true);
+                b.abuse = ContactMail(FindContact(pOrg->abuseC), true);
         }
-        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.abuse.empty(); ++i)
+        // The network's own contacts: an abuse-mailbox, else the network's "remarks: send
+        // abuse reports to ...", else a contact that says it takes abuse or spam reports.
+        std::vector<const CObject*> contacts;
+        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && contacts.size() < 8; ++i)
             if (EqualsNoCase(m_attrs[i].key, "admin-c") || EqualsNoCase(m_attrs[i].key, "tech-c"))
-                b.abuse = ContactMail(FindContact(m_attrs[i].value), false);
-        // Else "remarks: please send abuse reports to abuse@..." on the network itself.
-        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.abuse.empty(); ++i)
-            if (EqualsNoCase(m_attrs[i].key, "remarks") && ContainsNoCase(m_attrs[i].value, "abuse"))
-                b.abuse = FindMailAddress(m_attrs[i].value);
+                if (const CObject* p = FindContact(m_attrs[i].value))
+                    contacts.push_back(p);
+        for (size_t i = 0; i < contacts.size() && b.abuse.empty(); ++i)
+            b.abuse = contacts[i]->abuseMailbox;
+        SetIfEmpty(b.abuse, o.abuseRemark);
+        for (size_t i = 0; i < contacts.size() && b.abuse.empty(); ++i)
+            if (contacts[i]->bAboutAbuse)
+                b.abuse = contacts[i]->abuseRemark.empty() ? contacts[i]->eMail : contacts[i]->abuseRemark;
 
         // Last resort for the holder: the contact the network names first.
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
@@ -909,6 +958,7 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
     CBlock* pCur = nullptr;
     bool bHasId = false;
     std::string_view customer, orgName, organization, customerCountry;
+    std::vector<std::pair<std::string_view, std::string_view>> orgs; // organisation record ID, its country
     auto finish = [&] {
         if (!pCur)
             return;
@@ -939,19 +989,28 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
             }
             continue;
         }
+        // "class:Attribute:value"; lines of the network class, or without a class, describe networks.
         std::string_view body = line;
-        bool bContact = false;
-        if (StartsWithNoCase(body, "network:"))
-            body.remove_prefix(8);
-        else if (StartsWithNoCase(body, "contact:") || StartsWithNoCase(body, "org:")) {
-            bContact = true;
-            body.remove_prefix(body.find(':') + 1);
+        std::string_view cls;
+        if (const size_t nColon = line.find(':'); nColon != std::string_view::npos) {
+            const std::string_view prefix = line.substr(0, nColon);
+            for (std::string_view known : {"network", "contact", "organization", "org", "referral", "domain", "host"})
+                if (EqualsNoCase(prefix, known) && line.find(':', nColon + 1) != std::string_view::npos)
+                    cls = prefix;
+            if (!cls.empty())
+                body = line.substr(nColon + 1);
         }
         std::string_view key, value;
         if (!SplitAttribute(body, key, value))
             continue;
         key = key.substr(0, key.find(';'));
-        if (bContact) {
+        if (!cls.empty() && !EqualsNoCase(cls, "network")) {
+            if (EqualsNoCase(cls, "organization") || EqualsNoCase(cls, "org")) {
+                if (EqualsNoCase(key, "ID"))
+                    orgs.push_back({value, {}});
+                else if (EqualsNoCase(key, "Country-Code") && !orgs.empty())
+                    SetIfEmpty(orgs.back().second, CountryCode(value));
+            }
             if (pCur && ContainsNoCase(key, "abuse"))
                 SetIfEmpty(pCur->abuse, FindMailAddress(value));
             continue;
@@ -965,13 +1024,15 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
             if (!pCur || bHasId)
                 start();
             bHasId = true;
+            pCur->id = value;
             continue;
         }
-        const bool bNetKey = EqualsNoCase(key, "IP-Network") || EqualsNoCase(key, "IP-Network-Block");
+        const bool bBlockKey = EqualsNoCase(key, "IP-Network-Block") || EqualsNoCase(key, "IP-Network-Range");
+        const bool bNetKey = EqualsNoCase(key, "IP-Network") || bBlockKey;
         if (!pCur || (bNetKey && pCur->bRange && EqualsNoCase(key, "IP-Network") && !bHasId))
             start();
         CBlock& b = *pCur;
-        if (EqualsNoCase(key, "IP-Network-Block")) {
+        if (bBlockKey) {
             SetRangeFrom(b, value);
         } else if (EqualsNoCase(key, "IP-Network")) {
             if (!b.bRange)
@@ -996,6 +1057,16 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
         }
     }
     finish();
+    // A network without a country takes that of the organisation record with its ID.
+    std::stable_sort(orgs.begin(), orgs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (CBlock& b : answer.blocks) {
+        if (!b.country.empty() || b.id.empty())
+            continue;
+        const auto it = std::lower_bound(orgs.begin(), orgs.end(), b.id,
+                                         [](const auto& o, std::string_view id) { return o.first < id; });
+        if (it != orgs.end() && it->first == b.id)
+            b.country = it->second;
+    }
 }
 
 // ---- choosing ----

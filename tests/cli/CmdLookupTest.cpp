@@ -189,3 +189,52 @@ TEST_F(CliLookupTest, ArgumentAndSettingsErrors)
     EXPECT_NE(r.m_strErr.find("limit 0"), std::string::npos);
     EXPECT_EQ(m_server.Connections(kArin), 0);
 }
+
+TEST_F(CliLookupTest, ImportWithLookupLooksUpOnlyTheAddressesItAdded)
+{
+    const std::string doc = m_dir.File("imp.qdl");
+    ASSERT_EQ(Cli({"add", doc, "130.66.1.1"}).m_nStatus, 0);
+    WriteFileBytes(m_dir.File("list.txt"), "130.66.1.1\n130.66.1.2\nnot an address\n130.66.1.3\n130.66.1.2\n");
+
+    CCliResult r = Cli({"import", doc, m_dir.File("list.txt"), "--lookup", "--no-convert"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "2\nlooked up 2, skipped as fresh 0, failed 0\n");
+
+    CNetloreDoc back;
+    ASSERT_TRUE(back.OnOpenDocument(doc, [](const std::string&) {}));
+    EXPECT_EQ(back.GetData().GetRawWhois("130.66.1.1"), "");
+    EXPECT_EQ(back.GetData().GetRawWhois("130.66.1.3").rfind("130.66.1.3\r\n", 0), 0u);
+    EXPECT_EQ(back.GetData().GetOwner("130.66.1.2"), back.GetData().GetOwner("130.66.1.3"));
+
+    // Nothing added: nothing looked up.
+    r = Cli({"import", doc, m_dir.File("list.txt"), "--lookup", "--no-convert"});
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "0\n");
+}
+
+TEST_F(CliLookupTest, OneQueryPerNetworkAnswersTheAddressesWaitingInsideItsRange)
+{
+    // RIPE answers every query with 128.79.0.0 - 128.79.63.0; one lookup at a time.
+    WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
+    const std::string doc = m_dir.File("net.qdl");
+    CCliResult r = Cli({"lookup", doc, "128.79.1.1", "128.79.2.2", "128.79.63.0", "128.79.63.1", "--tick", "5"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "looked up 2, skipped as fresh 0, failed 0, answered from a known range 2\n");
+    EXPECT_EQ(m_server.Queries(kRipe), (Strings {"128.79.1.1\r\n", "128.79.63.1\r\n"}));
+
+    CNetloreDoc back;
+    ASSERT_TRUE(back.OnOpenDocument(doc, [](const std::string&) {}));
+    EXPECT_EQ(back.GetData().GetRawWhois("128.79.63.0").rfind("128.79.63.0\r\n", 0), 0u);
+    EXPECT_EQ(back.GetData().GetWhoisTime("128.79.63.0"), back.GetData().GetWhoisTime("128.79.1.1"));
+
+    // Later, inside the fresh range: answered at queue time, no query at all.
+    r = Cli({"lookup", doc, "128.79.3.3"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "looked up 0, skipped as fresh 0, failed 0, answered from a known range 1\n");
+    EXPECT_EQ(m_server.Queries(kRipe).size(), 2u);
+
+    // Turned off: every address asks.
+    WriteSettings("IP%20Whois%20Interval=0\nReuse%20Known%20Ranges=0\n");
+    r = Cli({"lookup", doc, "128.79.4.4"});
+    EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n");
+}

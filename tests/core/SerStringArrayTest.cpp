@@ -89,3 +89,22 @@ TEST(SerStringArray, PresenceFollowsRemovalsAndModeChanges)
                                   std::to_string(i & 255)));
     EXPECT_FALSE(big.AddUnique("10.3.13.63"));
 }
+
+TEST(SerStringArray, RemovingManyTextsKeepsTheOrderAndThePresenceCounts)
+{
+    CSerStringArray a;
+    a.SetUnique(false);
+    for (const char* psz : {"a", "B", "c", "b", "d", "A"})
+        a.Add(psz);
+    EXPECT_EQ(a.RemoveTexts({"b", "a", "zz"}), 4);
+    ASSERT_EQ(a.GetSize(), 2);
+    EXPECT_EQ(a.GetString(0), "c");
+    EXPECT_EQ(a.GetString(1), "d");
+    EXPECT_FALSE(a.Contains("B"));
+    EXPECT_TRUE(a.Contains("C"));
+    EXPECT_TRUE(a.AddUnique("a"));
+    EXPECT_EQ(a.RemoveTexts({}), 0);
+    a.SetCompareMode(7); // matches nothing: nothing is removed or found
+    EXPECT_EQ(a.RemoveTexts({"c"}), 0);
+    EXPECT_FALSE(a.Contains("c"));
+}

@@ -49,6 +49,24 @@ inline constexpr const char* kConnConvertHosts = "Convert Host Names to IP while
 inline constexpr const char* kPromptPositiveInteger = "Please enter a positive integer.";
 inline constexpr const char* kPromptInteger = "Please enter an integer.";
 
+// ---- lookup with options, bulk runs ----
+inline constexpr const char* kKeyLookupAfterImport = "Lookup After Import";
+inline constexpr const char* kKeyReuseKnownRanges = "Reuse Known Ranges";
+inline constexpr const char* kOptionsTitle = "Lookup (With Options)";
+inline constexpr const char* kOptionsGroupRows = "Rows";
+inline constexpr const char* kOptionsRowsSelected = "&Selected rows";
+inline constexpr const char* kOptionsRowsAll = "&All rows";
+inline constexpr const char* kOptionsRowsNever = "Rows &never looked up";
+inline constexpr const char* kOptionsGroupKinds = "Lookups";
+inline constexpr const char* kOptionsWhois = "&Whois";
+inline constexpr const char* kOptionsHostName = "&Host name";
+inline constexpr const char* kOptionsPing = "&Ping";
+inline constexpr const char* kOptionsTrace = "&Traceroute";
+inline constexpr const char* kOptionsSkipFresh = "S&kip results newer than the rescan gap";
+inline constexpr const char* kNoteNoAnswer = "No answer (3 tries)";
+inline constexpr const char* kNoteReusedFrom = "answered from the range of %s";
+inline constexpr const char* kLookupAfterImport = "&Look up the imported addresses";
+
 // ---- messages ----
 inline constexpr const char* kCollecting = "Constructing IP Address List";
 inline constexpr const char* kDeleting = "Deleting IP Addresses";
@@ -86,6 +104,8 @@ enum ECommand : int
     kCmdTrayExit = 32827,
     kCmdConnectionSettings = 32835,
     kCmdExportRawWhois = 32840,
+    kCmdExportTableCsv = 32860,
+    kCmdExportTableJson = 32861,
     kCmdReportSelected = 32845,
     kCmdImportWebLog = 32849,
     kCmdReportAll = 32850,
@@ -131,6 +151,8 @@ inline constexpr const char* kItemIPListBar = "&IP List Bar";
 inline constexpr const char* kItemQuickBar = "&Quick Lookup Bar";
 inline constexpr const char* kItemStatusBar = "&Status Bar";
 inline constexpr const char* kItemRawWhois = "Raw &Whois Data (Text)...";
+inline constexpr const char* kItemTableCsv = "Export Table as &CSV...";
+inline constexpr const char* kItemTableJson = "Export Table as &JSON...";
 inline constexpr const char* kItemReportSelected = "Create Report For Only &Selected Rows";
 inline constexpr const char* kItemReportAll = "Create Report For &All Rows";
 inline constexpr const char* kItemConnSettings = "&Connection Settings...";
@@ -176,6 +198,13 @@ inline constexpr const char* kPromptMoreTools = "More Software Tools";
 inline constexpr const char* kPromptTrayShow = "Show Application";
 inline constexpr const char* kPromptTrayExit = "Exit";
 inline constexpr const char* kPromptRawWhois = "Export Raw Whois Data";
+inline constexpr const char* kPromptTableCsv = "Export the whois facts of the rows as a CSV table";
+inline constexpr const char* kPromptTableJson = "Export the whois facts of the rows as a JSON table";
+inline constexpr const char* kTableCsvFilter = "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||";
+inline constexpr const char* kTableCsvExtension = "csv";
+inline constexpr const char* kTableJsonFilter = "JSON Files (*.json)|*.json|All Files (*.*)|*.*||";
+inline constexpr const char* kTableJsonExtension = "json";
+inline constexpr const char* kTableWriteFailed = "Cannot write %1: %2";
 inline constexpr const char* kPromptReportSelected = "Create Reports for Selected Rows Only";
 inline constexpr const char* kPromptReportAll = "Create Reports for All Rows";
 inline constexpr const char* kPromptQuickBar = "Toggle Quick Lookup Bar";

@@ -1,7 +1,9 @@
 #include "ui/frame/LogFileImportDlg.h"
 
+#include "core/SettingsStore.h"
 #include "io/IoTexts.h"
 #include "ui/TextConv.h"
+#include "ui/frame/FrameTexts.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -37,6 +39,9 @@ CLogFileImportDlg::CLogFileImportDlg(CSettingsStore& store, QWidget* pParent)
     pGroupLayout->addWidget(m_pCustom);
     pGroupLayout->addWidget(m_pCustomText);
 
+    m_pLookup = new QCheckBox(tr(FrameTexts::kLookupAfterImport), this);
+    m_pLookup->setChecked(store.GetProfileInt(FrameTexts::kSettings, FrameTexts::kKeyLookupAfterImport, 0) != 0);
+
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(pButtons, &QDialogButtonBox::accepted, this, &CLogFileImportDlg::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &CLogFileImportDlg::reject);
@@ -44,6 +49,7 @@ CLogFileImportDlg::CLogFileImportDlg(CSettingsStore& store, QWidget* pParent)
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pGroup);
     pLayout->addWidget(new QLabel(tr(IoTexts::kLogDialogNote), this));
+    pLayout->addWidget(m_pLookup);
     pLayout->addWidget(pButtons);
 
     connect(m_pDownload, &QCheckBox::clicked, this, &CLogFileImportDlg::UpdateEditStates);
@@ -66,6 +72,12 @@ void CLogFileImportDlg::accept()
     m_settings.m_bCustom = m_pCustom->isChecked();
     m_settings.m_strCustomText = ToStdString(m_pCustomText->text());
     m_settings.Save(m_store);
+    m_store.WriteProfileInt(FrameTexts::kSettings, FrameTexts::kKeyLookupAfterImport, m_pLookup->isChecked() ? 1 : 0);
     m_strPatterns = m_settings.BuildPatterns();
     QDialog::accept();
+}
+
+bool CLogFileImportDlg::IsLookupAfterImport() const
+{
+    return m_pLookup->isChecked();
 }

@@ -1,9 +1,11 @@
 #include "ui/frame/MainFrame.h"
 
 #include "core/Clock.h"
+#include "core/LookupJob.h"
 #include "core/LookupKind.h"
 #include "core/SettingsStore.h"
 #include "io/IoTexts.h"
+#include "io/TableExport.h"
 #include "io/TextFile.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
@@ -16,6 +18,7 @@
 #include "ui/frame/FrameTexts.h"
 #include "ui/frame/GuiCompletionSink.h"
 #include "ui/frame/LogFileImportDlg.h"
+#include "ui/frame/LookupOptionsDlg.h"
 #include "ui/frame/ProgressDlg.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
@@ -43,8 +46,10 @@
 #include <QScreen>
 #include <QSizePolicy>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace FT = FrameTexts;
@@ -100,11 +105,17 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
         m_services.m_fnOpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     m_doc.SetClock(m_services.m_pClock);
+    m_pProgress = std::make_unique<CLookupProgress>(*m_services.m_pClock);
     m_doc.SetViewNotifier(this);
     m_doc.SetHost(this);
     m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
     m_pDocs->SetParentWidget(this);
     m_pDocs->SetChangedHandler([this] {
+        // Another document: nothing known about the old one's ranges or run carries over.
+        m_reuse.Clear();
+        m_noAnswer.clear();
+        m_pProgress->Reset();
+        NoteKnownRanges();
         RefreshListBar();
         UpdateAllViews(nullptr);
         RebuildRecentFiles();
@@ -228,6 +239,8 @@ void CMainFrame::CreateActions()
     AddCommand(FT::kCmdToggleQuickBar, FT::kItemQuickBar, FT::kPromptQuickBar)->setCheckable(true);
     AddCommand(FT::kCmdToggleStatusBar, FT::kItemStatusBar, FT::kPromptStatusBar)->setCheckable(true);
     AddCommand(FT::kCmdExportRawWhois, FT::kItemRawWhois, FT::kPromptRawWhois);
+    AddCommand(FT::kCmdExportTableCsv, FT::kItemTableCsv, FT::kPromptTableCsv);
+    AddCommand(FT::kCmdExportTableJson, FT::kItemTableJson, FT::kPromptTableJson);
     AddCommand(FT::kCmdReportSelected, FT::kItemReportSelected, FT::kPromptReportSelected)->setCheckable(true);
     AddCommand(FT::kCmdReportAll, FT::kItemReportAll, FT::kPromptReportAll)->setCheckable(true);
     AddCommand(FT::kCmdConnectionSettings, FT::kItemConnSettings, FT::kPromptConnSettings);
@@ -298,6 +311,8 @@ void CMainFrame::CreateMenus()
 
     QMenu* pReports = pBar->addMenu(Text(FT::kMenuReports));
     pReports->addAction(m_actions[FT::kCmdExportRawWhois]);
+    pReports->addAction(m_actions[FT::kCmdExportTableCsv]);
+    pReports->addAction(m_actions[FT::kCmdExportTableJson]);
     pReports->addSeparator();
     pReports->addAction(m_actions[FT::kCmdReportSelected]);
     pReports->addAction(m_actions[FT::kCmdReportAll]);
@@ -403,6 +418,9 @@ void CMainFrame::CreateStatusBar()
     };
     makePane(CFrameIcons::kTotal, m_pTotalPane);
     makePane(CFrameIcons::kDisplay, m_pDisplayPane);
+    m_pRunPane = new QLabel(pStatus);
+    m_pRunPane->setTextFormat(Qt::PlainText);
+    pStatus->addWidget(m_pRunPane, 1);
     UpdateStatusPanes();
 }
 
@@ -485,6 +503,7 @@ void CMainFrame::OnCommand(int nCommandId)
         OnLookupSelected();
         break;
     case FT::kCmdLookupWithOptions:
+        OnLookupWithOptions();
         break;
     case FT::kCmdRefreshIPList:
         RefreshListBar();
@@ -542,6 +561,10 @@ void CMainFrame::OnCommand(int nCommandId)
     case FT::kCmdExportRawWhois:
         OnExportRawWhois();
         break;
+    case FT::kCmdExportTableCsv:
+    case FT::kCmdExportTableJson:
+        OnExportTable(nCommandId == FT::kCmdExportTableJson);
+        break;
     case FT::kCmdReportSelected:
     case FT::kCmdReportAll:
         m_bReportSelected = nCommandId == FT::kCmdReportSelected;
@@ -593,7 +616,8 @@ void CMainFrame::UpdateCommandStates()
     m_actions[FT::kCmdToggleIPListBar]->setChecked(m_pListBar && !m_pListBar->isHidden());
     m_actions[FT::kCmdToggleQuickBar]->setChecked(m_pQuickBar && !m_pQuickBar->isHidden());
     m_actions[FT::kCmdToggleStatusBar]->setChecked(!statusBar()->isHidden());
-    m_actions[FT::kCmdExportRawWhois]->setEnabled(m_bReportSelected ? nSelected > 0 : nRows > 0);
+    for (int nId : {int(FT::kCmdExportRawWhois), int(FT::kCmdExportTableCsv), int(FT::kCmdExportTableJson)})
+        m_actions[nId]->setEnabled(m_bReportSelected ? nSelected > 0 : nRows > 0);
     m_actions[FT::kCmdReportSelected]->setChecked(m_bReportSelected);
     m_actions[FT::kCmdReportAll]->setChecked(!m_bReportSelected);
     m_actions[FT::kCmdAutoLoad]->setChecked(m_nAutoLoad != 0);
@@ -626,6 +650,15 @@ void CMainFrame::UpdateStatusPanes()
         m_pTotalPane->setText(Pane(FT::kPaneTotal, n));
     if (m_pDisplayPane)
         m_pDisplayPane->setText(Pane(FT::kPaneDisplay, n));
+    const QString strRun = ToQString(m_pProgress->Text());
+    if (m_pRunPane && m_pRunPane->text() != strRun)
+        m_pRunPane->setText(strRun);
+    if (m_pTray && m_pTray->GetIcon()) {
+        const QString strTip =
+            strRun.isEmpty() ? Text(FT::kAppDisplayName) : Text(FT::kAppDisplayName) + QStringLiteral("\n") + strRun;
+        if (m_pTray->GetIcon()->toolTip() != strTip)
+            m_pTray->GetIcon()->setToolTip(strTip);
+    }
     // Where the lookups stand, as the command line counts them.
     if (m_pAnim)
         m_pAnim->setToolTip(ToQString(m_pSession->DescribeCounts(m_doc)));
@@ -644,8 +677,10 @@ void CMainFrame::OnTimer()
         if (m_pAnim)
             m_pAnim->StartAnimation();
         m_pSession->Tick(m_doc);
-    } else if (m_pAnim) {
-        m_pAnim->StopAnimation();
+    } else {
+        if (m_pAnim)
+            m_pAnim->StopAnimation();
+        m_pProgress->Reset();
     }
     m_pSession->RunningWorkers();
     UpdateStatusPanes();
@@ -655,7 +690,8 @@ void CMainFrame::OnTimer()
 
 void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 {
-    m_pSession->Complete(&m_doc, nCode, pJob);
+    const CLookupOutcome outcome = m_pSession->Complete(&m_doc, nCode, pJob);
+    OnLookupOutcome(outcome);
     UpdateCommandStates();
 }
 
@@ -690,10 +726,129 @@ void CMainFrame::OnLookupSelected()
     const std::vector<std::string> addresses = CollectRows(true);
     for (const std::string& strAddress : addresses) {
         // Only the first selected address is looked up; a row emptied meanwhile counts as none.
-        if (!strAddress.empty())
-            m_pSession->Queue(m_doc, lookupWhois, strAddress);
+        if (!strAddress.empty() && m_pSession->Queue(m_doc, lookupWhois, strAddress)) {
+            // An explicit request asks the servers, whatever a neighbour's answer says.
+            m_reuse.NoteExplicit(strAddress);
+            m_noAnswer.erase(strAddress);
+        }
         break;
     }
+}
+
+void CMainFrame::OnLookupWithOptions()
+{
+    CLookupOptionsDlg dlg(GetSelectedCount(), m_lastChoice, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    m_lastChoice = dlg.GetChoice();
+    QueueRun(CollectRows(m_lastChoice.m_eRows == CLookupChoice::rowsSelected), m_lastChoice);
+}
+
+void CMainFrame::QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice)
+{
+    const bool bReuse = m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) != 0;
+    auto fnQueue = [this](int nKind, const std::string& strAddress, uint32_t nGap) {
+        const bool bQueued = m_pSession->Queue(m_doc, nKind, strAddress, nGap);
+        if (bQueued && nKind == lookupWhois)
+            m_noAnswer.erase(strAddress);
+        return bQueued;
+    };
+    const CQueueCounts counts =
+        QueueChosenLookups(m_doc.GetData(), fnQueue, addresses, choice, GetConnSettings().m_dwRescanGap,
+                           m_services.m_pClock->Now(), bReuse ? &m_reuse : nullptr, m_pProgress.get());
+    if (counts.m_nFromKnownRange > 0) {
+        m_doc.SetModifiedFlag();
+        m_doc.UpdateAllViews(nullptr);
+    }
+    UpdateStatusPanes();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnLookupOutcome(const CLookupOutcome& outcome)
+{
+    if (outcome.m_nKind < 0)
+        return;
+    if (outcome.m_bRequeued) {
+        // It waits again; a neighbour's answer that came while it ran may cover it.
+        if (outcome.m_nKind == lookupWhois)
+            ReuseForWaiting(outcome.m_strAddress);
+        return;
+    }
+    m_pProgress->Finished(outcome.m_nKind, outcome.m_strAddress);
+    if (outcome.m_nKind == lookupWhois) {
+        if (outcome.m_bGaveUp)
+            m_noAnswer.insert(outcome.m_strAddress);
+        else
+            m_noAnswer.erase(outcome.m_strAddress);
+        m_reuse.ForgetReusedFrom(outcome.m_strAddress);
+        if (outcome.m_bStored)
+            ReuseAnswer(outcome.m_strAddress);
+        if (outcome.m_bGaveUp)
+            m_doc.UpdateAllViews(&outcome.m_strAddress);
+    }
+    UpdateStatusPanes();
+}
+
+void CMainFrame::ReuseAnswer(const std::string& strAddress)
+{
+    if (m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) == 0)
+        return;
+    CIPDataArray& data = m_doc.GetData();
+    const CIPAddressData* pRecord = data.FindByIP(strAddress);
+    if (!pRecord)
+        return;
+    const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+    const std::string strText = pRecord->GetRawWhois();
+    const std::vector<std::string> answered =
+        m_reuse.ApplyFinalAnswer(data, strAddress, strText, facts, pRecord->GetWhoisDone());
+    if (answered.empty())
+        return;
+    for (const std::string& strNeighbour : answered) {
+        m_pProgress->Finished(lookupWhois, strNeighbour);
+        m_noAnswer.erase(strNeighbour);
+    }
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(nullptr);
+}
+
+void CMainFrame::ReuseForWaiting(const std::string& strAddress)
+{
+    if (m_store.GetProfileInt(FT::kSettings, FT::kKeyReuseKnownRanges, 1) == 0)
+        return;
+    CIPDataArray& data = m_doc.GetData();
+    if (m_reuse.AnswerFromKnownRange(data, strAddress, GetConnSettings().m_dwRescanGap, m_services.m_pClock->Now())
+            .empty()) {
+        m_reuse.NoteWaiting(strAddress);
+        return;
+    }
+    data.GetWaitingList(lookupWhois).RemoveTexts({strAddress});
+    m_pProgress->Finished(lookupWhois, strAddress);
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(&strAddress);
+}
+
+void CMainFrame::NoteKnownRanges()
+{
+    const CIPDataArray& data = m_doc.GetData();
+    const uint32_t nGap = GetConnSettings().m_dwRescanGap;
+    const COleDateTime dtNow = m_services.m_pClock->Now();
+    for (int i = 0; i < data.GetSize(); ++i) {
+        const CIPAddressData* pRecord = data.GetAt(i);
+        if (pRecord && data.HasFreshWhois(pRecord->IPAddressView(), nGap, dtNow))
+            m_reuse.NoteKnownRange(pRecord->IPAddressView(), data.GetWhoisFacts(*pRecord), pRecord->GetWhoisDone());
+    }
+}
+
+std::string CMainFrame::CaptionNote(const std::string& strAddress) const
+{
+    if (m_noAnswer.count(strAddress) != 0)
+        return FT::kNoteNoAnswer;
+    const std::string strSource = m_reuse.GetReusedFrom(strAddress);
+    if (strSource.empty())
+        return {};
+    char szNote[96];
+    std::snprintf(szNote, sizeof szNote, FT::kNoteReusedFrom, strSource.c_str());
+    return szNote;
 }
 
 void CMainFrame::OnQueueSelected(int nCommandId)
@@ -753,13 +908,19 @@ void CMainFrame::OnDelete()
 
 void CMainFrame::OnStopAll()
 {
+    // Nothing starts any more, and what still reports empty is not asked again.
+    m_pSession->Stop(m_doc);
     m_doc.GetData().ClearAllPending();
+    m_reuse.ClearWaiting();
+    m_pProgress->Reset();
+    UpdateStatusPanes();
 }
 
 void CMainFrame::OnViewRawWhois()
 {
     m_nViewMode = FT::kCmdViewRawWhois;
     auto* pView = new CTextResultView(&m_doc, this);
+    pView->SetCaptionNote([this](const std::string& strAddress) { return CaptionNote(strAddress); });
     pView->setObjectName(QStringLiteral("view-raw-whois"));
     setCentralWidget(pView); // deletes the previous view
     pView->show();
@@ -817,14 +978,43 @@ void CMainFrame::OnExportRawWhois()
     WriteTextFile(strPath, strReport, strError);
 }
 
+void CMainFrame::OnExportTable(bool bJson)
+{
+    const std::vector<std::string> addresses = CollectRows(m_bReportSelected);
+    int nRows = 0;
+    const std::string strTable = BuildTableExport(
+        m_doc.GetData(), addresses, bJson ? ETableFormat::kJson : ETableFormat::kCsv, ETableRows::kRecords, nRows);
+    if (nRows == 0)
+        return;
+    std::string strPath;
+    if (!m_services.m_pFiles->PromptFileName(this, m_store, true, bJson ? FT::kTableJsonFilter : FT::kTableCsvFilter,
+                                             bJson ? FT::kTableJsonExtension : FT::kTableCsvExtension,
+                                             IoTexts::kSavePromptTitle, strPath))
+        return;
+    std::string strError;
+    if (!WriteTextFile(strPath, strTable, strError))
+        m_services.m_pPrompts->ShowMessage(this,
+                                           Text(FT::kTableWriteFailed).arg(ToQString(strPath), ToQString(strError)));
+}
+
 // ------------------------------------------------------------------ import, settings
 
-void CMainFrame::AfterImport(int nAdded)
+void CMainFrame::AfterImport(int nBefore, int nAdded, bool bLookup)
 {
     if (nAdded == 0)
         return;
     RefreshListBar();
     m_doc.UpdateAllViews(nullptr);
+    if (!bLookup)
+        return;
+    // New records are appended: the imported ones are the last.
+    std::vector<std::string> addresses;
+    const CIPDataArray& data = m_doc.GetData();
+    for (int i = std::max(nBefore, 0); i < data.GetSize(); ++i)
+        addresses.push_back(data.GetIPAddressAt(i));
+    CLookupChoice choice;
+    choice.m_eRows = CLookupChoice::rowsAll;
+    QueueRun(addresses, choice);
 }
 
 void CMainFrame::OnImportTextFile()
@@ -837,9 +1027,16 @@ void CMainFrame::OnImportTextFile()
     ReadTextFile(strPath, strText);
     if (strText.empty())
         return;
-    CProgressDlg progress(this);
-    AfterImport(m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, nullptr, *m_services.m_pResolver,
-                                     progress));
+    // No dialog of its own: the choice last made in the log import's dialog holds.
+    const bool bLookup = m_store.GetProfileInt(FT::kSettings, FT::kKeyLookupAfterImport, 0) != 0;
+    const int nBefore = m_doc.GetData().GetSize();
+    int nAdded = 0;
+    {
+        CProgressDlg progress(this);
+        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, nullptr, *m_services.m_pResolver,
+                                      progress);
+    }
+    AfterImport(nBefore, nAdded, bLookup);
 }
 
 void CMainFrame::OnImportWebLog()
@@ -858,9 +1055,14 @@ void CMainFrame::OnImportWebLog()
     if (dlg.exec() != QDialog::Accepted)
         return;
     const std::string strPatterns = dlg.GetPatterns();
-    CProgressDlg progress(this);
-    AfterImport(m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, &strPatterns,
-                                     *m_services.m_pResolver, progress));
+    const int nBefore = m_doc.GetData().GetSize();
+    int nAdded = 0;
+    {
+        CProgressDlg progress(this);
+        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, &strPatterns,
+                                      *m_services.m_pResolver, progress);
+    }
+    AfterImport(nBefore, nAdded, dlg.IsLookupAfterImport());
 }
 
 void CMainFrame::OnConnectionSettings()

@@ -3,7 +3,10 @@
 #include "core/DocumentHost.h"
 #include "core/NetloreDoc.h"
 #include "core/ViewNotifier.h"
+#include "sched/LookupChoice.h"
+#include "sched/LookupProgress.h"
 #include "sched/LookupSession.h"
+#include "sched/RangeReuse.h"
 #include "ui/frame/FrameServices.h"
 
 #include <QMainWindow>
@@ -13,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class CClock;
@@ -91,6 +95,10 @@ public:
     QToolBar* GetQuickBar() const { return m_pQuickBar; }
     QLabel* GetTotalPane() const { return m_pTotalPane; }
     QLabel* GetDisplayPane() const { return m_pDisplayPane; }
+    // "Looking up N of M" of the current bulk run; empty between runs.
+    QLabel* GetRunPane() const { return m_pRunPane; }
+    const CLookupProgress& GetRunProgress() const { return *m_pProgress; }
+    CRangeReuse& GetRangeReuse() { return m_reuse; }
     QTimer& GetTimer() { return m_timer; }
     const CConnSettings& GetConnSettings() const { return m_pSession->GetSettings(); }
     int GetViewMode() const { return m_nViewMode; }
@@ -121,6 +129,20 @@ private:
 
     void OnQuickLookup();
     void OnLookupSelected();
+    void OnLookupWithOptions();
+    // Queues the addresses for the choice's kinds as one run; answers from fresh
+    // known ranges when "Reuse Known Ranges" is on.
+    void QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice);
+    // A merged completion: the run's counts, the end after empty answers, and the
+    // neighbours a final whois answer covers.
+    void OnLookupOutcome(const CLookupOutcome& outcome);
+    void ReuseAnswer(const std::string& strAddress);
+    // An address back in the waiting list after an empty answer, answered from a
+    // known range when one covers it.
+    void ReuseForWaiting(const std::string& strAddress);
+    // The fresh ranges the records of a document just opened hold.
+    void NoteKnownRanges();
+    std::string CaptionNote(const std::string& strAddress) const;
     void OnDelete();
     void OnViewRawWhois();
     void OnStopAll();
@@ -128,6 +150,7 @@ private:
     void OnToggleIPListBar();
     void OnToggleQuickBar();
     void OnExportRawWhois();
+    void OnExportTable(bool bJson);
     void OnQueueSelected(int nCommandId);
     void OnImportTextFile();
     void OnImportWebLog();
@@ -137,7 +160,8 @@ private:
     void OnToggleAutoLoad();
     void OnAbout();
     void OpenWebPage(const char* pszUrl);
-    void AfterImport(int nAdded);
+    // The records from nBefore on were imported; bLookup queues them for whois.
+    void AfterImport(int nBefore, int nAdded, bool bLookup);
 
     CSettingsStore& m_store;
     CFrameServices m_services;
@@ -154,6 +178,11 @@ private:
     int m_nViewMode = kViewModeNone;
     bool m_bReportSelected = true;
     int m_nAutoLoad = 1;
+    CLookupChoice m_lastChoice;
+    CRangeReuse m_reuse;
+    // Addresses given up after empty answers, until they are asked again.
+    std::unordered_set<std::string> m_noAnswer;
+    std::unique_ptr<CLookupProgress> m_pProgress;
 
     std::map<int, QAction*> m_actions;
     QMenu* m_pFileMenu = nullptr;
@@ -167,6 +196,7 @@ private:
     CRebarAnimCtrl* m_pAnim = nullptr;
     QLabel* m_pTotalPane = nullptr;
     QLabel* m_pDisplayPane = nullptr;
+    QLabel* m_pRunPane = nullptr;
     CIPListBar* m_pListBar = nullptr;
     CTextResultView* m_pView = nullptr;
     CSystemTray* m_pTray = nullptr;

@@ -79,6 +79,12 @@ std::string CTextResultView::GetCaptionTime() const
     return FormatDateTimeText(pRecord->GetWhoisDone());
 }
 
+std::string CTextResultView::GetCaptionNote() const
+{
+    const std::string strAddress = GetCaptionAddress();
+    return strAddress.empty() || !m_fnNote ? std::string() : m_fnNote(strAddress);
+}
+
 QString CTextResultView::CaptionLabel(const std::string& strAddress)
 {
     return QString::fromLatin1(strAddress.empty() ? ViewTexts::kCaptionNoAddress : ViewTexts::kCaptionAfterAddress);
@@ -144,7 +150,11 @@ void CTextResultView::DrawCaption(QPainter& painter)
         rcText.setLeft(rcText.left() + nWidth);
     }
     painter.setPen(Qt::black);
-    painter.drawText(rcText, nFlags | Qt::AlignLeft, CaptionLabel(strAddress));
+    QString strLabel = CaptionLabel(strAddress);
+    const std::string strNote = GetCaptionNote();
+    if (!strNote.empty())
+        strLabel += QStringLiteral(" (") + ToQString(strNote) + QStringLiteral(")");
+    painter.drawText(rcText, nFlags | Qt::AlignLeft, strLabel);
     if (!strTime.empty())
         painter.drawText(rcBand.adjusted(8, 0, -8, 0), nFlags | Qt::AlignRight, ToQString(strTime));
 }

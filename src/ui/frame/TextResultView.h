@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class CNetloreDoc;
@@ -36,6 +37,13 @@ public:
     std::string GetCaptionAddress() const;
     std::string GetCaptionTime() const;
     static QString CaptionLabel(const std::string& strAddress);
+    // A word about the current record beside the label (where a reused answer came
+    // from, or that nobody answered); the frame knows it, the document does not.
+    void SetCaptionNote(std::function<std::string(const std::string& strAddress)> fnNote)
+    {
+        m_fnNote = std::move(fnNote);
+    }
+    std::string GetCaptionNote() const;
 
 public slots:
     void OnEditCopy();
@@ -51,4 +59,5 @@ private:
 
     CNetloreDoc* m_pDoc;
     QPlainTextEdit* m_pTextBox;
+    std::function<std::string(const std::string&)> m_fnNote;
 };

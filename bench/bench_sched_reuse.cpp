@@ -1,0 +1,170 @@
+// Queries per distinct network: a document of ADDRESSES (default 10,000) addresses
+// spread over NETWORKS (default 200) /24 networks, each network's answer a real
+// RIPE answer re-addressed to it, looked up through the lookup session against
+// loopback whois servers (ARIN refers every address to RIPE) with interval 0,
+// limit 8 and a 5 ms tick, in a seeded random order. Counts the queries the
+// servers received with range reuse, and without it on a tenth of the addresses
+// (a chain per address). Also the longest time the driving (UI) thread spent in
+// one tick or one merged completion, reuse included.
+// Usage: bench_sched_reuse [ADDRESSES] [NETWORKS]
+
+#include "LoopbackWhoisServer.h"
+#include "core/Clock.h"
+#include "core/NetloreDoc.h"
+#include "core/WhoisFacts.h"
+#include "net/SystemNameResolver.h"
+#include "net/WhoisServerTable.h"
+#include "sched/LookupSession.h"
+#include "sched/RangeReuse.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const char* const kHosts[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
+                              "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"};
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+struct CResult {
+    int m_nLookups = 0;
+    int m_nReused = 0;
+    int m_nQueries = 0;
+    double m_dSeconds = 0;
+    double m_dLongestMs = 0;
+};
+
+CResult Run(const std::vector<std::string>& addresses, bool bReuse, CLoopbackWhoisServer& server,
+            const CWhoisServerTable& table)
+{
+    const int nQueriesBefore = server.Connections(kHosts[0]) + server.Connections(kHosts[1]);
+    CSystemNameResolver resolver;
+    CSystemClock clock;
+    CLookupSession session(resolver, nullptr, clock);
+    session.SetServers(table);
+    CConnSettings settings;
+    settings.m_nWhoisInterval = 0;
+    settings.m_nWhoisLimit = 8;
+    session.SetSettings(settings);
+    session.SetTickInterval(5ms);
+
+    CNetloreDoc doc;
+    CRangeReuse reuse;
+    for (const std::string& a : addresses) {
+        doc.AddIP(a);
+        if (session.Queue(doc, lookupWhois, a, 0) && bReuse)
+            reuse.NoteWaiting(a);
+    }
+    CResult result;
+    auto longest = [&](SteadyClock::time_point start) {
+        result.m_dLongestMs = std::max(result.m_dLongestMs,
+                                       std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count());
+    };
+    const auto start = SteadyClock::now();
+    SteadyClock::time_point mergeStart;
+    while (doc.HasPendingLookups()) {
+        const auto tickStart = SteadyClock::now();
+        session.TickIfDue(doc);
+        longest(tickStart);
+        session.MergeArrived(
+            &doc, session.NextTick(),
+            [&](const CLookupOutcome& o) {
+                const auto one = SteadyClock::now();
+                if (o.m_bStored) {
+                    ++result.m_nLookups;
+                    CIPDataArray& data = doc.GetData();
+                    const CIPAddressData* pRecord = bReuse ? data.FindByIP(o.m_strAddress) : nullptr;
+                    if (pRecord) {
+                        const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+                        result.m_nReused += int(reuse
+                                                    .ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(),
+                                                                      facts, pRecord->GetWhoisDone())
+                                                    .size());
+                    }
+                }
+                longest(one);
+            },
+            64);
+    }
+    result.m_dSeconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    result.m_nQueries = server.Connections(kHosts[0]) + server.Connections(kHosts[1]) - nQueriesBefore;
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int nAddresses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
+    const int nNetworks = argc > 2 ? std::max(1, std::min(250, std::atoi(argv[2]))) : 200;
+    const std::string data = std::string(ADDRSCOPE_SOURCE_DIR) + "/tests/data/whois/";
+    const std::string strArin = ReadFile(data + "arin/weppos-referral-ripe-port43-130.66.76.222.txt");
+    const std::string strRipe = ReadFile(data + "ripe/weppos-bouygtel-128.79.0.0.txt");
+    if (strArin.empty() || strRipe.empty()) {
+        std::fprintf(stderr, "the whois fixtures are missing\n");
+        return 1;
+    }
+
+    CLoopbackWhoisServer server;
+    for (const char* h : kHosts)
+        server.AddAddress(h);
+    if (!server.Start()) {
+        std::fprintf(stderr, "cannot start the loopback whois servers\n");
+        return 1;
+    }
+    server.SetDefaultAnswer(kHosts[0], strArin);
+    // Network n is 128.n.7.0/24; its answer is the RIPE answer with its range moved there.
+    std::vector<std::string> addresses;
+    for (int i = 0; i < nAddresses; ++i) {
+        const int nNet = i % nNetworks;
+        const std::string strAddress = "128." + std::to_string(nNet) + ".7." + std::to_string(i / nNetworks % 254 + 1);
+        std::string strAnswer = strRipe;
+        ReplaceAll(strAnswer, "128.79.0.0 - 128.79.63.0",
+                   "128." + std::to_string(nNet) + ".7.0 - 128." + std::to_string(nNet) + ".7.255");
+        server.SetAnswer(kHosts[1], strAddress, strAnswer);
+        addresses.push_back(strAddress);
+    }
+    std::mt19937 rng(15);
+    std::shuffle(addresses.begin(), addresses.end(), rng);
+
+    CWhoisServerTable table;
+    for (size_t i = 0; i < kWhoisRoleCount; ++i)
+        table.SetHost(EWhoisRole(i), kHosts[i]);
+    table.m_nWhoisPort = table.m_nRWhoisPort = server.Port();
+
+    const CResult with = Run(addresses, true, server, table);
+    std::printf("with reuse: %d addresses over %d networks: %d lookups, %d answered from a known range, %d server "
+                "queries (%.2f per network), %.1f s; longest tick or merge %.2f ms\n",
+                nAddresses, nNetworks, with.m_nLookups, with.m_nReused, with.m_nQueries,
+                double(with.m_nQueries) / nNetworks, with.m_dSeconds, with.m_dLongestMs);
+    const std::vector<std::string> tenth(addresses.begin(), addresses.begin() + std::max(1, nAddresses / 10));
+    const CResult without = Run(tenth, false, server, table);
+    std::printf("without reuse: %zu addresses: %d lookups, %d server queries (%.2f per address, about %.0f for all "
+                "%d), %.1f s\n",
+                tenth.size(), without.m_nLookups, without.m_nQueries, double(without.m_nQueries) / tenth.size(),
+                double(without.m_nQueries) / tenth.size() * nAddresses, nAddresses, without.m_dSeconds);
+    return with.m_nLookups + with.m_nReused == nAddresses ? 0 : 1;
+}

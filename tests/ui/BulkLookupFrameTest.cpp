@@ -1,0 +1,229 @@
+// F8 "Lookup (With Options)", lookups after an import, and the run's progress in
+// the status bar and the tray, driven through the real window against the
+// loopback whois server.
+
+#include "MainFrameFixture.h"
+
+#include "core/DottedQuad.h"
+#include "core/LookupKind.h"
+#include "core/WhoisFacts.h"
+#include "ui/frame/LogFileImportDlg.h"
+#include "ui/frame/LookupOptionsDlg.h"
+#include "ui/frame/SystemTray.h"
+#include "ui/frame/TextResultView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+constexpr int kCmdLookupWithOptions = 32775;
+constexpr int kCmdStopAll = 32784;
+constexpr int kCmdImportText = 32772;
+constexpr int kCmdImportLog = 32849;
+
+const std::string kAddress = CWhoisdProcess::kAddress;
+
+class CBulkLookupFrameTest : public CMainFrameTest
+{
+protected:
+    // Answers the next modal dialog of type T once it is up.
+    template <class T> void AnswerDialog(std::function<void(T&)> fnAnswer)
+    {
+        QTimer::singleShot(0, [fnAnswer] {
+            if (auto* pDialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+                fnAnswer(*pDialog);
+        });
+    }
+
+    std::vector<std::string> Waiting(int nKind) const
+    {
+        std::vector<std::string> result;
+        const CSerStringArray& waiting = m_pFrame->GetDocument().GetData().GetWaitingList(nKind);
+        for (int i = 0; i < waiting.GetSize(); ++i)
+            result.push_back(waiting.GetString(i));
+        return result;
+    }
+
+    QString RunText() { return Frame().GetRunPane()->text(); }
+};
+
+} // namespace
+
+TEST_F(CBulkLookupFrameTest, F8QueuesTheSelectedRowsForSeveralKindsAndShowsTheRunToItsEnd)
+{
+    AddRows({"192.0.2.1", kAddress, "192.0.2.3"}, {1});
+    ASSERT_TRUE(Frame().GetAction(kCmdLookupWithOptions)->isEnabled());
+    CLookupChoice seen;
+    AnswerDialog<CLookupOptionsDlg>([&](CLookupOptionsDlg& dlg) {
+        dlg.GetKindCheck(lookupHostName)->setChecked(true);
+        seen = dlg.GetChoice();
+        dlg.accept();
+    });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_EQ(seen.m_eRows, CLookupChoice::rowsSelected);
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {kAddress});
+    EXPECT_EQ(Waiting(lookupHostName), std::vector<std::string> {kAddress});
+    EXPECT_EQ(RunText(), QStringLiteral("Whois: Looking up 0 of 1; Host name: Looking up 0 of 1"));
+    EXPECT_TRUE(Frame().GetTray()->GetIcon()->toolTip().contains(QStringLiteral("Whois: Looking up 0 of 1")));
+
+    ASSERT_TRUE(WaitForWhois(kAddress));
+    EXPECT_EQ(Doc().GetData().GetCountry(kAddress), "FR");
+    Frame().OnTimer();
+    EXPECT_EQ(RunText(), QString());
+    EXPECT_EQ(Frame().GetTray()->GetIcon()->toolTip(), QStringLiteral("Addrscope"));
+}
+
+TEST_F(CBulkLookupFrameTest, F8WithNothingSelectedOffersAllRowsAndKeepsFreshResults)
+{
+    AddRows({"192.0.2.1", "192.0.2.2", "192.0.2.3"}, {});
+    Doc().GetData().SetWhoisResult("192.0.2.2", "192.0.2.2\r\n\r\nnetname: KEPT",
+                                   Frame().GetConnSettings().m_dwRescanGap > 0 ? COleDateTime::GetCurrentTime()
+                                                                               : COleDateTime());
+    bool bSelectedEnabled = true;
+    AnswerDialog<CLookupOptionsDlg>([&](CLookupOptionsDlg& dlg) {
+        bSelectedEnabled = dlg.GetRowsButton(CLookupChoice::rowsSelected)->isEnabled();
+        dlg.GetRowsButton(CLookupChoice::rowsSelected)->click(); // disabled: no effect
+        dlg.accept();
+    });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_FALSE(bSelectedEnabled);
+    EXPECT_EQ(Waiting(lookupWhois), (std::vector<std::string> {"192.0.2.1", "192.0.2.3"}));
+    EXPECT_EQ(RunText(), QStringLiteral("Looking up 0 of 2"));
+
+    // Stop All ends the run at once.
+    Trigger(kCmdStopAll);
+    EXPECT_TRUE(Waiting(lookupWhois).empty());
+    EXPECT_EQ(RunText(), QString());
+
+    // Cancel queues nothing.
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.reject(); });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_FALSE(Doc().HasPendingLookups());
+}
+
+TEST_F(CBulkLookupFrameTest, ImportsQueueWhatTheyAddWhenAsked)
+{
+    const std::string strLog = TestDataPath("logs/elastic-examples-apache_logs-first600.log");
+    m_files.m_strAnswer = QString::fromStdString(strLog);
+    m_pStore->WriteProfileInt("Settings", "Log File Error", 1);
+    bool bOffAtFirst = true;
+    AnswerDialog<CLogFileImportDlg>([&](CLogFileImportDlg& dlg) {
+        bOffAtFirst = !dlg.GetLookupCheck()->isChecked();
+        dlg.GetLookupCheck()->setChecked(true);
+        dlg.accept();
+    });
+    Trigger(kCmdImportLog);
+    EXPECT_TRUE(bOffAtFirst);
+    ASSERT_EQ(Doc().GetData().GetSize(), 4); // the visitors who got a 404
+    EXPECT_EQ(Waiting(lookupWhois).size(), 4u);
+    EXPECT_EQ(RunText(), QStringLiteral("Looking up 0 of 4"));
+    EXPECT_EQ(m_pStore->GetProfileInt("Settings", "Lookup After Import", 0), 1);
+    Trigger(kCmdStopAll);
+
+    // The text import has no dialog: the choice made last holds, and only what it adds is queued.
+    Trigger(kCmdImportText);
+    ASSERT_EQ(Doc().GetData().GetSize(), 123);
+    EXPECT_EQ(Waiting(lookupWhois).size(), 119u);
+    EXPECT_EQ(RunText(), QStringLiteral("Looking up 0 of 119"));
+    Trigger(kCmdStopAll);
+
+    m_pStore->WriteProfileInt("Settings", "Lookup After Import", 0);
+    while (Doc().GetData().GetSize() > 0)
+        Doc().DeleteIP(Doc().GetData().GetIPAddressAt(0));
+    Trigger(kCmdImportText);
+    EXPECT_EQ(Doc().GetData().GetSize(), 123);
+    EXPECT_FALSE(Doc().HasPendingLookups());
+}
+
+TEST_F(CBulkLookupFrameTest, F8AnswersAddressesInsideAFreshKnownRangeWithoutAQueryUnlessTurnedOff)
+{
+    AddRows({kAddress, "130.66.9.9", "130.68.0.1"}, {});
+    const COleDateTime dtAnswer = COleDateTime::GetCurrentTime();
+    const std::string strAnswer = kAddress + "\r\n\r\ninetnum:        130.66.0.0 - 130.67.255.255\r\n";
+    Doc().GetData().SetWhoisResult(kAddress, strAnswer, dtAnswer);
+    CWhoisFacts facts;
+    facts.m_bHasRange = true;
+    facts.m_dwRangeStart = ParseDottedQuad("130.66.0.0");
+    facts.m_dwRangeEnd = ParseDottedQuad("130.67.255.255");
+    facts.m_strRegistry = "RIPE";
+    Frame().GetRangeReuse().NoteKnownRange(kAddress, facts, dtAnswer);
+
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {"130.68.0.1"});
+    EXPECT_EQ(Doc().GetData().GetRawWhois("130.66.9.9"),
+              "130.66.9.9\r\n\r\ninetnum:        130.66.0.0 - 130.67.255.255\r\n");
+    EXPECT_EQ(Doc().GetData().GetWhoisTime("130.66.9.9"), dtAnswer);
+    EXPECT_TRUE(Doc().IsModified());
+    EXPECT_EQ(RunText(), QStringLiteral("Looking up 1 of 2"));
+    Doc().SelectIP("130.66.9.9");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "answered from the range of " + kAddress);
+    Doc().SelectIP(kAddress);
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+    Trigger(kCmdStopAll);
+
+    // "Reuse Known Ranges" off: every address asks the servers.
+    m_pStore->WriteProfileInt("Settings", "Reuse Known Ranges", 0);
+    Doc().GetData().SetWhoisResult("130.66.9.9", "", COleDateTime());
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_EQ(Waiting(lookupWhois), (std::vector<std::string> {"130.66.9.9", "130.68.0.1"}));
+    Trigger(kCmdStopAll);
+}
+
+TEST_F(CBulkLookupFrameTest, OneQueryAnswersTheWholeNetworkAndAnAddressNobodyAnswersEndsAfterThreeTries)
+{
+    // 128.79.1.1's chain: ARIN hands it to RIPE, whose answer holds 128.79.0.0 - 128.79.63.0.
+    // The other addresses have no answer on the servers at all.
+    WriteFileBytes(m_dir.File("arin/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+    WriteFileBytes(m_dir.File("ripe/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1; // one at a time: the first answer arrives before the others start
+    Frame().GetSession().SetSettings(settings);
+    AddRows({"128.79.1.1", "128.79.2.2", "128.79.63.0", "128.79.63.1", "192.0.2.77"}, {});
+
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    EXPECT_EQ(RunText(), QStringLiteral("Looking up 0 of 5"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return !Doc().HasPendingLookups();
+        },
+        30000));
+
+    const CIPDataArray& data = Doc().GetData();
+    for (const char* psz : {"128.79.2.2", "128.79.63.0"}) {
+        EXPECT_EQ(data.GetRawWhois(psz).rfind(std::string(psz) + "\r\n", 0), 0u) << psz;
+        EXPECT_NE(data.GetRawWhois(psz).find("128.79.0.0 - 128.79.63.0"), std::string::npos) << psz;
+        EXPECT_EQ(data.GetWhoisTime(psz), data.GetWhoisTime("128.79.1.1")) << psz;
+        EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom(psz), "128.79.1.1") << psz;
+    }
+    EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom("128.79.1.1"), "");
+    EXPECT_EQ(data.GetOwner("128.79.2.2"), data.GetOwner("128.79.1.1"));
+    // Outside the range, and nobody's answer: given up after three empty answers.
+    for (const char* psz : {"128.79.63.1", "192.0.2.77"})
+        EXPECT_EQ(data.GetRawWhois(psz), "") << psz;
+
+    Doc().SelectIP("128.79.2.2");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "answered from the range of 128.79.1.1");
+    Doc().SelectIP("192.0.2.77");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "No answer (3 tries)");
+    Frame().OnTimer();
+    EXPECT_EQ(RunText(), QString());
+
+    // F5 tries it again.
+    List().DeselectAll();
+    List().SelectRow(4);
+    Trigger(32774);
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {"192.0.2.77"});
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+    Trigger(kCmdStopAll);
+}
