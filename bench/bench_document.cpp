@@ -123,11 +123,11 @@ void BenchFile(const std::string& folder, uint32_t n, size_t nWhois, bool bMemor
         const long before = StatusKb("VmRSS");
         CTimer t;
         int nErrors = 0;
-        doc.OnOpenDocument(path, nullptr, &nErrors);
+        const bool bOpened = doc.OnOpenDocument(path, nullptr, &nErrors);
         const double s = t.Wall(), c = t.Cpu();
         const double mb = double(std::filesystem::file_size(path)) / 1e6;
         std::printf("load %7u records (whois %4zu B): %6.1f MB in %.3f s = %5.0f MB/s (cpu %.3f s = %5.0f MB/s)%s\n", n,
-                    nWhois, mb, s, mb / s, c, mb / c, nErrors ? "   ERRORS" : "");
+                    nWhois, mb, s, mb / s, c, mb / c, !bOpened || nErrors ? "   ERRORS" : "");
         if (bMemory) {
             const long rss = StatusKb("VmRSS");
             const long peak = StatusKb("VmHWM");
@@ -169,7 +169,8 @@ int main(int argc, char** argv)
         wait(nullptr);
         const long before = StatusKb("VmRSS");
         CNetloreDoc doc;
-        doc.OnOpenDocument(path, nullptr);
+        if (!doc.OnOpenDocument(path, nullptr))
+            std::printf("cannot open %s\n", path.c_str());
         const long rss = StatusKb("VmRSS");
         const long peak = StatusKb("VmHWM");
         std::printf("1,000,000 empty records open: %.0f bytes/record resident, %.0f bytes/record at the peak "

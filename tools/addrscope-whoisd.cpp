@@ -28,7 +28,7 @@ int Usage()
                          "  file of that name in FOLDER (or the name plus .txt). All addresses share one\n"
                          "  port (default: a free one, printed on stdout).\n"
                          "  MODE: normal, close, silent, forever, zero, limit, reset, cr, nolines, huge,\n"
-                         "        trickle\n");
+                         "        trickle, rst\n");
     return 2;
 }
 
@@ -42,7 +42,7 @@ bool ParseMode(const std::string& name, EWhoisServerMode& mode)
                   {"zero", EWhoisServerMode::zeroByte},        {"limit", EWhoisServerMode::queryLimit},
                   {"reset", EWhoisServerMode::closeMidAnswer}, {"cr", EWhoisServerMode::crOnly},
                   {"nolines", EWhoisServerMode::noLineEnds},   {"huge", EWhoisServerMode::tenMegabytes},
-                  {"trickle", EWhoisServerMode::trickle}};
+                  {"trickle", EWhoisServerMode::trickle},      {"rst", EWhoisServerMode::resetAtOnce}};
     for (const auto& m : kModes)
         if (name == m.name) {
             mode = m.mode;

@@ -4,6 +4,7 @@
 #include "cli/QtSettingsStore.h"
 #include "ui/frame/AddrscopeApp.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/lists/ListTexts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -11,6 +12,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
+
+namespace {
+
+// The list's display modes by the names the command line takes; 0 for an unknown name.
+int DisplayModeCommand(const QString& strName)
+{
+    const std::pair<const char*, int> modes[] = {{"binary", ListTexts::kModeBinary},
+                                                 {"hex", ListTexts::kModeHex},
+                                                 {"dotted", ListTexts::kModeQuad},
+                                                 {"decimal", ListTexts::kModeDecimal}};
+    for (const auto& [pszName, nCommand] : modes)
+        if (strName == QLatin1String(pszName))
+            return nCommand;
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -37,9 +56,17 @@ int main(int argc, char* argv[])
     const QCommandLineOption timeoutOption(QStringLiteral("lookup-timeout"),
                                            QStringLiteral("With --lookup: seconds to wait (default 60)."),
                                            QStringLiteral("SECONDS"), QStringLiteral("60"));
-    parser.addOptions({settingsOption, lookupOption, screenshotOption, quitOption, timeoutOption});
+    const QCommandLineOption modeOption(QStringLiteral("display-mode"),
+                                        QStringLiteral("Show the list as binary, hex, dotted or decimal."),
+                                        QStringLiteral("MODE"));
+    parser.addOptions({settingsOption, lookupOption, screenshotOption, quitOption, timeoutOption, modeOption});
     parser.addPositionalArgument(QStringLiteral("document"), QStringLiteral("A .qdl document to open."));
     parser.process(app);
+    const int nModeCommand = parser.isSet(modeOption) ? DisplayModeCommand(parser.value(modeOption)) : 0;
+    if (parser.isSet(modeOption) && nModeCommand == 0) {
+        std::fprintf(stderr, "addrscope: unknown display mode %s\n", qPrintable(parser.value(modeOption)));
+        return 2;
+    }
 
     std::unique_ptr<CQtSettingsStore> pStore = parser.isSet(settingsOption)
                                                    ? std::make_unique<CQtSettingsStore>(parser.value(settingsOption))
@@ -50,6 +77,9 @@ int main(int argc, char* argv[])
         addrscope.ExitInstance();
         return 1;
     }
+
+    if (nModeCommand != 0)
+        addrscope.GetMainFrame()->OnCommand(nModeCommand);
 
     std::unique_ptr<CScriptedLookup> pScript;
     if (parser.isSet(lookupOption)) {

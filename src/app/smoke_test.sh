@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Starts the real addrscope under a virtual X server, looks one address up through
 # the quick lookup bar against a loopback whois server that replays a real
-# ARIN -> RIPE referral, and saves a screenshot of the window.
-# usage: smoke_test.sh ADDRSCOPE WHOISD TEST_DATA_DIR SCREENSHOT.png
+# ARIN -> RIPE referral, and saves a screenshot of the window, the list shown in
+# MODE (binary, hex, dotted or decimal; default: as the settings say, dotted).
+# usage: smoke_test.sh ADDRSCOPE WHOISD TEST_DATA_DIR SCREENSHOT.png [MODE]
 set -euo pipefail
-addrscope=$1 whoisd=$2 data=$3 shot=$4
+addrscope=$1 whoisd=$2 data=$3 shot=$4 mode=${5:-}
 address=130.66.76.222
 
 if ! command -v xvfb-run >/dev/null; then
@@ -63,7 +64,7 @@ unset QT_QPA_PLATFORM
 HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" \
   xvfb-run -a -s "-screen 0 1024x768x24" \
   "$addrscope" --settings "$work/settings.ini" --lookup "$address" --screenshot "$shot" \
-  --quit-after-result --lookup-timeout 60
+  --quit-after-result --lookup-timeout 60 ${mode:+--display-mode "$mode"}
 
 [ -s "$shot" ] || { echo "FAIL: no screenshot at $shot"; exit 1; }
 [ ! -e "$work/home/data/addrscope/addrscope.run" ] || { echo "FAIL: the run marker was left behind"; exit 1; }

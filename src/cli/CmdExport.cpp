@@ -161,7 +161,7 @@ public:
         if (bHaveOut) {
             std::string strError;
             if (!WriteTextFile(strOut, strReport, strError)) {
-                CliMessage(ctx, Name(), "cannot write " + strOut + ": " + strError);
+                CliMessage(ctx, Name(), "cannot write " + strError);
                 return cliExitFailed;
             }
         } else {

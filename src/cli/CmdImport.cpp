@@ -101,41 +101,44 @@ public:
         if (!opened.m_bOpened)
             return opened.m_nExit;
 
-        std::string strText;
-        const CTextReadResult read = ReadTextFile(strReadPath, strText);
-        if (!read.m_bOpened) {
-            CliMessage(ctx, Name(), "cannot open " + strShown + ": " + read.m_strError);
+        // Read piece by piece while the addresses are added: a log of any size fits.
+        CTextFileReader reader;
+        if (!reader.Open(strReadPath)) {
+            CliMessage(ctx, Name(), "cannot open " + strShown + ": " + reader.Result().m_strError);
             return cliExitFailed;
         }
-        if (!read.m_bComplete)
-            CliMessage(ctx, Name(),
-                       strShown + ": reading stopped after " + std::to_string(strText.size()) +
-                           " bytes: " + read.m_strError + "; importing what was read");
-        if (read.m_nBytesCut > 0)
-            CliMessage(ctx, Name(),
-                       strShown + " holds NUL bytes; " + std::to_string(read.m_nBytesCut) +
-                           " bytes after them in their 1000-byte chunks were skipped");
-        if (strText.empty() && read.m_bComplete)
-            CliMessage(ctx, Name(), strShown + " is empty: nothing to import");
 
         const bool bConvert =
             !bNoConvert && ctx.settings.GetProfileInt(IoTexts::kSettingsSection, IoTexts::kConvertHostNames, 1) != 0;
         CSystemNameResolver resolver;
         CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
+        uint64_t nDropped = 0;
         int nAdded = 0;
         const int nBefore = doc.GetData().GetSize();
-        if (!strText.empty()) {
-            if (bLogImport) {
-                const std::string strPatterns = conditions.BuildPatterns();
-                nAdded = doc.AddIPsFromText(strText, bConvert, &strPatterns, resolver, progress);
-            } else {
-                nAdded = doc.AddIPsFromText(strText, bConvert, nullptr, resolver, progress);
-            }
+        if (bLogImport) {
+            const std::string strPatterns = conditions.BuildPatterns();
+            nAdded = doc.AddIPsFromSource(reader, bConvert, &strPatterns, resolver, progress, &nDropped);
+        } else {
+            nAdded = doc.AddIPsFromSource(reader, bConvert, nullptr, resolver, progress, &nDropped);
         }
+        const CTextReadResult& read = reader.Result();
+        if (!read.m_bComplete && !progress.WasCancelled())
+            CliMessage(ctx, Name(),
+                       strShown + ": reading stopped after " + std::to_string(read.m_nTextBytes) +
+                           " bytes: " + read.m_strError + "; imported what was read");
+        if (read.m_nBytesCut > 0)
+            CliMessage(ctx, Name(),
+                       strShown + " holds NUL bytes; " + std::to_string(read.m_nBytesCut) +
+                           " bytes after them in their 1000-byte chunks were skipped");
+        if (nDropped > 0)
+            CliMessage(ctx, Name(),
+                       strShown + ": " + std::to_string(nDropped) + " bytes of overlong lines were skipped");
+        if (read.m_nTextBytes == 0 && read.m_bComplete)
+            CliMessage(ctx, Name(), strShown + " is empty: nothing to import");
         if (progress.WasCancelled())
             CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
 
-        int status = read.m_bComplete && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
+        int status = read.m_bComplete && nDropped == 0 && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
         if (nAdded > 0 || doc.IsModified() || opened.m_bCreated) {
             if (opened.m_nErrors > 0) {
                 CliMessage(ctx, Name(),

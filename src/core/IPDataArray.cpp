@@ -14,7 +14,7 @@ uint32_t HashNoCase(std::string_view s)
 {
     uint64_t h = 0xcbf29ce484222325ull;
     for (char c : s) {
-        const unsigned char u = (c >= 'A' && c <= 'Z') ? (unsigned char)(c - 'A' + 'a') : (unsigned char)c;
+        const unsigned char u = (unsigned char)FoldCase(c);
         h = (h ^ u) * 0x100000001b3ull;
     }
     h ^= h >> 33;

@@ -9,24 +9,14 @@
 
 namespace {
 
-// OLE dates before 30 December 1899 count whole days backwards but keep a positive
-// time of day; on this line every date counts plain days, so differences work.
-double LinearDays(double dDays)
-{
-    if (dDays >= 0)
-        return dDays;
-    const double dWhole = std::ceil(dDays);
-    return dWhole + (dWhole - dDays);
-}
-
 // True while a result stored at dtDone is younger than the gap: later than now
 // minus nGapMinutes.
 bool IsFresh(const COleDateTime& dtDone, uint32_t nGapMinutes, const COleDateTime& dtNow)
 {
     if (!dtDone.IsValid() || !dtNow.IsValid())
         return false;
-    const double dThreshold = LinearDays(dtNow.GetDays()) - double(nGapMinutes) / 1440.0;
-    return LinearDays(dtDone.GetDays()) > dThreshold;
+    const double dThreshold = dtNow.GetLinearDays() - double(nGapMinutes) / 1440.0;
+    return dtDone.GetLinearDays() > dThreshold;
 }
 
 } // namespace

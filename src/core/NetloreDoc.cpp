@@ -1,31 +1,13 @@
 #include "core/NetloreDoc.h"
 
+#include "core/AtomicFile.h"
 #include "core/Clock.h"
 #include "core/DocumentHost.h"
 #include "core/ViewNotifier.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 const CSystemClock g_systemClock;
-
-// The folder part of a path ("." for a bare file name), for the temporary file and
-// for syncing the rename.
-std::string FolderOf(const std::string& strPath)
-{
-    const size_t nSlash = strPath.rfind('/');
-    if (nSlash == std::string::npos)
-        return ".";
-    if (nSlash == 0)
-        return "/";
-    return strPath.substr(0, nSlash);
-}
 
 } // namespace
 
@@ -213,50 +195,19 @@ bool CNetloreDoc::OnOpenDocument(const std::string& strPath, const CArchive::Err
     return true;
 }
 
-bool CNetloreDoc::OnSaveDocument(const std::string& strPath)
+bool CNetloreDoc::OnSaveDocument(const std::string& strPath, std::string* pstrError)
 {
-    // Saving through a symbolic link replaces the file it points to, not the link.
-    std::string strTarget = strPath;
-    if (char* pReal = ::realpath(strPath.c_str(), nullptr)) {
-        strTarget = pReal;
-        std::free(pReal);
-    }
-
-    std::string strTemp = strTarget + ".XXXXXX";
-    const int fd = ::mkstemp(strTemp.data());
-    if (fd < 0)
-        return false;
-
-    // The new file keeps the old one's permissions; a new file gets the usual ones.
-    struct stat st { };
-    mode_t mode;
-    if (::stat(strTarget.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-
-    bool bOk = ::fchmod(fd, mode) == 0;
+    CAtomicFile file;
+    bool bOk = file.Open(strPath);
     if (bOk) {
-        CFdByteSink sink(fd);
-        CArchive ar(sink);
+        CArchive ar(file);
         Serialize(ar);
-        bOk = ar.Flush();
+        bOk = ar.Flush() && file.Commit();
     }
-    bOk = bOk && ::fsync(fd) == 0;
-    bOk = (::close(fd) == 0) && bOk;
-    bOk = bOk && ::rename(strTemp.c_str(), strTarget.c_str()) == 0;
     if (!bOk) {
-        ::unlink(strTemp.c_str());
+        if (pstrError)
+            *pstrError = file.GetError().empty() ? strPath + ": write error" : file.GetError();
         return false;
-    }
-    // The rename itself must reach the disk too.
-    const int dirFd = ::open(FolderOf(strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
     }
     SetModifiedFlag(false);
     SetPathName(strPath);

@@ -14,6 +14,7 @@ class CDocumentHost;
 class CLookupJob;
 class CNameResolver;
 class CProgress;
+class CTextSource;
 class CViewNotifier;
 
 // The single document: the record collection, the current record, the modified
@@ -83,6 +84,13 @@ public:
     // record was added, strText is replaced by the last accepted token.
     int AddIPsFromText(std::string& strText, bool bConvertHostNames, const std::string* pstrPatterns,
                        CNameResolver& resolver, CProgress& progress);
+    // The same for a text read piece by piece: the same records, notes and count, in
+    // memory that does not grow with the text (only its longest line is held; a line
+    // over kMaxSourceLine bytes keeps its first kMaxSourceLine, and the bytes dropped
+    // are counted in *pnBytesDropped when given). Progress follows the source.
+    static constexpr size_t kMaxSourceLine = size_t(16) << 20;
+    int AddIPsFromSource(CTextSource& source, bool bConvertHostNames, const std::string* pstrPatterns,
+                         CNameResolver& resolver, CProgress& progress, uint64_t* pnBytesDropped = nullptr);
     // The raw whois export of the given addresses, in their order, appended to
     // strReport; returns the number of record blocks (0: nothing to save).
     int CreateReport(const std::vector<std::string>& addresses, std::string& strReport, CProgress& progress);
@@ -117,11 +125,12 @@ public:
     // Reads the file; archive errors go to errorSink and what was read stays. False
     // only when the file cannot be opened (the caller shows kMsgFailedToOpen).
     // pnErrors, when given, receives the number of archive errors reported.
-    bool OnOpenDocument(const std::string& strPath, const CArchive::ErrorSink& errorSink, int* pnErrors = nullptr);
-    // Writes a temporary file beside the target, flushes it to the disk and renames
-    // it over the target: a failed save leaves the previous file as it was. False on
-    // any failure (the caller shows kMsgFailedToSave).
-    bool OnSaveDocument(const std::string& strPath);
+    [[nodiscard]] bool OnOpenDocument(const std::string& strPath, const CArchive::ErrorSink& errorSink,
+                                      int* pnErrors = nullptr);
+    // Replaces the file atomically (CAtomicFile): a failed save leaves the previous
+    // file as it was. False on any failure (the caller shows kMsgFailedToSave), with
+    // "PATH: reason" in pstrError when given.
+    [[nodiscard]] bool OnSaveDocument(const std::string& strPath, std::string* pstrError = nullptr);
 
 private:
     COleDateTime Now() const;

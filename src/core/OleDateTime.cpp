@@ -118,3 +118,11 @@ int COleDateTime::GetYear() const
     struct tm local;
     return GetAsTm(local) ? local.tm_year + 1900 : 0;
 }
+
+double COleDateTime::GetLinearDays() const
+{
+    if (m_dt >= 0)
+        return m_dt;
+    const double dWhole = std::ceil(m_dt);
+    return dWhole + (dWhole - m_dt);
+}

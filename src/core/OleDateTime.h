@@ -33,6 +33,10 @@ public:
     static COleDateTime GetCurrentTime();
 
     double GetDays() const { return m_dt; }
+    // The value on a line where every date counts plain days, so that differences
+    // work: dates before 30 December 1899 count whole days backwards but keep a
+    // positive time of day.
+    double GetLinearDays() const;
     DateTimeStatus GetStatus() const { return m_status; }
     bool IsValid() const { return m_status == valid; }
     void SetStatus(DateTimeStatus status) { m_status = status; }

@@ -3,25 +3,6 @@
 #include <algorithm>
 #include <unordered_set>
 
-namespace {
-
-char FoldCase(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-} // namespace
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    return true;
-}
-
 std::string CSerStringArray::Key(std::string_view strText) const
 {
     std::string key(strText);

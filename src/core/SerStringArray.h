@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TextCase.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,7 +58,3 @@ private:
     bool m_bUnique = true;
     uint8_t m_nCompareMode = compareNoCase;
 };
-
-// Case-insensitive equality of single-byte texts (ASCII letters fold; other bytes
-// compare as they are). The collection's address index uses the same rule.
-bool EqualNoCase(std::string_view a, std::string_view b);

@@ -1,6 +1,7 @@
 #include "core/WhoisFacts.h"
 
 #include "core/DottedQuad.h"
+#include "core/TextCase.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,26 +26,6 @@ std::string_view TrimView(std::string_view s)
     return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
 }
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
-}
-
 // Case-insensitive search for a short ASCII needle; linear for the short needles used here.
 bool ContainsNoCase(std::string_view s, std::string_view needle)
 {
@@ -52,9 +33,9 @@ bool ContainsNoCase(std::string_view s, std::string_view needle)
         return true;
     if (s.size() < needle.size())
         return false;
-    const char first = LowerAscii(needle[0]);
+    const char first = FoldCase(needle[0]);
     for (size_t i = 0; i + needle.size() <= s.size(); ++i)
-        if (LowerAscii(s[i]) == first && EqualsNoCase(s.substr(i, needle.size()), needle))
+        if (FoldCase(s[i]) == first && EqualNoCase(s.substr(i, needle.size()), needle))
             return true;
     return false;
 }
@@ -232,8 +213,8 @@ std::string_view FindMailAddress(std::string_view s)
     const std::string_view domain = s.substr(nAt + 1, e - nAt - 1);
     if (local.empty() || domain.size() < 3 || domain.find('.') == std::string_view::npos || domain[0] == '.')
         return {};
-    if (StartsWithNoCase(domain, "example.") || EqualsNoCase(domain, "localhost.localdomain") ||
-        EqualsNoCase(local, "nobody") || EqualsNoCase(local, "noreply") || EqualsNoCase(local, "no-reply"))
+    if (StartsWithNoCase(domain, "example.") || EqualNoCase(domain, "localhost.localdomain") ||
+        EqualNoCase(local, "nobody") || EqualNoCase(local, "noreply") || EqualNoCase(local, "no-reply"))
         return {};
     return s.substr(b, e - b);
 }
@@ -247,7 +228,7 @@ std::string_view CountryCode(std::string_view s)
     for (char c : s)
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
             return {};
-    if (EqualsNoCase(s, "ZZ"))
+    if (EqualNoCase(s, "ZZ"))
         return {};
     return s;
 }
@@ -288,7 +269,7 @@ bool ReadsAsName(std::string_view s)
         if (ContainsNoCase(s, word))
             return false;
     // "CHINANET Sichuan province network" describes; "China Telecom" on the next line names.
-    if (ContainsNoCase(s, "province") || (s.size() > 8 && EqualsNoCase(s.substr(s.size() - 8), " network")))
+    if (ContainsNoCase(s, "province") || (s.size() > 8 && EqualNoCase(s.substr(s.size() - 8), " network")))
         return false;
     return true;
 }
@@ -366,8 +347,7 @@ bool IsBlankLine(std::string_view line)
 
 bool IsRirHandle(std::string_view s)
 {
-    return EqualsNoCase(s, "RIPE") || EqualsNoCase(s, "APNIC") || EqualsNoCase(s, "LACNIC") ||
-           EqualsNoCase(s, "AFRINIC");
+    return EqualNoCase(s, "RIPE") || EqualNoCase(s, "APNIC") || EqualNoCase(s, "LACNIC") || EqualNoCase(s, "AFRINIC");
 }
 
 // ---- ARIN ----
@@ -501,7 +481,7 @@ bool LessNoCase(std::string_view a, std::string_view b)
 {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const char ca = LowerAscii(a[i]), cb = LowerAscii(b[i]);
+        const char ca = FoldCase(a[i]), cb = FoldCase(b[i]);
         if (ca != cb)
             return (unsigned char)ca < (unsigned char)cb;
     }
@@ -559,7 +539,7 @@ public:
     void Read()
     {
         for (const CObject& o : m_objects) {
-            if (!EqualsNoCase(o.type, "inetnum"))
+            if (!EqualNoCase(o.type, "inetnum"))
                 continue;
             CBlock b;
             SetRangeFrom(b, o.name);
@@ -592,7 +572,7 @@ private:
                 o.nFirst = m_attrs.size();
                 o.type = key;
                 o.name = value;
-                if (EqualsNoCase(key, "inetnum")) {
+                if (EqualNoCase(key, "inetnum")) {
                     o.abuseNotice = notice;
                     notice = {};
                 }
@@ -610,19 +590,19 @@ private:
     {
         if (value.empty())
             return;
-        if (EqualsNoCase(key, "org-name"))
+        if (EqualNoCase(key, "org-name"))
             SetIfEmpty(o.orgName, value);
-        else if (EqualsNoCase(key, "country"))
+        else if (EqualNoCase(key, "country"))
             SetIfEmpty(o.country, CountryCode(value));
-        else if (EqualsNoCase(key, "abuse-mailbox"))
+        else if (EqualNoCase(key, "abuse-mailbox"))
             SetIfEmpty(o.abuseMailbox, FindMailAddress(value));
-        else if (EqualsNoCase(key, "e-mail"))
+        else if (EqualNoCase(key, "e-mail"))
             SetIfEmpty(o.eMail, FindMailAddress(value));
-        else if (EqualsNoCase(key, "nic-hdl"))
+        else if (EqualNoCase(key, "nic-hdl"))
             SetIfEmpty(o.nicHdl, value);
-        else if (EqualsNoCase(key, "abuse-c"))
+        else if (EqualNoCase(key, "abuse-c"))
             SetIfEmpty(o.abuseC, value);
-        else if (EqualsNoCase(key, "remarks") && (ContainsNoCase(value, "abuse") || ContainsNoCase(value, "spam"))) {
+        else if (EqualNoCase(key, "remarks") && (ContainsNoCase(value, "abuse") || ContainsNoCase(value, "spam"))) {
             o.bAboutAbuse = true;
             SetIfEmpty(o.abuseRemark, FindMailAddress(value));
         }
@@ -659,7 +639,7 @@ private:
     std::string_view Value(const CObject& o, std::string_view key) const
     {
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount; ++i)
-            if (EqualsNoCase(m_attrs[i].key, key) && !m_attrs[i].value.empty())
+            if (EqualNoCase(m_attrs[i].key, key) && !m_attrs[i].value.empty())
                 return m_attrs[i].value;
         return {};
     }
@@ -669,12 +649,11 @@ private:
     {
         for (size_t i = 0; i < m_objects.size(); ++i) {
             const CObject& o = m_objects[i];
-            if (EqualsNoCase(o.type, "organisation") || EqualsNoCase(o.type, "organization"))
+            if (EqualNoCase(o.type, "organisation") || EqualNoCase(o.type, "organization"))
                 m_orgs.push_back({Handle(o.name), i});
-            else if (EqualsNoCase(o.type, "irt") || EqualsNoCase(o.type, "nic-hdl") ||
-                     EqualsNoCase(o.type, "nic-hdl-br"))
+            else if (EqualNoCase(o.type, "irt") || EqualNoCase(o.type, "nic-hdl") || EqualNoCase(o.type, "nic-hdl-br"))
                 m_contacts.push_back({Handle(o.name), i});
-            else if (EqualsNoCase(o.type, "role") || EqualsNoCase(o.type, "person"))
+            else if (EqualNoCase(o.type, "role") || EqualNoCase(o.type, "person"))
                 m_contacts.push_back({Handle(o.nicHdl), i});
         }
         // The first object of a handle wins, as a reader takes the first one printed.
@@ -692,19 +671,19 @@ private:
             return nullptr;
         const auto it = std::lower_bound(list.begin(), list.end(), name,
                                          [](const CHandle& a, std::string_view n) { return LessNoCase(a.name, n); });
-        return it != list.end() && EqualsNoCase(it->name, name) ? &m_objects[it->index] : nullptr;
+        return it != list.end() && EqualNoCase(it->name, name) ? &m_objects[it->index] : nullptr;
     }
     const CObject* FindOrg(std::string_view name) const { return FindIn(m_orgs, name); }
     const CObject* FindContact(std::string_view handle) const { return FindIn(m_contacts, handle); }
     const CObject* FindIrt(std::string_view handle) const
     {
         const CObject* p = FindContact(handle);
-        return p && EqualsNoCase(p->type, "irt") ? p : nullptr;
+        return p && EqualNoCase(p->type, "irt") ? p : nullptr;
     }
     const CObject* FindPerson(std::string_view handle) const
     {
         const CObject* p = FindContact(handle);
-        return p && (EqualsNoCase(p->type, "role") || EqualsNoCase(p->type, "person")) ? p : nullptr;
+        return p && (EqualNoCase(p->type, "role") || EqualNoCase(p->type, "person")) ? p : nullptr;
     }
 
     std::string_view ContactMail(const CObject* p, bool bAnyMail) const
@@ -726,11 +705,11 @@ private:
             b.holder = pOrg->orgName;
         SetIfEmpty(b.holder, Value(o, "owner"));
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
-            if (EqualsNoCase(m_attrs[i].key, "descr") && ReadsAsName(m_attrs[i].value))
+            if (EqualNoCase(m_attrs[i].key, "descr") && ReadsAsName(m_attrs[i].value))
                 b.holder = m_attrs[i].value;
 
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.country.empty(); ++i)
-            if (EqualsNoCase(m_attrs[i].key, "country"))
+            if (EqualNoCase(m_attrs[i].key, "country"))
                 b.country = CountryCode(m_attrs[i].value);
         if (b.country.empty() && pOrg)
             b.country = pOrg->country;
@@ -752,7 +731,7 @@ private:
         // abuse reports to ...", else a contact that says it takes abuse or spam reports.
         std::vector<const CObject*> contacts;
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && contacts.size() < 8; ++i)
-            if (EqualsNoCase(m_attrs[i].key, "admin-c") || EqualsNoCase(m_attrs[i].key, "tech-c"))
+            if (EqualNoCase(m_attrs[i].key, "admin-c") || EqualNoCase(m_attrs[i].key, "tech-c"))
                 if (const CObject* p = FindContact(m_attrs[i].value))
                     contacts.push_back(p);
         for (size_t i = 0; i < contacts.size() && b.abuse.empty(); ++i)
@@ -764,16 +743,16 @@ private:
 
         // Last resort for the holder: the contact the network names first.
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
-            if (EqualsNoCase(m_attrs[i].key, "admin-c") || EqualsNoCase(m_attrs[i].key, "tech-c"))
+            if (EqualNoCase(m_attrs[i].key, "admin-c") || EqualNoCase(m_attrs[i].key, "tech-c"))
                 if (const CObject* p = FindPerson(m_attrs[i].value))
                     b.holder = TrimView(p->name);
 
         const std::string_view source = Value(o, "source");
         if (m_answer.strRegistry.empty())
             m_answer.strRegistry = RegistryOfSource(source);
-        b.bStub = EqualsNoCase(b.netName, "NON-RIPE-NCC-MANAGED-ADDRESS-BLOCK") ||
-                  EqualsNoCase(b.netName, "IANA-BLK") || StartsWithNoCase(b.netName, "IANA-NETBLOCK") ||
-                  ContainsNoCase(b.netName, "ERX-NETBLOCK") || StartsWithNoCase(b.netName, "AFRINIC-NET-TRANSFERRED");
+        b.bStub = EqualNoCase(b.netName, "NON-RIPE-NCC-MANAGED-ADDRESS-BLOCK") || EqualNoCase(b.netName, "IANA-BLK") ||
+                  StartsWithNoCase(b.netName, "IANA-NETBLOCK") || ContainsNoCase(b.netName, "ERX-NETBLOCK") ||
+                  StartsWithNoCase(b.netName, "AFRINIC-NET-TRANSFERRED");
     }
 
     static std::string RegistryOfSource(std::string_view source)
@@ -781,14 +760,14 @@ private:
         source = TrimView(source.substr(0, source.find('#')));
         if (StartsWithNoCase(source, "RIPE"))
             return "RIPE";
-        if (EqualsNoCase(source, "AFRINIC"))
+        if (EqualNoCase(source, "AFRINIC"))
             return "AFRINIC";
-        if (EqualsNoCase(source, "LACNIC"))
+        if (EqualNoCase(source, "LACNIC"))
             return "LACNIC";
         // The national registries' objects are served by APNIC's server.
-        if (EqualsNoCase(source, "APNIC") || EqualsNoCase(source, "JPNIC") || EqualsNoCase(source, "KRNIC") ||
-            EqualsNoCase(source, "TWNIC") || EqualsNoCase(source, "IDNIC") || EqualsNoCase(source, "VNNIC") ||
-            EqualsNoCase(source, "CNNIC"))
+        if (EqualNoCase(source, "APNIC") || EqualNoCase(source, "JPNIC") || EqualNoCase(source, "KRNIC") ||
+            EqualNoCase(source, "TWNIC") || EqualNoCase(source, "IDNIC") || EqualNoCase(source, "VNNIC") ||
+            EqualNoCase(source, "CNNIC"))
             return "APNIC";
         return {};
     }
@@ -800,7 +779,7 @@ public:
         std::string_view origin;
         uint64_t nBest = UINT64_MAX;
         for (const CObject& o : m_objects) {
-            if (!EqualsNoCase(o.type, "route"))
+            if (!EqualNoCase(o.type, "route"))
                 continue;
             CBlock r;
             SetRangeFrom(r, o.name);
@@ -923,7 +902,7 @@ void ReadTwnic(std::string_view text, CAnswer& answer)
             continue;
         std::string_view key, value;
         const bool bAttr = SplitAttribute(t, key, value, 24);
-        if (bAttr && EqualsNoCase(key, "Netname")) {
+        if (bAttr && EqualNoCase(key, "Netname")) {
             answer.blocks.emplace_back();
             pCur = &answer.blocks.back();
             pCur->netName = value;
@@ -933,7 +912,7 @@ void ReadTwnic(std::string_view text, CAnswer& answer)
         }
         if (!pCur)
             continue;
-        if (bAttr && EqualsNoCase(key, "Netblock")) {
+        if (bAttr && EqualNoCase(key, "Netblock")) {
             SetRangeFrom(*pCur, value);
             bAfterBlock = true;
         } else if (bAttr && ContainsNoCase(key, "contact")) {
@@ -995,7 +974,7 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
         if (const size_t nColon = line.find(':'); nColon != std::string_view::npos) {
             const std::string_view prefix = line.substr(0, nColon);
             for (std::string_view known : {"network", "contact", "organization", "org", "referral", "domain", "host"})
-                if (EqualsNoCase(prefix, known) && line.find(':', nColon + 1) != std::string_view::npos)
+                if (EqualNoCase(prefix, known) && line.find(':', nColon + 1) != std::string_view::npos)
                     cls = prefix;
             if (!cls.empty())
                 body = line.substr(nColon + 1);
@@ -1004,55 +983,55 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
         if (!SplitAttribute(body, key, value))
             continue;
         key = key.substr(0, key.find(';'));
-        if (!cls.empty() && !EqualsNoCase(cls, "network")) {
-            if (EqualsNoCase(cls, "organization") || EqualsNoCase(cls, "org")) {
-                if (EqualsNoCase(key, "ID"))
+        if (!cls.empty() && !EqualNoCase(cls, "network")) {
+            if (EqualNoCase(cls, "organization") || EqualNoCase(cls, "org")) {
+                if (EqualNoCase(key, "ID"))
                     orgs.push_back({value, {}});
-                else if (EqualsNoCase(key, "Country-Code") && !orgs.empty())
+                else if (EqualNoCase(key, "Country-Code") && !orgs.empty())
                     SetIfEmpty(orgs.back().second, CountryCode(value));
             }
             if (pCur && ContainsNoCase(key, "abuse"))
                 SetIfEmpty(pCur->abuse, FindMailAddress(value));
             continue;
         }
-        if (EqualsNoCase(key, "Class-Name")) {
-            if (EqualsNoCase(value, "network"))
+        if (EqualNoCase(key, "Class-Name")) {
+            if (EqualNoCase(value, "network"))
                 start();
             continue;
         }
-        if (EqualsNoCase(key, "ID")) {
+        if (EqualNoCase(key, "ID")) {
             if (!pCur || bHasId)
                 start();
             bHasId = true;
             pCur->id = value;
             continue;
         }
-        const bool bBlockKey = EqualsNoCase(key, "IP-Network-Block") || EqualsNoCase(key, "IP-Network-Range");
-        const bool bNetKey = EqualsNoCase(key, "IP-Network") || bBlockKey;
-        if (!pCur || (bNetKey && pCur->bRange && EqualsNoCase(key, "IP-Network") && !bHasId))
+        const bool bBlockKey = EqualNoCase(key, "IP-Network-Block") || EqualNoCase(key, "IP-Network-Range");
+        const bool bNetKey = EqualNoCase(key, "IP-Network") || bBlockKey;
+        if (!pCur || (bNetKey && pCur->bRange && EqualNoCase(key, "IP-Network") && !bHasId))
             start();
         CBlock& b = *pCur;
         if (bBlockKey) {
             SetRangeFrom(b, value);
-        } else if (EqualsNoCase(key, "IP-Network")) {
+        } else if (EqualNoCase(key, "IP-Network")) {
             if (!b.bRange)
                 SetRangeFrom(b, value);
-        } else if (EqualsNoCase(key, "Customer Organization") || EqualsNoCase(key, "Customer-Name") ||
-                   EqualsNoCase(key, "Customer Name")) {
+        } else if (EqualNoCase(key, "Customer Organization") || EqualNoCase(key, "Customer-Name") ||
+                   EqualNoCase(key, "Customer Name")) {
             SetIfEmpty(customer, value);
-        } else if (EqualsNoCase(key, "Org-Name") || EqualsNoCase(key, "OrgName")) {
+        } else if (EqualNoCase(key, "Org-Name") || EqualNoCase(key, "OrgName")) {
             SetIfEmpty(orgName, value);
-        } else if (EqualsNoCase(key, "Organization")) {
+        } else if (EqualNoCase(key, "Organization")) {
             SetIfEmpty(organization, value);
-        } else if (EqualsNoCase(key, "Customer Country Code")) {
+        } else if (EqualNoCase(key, "Customer Country Code")) {
             SetIfEmpty(customerCountry, CountryCode(value));
-        } else if (EqualsNoCase(key, "Country-Code") || EqualsNoCase(key, "Country")) {
+        } else if (EqualNoCase(key, "Country-Code") || EqualNoCase(key, "Country")) {
             SetIfEmpty(b.country, CountryCode(value));
-        } else if (EqualsNoCase(key, "Network-Name") || EqualsNoCase(key, "Net-Name")) {
+        } else if (EqualNoCase(key, "Network-Name") || EqualNoCase(key, "Net-Name")) {
             SetIfEmpty(b.netName, value);
         } else if (ContainsNoCase(key, "abuse")) {
             SetIfEmpty(b.abuse, FindMailAddress(value));
-        } else if (EqualsNoCase(key, "Origin-AS") || EqualsNoCase(key, "OriginAS")) {
+        } else if (EqualNoCase(key, "Origin-AS") || EqualNoCase(key, "OriginAS")) {
             SetIfEmpty(b.originAS, value);
         }
     }

@@ -3,7 +3,7 @@
 #include "core/DottedQuad.h"
 #include "core/IPAddressData.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -78,8 +78,15 @@ bool CIPAddressData::ParseNetRange(std::string_view strRange)
         strAddress += ".0";
     if (!IsValidDottedQuad(strAddress) || IsValidDottedQuad(strPrefix))
         return false;
-    const unsigned nPrefix = unsigned(std::atoi(strPrefix.c_str()));
-    if (nPrefix < 1 || nPrefix > 31)
+    // The leading digits, as before; a number too large for any prefix stays too
+    // large instead of wrapping round into 1..31.
+    unsigned nPrefix = 0;
+    size_t nDigits = 0;
+    while (nDigits < strPrefix.size() && strPrefix[nDigits] >= '0' && strPrefix[nDigits] <= '9') {
+        nPrefix = std::min(nPrefix * 10 + unsigned(strPrefix[nDigits] - '0'), 1000u);
+        ++nDigits;
+    }
+    if (nDigits == 0 || nPrefix < 1 || nPrefix > 31)
         return false;
     const uint32_t dwStart = ParseDottedQuad(strAddress);
     SetRange(dwStart, dwStart + (uint32_t(1) << (32 - nPrefix)) - 1);

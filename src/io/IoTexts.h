@@ -37,4 +37,10 @@ inline constexpr const char kSavePromptFilter[] = "Text Files (*.txt)|*.txt|All 
 inline constexpr const char kSavePromptExtension[] = "txt";
 inline constexpr const char kFilePathSection[] = "File Path";
 
+// I/O failures shown in the window; the reason comes from the system.
+inline constexpr const char kMsgCannotWriteReport[] = "The report could not be written.\n\n%1";
+inline constexpr const char kMsgCannotRead[] = "%1 could not be read:\n%2";
+inline constexpr const char kMsgPartialRead[] = "Reading %1 stopped after %2 bytes:\n%3\n\n"
+                                                "%4 IP addresses were added from what was read.";
+
 } // namespace IoTexts

@@ -1,10 +1,11 @@
 #include "io/TextFile.h"
 
+#include "core/AtomicFile.h"
+
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -18,26 +19,6 @@ constexpr unsigned kChunkSize = 1000;
 // deflate cannot shrink data by more than about this factor, so a gzip trailer
 // that claims more is not believed.
 constexpr uint64_t kMaxDeflateRatio = 1032;
-
-// The size the text will probably have: the file's own size for a plain file,
-// the trailer's length for a gzip file (a hint only; the last member's length
-// modulo 2^32, and not trusted beyond what deflate can produce). Reads with
-// pread, so the descriptor's position stays at the start.
-uint64_t ExpectedTextSize(int fd, const struct stat& st)
-{
-    if (!S_ISREG(st.st_mode) || st.st_size <= 0)
-        return 0;
-    const uint64_t size = uint64_t(st.st_size);
-    unsigned char magic[2];
-    unsigned char trailer[4];
-    if (size >= 18 && pread(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b &&
-        pread(fd, trailer, 4, off_t(size - 4)) == 4) {
-        const uint64_t isize =
-            uint64_t(trailer[0]) | uint64_t(trailer[1]) << 8 | uint64_t(trailer[2]) << 16 | uint64_t(trailer[3]) << 24;
-        return std::min(isize, size * kMaxDeflateRatio);
-    }
-    return size;
-}
 
 // A large text is written once, front to back: asking for huge pages spares the
 // kernel most of the page faults of filling it. Only a hint; failure changes nothing.
@@ -69,105 +50,168 @@ std::string GzErrorText(gzFile gz)
 
 } // namespace
 
-CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText, uint64_t nMinLimit)
+CTextFileReader::~CTextFileReader()
 {
-    CTextReadResult result;
-    strText.clear();
+    if (m_gz)
+        gzclose(m_gz);
+    else if (m_fd >= 0)
+        close(m_fd);
+}
 
-    const int fd = open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        result.m_strError = std::strerror(errno);
-        return result;
+bool CTextFileReader::Open(const std::string& strPath)
+{
+    m_result = CTextReadResult();
+    m_fd = open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) {
+        m_result.m_strError = std::strerror(errno);
+        return false;
     }
     struct stat st { };
-    if (fstat(fd, &st) != 0) {
-        result.m_strError = std::strerror(errno);
-        close(fd);
-        return result;
+    if (fstat(m_fd, &st) != 0) {
+        m_result.m_strError = std::strerror(errno);
+        return false;
     }
     // A device such as /dev/zero never ends: reading it would never return.
     if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
-        result.m_strError = "not a regular file";
-        close(fd);
-        return result;
+        m_result.m_strError = "not a regular file";
+        return false;
     }
-    gzFile gz = gzdopen(fd, "rb");
-    if (!gz) {
-        result.m_strError = "cannot open";
-        close(fd);
-        return result;
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        m_nFileSize = uint64_t(st.st_size);
+        m_nExpected = m_nFileSize;
+        // Read with pread, so the descriptor's position stays at the start.
+        unsigned char magic[2];
+        unsigned char trailer[4];
+        if (m_nFileSize >= 18 && pread(m_fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b &&
+            pread(m_fd, trailer, 4, off_t(m_nFileSize - 4)) == 4) {
+            // The last member's length modulo 2^32.
+            const uint64_t isize = uint64_t(trailer[0]) | uint64_t(trailer[1]) << 8 | uint64_t(trailer[2]) << 16 |
+                                   uint64_t(trailer[3]) << 24;
+            m_nExpected = std::min(isize, m_nFileSize * kMaxDeflateRatio);
+        }
     }
-    result.m_bOpened = true;
+    m_gz = gzdopen(m_fd, "rb");
+    if (!m_gz) {
+        m_result.m_strError = "cannot open";
+        return false;
+    }
+    m_result.m_bOpened = true;
     // A larger internal buffer means fewer system calls; the chunks stay 1000 bytes.
-    gzbuffer(gz, 1u << 17);
+    gzbuffer(m_gz, 1u << 17);
+    m_bCompressed = gzdirect(m_gz) == 0;
+    return true;
+}
 
+void CTextFileReader::Finish(int nLastRead)
+{
+    m_bEnded = true;
+    if (nLastRead < 0) {
+        m_result.m_strError = GzErrorText(m_gz);
+        return;
+    }
+    // A short read can also end in an error (a truncated gzip stream).
+    int code = Z_OK;
+    gzerror(m_gz, &code);
+    if (code != Z_OK)
+        m_result.m_strError = GzErrorText(m_gz);
+    else
+        m_result.m_bComplete = true;
+}
+
+bool CTextFileReader::Read(std::string& strBuffer, size_t nWanted)
+{
+    if (!m_strAhead.empty()) {
+        strBuffer += m_strAhead;
+        m_result.m_nTextBytes += m_strAhead.size();
+        m_strAhead.clear();
+        m_strAhead.shrink_to_fit();
+        return !m_bEnded;
+    }
+    if (!m_gz || m_bEnded)
+        return false;
+    const size_t nStart = strBuffer.size();
     try {
-        const uint64_t expected = ExpectedTextSize(fd, st);
+        char chunk[kChunkSize];
+        while (strBuffer.size() - nStart < nWanted) {
+            const int nRead = gzread(m_gz, chunk, kChunkSize);
+            const size_t nGot = nRead > 0 ? size_t(nRead) : 0;
+            // A zero byte cuts its chunk short.
+            const void* pZero = std::memchr(chunk, 0, nGot);
+            const size_t nKeep = pZero ? size_t(static_cast<const char*>(pZero) - chunk) : nGot;
+            m_result.m_nBytesCut += nGot - nKeep;
+            if (strBuffer.size() + nKeep > strBuffer.capacity())
+                strBuffer.reserve(strBuffer.capacity() + strBuffer.capacity() / 2 + nKeep);
+            strBuffer.append(chunk, nKeep);
+            if (nRead != int(kChunkSize)) {
+                Finish(nRead);
+                break;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        m_result.m_strError = "out of memory";
+        m_bEnded = true;
+    }
+    m_result.m_nTextBytes += strBuffer.size() - nStart;
+    // Asking for the offset costs a system call: not for every small read.
+    if (m_bCompressed && (m_bEnded || m_result.m_nTextBytes - m_nOffsetAsked >= (uint64_t(1) << 18))) {
+        m_nCompressedRead = uint64_t(std::max<z_off_t>(gzoffset(m_gz), 0));
+        m_nOffsetAsked = m_result.m_nTextBytes;
+    }
+    return !m_bEnded;
+}
+
+bool CTextFileReader::IsEmpty()
+{
+    if (m_result.m_nTextBytes == 0 && m_strAhead.empty() && !m_bEnded) {
+        Read(m_strAhead, kChunkSize);
+        m_result.m_nTextBytes -= m_strAhead.size(); // counted again when handed out
+    }
+    return m_result.m_nTextBytes == 0 && m_strAhead.empty();
+}
+
+int CTextFileReader::Percent(uint64_t nTextOffset) const
+{
+    if (m_nFileSize == 0)
+        return 0;
+    const uint64_t nAt = m_bCompressed ? m_nCompressedRead : nTextOffset;
+    return int(std::min<uint64_t>(nAt, m_nFileSize) * 100 / m_nFileSize);
+}
+
+CTextReadResult ReadTextFile(const std::string& strPath, std::string& strText, uint64_t nMinLimit)
+{
+    strText.clear();
+    CTextFileReader reader;
+    if (!reader.Open(strPath))
+        return reader.Result();
+    CTextReadResult result;
+    try {
+        const uint64_t expected = reader.ExpectedTextSize();
         if (expected > 0 && expected < strText.max_size())
             strText.reserve(size_t(expected));
         AdviseHugePages(strText);
 
         // A gzip stream can expand a thousandfold: a small "log" must not be able to
         // fill the memory. Real logs compress far less than 64 to 1.
-        const uint64_t nLimit = std::max<uint64_t>(nMinLimit, uint64_t(st.st_size) * 64);
-        bool bTooLarge = false;
-        char buffer[kChunkSize + 1];
-        int nRead;
-        do {
-            nRead = gzread(gz, buffer, kChunkSize);
-            if (nRead > 0) {
-                buffer[nRead] = '\0';
-                const size_t len = std::strlen(buffer);
-                result.m_nBytesCut += uint64_t(nRead) - len;
-                if (strText.size() + len > strText.capacity())
-                    strText.reserve(strText.capacity() + strText.capacity() / 2 + len);
-                strText.append(buffer, len);
-                if (strText.size() > nLimit) {
-                    bTooLarge = true;
-                    break;
-                }
+        const uint64_t nLimit = std::max<uint64_t>(nMinLimit, reader.FileSize() * 64);
+        bool bMore = true;
+        while (bMore) {
+            bMore = reader.Read(strText, kChunkSize);
+            if (bMore && strText.size() > nLimit) {
+                result = reader.Result();
+                result.m_strError = "the uncompressed text is too large; the rest was not read";
+                return result;
             }
-        } while (nRead == int(kChunkSize));
-
-        if (bTooLarge)
-            result.m_strError = "the uncompressed text is too large; the rest was not read";
-        else if (nRead < 0)
-            result.m_strError = GzErrorText(gz);
-        else {
-            // A short read can also end in an error (a truncated gzip stream).
-            int code = Z_OK;
-            gzerror(gz, &code);
-            if (code != Z_OK)
-                result.m_strError = GzErrorText(gz);
-            else
-                result.m_bComplete = true;
         }
     } catch (const std::bad_alloc&) {
+        result = reader.Result();
+        result.m_bComplete = false;
         result.m_strError = "out of memory";
+        return result;
     }
-    gzclose(gz);
-    return result;
+    return reader.Result();
 }
 
 bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError)
 {
-    FILE* f = std::fopen(strPath.c_str(), "wb");
-    if (!f) {
-        strError = std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    if (!strText.empty() && std::fwrite(strText.data(), 1, strText.size(), f) != strText.size()) {
-        strError = std::strerror(errno);
-        ok = false;
-    }
-    if (std::fflush(f) != 0 && ok) {
-        strError = std::strerror(errno);
-        ok = false;
-    }
-    if (std::fclose(f) != 0 && ok) {
-        strError = std::strerror(errno);
-        ok = false;
-    }
-    return ok;
+    return WriteFileAtomically(strPath, strText, strError);
 }

@@ -1,7 +1,9 @@
 #include "net/IPWhoisLookup.h"
 
+#include "core/DottedQuad.h"
 #include "core/HostLookup.h"
 #include "core/NameResolver.h"
+#include "core/TextCase.h"
 #include "net/WhoisQuery.h"
 #include "net/WhoisReferral.h"
 #include "net/WhoisServerTable.h"
@@ -21,22 +23,6 @@ constexpr const char* kWhiteSpace = " \t\n\v\f\r";
 bool Contains(const std::string& text, const std::string& what)
 {
     return text.find(what) != std::string::npos;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 void Trim(std::string& text)
@@ -86,24 +72,70 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to, s
     text.swap(out);
 }
 
-// The last of the first four parenthesised texts of an answer (empty when its ")" is missing).
-bool LastHandle(const std::string& answer, std::string& handle)
+// The range written after a handle on its own line ("A - B", two dotted quads),
+// as its number of addresses less one; false when the line carries none.
+bool RangeAfterHandle(std::string_view line, uint32_t& span)
+{
+    const size_t dash = line.find('-');
+    if (dash == std::string_view::npos)
+        return false;
+    const auto trim = [](std::string_view s) {
+        const size_t b = s.find_first_not_of(kWhiteSpace);
+        if (b == std::string_view::npos)
+            return std::string_view();
+        return s.substr(b, s.find_last_not_of(kWhiteSpace) - b + 1);
+    };
+    const std::string_view left = trim(line.substr(0, dash));
+    const std::string_view right = trim(line.substr(dash + 1));
+    if (!IsValidDottedQuad(left) || !IsValidDottedQuad(right))
+        return false;
+    const uint32_t first = ParseDottedQuad(left);
+    const uint32_t last = ParseDottedQuad(right);
+    if (last < first)
+        return false;
+    span = last - first;
+    return true;
+}
+
+// The handle to ask for among the first four parenthesised texts of an answer (a
+// handle is empty when its ")" is missing). ARIN does not always list the most
+// specific network last, so when every listed handle carries a range on its line
+// the narrowest range decides (on a tie the later one); otherwise the last handle.
+bool ChooseHandle(const std::string& answer, std::string& handle)
 {
     size_t p = answer.find('(');
     if (p == std::string::npos)
         return false;
     std::string_view rest = answer;
+    bool allRanged = true;
+    bool anyRanged = false;
+    std::string narrowest;
+    uint32_t narrowestSpan = 0;
     for (int n = 0; n < kMaxHandles && p != std::string_view::npos; ++n) {
         rest = rest.substr(p + 1);
         const size_t close = rest.find(')');
+        uint32_t span = 0;
         if (close != std::string_view::npos) {
             handle.assign(rest.substr(0, close));
             rest = rest.substr(close + 1);
+            const std::string_view line = rest.substr(0, rest.find_first_of("\r\n("));
+            if (allRanged && RangeAfterHandle(line, span)) {
+                if (!anyRanged || span <= narrowestSpan) {
+                    narrowest = handle;
+                    narrowestSpan = span;
+                    anyRanged = true;
+                }
+            } else {
+                allRanged = false;
+            }
         } else {
             handle.clear();
+            allRanged = false;
         }
         p = rest.find('(');
     }
+    if (allRanged && anyRanged)
+        handle.swap(narrowest);
     return true;
 }
 
@@ -160,15 +192,15 @@ private:
             return false;
         for (size_t i = 0; i < kWhoisRoleCount; ++i) {
             const EWhoisRole role = EWhoisRole(i);
-            if (EqualsNoCase(referral.m_strHost, CWhoisServerTable::DefaultHost(role))) {
-                if (EqualsNoCase(m_servers.Host(role), server))
+            if (EqualNoCase(referral.m_strHost, CWhoisServerTable::DefaultHost(role))) {
+                if (EqualNoCase(m_servers.Host(role), server))
                     return false;
                 next = m_servers.Host(role);
                 port = m_servers.Port(role);
                 return true;
             }
         }
-        if (EqualsNoCase(referral.m_strHost, server))
+        if (EqualNoCase(referral.m_strHost, server))
             return false;
         // Checked once and connected to by address, so the name cannot change its
         // answer in between and steer us into the user's own network.
@@ -271,8 +303,7 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
             goOn = false;
         } else if (server == arin) {
             std::string handle;
-            if (LastHandle(answer, handle) && handle.size() >= 4 &&
-                EqualsNoCase(std::string_view(handle).substr(0, 4), "net-")) {
+            if (ChooseHandle(answer, handle) && handle.size() >= 4 && StartsWithNoCase(handle, "net-")) {
                 target = handle;
                 goOn = true;
             }
@@ -282,6 +313,8 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
         usableAnswer.swap(answer);
         usableServer = askedServer;
         haveUsable = true;
+        // A usable answer after an over-limit one: the server has recovered.
+        limitAtServer = false;
         answer.clear();
     }
 

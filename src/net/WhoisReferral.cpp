@@ -2,26 +2,12 @@
 
 #include "core/HostLookup.h"
 #include "core/NameResolver.h"
+#include "core/TextCase.h"
 #include "net/WhoisTexts.h"
 
 #include <cstring>
 
 namespace {
-
-bool StartsWithNoCase(const std::string& text, size_t pos, const char* prefix)
-{
-    const size_t n = std::strlen(prefix);
-    if (text.size() - pos < n)
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        char c = text[pos + i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 bool IsHostChar(char c)
 {
@@ -35,10 +21,10 @@ bool ParseReferralValue(const std::string& value, CReferralServer& referral)
     size_t pos = 0;
     bool scheme = false;
     bool rwhois = false;
-    if (StartsWithNoCase(value, 0, WhoisTexts::kRWhoisScheme)) {
+    if (StartsWithNoCase(value, WhoisTexts::kRWhoisScheme)) {
         pos = std::strlen(WhoisTexts::kRWhoisScheme);
         scheme = rwhois = true;
-    } else if (StartsWithNoCase(value, 0, WhoisTexts::kWhoisScheme)) {
+    } else if (StartsWithNoCase(value, WhoisTexts::kWhoisScheme)) {
         pos = std::strlen(WhoisTexts::kWhoisScheme);
         scheme = true;
     }

@@ -12,21 +12,11 @@ namespace {
 
 constexpr uint64_t kWidestRange = uint64_t(1) << 24; // a /8
 
-// OLE dates before 1899-12-30 count whole days backwards with a positive time of
-// day; this line counts plain days, so differences work.
-double LinearDays(double dDays)
-{
-    if (dDays >= 0)
-        return dDays;
-    const double dWhole = std::ceil(dDays);
-    return dWhole + (dWhole - dDays);
-}
-
 bool IsFresh(const COleDateTime& dtDone, uint32_t nGapMinutes, const COleDateTime& dtNow)
 {
     if (!dtDone.IsValid() || !dtNow.IsValid())
         return false;
-    return LinearDays(dtDone.GetDays()) > LinearDays(dtNow.GetDays()) - double(nGapMinutes) / 1440.0;
+    return dtDone.GetLinearDays() > dtNow.GetLinearDays() - double(nGapMinutes) / 1440.0;
 }
 
 int SizeClass(uint32_t dwStart, uint32_t dwEnd)
@@ -131,7 +121,7 @@ void CRangeReuse::RememberRange(std::string_view strSource, const CWhoisFacts& f
     CKnownRange& known = ranges[{facts.m_dwRangeStart, facts.m_dwRangeEnd}];
     // The newest answer for a range wins; an older one arriving late does not replace it.
     if (!known.m_strSource.empty() && known.m_dtWhen.IsValid() && dtWhen.IsValid() &&
-        LinearDays(known.m_dtWhen.GetDays()) > LinearDays(dtWhen.GetDays()))
+        known.m_dtWhen.GetLinearDays() > dtWhen.GetLinearDays())
         return;
     known.m_strSource = std::string(strSource);
     known.m_dtWhen = dtWhen;

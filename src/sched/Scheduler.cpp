@@ -39,21 +39,13 @@ private:
     bool m_bWasSet;
 };
 
-double LinearDays(double dDays)
-{
-    if (dDays >= 0)
-        return dDays;
-    const double dWhole = std::ceil(dDays);
-    return dWhole + (dWhole - dDays);
-}
-
 bool WhoisIntervalPassed(int nIntervalSeconds, const CWorkerEnvironment& env)
 {
     const COleDateTime dtLast = env.m_pLastWhoisDone->Get();
     if (!dtLast.IsValid())
         return true;
     const COleDateTime dtNow = env.m_pClock->Now();
-    const double dSeconds = (LinearDays(dtNow.GetDays()) - LinearDays(dtLast.GetDays())) * 86400.0;
+    const double dSeconds = (dtNow.GetLinearDays() - dtLast.GetLinearDays()) * 86400.0;
     if (!std::isfinite(dSeconds))
         return true;
     const long long nElapsed = std::llround(dSeconds);

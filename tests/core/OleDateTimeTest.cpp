@@ -67,3 +67,14 @@ TEST(OleDateTime, LocalClockRoundTrip)
     ASSERT_TRUE(dt.GetAsTimeT(back));
     EXPECT_EQ(back, t);
 }
+
+TEST(OleDateTime, LinearDaysCountPlainDaysOnBothSidesOfTheEpoch)
+{
+    // Before 30 December 1899 the whole days count backwards, the time of day forwards.
+    const struct {
+        double dOle;
+        double dLinear;
+    } cases[] = {{0.0, 0.0}, {1.5, 1.5}, {-0.25, 0.25}, {-1.25, -0.75}, {-2.0, -2.0}, {-2.75, -1.25}};
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(COleDateTime(c.dOle, COleDateTime::valid).GetLinearDays(), c.dLinear) << c.dOle;
+}

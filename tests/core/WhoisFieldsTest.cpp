@@ -97,6 +97,16 @@ TEST(WhoisFields, NetRangeForms)
         EXPECT_EQ(RangeOf(s), unchanged) << s;
 }
 
+TEST(WhoisFields, PrefixesThatOverflowLeaveTheRangeUnchanged)
+{
+    // Wrapped into 32 bits these would read as /24, /1 or /31.
+    const std::string unchanged = FormatDottedQuad(7) + " - " + FormatDottedQuad(9);
+    for (const char* s : {"192.0.2.0/4294967320", "192.0.2.0/4294967297", "192.0.2.0/8589934623",
+                          "192.0.2.0/99999999999999999999999", "192.0.2.0/x24", "192.0.2.0/"})
+        EXPECT_EQ(RangeOf(s), unchanged) << s;
+    EXPECT_EQ(RangeOf("192.0.2.0/0024"), "192.0.2.0 - 192.0.2.255");
+}
+
 TEST(WhoisFields, RangeLabelsFromTheFirstBlock)
 {
     const std::string text = "NetRange: 198.51.100.0 - 198.51.100.255\r\n\r\ninetnum: 10.0.0.0 - 10.255.255.255\r\n";

@@ -1,16 +1,19 @@
 // Adding addresses from arbitrary text, with and without log filter patterns and
 // host-name conversion: never a crash or hang, and the count, records, notes and
-// progress always agree with each other.
+// progress always agree with each other. The same text read piece by piece (pieces
+// of 1 + byte 1 % 16 bytes) gives exactly the same records, notes and count.
 //
 // Input: byte 0 holds the switches (bit 0 patterns, bit 1 convert host names,
 // bit 2 cancel at the poll numbered by byte 1); with patterns, the pattern list
 // runs up to the first zero byte; the rest is the text.
 
+#include "../support/PieceSource.h"
 #include "core/DottedQuad.h"
 #include "core/NameResolver.h"
 #include "core/NetloreDoc.h"
 #include "core/Progress.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -109,5 +112,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (nAdded == 1 && strText.empty())
         std::abort();
+
+    CNetloreDoc pieces;
+    CCheckingProgress progress2(nCancelAt);
+    CPieceSource source(strOriginal, 1 + data[1] % 16);
+    if (pieces.AddIPsFromSource(source, bConvert, bPatterns ? &strPatterns : nullptr, resolver, progress2) != nAdded ||
+        pieces.GetData().GetSize() != nAdded || progress2.m_nPolls != progress.m_nPolls)
+        std::abort();
+    for (int i = 0; i < nAdded; ++i) {
+        const std::string a = doc.GetData().GetIPAddressAt(i);
+        if (pieces.GetData().GetIPAddressAt(i) != a || pieces.GetData().GetNote(a, 3) != doc.GetData().GetNote(a, 3) ||
+            pieces.GetData().GetHostName(a) != doc.GetData().GetHostName(a))
+            std::abort();
+    }
     return 0;
 }

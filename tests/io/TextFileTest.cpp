@@ -66,7 +66,7 @@ TEST(ReadTextFile, ZeroByteCutsOnlyItsOwnChunk)
     // The same through a gzip stream: the chunks are of the decompressed text.
     WriteGzip(dir.File("nul.gz"), bytes);
     std::string unzipped;
-    ReadTextFile(dir.File("nul.gz"), unzipped);
+    EXPECT_TRUE(ReadTextFile(dir.File("nul.gz"), unzipped).m_bOpened);
     EXPECT_EQ(unzipped, text);
 }
 

@@ -231,14 +231,67 @@ TEST_F(IPWhoisLookupTest, RealReferralsToEveryRegistry)
     }
 }
 
-TEST_F(IPWhoisLookupTest, RealListAnswerFollowsItsLastHandle)
+TEST_F(IPWhoisLookupTest, RealListAnswerFollowsItsNarrowestRange)
 {
-    // ARIN lists the /19 first and its /12 parent last; the last one is asked for.
+    // ARIN lists the customer's /19 first and its /12 parent last; the /19 is the holder.
     m_server.SetAnswer(kArin, "174.79.60.55", Fixture("arin/netincident-list-two-handles-174.79.60.55.txt"));
-    m_server.SetAnswer(kArin, "NET-174-64-0-0-1", "NetHandle: NET-174-64-0-0-1\n");
-    EXPECT_EQ(Lookup("174.79.60.55"), "174.79.60.55\r\n\r\nNetHandle: NET-174-64-0-0-1");
+    m_server.SetAnswer(kArin, "NET-174-79-32-0-1", "NetHandle: NET-174-79-32-0-1\n");
+    EXPECT_EQ(Lookup("174.79.60.55"), "174.79.60.55\r\n\r\nNetHandle: NET-174-79-32-0-1");
     ASSERT_EQ(Asked(kArin), 2u);
-    EXPECT_EQ(m_server.Queries(kArin)[1], "NET-174-64-0-0-1\r\n");
+    EXPECT_EQ(m_server.Queries(kArin)[1], "NET-174-79-32-0-1\r\n");
+}
+
+TEST_F(IPWhoisLookupTest, ListedRangesChooseTheHandle)
+{
+    struct Case {
+        const char* list;
+        const char* asked;
+    } cases[] = {
+        // Narrowest wins wherever it stands.
+        {"A (NET-A) 10.0.0.0 - 10.255.255.255\nB (NET-B) 10.1.0.0 - 10.1.0.255\nC (NET-C) 10.1.0.0 - 10.1.255.255\n",
+         "NET-B\r\n"},
+        // A tie goes to the later line.
+        {"A (NET-A) 10.1.0.0 - 10.1.0.255\nB (NET-B) 10.2.0.0 - 10.2.0.255\n", "NET-B\r\n"},
+        // A line without a range: the last handle stays the rule.
+        {"A (NET-A) 10.1.0.0 - 10.1.0.255\nB (NET-B)\n", "NET-B\r\n"},
+        {"A (NET-A) 10.1.0.0 - 10.1.0.255\nB (NET-B) 10.0.0.0 - 10.0.0.x\n", "NET-B\r\n"},
+        // A range written backwards is no range.
+        {"A (NET-A) 10.1.0.0 - 10.0.0.0\nB (NET-B) 10.0.0.0 - 10.255.255.255\n", "NET-B\r\n"},
+        // The range must stand on the handle's own line.
+        {"A (NET-A)\n10.1.0.0 - 10.1.0.255\nB (NET-B) 10.0.0.0 - 10.255.255.255\n", "NET-B\r\n"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string target = "192.0.2." + std::to_string(++n);
+        m_server.SetAnswer(kArin, target, c.list);
+        Lookup(target);
+        const auto asked = m_server.Queries(kArin);
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.back(), c.asked) << c.list;
+    }
+}
+
+TEST_F(IPWhoisLookupTest, GoodAnswerAfterLimitEmptyAndResetIsTheResult)
+{
+    // The fourth and last query of the loop gets the good answer; it hands over to RIPE
+    // (or names a handle), but no query is left for that, so it is the result.
+    const std::vector<EWhoisServerMode> misbehaving = {EWhoisServerMode::queryLimit, EWhoisServerMode::closeAtOnce,
+                                                       EWhoisServerMode::resetAtOnce};
+    m_server.QueueModes(kArin, misbehaving);
+    m_server.SetAnswer(kArin, "192.0.2.1", "NetRange: x\nNetName:    RIPE-ERX\n");
+    EXPECT_EQ(Lookup("192.0.2.1"), "192.0.2.1\r\n\r\nNetRange: x\r\nNetName:    RIPE-ERX");
+    EXPECT_EQ(m_server.Connections(kArin), 4);
+    EXPECT_EQ(m_server.Connections(kRipe), 0);
+
+    m_server.QueueModes(kArin, misbehaving);
+    m_server.SetAnswer(kArin, "192.0.2.2", "Net (NET-X) 192.0.2.0 - 192.0.2.255\n");
+    EXPECT_EQ(Lookup("192.0.2.2"), "192.0.2.2\r\n\r\nNet (NET-X) 192.0.2.0 - 192.0.2.255");
+
+    // Over the limit after a usable answer, with nothing usable after it: asked again later.
+    m_server.SetAnswer(kArin, "192.0.2.3", "NetName:    RIPE\n");
+    m_server.QueueModes(kRipe,
+                        {EWhoisServerMode::queryLimit, EWhoisServerMode::closeAtOnce, EWhoisServerMode::resetAtOnce});
+    EXPECT_EQ(Lookup("192.0.2.3"), "");
 }
 
 TEST_F(IPWhoisLookupTest, ReferralToARoleDefaultHostUsesTheConfiguredServer)

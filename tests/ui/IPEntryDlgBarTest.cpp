@@ -83,3 +83,28 @@ TEST(IPEntryDlgBar, EnterInTheBoxPressesLookup)
     bar.GetLookupButton()->click();
     EXPECT_EQ(spy.count(), 2);
 }
+
+TEST(IPEntryDlgBar, ForgetEntryPutsTheHistoryBackAsItWasAndKeepsTheText)
+{
+    CMemorySettingsStore store;
+    CIPEntryDlgBar bar(store);
+    std::string strText;
+    for (const char* psz : {"192.0.2.2", "192.0.2.1"}) {
+        bar.GetComboBox()->setEditText(QString::fromLatin1(psz));
+        ASSERT_TRUE(bar.TakeEntry(strText));
+    }
+    // A new entry taken back, then one already in the history: both leave the order as it was.
+    for (const char* psz : {"no.such.host", "192.0.2.2"}) {
+        bar.GetComboBox()->setEditText(QString::fromLatin1(psz));
+        ASSERT_TRUE(bar.TakeEntry(strText));
+        bar.ForgetEntry();
+        EXPECT_EQ(bar.GetComboBox()->count(), 2) << psz;
+        EXPECT_EQ(Entry(store, 1), "192.0.2.1") << psz;
+        EXPECT_EQ(Entry(store, 2), "192.0.2.2") << psz;
+        EXPECT_EQ(store.GetProfileInt("IP Entry List", "Count", 0), 2) << psz;
+        EXPECT_EQ(bar.GetComboBox()->currentText(), QString::fromLatin1(psz));
+    }
+    // Nothing taken since: nothing to forget.
+    bar.ForgetEntry();
+    EXPECT_EQ(bar.GetComboBox()->count(), 2);
+}

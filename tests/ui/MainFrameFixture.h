@@ -147,6 +147,8 @@ protected:
             return true;
         };
         services.m_nTrayAvailable = m_nTrayAvailable;
+        if (m_fnReadAbuse)
+            services.m_fnReadAbuse = m_fnReadAbuse;
         m_pFrame = std::make_unique<CMainFrame>(*m_pStore, services);
         ASSERT_TRUE(m_pFrame->Create());
         if (bSized)
@@ -205,5 +207,6 @@ protected:
     CScriptedPrompts m_prompts;
     std::vector<QUrl> m_openedUrls;
     int m_nTrayAvailable = 1;
+    std::function<std::string(const CIPAddressData&)> m_fnReadAbuse;
     std::unique_ptr<CMainFrame> m_pFrame;
 };

@@ -75,13 +75,32 @@ TEST_F(CMainFrameTest, LookupSelectedQueuesOnlyTheFirstSelectedRow)
     EXPECT_FALSE(Frame().GetAction(kCmdLookupSelected)->isEnabled());
 }
 
-TEST_F(CMainFrameTest, QuickLookupOfAnAddressAlreadyListedQueuesNothing)
+TEST_F(CMainFrameTest, QuickLookupOfAnAddressAlreadyListedShowsItAndQueuesItOnlyWhenItsResultIsOld)
 {
-    AddRows({kAddress}, {});
+    AddRows({"192.0.2.1", kAddress, "192.0.2.3"}, {0});
+    Doc().GetData().SetWhoisResult(kAddress, "fresh answer\r\n", COleDateTime::GetCurrentTime());
     TypeAndLookup(QString::fromStdString(kAddress));
-    EXPECT_EQ(Doc().GetData().GetSize(), 1);
-    EXPECT_EQ(Waiting(Doc()).GetSize(), 0);
-    EXPECT_FALSE(Doc().HasPendingLookups());
+    EXPECT_EQ(Doc().GetData().GetSize(), 3);
+    EXPECT_EQ(Doc().GetCurrentIndex(), 1);
+    EXPECT_EQ(List().GetSelectedRows(), std::vector<int> {1});
+    EXPECT_EQ(Frame().GetView()->GetCaptionAddress(), kAddress);
+    EXPECT_EQ(Frame().GetView()->GetTextBox()->toPlainText(), QStringLiteral("fresh answer\n"));
+    EXPECT_EQ(Waiting(Doc()).GetSize(), 0); // younger than the rescan gap
+
+    // Older than the gap (a day by default): looked up again.
+    Doc().GetData().SetWhoisResult(kAddress, "old answer\r\n", COleDateTime::FromComponents(2020, 1, 2, 3, 4, 5));
+    List().SelectRow(0);
+    TypeAndLookup(QString::fromStdString(kAddress));
+    EXPECT_EQ(Doc().GetCurrentIndex(), 1);
+    ASSERT_EQ(Waiting(Doc()).GetSize(), 1);
+    EXPECT_EQ(Waiting(Doc()).GetString(0), kAddress);
+
+    // A host name of a listed address does the same.
+    m_resolver.AddHost("three.example.test", 0xC0000203);
+    TypeAndLookup(QStringLiteral("three.example.test"));
+    EXPECT_EQ(Doc().GetData().GetSize(), 3);
+    EXPECT_EQ(Doc().GetCurrentIndex(), 2);
+    EXPECT_EQ(Waiting(Doc()).GetSize(), 2); // never looked up
 }
 
 TEST_F(CMainFrameTest, QuickLookupOfAHostNameAddsItsAddress)

@@ -294,7 +294,10 @@ void CLoopbackWhoisServer::Serve(size_t index, int fd)
         CEndpoint& e = *m_endpoints[index];
         ++e.m_nConnections;
         mode = e.m_mode;
-        if (e.m_nModeCount > 0 && --e.m_nModeCount == 0) {
+        if (!e.m_queuedModes.empty()) {
+            mode = e.m_queuedModes.front();
+            e.m_queuedModes.pop_front();
+        } else if (e.m_nModeCount > 0 && --e.m_nModeCount == 0) {
             e.m_mode = EWhoisServerMode::normal;
             e.m_nModeCount = -1;
         }
@@ -371,6 +374,9 @@ void CLoopbackWhoisServer::Serve(size_t index, int fd)
         ::usleep(50 * 1000);
         finish(true);
         return;
+    case EWhoisServerMode::resetAtOnce:
+        finish(true);
+        return;
     case EWhoisServerMode::crOnly:
         SendAll(fd, WithLoneCRs(answer));
         break;
@@ -428,6 +434,13 @@ void CLoopbackWhoisServer::SetMode(const std::string& address, EWhoisServerMode 
         e->m_mode = mode;
         e->m_nModeCount = nConnections;
     }
+}
+
+void CLoopbackWhoisServer::QueueModes(const std::string& address, const std::vector<EWhoisServerMode>& modes)
+{
+    std::lock_guard lock(m_mutex);
+    if (CEndpoint* e = Find(address))
+        e->m_queuedModes.insert(e->m_queuedModes.end(), modes.begin(), modes.end());
 }
 
 std::vector<std::string> CLoopbackWhoisServer::Queries(const std::string& address) const

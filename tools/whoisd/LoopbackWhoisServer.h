@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,7 @@ enum class EWhoisServerMode
     noLineEnds, // the answer with its line ends removed
     tenMegabytes, // sends 10 MiB of text, then closes
     trickle, // sends one byte every 20 ms until the client leaves
+    resetAtOnce, // reads the query, then resets the connection without a byte of answer
 };
 
 // Whois servers on loopback addresses for tests and demos. One object listens
@@ -52,6 +54,8 @@ public:
     void SetAnswerFolder(const std::string& address, const std::string& folder);
     // The next nConnections connections to address behave so (-1: every one from now on).
     void SetMode(const std::string& address, EWhoisServerMode mode, int nConnections = -1);
+    // The next connections to address behave so, one mode each, before any SetMode mode.
+    void QueueModes(const std::string& address, const std::vector<EWhoisServerMode>& modes);
 
     // The query lines received by address, as sent (line end included), oldest first.
     std::vector<std::string> Queries(const std::string& address) const;
@@ -71,6 +75,7 @@ private:
         std::string m_strFolder;
         EWhoisServerMode m_mode = EWhoisServerMode::normal;
         int m_nModeCount = -1;
+        std::deque<EWhoisServerMode> m_queuedModes;
         std::vector<std::string> m_queries;
         int m_nConnections = 0;
     };

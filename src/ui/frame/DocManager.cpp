@@ -152,8 +152,10 @@ bool CDocManager::DoSave(const std::string& strPath)
     std::unique_ptr<CDocumentLock> pNewLock;
     if (!LockForSave(strTarget, pNewLock))
         return false;
-    if (!m_doc.OnSaveDocument(strTarget)) {
-        m_prompts.ShowMessage(m_pParent, QString::fromLatin1(CNetloreDoc::kMsgFailedToSave));
+    std::string strError;
+    if (!m_doc.OnSaveDocument(strTarget, &strError)) {
+        m_prompts.ShowMessage(m_pParent,
+                              QString::fromLatin1(CNetloreDoc::kMsgFailedToSave) + "\n\n" + ToQString(strError));
         return false;
     }
     if (pNewLock)

@@ -3,8 +3,10 @@
 #include <QUrl>
 
 #include <functional>
+#include <string>
 
 class CClock;
+class CIPAddressData;
 class CFilePrompt;
 class CFramePrompts;
 class CIcmpService;
@@ -21,6 +23,9 @@ struct CFrameServices {
     CFramePrompts* m_pPrompts = nullptr;
     // Opens a web page in the user's browser.
     std::function<bool(const QUrl&)> m_fnOpenUrl;
+    // The abuse address a record's whois text states, empty when none; the
+    // document's whois facts unless set.
+    std::function<std::string(const CIPAddressData&)> m_fnReadAbuse;
     // -1: ask the desktop whether it has a notification area; 0 or 1: as given.
     int m_nTrayAvailable = -1;
 };

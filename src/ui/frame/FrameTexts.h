@@ -220,7 +220,11 @@ inline constexpr const char* kPromptAutoLoad = "Open the most recent document wh
 // ---- status panes ----
 inline constexpr const char* kPaneTotal = "Total: %d";
 inline constexpr const char* kPaneDisplay = "Display: %d";
+// The least width of a pane; longer counts widen it.
 inline constexpr int kPaneWidth = 90;
+inline constexpr const char* kPaneIdle = "Ready";
+inline constexpr const char* kMsgNoAddressFound = "No IP address or resolvable host name in \"%1\"";
+inline constexpr int kMessageMs = 10000;
 inline constexpr int kTimerMs = 2000;
 
 // ---- web pages (the implementer's choice: public pages about IP whois) ----

@@ -1,6 +1,9 @@
 #include "ui/frame/MainFrame.h"
 
 #include "core/Clock.h"
+#include "core/DottedQuad.h"
+#include "core/HostLookup.h"
+#include "core/IPAddressData.h"
 #include "core/LookupJob.h"
 #include "core/LookupKind.h"
 #include "core/SettingsStore.h"
@@ -47,6 +50,7 @@
 #include <QSizePolicy>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <QToolBar>
 
 #include <algorithm>
@@ -101,6 +105,10 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
         m_pOwnPrompts = std::make_unique<CFramePrompts>();
         m_services.m_pPrompts = m_pOwnPrompts.get();
     }
+    if (!m_services.m_fnReadAbuse)
+        m_services.m_fnReadAbuse = [this](const CIPAddressData& record) {
+            return m_doc.GetData().GetWhoisFacts(record).m_strAbuse;
+        };
     if (!m_services.m_fnOpenUrl)
         m_services.m_fnOpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
@@ -222,7 +230,6 @@ void CMainFrame::CreateActions()
     AddCommand(FT::kCmdPingSelected, FT::kItemPingSelected, FT::kPromptPingSelected);
     AddCommand(FT::kCmdTraceSelected, FT::kItemTraceSelected, FT::kPromptTraceSelected);
 
-    auto* pModes = new QActionGroup(this);
     const std::tuple<int, const char*, const char*, I::EIcon> modes[] = {
         {FT::kCmdModeBinary, FT::kItemBinary, FT::kPromptBinary, I::kBinary},
         {FT::kCmdModeHex, FT::kItemHex, FT::kPromptHex, I::kHex},
@@ -232,7 +239,9 @@ void CMainFrame::CreateActions()
         QAction* pAction = AddCommand(nId, pszText, pszPrompt);
         pAction->setCheckable(true);
         pAction->setIcon(I::Get(icon));
-        pModes->addAction(pAction);
+        // The menu draws a check mark only for an item without a picture outside an
+        // exclusive group; UpdateCommandStates keeps exactly one mode checked.
+        pAction->setIconVisibleInMenu(false);
     }
 
     AddCommand(FT::kCmdToggleIPListBar, FT::kItemIPListBar, FT::kPromptIPListBar)->setCheckable(true);
@@ -241,8 +250,15 @@ void CMainFrame::CreateActions()
     AddCommand(FT::kCmdExportRawWhois, FT::kItemRawWhois, FT::kPromptRawWhois);
     AddCommand(FT::kCmdExportTableCsv, FT::kItemTableCsv, FT::kPromptTableCsv);
     AddCommand(FT::kCmdExportTableJson, FT::kItemTableJson, FT::kPromptTableJson);
-    AddCommand(FT::kCmdReportSelected, FT::kItemReportSelected, FT::kPromptReportSelected)->setCheckable(true);
-    AddCommand(FT::kCmdReportAll, FT::kItemReportAll, FT::kPromptReportAll)->setCheckable(true);
+    // One choice of two: drawn as radio buttons.
+    auto* pReportRows = new QActionGroup(this);
+    for (const auto& [nId, pszText, pszPrompt] :
+         {std::tuple {int(FT::kCmdReportSelected), FT::kItemReportSelected, FT::kPromptReportSelected},
+          std::tuple {int(FT::kCmdReportAll), FT::kItemReportAll, FT::kPromptReportAll}}) {
+        QAction* pAction = AddCommand(nId, pszText, pszPrompt);
+        pAction->setCheckable(true);
+        pReportRows->addAction(pAction);
+    }
     AddCommand(FT::kCmdConnectionSettings, FT::kItemConnSettings, FT::kPromptConnSettings);
     AddCommand(FT::kCmdWebProductHome, FT::kItemProductHome, FT::kPromptProductHome);
     AddCommand(FT::kCmdWebSupport, FT::kItemSupport, FT::kPromptSupport);
@@ -349,7 +365,8 @@ void CMainFrame::RebuildRecentFiles()
         const QString strPath = ToQString(files[i]);
         auto* pAction = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(strPath).fileName()), this);
         pAction->setStatusTip(Text(FT::kPromptRecent));
-        pAction->setToolTip(strPath);
+        // A file name may look like markup; a tooltip would render it.
+        pAction->setToolTip(Qt::convertFromPlainText(strPath, Qt::WhiteSpaceNoWrap));
         connect(pAction, &QAction::triggered, this,
                 [this, strPath] { m_pDocs->OpenDocumentFile(ToStdString(strPath)); });
         m_pFileMenu->insertAction(pBefore, pAction);
@@ -413,9 +430,15 @@ void CMainFrame::CreateStatusBar()
         pText = new QLabel(pPane);
         pLayout->addWidget(pIcon);
         pLayout->addWidget(pText, 1);
-        pPane->setFixedWidth(FT::kPaneWidth);
+        pPane->setMinimumWidth(FT::kPaneWidth);
+        pText->setTextFormat(Qt::PlainText);
         pStatus->addPermanentWidget(pPane);
     };
+    // Shown while no other message is: the status bar hides it for prompts and messages.
+    auto* pIdle = new QLabel(Text(FT::kPaneIdle), pStatus);
+    pIdle->setObjectName(QStringLiteral("status-idle"));
+    pIdle->setTextFormat(Qt::PlainText);
+    pStatus->addWidget(pIdle, 1);
     makePane(CFrameIcons::kTotal, m_pTotalPane);
     makePane(CFrameIcons::kDisplay, m_pDisplayPane);
     m_pRunPane = new QLabel(pStatus);
@@ -431,6 +454,7 @@ bool CMainFrame::CreateListBar()
     m_pListBar->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     m_pListBar->SetDocument(&m_doc);
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
+    m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
     addDockWidget(Qt::LeftDockWidgetArea, m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
     CBigListCtrl* pList = m_pListBar->GetList();
@@ -653,6 +677,10 @@ void CMainFrame::UpdateStatusPanes()
     const QString strRun = ToQString(m_pProgress->Text());
     if (m_pRunPane && m_pRunPane->text() != strRun)
         m_pRunPane->setText(strRun);
+    // "Ready" gives way to a run's progress (the status bar itself hides it for messages).
+    auto* pIdle = statusBar()->findChild<QLabel*>(QStringLiteral("status-idle"), Qt::FindDirectChildrenOnly);
+    if (pIdle && statusBar()->currentMessage().isEmpty())
+        pIdle->setVisible(strRun.isEmpty());
     if (m_pTray && m_pTray->GetIcon()) {
         const QString strTip =
             strRun.isEmpty() ? Text(FT::kAppDisplayName) : Text(FT::kAppDisplayName) + QStringLiteral("\n") + strRun;
@@ -869,17 +897,38 @@ void CMainFrame::OnQuickLookup()
     std::string strText;
     if (!m_pEntryBar || !m_pEntryBar->TakeEntry(strText))
         return;
+    const std::string strTyped = strText;
     int nAdded = 0;
     {
         CProgressDlg progress(this);
         nAdded = m_doc.AddIPsFromText(strText, true, nullptr, *m_services.m_pResolver, progress);
     }
-    if (nAdded == 0)
-        return;
+    // Nothing added: the text names an address already listed, or no address at all.
+    if (nAdded == 0) {
+        if (!FindTypedAddress(strTyped, strText)) {
+            m_pEntryBar->ForgetEntry();
+            statusBar()->showMessage(Text(FT::kMsgNoAddressFound).arg(ToQString(strTyped)), FT::kMessageMs);
+            return;
+        }
+        if (m_doc.GetData().IndexOfIP(strText) < 0)
+            return; // adding was cancelled
+    }
     m_doc.SelectIP(strText);
     RefreshListBar();
     m_doc.UpdateAllViews(nullptr);
     m_pSession->Queue(m_doc, lookupWhois, strText);
+}
+
+bool CMainFrame::FindTypedAddress(const std::string& strTyped, std::string& strAddress)
+{
+    // The first word, as adding from text takes it.
+    const std::string strToken = strTyped.substr(0, strTyped.find_first_of(" \t"));
+    if (IsValidDottedQuad(strToken))
+        strAddress = strToken;
+    else if (strToken.find(':') != std::string::npos ||
+             !HostNameToAddress(*m_services.m_pResolver, strToken, strAddress))
+        return false;
+    return true;
 }
 
 void CMainFrame::OnDelete()
@@ -922,6 +971,8 @@ void CMainFrame::OnViewRawWhois()
     auto* pView = new CTextResultView(&m_doc, this);
     pView->SetCaptionNote([this](const std::string& strAddress) { return CaptionNote(strAddress); });
     pView->setObjectName(QStringLiteral("view-raw-whois"));
+    pView->SetUrlOpener(m_services.m_fnOpenUrl);
+    pView->SetAbuseReader(m_services.m_fnReadAbuse);
     setCentralWidget(pView); // deletes the previous view
     pView->show();
     m_pView = pView;
@@ -975,7 +1026,9 @@ void CMainFrame::OnExportRawWhois()
                                              IoTexts::kSavePromptExtension, IoTexts::kSavePromptTitle, strPath))
         return;
     std::string strError;
-    WriteTextFile(strPath, strReport, strError);
+    if (!WriteTextFile(strPath, strReport, strError))
+        m_services.m_pPrompts->ShowMessage(
+            this, QString::fromLatin1(IoTexts::kMsgCannotWriteReport).arg(ToQString(strError)));
 }
 
 void CMainFrame::OnExportTable(bool bJson)
@@ -1017,52 +1070,64 @@ void CMainFrame::AfterImport(int nBefore, int nAdded, bool bLookup)
     QueueRun(addresses, choice);
 }
 
-void CMainFrame::OnImportTextFile()
+// Addresses come in while the file is read, so a log of any size fits in memory.
+void CMainFrame::ImportFile(bool bLog)
 {
     std::string strPath;
     if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
                                              IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
         return;
-    std::string strText;
-    ReadTextFile(strPath, strText);
-    if (strText.empty())
+    CTextFileReader reader;
+    bool bEmpty = true;
+    if (reader.Open(strPath)) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        bEmpty = reader.IsEmpty();
+        QApplication::restoreOverrideCursor();
+    }
+    const CTextReadResult& read = reader.Result();
+    const auto reportRead = [&](int nAdded) {
+        if (!read.m_bOpened || (bEmpty && !read.m_strError.empty()))
+            m_services.m_pPrompts->ShowMessage(
+                this, QString::fromLatin1(IoTexts::kMsgCannotRead).arg(ToQString(strPath), ToQString(read.m_strError)));
+        else if (!read.m_bComplete && !read.m_strError.empty())
+            m_services.m_pPrompts->ShowMessage(this, QString::fromLatin1(IoTexts::kMsgPartialRead)
+                                                         .arg(ToQString(strPath), QString::number(read.m_nTextBytes),
+                                                              ToQString(read.m_strError), QString::number(nAdded)));
+    };
+    if (bEmpty) {
+        reportRead(0);
         return;
-    // No dialog of its own: the choice last made in the log import's dialog holds.
-    const bool bLookup = m_store.GetProfileInt(FT::kSettings, FT::kKeyLookupAfterImport, 0) != 0;
+    }
+    std::string strPatterns;
+    // The text import has no dialog of its own: the choice last made in the log
+    // import's dialog holds.
+    bool bLookup = m_store.GetProfileInt(FT::kSettings, FT::kKeyLookupAfterImport, 0) != 0;
+    if (bLog) {
+        CLogFileImportDlg dlg(m_store, this);
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+        strPatterns = dlg.GetPatterns();
+        bLookup = dlg.IsLookupAfterImport();
+    }
     const int nBefore = m_doc.GetData().GetSize();
     int nAdded = 0;
     {
         CProgressDlg progress(this);
-        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, nullptr, *m_services.m_pResolver,
-                                      progress);
+        nAdded = m_doc.AddIPsFromSource(reader, GetConnSettings().m_bConvertHostNames, bLog ? &strPatterns : nullptr,
+                                        *m_services.m_pResolver, progress);
     }
     AfterImport(nBefore, nAdded, bLookup);
+    reportRead(nAdded);
+}
+
+void CMainFrame::OnImportTextFile()
+{
+    ImportFile(false);
 }
 
 void CMainFrame::OnImportWebLog()
 {
-    std::string strPath;
-    if (!m_services.m_pFiles->PromptFileName(this, m_store, false, IoTexts::kImportPromptFilter,
-                                             IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
-        return;
-    std::string strText;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    ReadTextFile(strPath, strText);
-    QApplication::restoreOverrideCursor();
-    if (strText.empty())
-        return;
-    CLogFileImportDlg dlg(m_store, this);
-    if (dlg.exec() != QDialog::Accepted)
-        return;
-    const std::string strPatterns = dlg.GetPatterns();
-    const int nBefore = m_doc.GetData().GetSize();
-    int nAdded = 0;
-    {
-        CProgressDlg progress(this);
-        nAdded = m_doc.AddIPsFromText(strText, GetConnSettings().m_bConvertHostNames, &strPatterns,
-                                      *m_services.m_pResolver, progress);
-    }
-    AfterImport(nBefore, nAdded, dlg.IsLookupAfterImport());
+    ImportFile(true);
 }
 
 void CMainFrame::OnConnectionSettings()

@@ -128,6 +128,9 @@ private:
     void RefreshListBar();
 
     void OnQuickLookup();
+    // The address a typed text names (itself or the address of a host name);
+    // false when it names none.
+    bool FindTypedAddress(const std::string& strTyped, std::string& strAddress);
     void OnLookupSelected();
     void OnLookupWithOptions();
     // Queues the addresses for the choice's kinds as one run; answers from fresh
@@ -152,6 +155,7 @@ private:
     void OnExportRawWhois();
     void OnExportTable(bool bJson);
     void OnQueueSelected(int nCommandId);
+    void ImportFile(bool bLog);
     void OnImportTextFile();
     void OnImportWebLog();
     void OnConnectionSettings();

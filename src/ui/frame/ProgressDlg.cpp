@@ -25,6 +25,9 @@ CProgressDlg::CProgressDlg(QWidget* pParent)
 {
     setWindowTitle(QString());
     setModal(false);
+    // Progress lines can carry names from files and answers: never markup.
+    m_pText->setTextFormat(Qt::PlainText);
+    m_pPercent->setTextFormat(Qt::PlainText);
     setFont(QFont(QStringLiteral("Arial"), 8));
     m_pBar->setRange(m_nLower, m_nUpper);
     m_pBar->setValue(0);

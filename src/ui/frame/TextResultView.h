@@ -4,17 +4,22 @@
 #include "ui/frame/ColorBackView.h"
 
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <string>
+#include <string_view>
 
+class CIPAddressData;
 class CNetloreDoc;
+class QLabel;
 class QPlainTextEdit;
 
 // The main view: the whois answer of the document's current record in a
 // read-only fixed-pitch text box, under a caption band with the address, the
 // words "IP Whois Data" and the time of that answer. An empty document shows the
 // quick-start text. The frame forwards the document's view updates to it.
+// When the answer names an abuse contact, the band offers it as a mail link.
 class CTextResultView : public CColorBackView, public CViewNotifier
 {
     Q_OBJECT
@@ -45,6 +50,24 @@ public:
     }
     std::string GetCaptionNote() const;
 
+    // The abuse address the record's whois text states, empty when none.
+    using AbuseReader = std::function<std::string(const CIPAddressData& record)>;
+    void SetAbuseReader(AbuseReader fnRead);
+    // Opens the mail link; the desktop's handler unless set.
+    void SetUrlOpener(std::function<bool(const QUrl&)> fnOpen) { m_fnOpenUrl = std::move(fnOpen); }
+    QLabel* GetAbuseLink() const { return m_pAbuseLink; }
+
+    // Answers are written by whoever registered the network: only a plain
+    // address of this shape ever becomes a link.
+    static bool IsWellFormedMailAddress(std::string_view strText);
+    // "mailto:" with the address and, as subject, the record's address, both
+    // percent-encoded; empty when the address is not well formed.
+    static QUrl AbuseMailUrl(std::string_view strAbuse, std::string_view strRecordAddress);
+    // The link as the band's rich text, its label the address or (when given) a
+    // shortened one; empty when the address is not well formed.
+    static QString AbuseLinkHtml(std::string_view strAbuse, std::string_view strRecordAddress,
+                                 const QString& strShortLabel = QString());
+
 public slots:
     void OnEditCopy();
     void OnEditCut();
@@ -56,8 +79,19 @@ protected:
 
 private:
     void DrawCaption(QPainter& painter);
+    // The words after the address, with the lookup's note when there is one.
+    QString CaptionText(const std::string& strAddress) const;
+    void UpdateAbuseLink();
+    void PlaceAbuseLink();
+    QFont CaptionFont() const;
 
     CNetloreDoc* m_pDoc;
     QPlainTextEdit* m_pTextBox;
+    QLabel* m_pAbuseLink;
+    AbuseReader m_fnReadAbuse;
+    // The linked address and the record it belongs to; empty without a link.
+    std::string m_strAbuse;
+    std::string m_strAbuseRecord;
+    std::function<bool(const QUrl&)> m_fnOpenUrl;
     std::function<std::string(const std::string&)> m_fnNote;
 };

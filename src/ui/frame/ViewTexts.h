@@ -9,6 +9,7 @@ inline constexpr const char* kQuickStart = "QUICK START\r\n"
                                            "2. Click Lookup\r\n";
 inline constexpr const char* kCaptionAfterAddress = " : IP Whois Data";
 inline constexpr const char* kCaptionNoAddress = "IP Whois Data";
+inline constexpr const char* kCaptionAbuse = "Abuse:";
 inline constexpr int kIdTextBox = 299;
 
 inline constexpr const char* kProgressInitialPercent = " 0 %";

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -364,12 +365,16 @@ int CBigListCtrl::GetVisibleRowCount() const
 void CBigListCtrl::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
     QAbstractItemView::selectionChanged(selected, deselected);
-    if (selected.isEmpty())
+    const QModelIndex cur = currentIndex();
+    // A click on one row of a selected range keeps that row and drops the others:
+    // nothing is newly selected, yet the row the user chose has changed.
+    const bool bNarrowed = selected.isEmpty() && cur.isValid() && cur.row() != m_nRememberedRow &&
+                           selectionModel()->isRowSelected(cur.row(), QModelIndex());
+    if (selected.isEmpty() && !bNarrowed)
         return;
     // The row the user moved to when it is among the new ones, else the first new one.
     int nRow = -1;
-    const QModelIndex cur = currentIndex();
-    if (cur.isValid() && selected.contains(cur)) {
+    if (bNarrowed || (cur.isValid() && selected.contains(cur))) {
         nRow = cur.row();
     } else {
         for (const QItemSelectionRange& r : selected)
@@ -799,6 +804,24 @@ void CBigListCtrl::updateGeometries()
 void CBigListCtrl::scrollContentsBy(int, int)
 {
     viewport()->update();
+}
+
+void CBigListCtrl::keyPressEvent(QKeyEvent* pEvent)
+{
+    // The view's own copy takes only the current cell.
+    const bool bCopy = pEvent->matches(QKeySequence::Copy) ||
+                       (pEvent->key() == Qt::Key_Insert && pEvent->modifiers() == Qt::ControlModifier);
+    if (bCopy) {
+        CopySelectedRows();
+        pEvent->accept();
+        return;
+    }
+    if (pEvent->key() == Qt::Key_Delete && pEvent->modifiers() == Qt::NoModifier) {
+        emit deletePressed();
+        pEvent->accept();
+        return;
+    }
+    QAbstractItemView::keyPressEvent(pEvent);
 }
 
 void CBigListCtrl::mouseReleaseEvent(QMouseEvent* pEvent)

@@ -20,8 +20,9 @@ class QPainter;
 // itself (alternating colours, the selection highlight, colour tags inside cell
 // texts), keeps a fixed row height so that any row's place is arithmetic, reads its
 // look from a settings section, and copies rows to the clipboard as tab-separated
-// text. A newly selected row is reported through rowSelected and, when a selection
-// command is set, commandIssued(command) for the host to handle.
+// text (the copy keys copy every selected row). A newly selected row is reported
+// through rowSelected and, when a selection command is set, commandIssued(command)
+// for the host to handle; so is a click that narrows a selection to one of its rows.
 class CBigListCtrl : public QAbstractItemView
 {
     Q_OBJECT
@@ -112,6 +113,8 @@ public:
 signals:
     void rowSelected(int nRow);
     void commandIssued(int nCommandId);
+    // The Delete key, for the host to run its delete command.
+    void deletePressed();
 
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
@@ -125,6 +128,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
     void paintEvent(QPaintEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
     void focusInEvent(QFocusEvent* pEvent) override;

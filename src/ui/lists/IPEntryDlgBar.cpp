@@ -51,6 +51,10 @@ bool CIPEntryDlgBar::TakeEntry(std::string& strText)
     const QString strTyped = m_pCombo->currentText().trimmed();
     if (strTyped.isEmpty())
         return false;
+    m_beforeTake.clear();
+    for (int i = 0; i < m_pCombo->count(); ++i)
+        m_beforeTake << m_pCombo->itemText(i);
+    m_bTaken = true;
     MoveToTop(*m_pCombo, strTyped, kHistoryLimit);
     // The box shows the entry again after the move; a second move is a no-op unless
     // the list changed the text.
@@ -58,6 +62,18 @@ bool CIPEntryDlgBar::TakeEntry(std::string& strText)
     SaveHistory(m_store, kSection, *m_pCombo);
     strText = ToStdString(strTyped);
     return true;
+}
+
+void CIPEntryDlgBar::ForgetEntry()
+{
+    if (!m_bTaken)
+        return;
+    m_bTaken = false;
+    const QString strTyped = m_pCombo->currentText();
+    m_pCombo->clear();
+    m_pCombo->addItems(m_beforeTake);
+    m_pCombo->setEditText(strTyped);
+    SaveHistory(m_store, kSection, *m_pCombo);
 }
 
 void CIPEntryDlgBar::LoadHistory(CSettingsStore& store, const char* pszSection, QComboBox& combo)

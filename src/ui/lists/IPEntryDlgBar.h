@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <string>
@@ -28,6 +29,9 @@ public:
     // The trimmed text of the box, moved to the top of the history and the history
     // saved; false (and nothing stored) when the box holds only white space.
     bool TakeEntry(std::string& strText);
+    // Takes the last entry out of the history again (it named no address); the
+    // box keeps the text for correcting.
+    void ForgetEntry();
 
     QComboBox* GetComboBox() const { return m_pCombo; }
     QPushButton* GetLookupButton() const { return m_pLookup; }
@@ -44,4 +48,7 @@ private:
     CSettingsStore& m_store;
     QComboBox* m_pCombo;
     QPushButton* m_pLookup;
+    // The history before the last TakeEntry, until ForgetEntry or the next take.
+    QStringList m_beforeTake;
+    bool m_bTaken = false;
 };

@@ -7,9 +7,23 @@
 #include "ui/lists/ListTexts.h"
 
 #include <QAction>
+#include <QFontMetrics>
+#include <QMainWindow>
 #include <QMenu>
+#include <QScrollBar>
+#include <QStyle>
 
+#include <algorithm>
 #include <cstdio>
+
+namespace {
+
+// The main view keeps at least this much of the window beside a docked bar.
+constexpr int kViewRoom = 160;
+// A floating bar shows this many rows.
+constexpr int kFloatRows = 16;
+
+} // namespace
 
 CIPListBar::CIPListBar(CSettingsStore& store, const QString& strTitle, QWidget* pParent, QSize szDefault,
                        bool bHasGripper, int nBarId)
@@ -30,6 +44,10 @@ CIPListBar::CIPListBar(CSettingsStore& store, const QString& strTitle, QWidget* 
             m_pLookup->trigger();
     });
     GetList()->SetContextMenu(m_pMenu);
+    connect(GetList(), &CBigListCtrl::deletePressed, this, [this] {
+        if (m_pDelete && m_pDelete->isEnabled())
+            m_pDelete->trigger();
+    });
 }
 
 CIPListBar::~CIPListBar()
@@ -41,6 +59,69 @@ void CIPListBar::SetLookupAction(QAction* pAction)
 {
     m_pLookup = pAction;
     UpdateMenu();
+}
+
+void CIPListBar::SetDisplayMode(int nMode)
+{
+    const bool bChanged = nMode != m_nDisplayMode;
+    m_nDisplayMode = nMode;
+    if (bChanged)
+        FitToMode();
+}
+
+bool CIPListBar::LoadState(CSettingsStore& store, const std::string& strProfile)
+{
+    const bool bVisible = CListBar::LoadState(store, strProfile);
+    if (!IsVertWidthStored())
+        FitVertWidth();
+    if (!IsFloatSizeStored())
+        FitFloatSize();
+    if (!IsVertWidthStored() || !IsFloatSizeStored())
+        ApplyRememberedSize();
+    return bVisible;
+}
+
+int CIPListBar::FittedWidth(int nMode) const
+{
+    // Every digit at its widest: proportional faces differ in digit widths.
+    const std::string strWidest = CBigListCtrl::StripCellTags(FormatAddress(0xFFFFFFFFu, "255.255.255.255", nMode));
+    const CBigListCtrl* pList = GetList();
+    const QFontMetrics fm(pList->GetListFont());
+    int nText = 0;
+    for (const char* pszDigits : {"0", "1", "2", "5", "8", "F"}) {
+        std::string s = strWidest;
+        for (char& c : s)
+            if (c != ' ' && c != '.')
+                c = pszDigits[0];
+        nText = std::max(nText, fm.horizontalAdvance(QString::fromLatin1(s)));
+    }
+    // The row's text margins (as the list draws them), the list's frame and
+    // scroll bar, and the dock's frame.
+    const int nMargins = 3 * fm.horizontalAdvance(QLatin1Char(' ')) + 2 * pList->frameWidth() +
+                         pList->verticalScrollBar()->sizeHint().width() +
+                         2 * style()->pixelMetric(QStyle::PM_DockWidgetFrameWidth, nullptr, this) + 4;
+    int nWidth = nText + nMargins;
+    if (const QWidget* pWindow = parentWidget())
+        nWidth = std::min(nWidth, pWindow->width() - kViewRoom);
+    return std::max(nWidth, kMinCX);
+}
+
+void CIPListBar::FitVertWidth()
+{
+    SetVertSize(QSize(FittedWidth(m_nDisplayMode), GetVertSize().height()));
+}
+
+void CIPListBar::FitFloatSize()
+{
+    const int nRows = GetList()->GetRowHeight() * kFloatRows;
+    SetFloatSize(QSize(FittedWidth(m_nDisplayMode), std::max(GetFloatSize().height(), nRows)));
+}
+
+void CIPListBar::FitToMode()
+{
+    FitVertWidth();
+    FitFloatSize();
+    ApplyRememberedSize();
 }
 
 void CIPListBar::UpdateMenu()

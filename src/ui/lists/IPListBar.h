@@ -29,11 +29,22 @@ public:
     void SetDocument(CNetloreDoc* pDoc) { m_pDoc = pDoc; }
     CNetloreDoc* GetDocument() const { return m_pDoc; }
     int GetDisplayMode() const { return m_nDisplayMode; }
-    void SetDisplayMode(int nMode) { m_nDisplayMode = nMode; }
+    // A new mode also fits the bar to the mode's widest text.
+    void SetDisplayMode(int nMode);
     // The frame's "IP Lookup Selected" command, offered in the context menu.
     void SetLookupAction(QAction* pAction);
+    // The frame's Delete command, run by the Delete key in the list.
+    void SetDeleteAction(QAction* pAction) { m_pDelete = pAction; }
     QMenu* GetContextMenu() const { return m_pMenu; }
     QAction* GetLookupMenuAction() const { return m_pLookupItem; }
+
+    // After the stored sizes: a width or floating size never stored fits the current mode.
+    bool LoadState(CSettingsStore& store, const std::string& strProfile) override;
+    // The bar width that shows the widest text of the mode without cutting it, at
+    // most what the window can give beside its main view.
+    int FittedWidth(int nMode) const;
+    // Gives the bar (docked at the side and floating) the fitted width of the current mode.
+    void FitToMode();
 
     void RefreshList() override;
     void OnRowSelected(const std::string& strText) override;
@@ -44,10 +55,13 @@ public:
 
 private:
     void UpdateMenu();
+    void FitVertWidth();
+    void FitFloatSize();
 
     CNetloreDoc* m_pDoc = nullptr;
     int m_nDisplayMode;
     QMenu* m_pMenu;
     QAction* m_pLookupItem;
     QAction* m_pLookup = nullptr;
+    QAction* m_pDelete = nullptr;
 };

@@ -88,6 +88,9 @@ bool CSizingControlBar::LoadState(CSettingsStore& store, const std::string& strP
     m_szVert.setHeight(read(ListTexts::kKeySizeVertCY, m_szVert.height(), kMinCY));
     m_szFloat.setWidth(read(ListTexts::kKeySizeFloatCX, m_szFloat.width(), kMinCX));
     m_szFloat.setHeight(read(ListTexts::kKeySizeFloatCY, m_szFloat.height(), kMinCY));
+    auto stored = [&](const char* pszKey) { return store.GetProfileInt(strSection, pszKey, INT_MIN) != INT_MIN; };
+    m_bVertWidthStored = stored(ListTexts::kKeySizeVertCX);
+    m_bFloatSizeStored = stored(ListTexts::kKeySizeFloatCX) || stored(ListTexts::kKeySizeFloatCY);
     const bool bVisible = store.GetProfileInt(strSection, ListTexts::kKeyVisible, 1) != 0;
     ApplyRememberedSize();
     return bVisible;

@@ -43,7 +43,7 @@ public:
     static std::string StateSection(const std::string& strProfile, int nBarId);
     // Returns the stored visibility (true when none is stored); the sizes take
     // effect at once.
-    bool LoadState(CSettingsStore& store, const std::string& strProfile);
+    virtual bool LoadState(CSettingsStore& store, const std::string& strProfile);
     void SaveState(CSettingsStore& store, const std::string& strProfile) const;
     static const std::vector<CSizingControlBar*>& AllBars();
     static void LoadAllStates(CSettingsStore& store, const std::string& strProfile);
@@ -55,6 +55,11 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    // Whether the last LoadState found a stored width docked at the side, or a stored floating size.
+    bool IsVertWidthStored() const { return m_bVertWidthStored; }
+    bool IsFloatSizeStored() const { return m_bFloatSizeStored; }
+    void SetVertSize(QSize sz) { m_szVert = sz; }
+    void SetFloatSize(QSize sz) { m_szFloat = sz; }
     void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
@@ -65,4 +70,6 @@ private:
     QSize m_szFloat;
     int m_nBarId;
     bool m_bSettling = false;
+    bool m_bVertWidthStored = false;
+    bool m_bFloatSizeStored = false;
 };
