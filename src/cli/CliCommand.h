@@ -13,6 +13,17 @@ struct CCliContext {
     FILE* out;
     FILE* err;
     FILE* in;
+    bool m_bQuiet = false; // -q: no progress, no summary
+    bool m_bVerbose = false; // -v: each query and referral on stderr
+};
+
+// Exit statuses, the same for every command (listed in --help and the README).
+enum ECliExit : int
+{
+    cliExitDone = 0,
+    cliExitFailed = 1, // some of the work failed
+    cliExitUsage = 2, // usage or settings error
+    cliExitInUse = 3, // the document is in use by another process
 };
 
 // One verb of addrscope-cli. Each command lives in its own Cmd*.cpp and registers
@@ -24,6 +35,9 @@ public:
     virtual const char* Name() const = 0;
     virtual const char* Usage() const = 0; // arguments after the verb
     virtual const char* Summary() const = 0; // one line for --help
+    // The options and arguments, one per line: "  --name VALUE  what it does". The
+    // help, the manual page and the shell completions are all built from these texts.
+    virtual const char* Help() const { return ""; }
     // args: everything after the verb, global options already removed. Returns the exit status.
     virtual int Run(CCliContext& ctx, const std::vector<std::string>& args) = 0;
 };
@@ -40,5 +54,19 @@ template <class T> struct CCliRegistration {
     CCliRegistration() { CCliRegistry::Add(new T); }
 };
 
+// The command's --help text: usage, summary, options, exit statuses.
+std::string CliCommandHelp(const CCliCommand& cmd);
+// The options a command takes, from its usage and help texts ("--kind", "-o", ...).
+std::vector<std::string> CliCommandOptions(const CCliCommand& cmd);
+// The options every command takes, as help lines.
+const char* CliCommonOptionsHelp();
+// The exit statuses, as help lines.
+const char* CliExitStatusHelp();
+
 // Exit status 2 with the usage line: for argument errors.
 int CliUsageError(CCliContext& ctx, const CCliCommand& cmd, const std::string& message);
+
+// An IPv4 address in dotted form, or a host name (letters, digits and hyphens in
+// dot-separated labels of at most 63 characters, 253 in all, an optional final dot).
+// Anything else is refused before it reaches a resolver or a server.
+bool IsAddressOrHostName(const std::string& text);

@@ -1,11 +1,16 @@
 #pragma once
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
+#include "core/DocumentLock.h"
 #include "core/NetloreDoc.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Opening and saving a document for the commands. Header only: the commands'
 // build picks up Cmd*.cpp files alone.
@@ -15,16 +20,45 @@ struct CCliOpenResult {
     bool m_bOpened = false; // the document is usable (read, or new when allowed)
     bool m_bCreated = false; // the file did not exist: the document is new
     int m_nErrors = 0; // archive errors while reading (reported on stderr)
+    int m_nExit = cliExitFailed; // the exit status when it was not opened
 };
 
+// Why a file cannot be read, in the system's words (empty when it can be opened).
+inline std::string CliReadReason(const std::string& strPath)
+{
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return SystemReason(errno);
+    struct stat st { };
+    const bool bDir = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    ::close(fd);
+    return bDir ? SystemReason(EISDIR) : std::string();
+}
+
+// Opens a document. A command that will save it passes pLock: the document's lock
+// is taken first, so that two writers cannot both read, change and save it.
 inline CCliOpenResult OpenCliDocument(CCliContext& ctx, const char* pszCommand, const std::string& strPath,
-                                      CNetloreDoc& doc, bool bCreateWhenMissing)
+                                      CNetloreDoc& doc, bool bCreateWhenMissing, CDocumentLock* pLock = nullptr)
 {
     CCliOpenResult result;
+    if (pLock) {
+        switch (pLock->Acquire(strPath)) {
+        case CDocumentLock::acquired:
+            break;
+        case CDocumentLock::inUse:
+            CliMessage(ctx, pszCommand, strPath + " is in use by process " + std::to_string(pLock->OwnerPid()));
+            result.m_nExit = cliExitInUse;
+            return result;
+        default:
+            CliMessage(ctx, pszCommand,
+                       "cannot lock " + strPath + ": " + CDocumentLock::LockPathFor(strPath) + ": " + pLock->Error());
+            return result;
+        }
+    }
     struct stat st { };
     if (::stat(strPath.c_str(), &st) != 0 && errno == ENOENT) {
         if (!bCreateWhenMissing) {
-            std::fprintf(ctx.err, "addrscope-cli %s: %s: no such document\n", pszCommand, strPath.c_str());
+            CliMessage(ctx, pszCommand, strPath + ": no such document");
             return result;
         }
         doc.OnNewDocument();
@@ -34,9 +68,14 @@ inline CCliOpenResult OpenCliDocument(CCliContext& ctx, const char* pszCommand, 
         result.m_bCreated = true;
         return result;
     }
-    auto sink = [&](const std::string& strMessage) { std::fprintf(ctx.err, "%s\n", strMessage.c_str()); };
+    auto sink = [&](const std::string& strMessage) {
+        const std::string line = TerminalSafe(strMessage) + "\n";
+        std::fwrite(line.data(), 1, line.size(), ctx.err);
+    };
     if (!doc.OnOpenDocument(strPath, sink, &result.m_nErrors)) {
-        std::fprintf(ctx.err, "addrscope-cli %s: %s: %s\n", pszCommand, strPath.c_str(), CNetloreDoc::kMsgFailedToOpen);
+        const std::string strReason = CliReadReason(strPath);
+        CliMessage(ctx, pszCommand,
+                   strPath + ": " + CNetloreDoc::kMsgFailedToOpen + (strReason.empty() ? "" : " (" + strReason + ")"));
         return result;
     }
     result.m_bOpened = true;
@@ -45,8 +84,11 @@ inline CCliOpenResult OpenCliDocument(CCliContext& ctx, const char* pszCommand, 
 
 inline bool SaveCliDocument(CCliContext& ctx, const char* pszCommand, const std::string& strPath, CNetloreDoc& doc)
 {
+    errno = 0;
     if (doc.OnSaveDocument(strPath))
         return true;
-    std::fprintf(ctx.err, "addrscope-cli %s: %s: %s\n", pszCommand, strPath.c_str(), CNetloreDoc::kMsgFailedToSave);
+    const int nErr = errno;
+    CliMessage(ctx, pszCommand,
+               strPath + ": " + CNetloreDoc::kMsgFailedToSave + (nErr ? " (" + SystemReason(nErr) + ")" : ""));
     return false;
 }

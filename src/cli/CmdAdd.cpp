@@ -1,4 +1,4 @@
-// addrscope-cli add DOC.qdl TEXT: the quick lookup's way in, without the lookup.
+// addrscope-cli add DOC.qdl TEXT... | -: the quick lookup's way in, without the lookup.
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
@@ -11,42 +11,77 @@ class CCmdAdd : public CCliCommand
 {
 public:
     const char* Name() const override { return "add"; }
-    const char* Usage() const override { return "DOC.qdl TEXT"; }
+    const char* Usage() const override { return "DOC.qdl TEXT...|-"; }
     const char* Summary() const override
     {
-        return "add the addresses or host names of TEXT (one per line) to DOC, creating it when missing";
+        return "add the addresses or host names of the texts (one per line) to DOC, creating it when missing";
+    }
+    const char* Help() const override
+    {
+        return "  DOC.qdl  the document (created when missing)\n"
+               "  TEXT     addresses or host names, one per line or one per argument\n"
+               "  -        read the addresses or host names from standard input, one per line\n";
     }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
-        if (args.size() != 2)
+        std::vector<std::string> positional;
+        bool bOptionsEnded = false;
+        for (const std::string& a : args) {
+            if (!bOptionsEnded && a == "--")
+                bOptionsEnded = true;
+            else if (!bOptionsEnded && a.size() > 1 && a[0] == '-')
+                return CliUsageError(ctx, *this, "unknown option " + a);
+            else
+                positional.push_back(a);
+        }
+        if (positional.size() < 2)
             return CliUsageError(ctx, *this, "expected a document and a text");
-        const std::string& strPath = args[0];
+        const std::string strPath = positional[0];
+        std::string strText;
+        for (size_t i = 1; i < positional.size(); ++i) {
+            if (positional[i] == "-") {
+                char buf[65536];
+                size_t n;
+                while ((n = std::fread(buf, 1, sizeof buf, ctx.in)) > 0)
+                    strText.append(buf, n);
+                if (std::ferror(ctx.in)) {
+                    CliMessage(ctx, Name(), "cannot read standard input");
+                    return cliExitFailed;
+                }
+            } else {
+                strText += positional[i];
+            }
+            strText += '\n';
+        }
+
         CNetloreDoc doc;
-        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strPath, doc, true);
+        CDocumentLock lock;
+        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strPath, doc, true, &lock);
         if (!opened.m_bOpened)
-            return 1;
+            return opened.m_nExit;
 
         CSystemNameResolver resolver;
-        CTerminalProgress progress(ctx.err);
-        std::string strText = args[1];
+        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         // Host names are always converted here, as the quick lookup does.
         const int nAdded = doc.AddIPsFromText(strText, true, nullptr, resolver, progress);
-        std::fprintf(ctx.out, "%d\n", nAdded);
         if (progress.WasCancelled())
-            std::fprintf(ctx.err, "addrscope-cli add: cancelled; the addresses added so far are kept\n");
-        if (nAdded == 0 && !opened.m_bCreated)
-            return progress.WasCancelled() ? 1 : 0;
-        if (opened.m_nErrors > 0) {
-            std::fprintf(ctx.err,
-                         "addrscope-cli add: %s was not saved: it did not read cleanly, and saving would drop "
-                         "what could not be read\n",
-                         strPath.c_str());
-            return 1;
+            CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
+        const int status = progress.WasCancelled() ? cliExitFailed : cliExitDone;
+        if (nAdded > 0 || opened.m_bCreated) {
+            if (opened.m_nErrors > 0) {
+                CliMessage(ctx, Name(),
+                           strPath + " was not saved: it did not read cleanly, and saving would drop what could "
+                                     "not be read");
+                return cliExitFailed;
+            }
+            if (!SaveCliDocument(ctx, Name(), strPath, doc))
+                return cliExitFailed;
         }
-        if (!SaveCliDocument(ctx, Name(), strPath, doc))
-            return 1;
-        return progress.WasCancelled() ? 1 : 0;
+        // Printed only once the addresses are safely stored.
+        if (!ctx.m_bQuiet)
+            std::fprintf(ctx.out, "%d\n", nAdded);
+        return status;
     }
 };
 

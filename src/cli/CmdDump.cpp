@@ -2,6 +2,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
+#include "cli/CliOutput.h"
 #include "cli/JsonText.h"
 #include "core/DateTimeText.h"
 #include "core/NetloreDoc.h"
@@ -65,7 +66,7 @@ void PrintPlainRecord(FILE* out, const CIPAddressData& r)
         s += PlainText(col);
     }
     s += '\n';
-    std::fwrite(s.data(), 1, s.size(), out);
+    CliWriteUntrusted(out, s);
 }
 
 class CCmdDump : public CCliCommand
@@ -74,6 +75,11 @@ public:
     const char* Name() const override { return "dump"; }
     const char* Usage() const override { return "DOC.qdl [--json]"; }
     const char* Summary() const override { return "print every record of a document"; }
+    const char* Help() const override
+    {
+        return "  DOC.qdl  the document (read only: no lock is taken)\n"
+               "  --json   print the records as a JSON array of objects\n";
+    }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
@@ -95,7 +101,7 @@ public:
         CNetloreDoc doc;
         const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strPath, doc, false);
         if (!opened.m_bOpened)
-            return 1;
+            return opened.m_nExit;
 
         const CIPDataArray& data = doc.GetData();
         if (bJson)

@@ -3,17 +3,57 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
+#include "cli/CliOutput.h"
 #include "cli/TerminalProgress.h"
+#include "core/DottedQuad.h"
 #include "io/TableExport.h"
 #include "io/TextFile.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// Whether an existing file looks like a document: its name, or the record class
+// tag right after the record count, or the four zero bytes of an empty document.
+bool LooksLikeDocument(const std::string& strPath)
+{
+    std::string lower = strPath;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".qdl") == 0)
+        return true;
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char head[64] = {};
+    const ssize_t n = ::read(fd, head, sizeof head);
+    struct stat st { };
+    const bool bStat = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (n == 4 && bStat && st.st_size == 4 && std::memcmp(head, "\0\0\0\0", 4) == 0)
+        return true;
+    static const char kTag[] = "CIPAddressData";
+    return n > 6 && (unsigned char)head[4] == 0xff && (unsigned char)head[5] == 0xff &&
+           std::search(head + 6, head + n, kTag, kTag + sizeof kTag - 1) != head + n;
+}
 
 class CCmdExport : public CCliCommand
 {
 public:
     const char* Name() const override { return "export"; }
     const char* Usage() const override { return "DOC.qdl [--format raw|csv|json] [--by network] [-o OUT] [ADDR...]"; }
+    const char* Help() const override
+    {
+        return "  DOC.qdl            the document (read only: no lock is taken)\n"
+               "  --format FORMAT    raw (the stored whois texts, the default), csv or json (the whois facts)\n"
+               "  --by network       one row per network instead of per record (csv and json)\n"
+               "  -o, --output OUT   write to OUT (never the document itself, nor another document)\n"
+               "  ADDR               the addresses to export; all records when none\n";
+    }
     const char* Summary() const override
     {
         return "write the stored whois texts of the given addresses (all records when none) in record envelopes, "
@@ -66,10 +106,32 @@ public:
         if (bByNetwork && strFormat == "raw")
             return CliUsageError(ctx, *this, "--by network needs --format csv or json");
 
+        for (const std::string& a : addresses)
+            if (!IsValidDottedQuad(a))
+                return CliUsageError(ctx, *this, "'" + a + "' is not an IPv4 address");
+        if (bHaveOut) {
+            struct stat outSt { };
+            struct stat docSt { };
+            if (::stat(strOut.c_str(), &outSt) == 0) {
+                if (::stat(strDoc.c_str(), &docSt) == 0 && outSt.st_dev == docSt.st_dev &&
+                    outSt.st_ino == docSt.st_ino) {
+                    CliMessage(ctx, Name(), "will not write the report over the document " + strDoc + " itself");
+                    return cliExitUsage;
+                }
+                if (LooksLikeDocument(strOut)) {
+                    CliMessage(ctx, Name(), "will not write the report over the document " + strOut);
+                    return cliExitUsage;
+                }
+            }
+        }
+
         CNetloreDoc doc;
         const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, false);
         if (!opened.m_bOpened)
-            return 1;
+            return opened.m_nExit;
+        for (const std::string& a : addresses)
+            if (!ctx.m_bQuiet && !doc.GetData().FindByIP(a))
+                CliMessage(ctx, Name(), a + " is not in " + strDoc);
         if (addresses.empty()) {
             const CIPDataArray& data = doc.GetData();
             addresses.reserve(size_t(data.GetSize()));
@@ -77,7 +139,7 @@ public:
                 addresses.push_back(data.GetIPAddressAt(i));
         }
 
-        CTerminalProgress progress(ctx.err);
+        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         std::string strReport;
         int nBlocks = 0;
         int status = opened.m_nErrors > 0 ? 1 : 0;
@@ -85,11 +147,10 @@ public:
             nBlocks = doc.CreateReport(addresses, strReport, progress);
             if (progress.WasCancelled()) {
                 status = 1;
-                std::fprintf(ctx.err, "addrscope-cli export: cancelled; writing what was built\n");
+                CliMessage(ctx, Name(), "cancelled; writing what was built");
             }
             if (nBlocks == 0) {
-                std::fprintf(ctx.err,
-                             "addrscope-cli export: nothing to export: no address has a completed whois lookup\n");
+                CliMessage(ctx, Name(), "nothing to export: no address has a completed whois lookup");
                 return status;
             }
         } else {
@@ -100,15 +161,18 @@ public:
         if (bHaveOut) {
             std::string strError;
             if (!WriteTextFile(strOut, strReport, strError)) {
-                std::fprintf(ctx.err, "addrscope-cli export: cannot write %s\n", strError.c_str());
-                return 1;
+                CliMessage(ctx, Name(), "cannot write " + strError);
+                return cliExitFailed;
             }
-        } else if (std::fwrite(strReport.data(), 1, strReport.size(), ctx.out) != strReport.size() ||
-                   std::fflush(ctx.out) != 0) {
-            std::fprintf(ctx.err, "addrscope-cli export: cannot write to standard output\n");
-            return 1;
+        } else {
+            CliWriteUntrusted(ctx.out, strReport);
+            if (std::fflush(ctx.out) != 0 || std::ferror(ctx.out)) {
+                CliMessage(ctx, Name(), "cannot write to standard output: " + SystemReason(errno));
+                return cliExitFailed;
+            }
         }
-        std::fprintf(ctx.err, "addrscope-cli export: %d %s exported\n", nBlocks, bByNetwork ? "networks" : "records");
+        if (!ctx.m_bQuiet)
+            CliMessage(ctx, Name(), std::to_string(nBlocks) + (bByNetwork ? " networks" : " records") + " exported");
         return status;
     }
 };

@@ -3,12 +3,14 @@
 // an RDAP answer (its JSON as received).
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "cli/JsonText.h"
 #include "core/DottedQuad.h"
 #include "core/IPAddressData.h"
 #include "core/WhoisFacts.h"
 #include "io/TableExport.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -30,6 +32,11 @@ public:
     const char* Name() const override { return "extract"; }
     const char* Usage() const override { return "[FILE] [--address A] [--rdap]"; }
     const char* Summary() const override { return "extract owner, country and net range from a whois text"; }
+    const char* Help() const override
+    {
+        return "  FILE         the whois text (standard input when missing or -)\n"
+               "  --address A  the address the text was asked for, to pick the most specific range holding it\n";
+    }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
@@ -63,16 +70,18 @@ public:
         std::string strText;
         if (files.empty() || files[0] == "-") {
             if (!ReadAll(ctx.in, strText)) {
-                std::fprintf(ctx.err, "addrscope-cli extract: cannot read standard input\n");
+                CliMessage(ctx, Name(), "cannot read standard input");
                 return 1;
             }
         } else {
+            errno = 0;
             FILE* f = std::fopen(files[0].c_str(), "rb");
             const bool bOk = f && ReadAll(f, strText);
             if (f)
                 std::fclose(f);
             if (!bOk) {
-                std::fprintf(ctx.err, "addrscope-cli extract: cannot read %s\n", files[0].c_str());
+                const int nErr = errno;
+                CliMessage(ctx, Name(), "cannot read " + files[0] + ": " + SystemReason(f || !nErr ? EIO : nErr));
                 return 1;
             }
         }

@@ -1,6 +1,7 @@
 // addrscope-cli host ADDRESS: the reverse lookup that the host-name jobs run.
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "core/HostLookup.h"
 #include "net/SystemNameResolver.h"
 
@@ -12,15 +13,19 @@ public:
     const char* Name() const override { return "host"; }
     const char* Usage() const override { return "ADDRESS"; }
     const char* Summary() const override { return "print the host name of an address (\"unavailable\" when none)"; }
+    const char* Help() const override { return "  ADDRESS  an IPv4 address or a host name\n"; }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
         if (args.size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
+        if (!IsAddressOrHostName(args[0]))
+            return CliUsageError(ctx, *this, "'" + args[0] + "' is neither an IPv4 address nor a host name");
         CSystemNameResolver resolver;
         std::string name;
         const bool found = ReverseLookup(resolver, args[0], name);
-        std::fprintf(ctx.out, "%s\n", name.c_str());
+        // A name from a DNS answer is text from outside.
+        CliWriteUntrusted(ctx.out, name + "\n");
         return found ? 0 : 1;
     }
 };

@@ -1,9 +1,10 @@
 // addrscope-cli import DOC.qdl FILE [conditions]: the text-file import, or the web
-// log import when a condition is given (the flags stand for the dialog's boxes);
+// log import when a condition is given (the flags stand for the dialog's boxes).
 // --lookup then looks up the addresses it added, as the lookup command does.
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
+#include "cli/CliOutput.h"
 #include "cli/TerminalProgress.h"
 #include "core/DottedQuad.h"
 #include "core/ProgramSettings.h"
@@ -23,7 +24,18 @@ public:
     const char* Name() const override { return "import"; }
     const char* Usage() const override
     {
-        return "DOC.qdl FILE [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT] [--lookup]";
+        return "DOC.qdl FILE|- [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT] [--lookup]";
+    }
+    const char* Help() const override
+    {
+        return "  DOC.qdl        the document (created when missing)\n"
+               "  FILE           a text file or web log, plain or gzip; - reads standard input\n"
+               "  --no-convert   do not turn host names into addresses\n"
+               "  --not-found    keep log lines of requests that were not found (404)\n"
+               "  --exploit      keep log lines of known exploit attempts\n"
+               "  --page TEXT    keep log lines that request the page TEXT\n"
+               "  --custom TEXT  keep log lines that hold TEXT\n"
+               "  --lookup       then look up the addresses that were added, as lookup does\n";
     }
     const char* Summary() const override
     {
@@ -56,10 +68,10 @@ public:
             int r;
             if (a == "--no-convert")
                 bNoConvert = true;
-            else if (a == "--lookup")
-                bLookup = true;
             else if (a == "--not-found")
                 bLogImport = conditions.m_bError = true;
+            else if (a == "--lookup")
+                bLookup = true;
             else if (a == "--exploit")
                 bLogImport = conditions.m_bExploit = true;
             else if ((r = value("--page", conditions.m_strDownloadFile)) != 0) {
@@ -79,24 +91,27 @@ public:
             return CliUsageError(ctx, *this, "expected a document and a file");
         const std::string& strDoc = positional[0];
         const std::string& strFile = positional[1];
+        // Standard input goes through the same reader, so NUL bytes and gzip are handled alike.
+        const std::string strReadPath = strFile == "-" ? "/dev/stdin" : strFile;
+        const std::string strShown = strFile == "-" ? "standard input" : strFile;
+
+        // Locked before reading, so that a lookup running on the document cannot save over the addresses.
+        CNetloreDoc doc;
+        CDocumentLock lock;
+        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, true, &lock);
+        if (!opened.m_bOpened)
+            return opened.m_nExit;
 
         // Read piece by piece while the addresses are added: a log of any size fits.
         CTextFileReader reader;
-        if (!reader.Open(strFile)) {
-            std::fprintf(ctx.err, "addrscope-cli import: cannot open %s: %s\n", strFile.c_str(),
-                         reader.Result().m_strError.c_str());
-            return 1;
+        if (!reader.Open(strReadPath)) {
+            CliMessage(ctx, Name(), "cannot open " + strShown + ": " + reader.Result().m_strError);
+            return cliExitFailed;
         }
 
-        CNetloreDoc doc;
-        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, true);
-        if (!opened.m_bOpened)
-            return 1;
-
-        CSettingsLoader loader(ctx.settings);
-        const bool bConvert = !bNoConvert && loader.Get(ProgramSettings::kConvertHostNames);
+        const bool bConvert = !bNoConvert && CSettingsLoader(ctx.settings).Get(ProgramSettings::kConvertHostNames);
         CSystemNameResolver resolver;
-        CTerminalProgress progress(ctx.err);
+        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         uint64_t nDropped = 0;
         int nAdded = 0;
         const int nBefore = doc.GetData().GetSize();
@@ -108,37 +123,40 @@ public:
         }
         const CTextReadResult& read = reader.Result();
         if (!read.m_bComplete && !progress.WasCancelled())
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s: reading stopped after %llu bytes: %s; imported what was read\n",
-                         strFile.c_str(), static_cast<unsigned long long>(read.m_nTextBytes), read.m_strError.c_str());
+            CliMessage(ctx, Name(),
+                       strShown + ": reading stopped after " + std::to_string(read.m_nTextBytes) +
+                           " bytes: " + read.m_strError + "; imported what was read");
         if (read.m_nBytesCut > 0)
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s holds zero bytes; %llu bytes after them in their 1000-byte "
-                         "chunks were skipped\n",
-                         strFile.c_str(), static_cast<unsigned long long>(read.m_nBytesCut));
+            CliMessage(ctx, Name(),
+                       strShown + " holds NUL bytes; " + std::to_string(read.m_nBytesCut) +
+                           " bytes after them in their 1000-byte chunks were skipped");
         if (nDropped > 0)
-            std::fprintf(ctx.err, "addrscope-cli import: %s: %llu bytes of overlong lines were skipped\n",
-                         strFile.c_str(), static_cast<unsigned long long>(nDropped));
+            CliMessage(ctx, Name(),
+                       strShown + ": " + std::to_string(nDropped) + " bytes of overlong lines were skipped");
         if (read.m_nTextBytes == 0 && read.m_bComplete)
-            std::fprintf(ctx.err, "addrscope-cli import: %s is empty: nothing to import\n", strFile.c_str());
-        std::fprintf(ctx.out, "%d\n", nAdded);
+            CliMessage(ctx, Name(), strShown + " is empty: nothing to import");
         if (progress.WasCancelled())
-            std::fprintf(ctx.err, "addrscope-cli import: cancelled; the addresses added so far are kept\n");
+            CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
 
-        int status = read.m_bComplete && nDropped == 0 && !progress.WasCancelled() ? 0 : 1;
-        if (nAdded == 0 && !doc.IsModified() && !opened.m_bCreated)
-            return status;
-        if (opened.m_nErrors > 0) {
-            std::fprintf(ctx.err,
-                         "addrscope-cli import: %s was not saved: it did not read cleanly, and saving would drop "
-                         "what could not be read\n",
-                         strDoc.c_str());
-            return 1;
+        int status = read.m_bComplete && nDropped == 0 && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
+        if (nAdded > 0 || doc.IsModified() || opened.m_bCreated) {
+            if (opened.m_nErrors > 0) {
+                CliMessage(ctx, Name(),
+                           strDoc + " was not saved: it did not read cleanly, and saving would drop what could not "
+                                    "be read");
+                return cliExitFailed;
+            }
+            if (!SaveCliDocument(ctx, Name(), strDoc, doc))
+                return cliExitFailed;
         }
-        if (!SaveCliDocument(ctx, Name(), strDoc, doc))
-            return 1;
-        if (bLookup && nAdded > 0)
+        // Printed only once the addresses are safely stored.
+        if (!ctx.m_bQuiet)
+            std::fprintf(ctx.out, "%d\n", nAdded);
+        if (bLookup && nAdded > 0) {
+            // The lookup takes the document's lock itself.
+            lock.Release();
             status = std::max(status, LookUpAdded(ctx, strDoc, doc, nBefore));
+        }
         return status;
     }
 

@@ -1,9 +1,13 @@
-// addrscope-cli lookup DOC.qdl [--kind K] [--source S] [--tick MS] [ADDR...]: queues addresses
-// for one kind of lookup, runs the scheduler's ticks until nothing waits or runs,
-// merges every result as it arrives and saves the document.
+// addrscope-cli lookup DOC.qdl [--kind K] [--source S] [--tick MS] [--force] [--json] [ADDR...|-]:
+// queues addresses for one kind of lookup, runs the scheduler's ticks until nothing
+// waits or runs, merges every result as it arrives and saves the document: at
+// checkpoints along the way, when asked to stop by a signal, and at the end.
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
+#include "cli/CliOutput.h"
+#include "cli/JsonText.h"
+#include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
@@ -20,6 +24,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -33,6 +40,35 @@ constexpr int kMaxTickMs = 3600 * 1000;
 constexpr int kMaxStartFailures = 10;
 // Longest wait between two looks at Ctrl+C.
 constexpr auto kPollSlice = 200ms;
+// After a stop signal, how long the running lookups may take before the document is
+// saved without them.
+constexpr auto kStopGrace = 10s;
+// Saves along the way, so that a crash or a kill loses at most this much work.
+constexpr const char* kSettingsSection = "Settings";
+constexpr const char* kCheckpointSeconds = "Checkpoint Seconds";
+constexpr const char* kCheckpointResults = "Checkpoint Results";
+constexpr int kDefaultCheckpointSeconds = 30;
+constexpr int kDefaultCheckpointResults = 500;
+
+int ReadPositive(CSettingsStore& store, const char* pszName, int nDefault)
+{
+    const int n = store.GetProfileInt(kSettingsSection, pszName, nDefault);
+    return n > 0 ? n : nDefault;
+}
+
+// Now as ISO 8601 local time with its offset from UTC.
+std::string LocalTimeText()
+{
+    const std::time_t t = std::time(nullptr);
+    std::tm tm {};
+    localtime_r(&t, &tm);
+    char buf[40];
+    const size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S%z", &tm);
+    // strftime writes the offset as +hhmm; ISO 8601 text has +hh:mm.
+    if (n < 5 || (buf[n - 5] != '+' && buf[n - 5] != '-'))
+        return std::string(buf, n);
+    return std::string(buf, n - 2) + ":" + std::string(buf + n - 2, 2);
+}
 
 bool ParseTick(const std::string& text, int& nMs)
 {
@@ -48,7 +84,22 @@ public:
     const char* Name() const override { return "lookup"; }
     const char* Usage() const override
     {
-        return "DOC.qdl [--kind whois|host|ping|trace] [--source rdap|whois] [--tick MS] [ADDR...]";
+        return "DOC.qdl [--kind whois|host|ping|trace] [--source rdap|whois] [--tick MS] [--force] [--json] "
+               "[ADDR...|-]";
+    }
+    const char* Help() const override
+    {
+        return "  DOC.qdl        the document (created when addresses are given)\n"
+               "  ADDR           the addresses to look up; all records when none; - reads them from standard input, "
+               "one per line\n"
+               "  --kind KIND    whois (the default), host, ping or trace\n"
+               "  --tick MS      milliseconds between two scheduler ticks (2000)\n"
+               "  --force        look up again even what is fresher than the rescan gap\n"
+               "  --json         one JSON object per finished address on standard output (keys address, kind, "
+               "status, owner, country, range, time); the summary goes to standard error\n"
+               "The document is saved every \"Checkpoint Seconds\" (30) and every \"Checkpoint Results\" (500) "
+               "results; SIGTERM, SIGHUP or Ctrl+C stop starting lookups, wait up to 10 s for the running ones, save "
+               "and exit 1 (a second Ctrl+C quits unsaved).\n";
     }
     const char* Summary() const override
     {
@@ -60,6 +111,9 @@ public:
     {
         int nKind = lookupWhois;
         int nTickMs = kDefaultTickMs;
+        bool bForce = false;
+        bool bJson = false;
+        bool bFromInput = false;
         std::vector<std::string> positional;
         std::string strSource;
         for (size_t i = 0; i < args.size(); ++i) {
@@ -75,7 +129,13 @@ public:
             std::string value;
             bool bKind = false;
             bool bTick = false;
-            if (a == "--kind" || a == "--tick") {
+            if (a == "--force") {
+                bForce = true;
+            } else if (a == "--json") {
+                bJson = true;
+            } else if (a == "-" && !positional.empty()) {
+                bFromInput = true;
+            } else if (a == "--kind" || a == "--tick") {
                 if (i + 1 >= args.size())
                     return CliUsageError(ctx, *this, a + " needs a value");
                 value = args[++i];
@@ -103,10 +163,16 @@ public:
         if (positional.empty())
             return CliUsageError(ctx, *this, "expected a document");
         const std::string strDoc = positional[0];
-        const std::vector<std::string> given(positional.begin() + 1, positional.end());
+        std::vector<std::string> given(positional.begin() + 1, positional.end());
+        if (bFromInput && !ReadAddresses(ctx, given))
+            return cliExitFailed;
         for (const std::string& a : given)
             if (!IsValidDottedQuad(a))
                 return CliUsageError(ctx, *this, "'" + a + "' is not an IPv4 address");
+        if (bFromInput && given.empty()) {
+            CliMessage(ctx, Name(), "no addresses on standard input; nothing to look up");
+            return cliExitDone;
+        }
 
         CSystemNameResolver resolver;
         CLinuxIcmpService icmp;
@@ -123,9 +189,10 @@ public:
         const CLookupKindRow& row = *LookupKindRow(nKind);
 
         CNetloreDoc doc;
-        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, !given.empty());
+        CDocumentLock lock;
+        const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, !given.empty(), &lock);
         if (!opened.m_bOpened)
-            return 1;
+            return opened.m_nExit;
         if (opened.m_nErrors > 0) {
             std::fprintf(ctx.err,
                          "addrscope-cli lookup: %s did not read cleanly; nothing was looked up, since saving would "
@@ -163,21 +230,62 @@ public:
         int nFresh = 0;
         int nReused = 0;
         for (const std::string& a : addresses) {
-            if (bReuse && !data.HasFreshWhois(a, settings.m_dwRescanGap, dtNow) &&
+            if (bReuse && !bForce && !data.HasFreshWhois(a, settings.m_dwRescanGap, dtNow) &&
                 !data.GetWaitingList(nKind).Contains(a) &&
                 !reuse.AnswerFromKnownRange(data, a, settings.m_dwRescanGap, dtNow).empty()) {
                 ++nReused;
                 doc.SetModifiedFlag();
                 continue;
             }
-            if (!session.Queue(doc, nKind, a) && !a.empty())
+            bool bQueued = bForce ? session.Queue(doc, nKind, a, 0) : session.Queue(doc, nKind, a);
+            // A known host name is never asked again, unless forced.
+            if (!bQueued && bForce && nKind == lookupHostName && !a.empty()) {
+                data.GetWaitingList(lookupHostName).AddUnique(a);
+                bQueued = true;
+            }
+            if (!bQueued && !a.empty())
                 ++nFresh;
         }
-        const int nQueuedReused = nReused;
         const int nTotal = data.GetWaitingList(nKind).GetSize();
+        const int nQueuedReused = nReused;
 
         bool bInterrupted = false;
         bool bGaveUp = false;
+        auto notDone = [&] { return nTotal - session.GetCounts(doc, nKind).Finished() - (nReused - nQueuedReused); };
+        auto saveAndReport = [&] {
+            bool bSaved = true;
+            if (doc.IsModified() || opened.m_bCreated)
+                bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
+            // The counts stand for stored results: none when the save failed.
+            if (bSaved && !ctx.m_bQuiet) {
+                const CLookupCounts counts = session.GetCounts(doc, nKind);
+                // With --json, standard output holds JSON alone.
+                FILE* summary = bJson ? ctx.err : ctx.out;
+                std::fprintf(summary, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh,
+                             counts.m_nFailed);
+                if (nReused > 0)
+                    std::fprintf(summary, ", answered from a known range %d", nReused);
+                if (notDone() > 0)
+                    std::fprintf(summary, ", not looked up %d", notDone());
+                std::fprintf(summary, "\n");
+            }
+            return bSaved;
+        };
+        CRunOptions options;
+        options.m_strDoc = strDoc;
+        options.m_bJson = bJson;
+        options.m_nCheckpointSeconds = ReadPositive(ctx.settings, kCheckpointSeconds, kDefaultCheckpointSeconds);
+        options.m_nCheckpointResults = ReadPositive(ctx.settings, kCheckpointResults, kDefaultCheckpointResults);
+        options.m_fnAbandon = [&] {
+            // Workers still wait on their servers and write into jobs the document owns:
+            // save what is done and end here instead of waiting for them.
+            saveAndReport();
+            lock.Release();
+            if (std::fflush(ctx.out) != 0 || std::ferror(ctx.out))
+                CliMessage(ctx, Name(), "cannot write to standard output");
+            std::fflush(ctx.err);
+            std::_Exit(cliExitFailed);
+        };
         const int nLimit = settings.*row.m_pnLimit;
         if (nTotal > 0 && nLimit <= 0) {
             std::fprintf(ctx.err,
@@ -187,33 +295,64 @@ public:
             data.ClearAllPending();
             bGaveUp = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, session, doc, nKind, nTotal, bReuse ? &reuse : nullptr, nReused, bInterrupted, bGaveUp);
+            RunLookups(ctx, session, doc, nKind, nTotal, bReuse ? &reuse : nullptr, nReused, options, bInterrupted,
+                       bGaveUp);
         }
 
+        const bool bSaved = saveAndReport();
         const CLookupCounts counts = session.GetCounts(doc, nKind);
-        std::fprintf(ctx.out, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh, counts.m_nFailed);
-        const int nNotDone = nTotal - counts.Finished() - (nReused - nQueuedReused);
-        if (nReused > 0)
-            std::fprintf(ctx.out, ", answered from a known range %d", nReused);
-        if (nNotDone > 0)
-            std::fprintf(ctx.out, ", not looked up %d", nNotDone);
-        std::fprintf(ctx.out, "\n");
-
-        bool bSaved = true;
-        if (doc.IsModified() || opened.m_bCreated)
-            bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
-        return bSaved && !bInterrupted && !bGaveUp && counts.m_nFailed == 0 && nNotDone <= 0 ? 0 : 1;
+        return bSaved && !bInterrupted && !bGaveUp && counts.m_nFailed == 0 && notDone() <= 0 ? 0 : 1;
     }
 
 private:
-    static void RunLookups(CCliContext& ctx, CLookupSession& session, CNetloreDoc& doc, int nKind, int nTotal,
-                           CRangeReuse* pReuse, int& nReused, bool& bInterrupted, bool& bGaveUp)
-    {
-        const bool bTerminal = isatty(fileno(ctx.err)) != 0;
-        CTerminalProgress progress(ctx.err);
-        progress.Show(std::string("Looking up (") + LookupKindRow(nKind)->m_pszName + ")");
+    struct CRunOptions {
+        std::string m_strDoc;
+        bool m_bJson = false;
+        int m_nCheckpointSeconds = kDefaultCheckpointSeconds;
+        int m_nCheckpointResults = kDefaultCheckpointResults;
+        std::function<void()> m_fnAbandon; // saves and ends the process; does not return
+    };
 
+    // One address or host per line; blanks around it and empty lines are skipped.
+    bool ReadAddresses(CCliContext& ctx, std::vector<std::string>& out)
+    {
+        std::string text;
+        char buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, ctx.in)) > 0)
+            text.append(buf, n);
+        if (std::ferror(ctx.in)) {
+            CliMessage(ctx, Name(), "cannot read standard input");
+            return false;
+        }
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos)
+                end = text.size();
+            std::string line = text.substr(start, end - start);
+            const size_t first = line.find_first_not_of(" \t\r");
+            const size_t last = line.find_last_not_of(" \t\r");
+            if (first != std::string::npos)
+                out.push_back(line.substr(first, last - first + 1));
+            start = end + 1;
+        }
+        return true;
+    }
+
+    void RunLookups(CCliContext& ctx, CLookupSession& session, CNetloreDoc& doc, int nKind, int nTotal,
+                    CRangeReuse* pReuse, int& nReused, const CRunOptions& options, bool& bInterrupted, bool& bGaveUp)
+    {
         const int nReusedBefore = nReused;
+        const bool bTerminal = isatty(fileno(ctx.err)) != 0;
+        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
+        progress.Show(std::string("Looking up (") + LookupKindRow(nKind)->m_pszName + ")");
+        // After the progress bar, so that these handlers are the ones in place.
+        CStopSignals stopSignals;
+        auto lastSave = Clock::now();
+        int nSinceSave = 0;
+        auto stopDeadline = Clock::time_point::max();
+
         auto report = [&](const CLookupOutcome& o) {
             if (pReuse && o.m_bRequeued) {
                 // Back in the waiting list: a neighbour's answer that came meanwhile may cover it.
@@ -242,8 +381,16 @@ private:
                 }
             }
             if (o.m_bGaveUp)
-                std::fprintf(ctx.err, "addrscope-cli lookup: %s: no whois answer after %d tries\n",
-                             o.m_strAddress.c_str(), o.m_nEmptyAnswers);
+                CliMessage(ctx, Name(),
+                           o.m_strAddress + ": no whois answer after " + std::to_string(o.m_nEmptyAnswers) + " tries");
+            ++nSinceSave;
+            if (options.m_bJson)
+                PrintJsonLine(ctx, doc.GetData(), o.m_strAddress, o.m_nKind,
+                              o.m_bGaveUp   ? "gave-up"
+                              : o.m_bFailed ? "failed"
+                                            : "ok");
+            if (ctx.m_bQuiet)
+                return;
             const int nDone = session.GetCounts(doc, nKind).Finished() + nReused - nReusedBefore;
             char line[64];
             std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
@@ -251,12 +398,36 @@ private:
                 progress.SetText(line + o.m_strAddress);
                 progress.SetPos(int(int64_t(nDone) * 100 / nTotal));
             } else {
-                std::fprintf(ctx.err, "%s%s%s\n", line, o.m_strAddress.c_str(), o.m_bFailed ? " failed" : "");
+                std::fprintf(ctx.err, "%s%s%s\n", line, TerminalSafe(o.m_strAddress).c_str(),
+                             o.m_bFailed ? " failed" : "");
             }
+        };
+
+        auto checkpoint = [&] {
+            if (nSinceSave == 0 || !doc.IsModified())
+                return;
+            const auto now = Clock::now();
+            if (nSinceSave < options.m_nCheckpointResults &&
+                now - lastSave < std::chrono::seconds(options.m_nCheckpointSeconds))
+                return;
+            // A failed checkpoint is reported; the final save tries again.
+            if (SaveCliDocument(ctx, Name(), options.m_strDoc, doc) && ctx.m_bVerbose)
+                CliMessage(ctx, Name(), "checkpoint: saved " + std::to_string(nSinceSave) + " new results");
+            lastSave = now;
+            nSinceSave = 0;
         };
 
         while (doc.HasPendingLookups()) {
             const auto now = Clock::now();
+            if (now >= stopDeadline) {
+                progress.Close();
+                size_t nRunning = 0;
+                for (int k = 0; k < kLookupKindCount; ++k)
+                    nRunning += doc.GetData().GetRunningList(k).size();
+                CliMessage(ctx, Name(), "saving without the " + std::to_string(nRunning) + " lookup(s) still running");
+                session.Stop(doc);
+                options.m_fnAbandon();
+            }
             if (session.TickIfDue(doc) && session.ConsecutiveStartFailures() >= kMaxStartFailures &&
                 session.RunningWorkers() == 0 && doc.GetData().GetRunningList(nKind).empty()) {
                 std::fprintf(ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
@@ -267,17 +438,20 @@ private:
             const bool bStopping = session.IsStopping();
             session.MergeArrived(&doc, bStopping ? now + kPollSlice : std::min(session.NextTick(), now + kPollSlice),
                                  report);
-            if (!bStopping && progress.PollCancel()) {
+            checkpoint();
+            const int nSignal = stopSignals.Received();
+            if (!bStopping && !bInterrupted && (nSignal != 0 || progress.PollCancel())) {
                 bInterrupted = true;
-                // Back to the default action: a second Ctrl+C ends the process unsaved.
+                stopDeadline = Clock::now() + kStopGrace;
                 progress.Close();
                 size_t nRunning = 0;
                 for (int k = 0; k < kLookupKindCount; ++k)
                     nRunning += doc.GetData().GetRunningList(k).size();
-                std::fprintf(ctx.err,
-                             "addrscope-cli lookup: interrupted; waiting for %zu running lookup(s) to finish, then "
-                             "saving (Ctrl+C again quits without saving)\n",
-                             nRunning);
+                CliMessage(ctx, Name(),
+                           std::string(nSignal ? CStopSignals::Name(nSignal) : "interrupted") + ": waiting up to " +
+                               std::to_string(kStopGrace.count()) + " s for " + std::to_string(nRunning) +
+                               " running lookup(s), then saving" +
+                               (nSignal == SIGINT ? " (Ctrl+C again quits without saving)" : ""));
             }
             if (bInterrupted)
                 session.Stop(doc);
@@ -285,6 +459,21 @@ private:
         progress.Close();
         session.JoinAll();
         session.MergeArrived(&doc, Clock::now(), report);
+    }
+
+    static void PrintJsonLine(CCliContext& ctx, const CIPDataArray& data, const std::string& strAddress, int nKind,
+                              const char* pszStatus)
+    {
+        const CIPAddressData* r = data.FindByIP(strAddress);
+        std::string s =
+            "{\"address\": " + JsonString(strAddress) + ", \"kind\": " + JsonString(LookupKindRow(nKind)->m_pszName) +
+            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
+            ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
+            ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
+            ", \"time\": " + JsonString(LocalTimeText()) + "}\n";
+        std::fwrite(s.data(), 1, s.size(), ctx.out);
+        // As it happens: a reader at the end of a pipe sees each address when it is done.
+        std::fflush(ctx.out);
     }
 };
 

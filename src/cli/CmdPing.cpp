@@ -20,10 +20,14 @@ public:
         return "send 3 echo requests; print the failures, the average time and the record's ping text";
     }
 
+    const char* Help() const override { return "  ADDRESS  an IPv4 address or a host name\n"; }
+
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
         if (args.size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
+        if (!IsAddressOrHostName(args[0]))
+            return CliUsageError(ctx, *this, "'" + args[0] + "' is neither an IPv4 address nor a host name");
         const std::string& address = args[0];
         CSystemNameResolver resolver;
         CLinuxIcmpService service;

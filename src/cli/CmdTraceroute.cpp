@@ -2,6 +2,7 @@
 // traceroute jobs store, one "\r\n"-terminated line per probe.
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
 #include "net/Traceroute.h"
@@ -14,6 +15,12 @@ public:
     const char* Name() const override { return "traceroute"; }
     const char* Usage() const override { return "ADDRESS [--resolve-hops]"; }
     const char* Summary() const override { return "trace the routers on the way to an address (up to 24 hops)"; }
+
+    const char* Help() const override
+    {
+        return "  ADDRESS         an IPv4 address or a host name\n"
+               "  --resolve-hops  look up the host name of every router on the way\n";
+    }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
@@ -31,13 +38,16 @@ public:
         }
         if (address.empty())
             return CliUsageError(ctx, *this, "expected one address");
+        if (!IsAddressOrHostName(address))
+            return CliUsageError(ctx, *this, "'" + address + "' is neither an IPv4 address nor a host name");
 
         CSystemNameResolver resolver;
         CLinuxIcmpService service;
         const CTracerouteResult r = Traceroute(&service, resolver, address, resolveHops);
         if (r.m_strTrace.empty())
             std::fprintf(ctx.err, "addrscope-cli traceroute: %s\n", r.m_strOpenMessage.c_str());
-        std::fwrite(r.m_strTrace.data(), 1, r.m_strTrace.size(), ctx.out);
+        // Hop names come from DNS answers: text from outside.
+        CliWriteUntrusted(ctx.out, r.m_strTrace);
         return r.m_bSuccess ? 0 : 1;
     }
 };

@@ -1,65 +1,207 @@
-// addrscope-cli whois [--rdap] TARGET: the IP whois text of an address or host name, as the
-// lookup produces it, with the servers and time-outs of the settings. With --rdap the
-// registry's RDAP service is asked first, as the lookups do when the settings say so.
+// addrscope-cli whois [--rdap] TARGET...: the IP whois text of addresses or host names,
+// as the lookup produces it, with the servers and time-outs of the settings; or, with
+// -h, one query put to one server directly. With --rdap the registry's RDAP service is
+// asked first, as the lookups do when the settings say so.
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "net/IPWhoisLookup.h"
 #include "net/RdapClient.h"
 #include "net/SystemNameResolver.h"
+#include "net/WhoisQuery.h"
 #include "net/WhoisServerTable.h"
 #include "net/WhoisTexts.h"
 #include "sched/RdapSettings.h"
 
+#include <algorithm>
+
 namespace {
+
+bool ParsePort(const std::string& text, int& nPort)
+{
+    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), ::isdigit))
+        return false;
+    nPort = std::stoi(text);
+    return nPort > 0 && nPort < 65536;
+}
+
+std::string Endpoint(const std::string& server, int port)
+{
+    return server + ":" + std::to_string(port);
+}
 
 class CCmdWhois : public CCliCommand
 {
 public:
     const char* Name() const override { return "whois"; }
-    const char* Usage() const override { return "[--rdap] TARGET"; }
+    const char* Usage() const override { return "[--rdap] TARGET... | -h HOST [-p PORT] QUERY..."; }
     const char* Summary() const override
     {
-        return "print the IP whois text of an address or host name, following the registries' referrals";
+        return "print the IP whois text of addresses or host names, following the registries' referrals";
+    }
+    const char* Help() const override
+    {
+        return "  TARGET           an IPv4 address or a host name; several are looked up one after another\n"
+               "  -h, --host HOST  send QUERY (its words joined by spaces) to the whois server HOST only, "
+               "without referrals\n"
+               "  -p, --port PORT  the port of that server (43 when not given)\n"
+               "  --rdap           ask the registry's RDAP service first; port 43 when it cannot answer\n";
     }
 
     int Run(CCliContext& ctx, const std::vector<std::string>& args) override
     {
-        bool bRdap = false;
+        std::string strHost;
+        int nPort = 43;
+        bool bPortGiven = false;
         std::vector<std::string> targets;
-        for (const std::string& a : args) {
-            if (a == "--rdap")
-                bRdap = true;
-            else if (a.size() > 1 && a[0] == '-')
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            else
+        bool bOptionsEnded = false;
+        for (size_t i = 0; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            if (bOptionsEnded) {
                 targets.push_back(a);
+            } else if (a == "--rdap") {
+                m_bRdap = true;
+            } else if (a == "--") {
+                bOptionsEnded = true;
+            } else if (a == "-h" || a == "--host" || a == "-p" || a == "--port") {
+                if (i + 1 >= args.size())
+                    return CliUsageError(ctx, *this, a + " needs a value");
+                const std::string& value = args[++i];
+                if (a == "-h" || a == "--host") {
+                    strHost = value;
+                    if (strHost.empty())
+                        return CliUsageError(ctx, *this, "the server name is empty");
+                } else {
+                    if (!ParsePort(value, nPort))
+                        return CliUsageError(ctx, *this, "the port must be a number from 1 to 65535");
+                    bPortGiven = true;
+                }
+            } else if (a.size() > 1 && a[0] == '-') {
+                return CliUsageError(ctx, *this, "unknown option " + a);
+            } else {
+                targets.push_back(a);
+            }
         }
-        if (targets.size() != 1)
-            return CliUsageError(ctx, *this, "expected one address or host name");
+        if (bPortGiven && strHost.empty())
+            return CliUsageError(ctx, *this, "-p needs -h");
+        if (targets.empty())
+            return CliUsageError(ctx, *this, strHost.empty() ? "expected an address or host name" : "expected a query");
+
         CWhoisServerTable servers;
         servers.Load(ctx.settings);
         CSystemNameResolver resolver;
+        if (!strHost.empty())
+            return AskServer(ctx, strHost, nPort, targets, servers, resolver);
+
+        for (const std::string& t : targets)
+            if (!IsAddressOrHostName(t))
+                return CliUsageError(ctx, *this, "'" + t + "' is neither an IPv4 address nor a host name");
+        int status = cliExitDone;
+        for (size_t i = 0; i < targets.size(); ++i) {
+            if (i > 0)
+                std::fputs("\n", ctx.out);
+            status = std::max(status, LookUp(ctx, targets[i], servers, resolver));
+        }
+        return status;
+    }
+
+private:
+    // Prints text from a server as it came, and a final line end.
+    static void PrintAnswer(CCliContext& ctx, const std::string& text)
+    {
+        CliWriteUntrusted(ctx.out, text);
+        if (text.empty() || text.back() != '\n')
+            std::fputs("\n", ctx.out);
+    }
+
+    int AskServer(CCliContext& ctx, const std::string& strHost, int nPort, const std::vector<std::string>& words,
+                  const CWhoisServerTable& servers, CSystemNameResolver& resolver)
+    {
+        std::string query;
+        for (const std::string& w : words)
+            query += (query.empty() ? "" : " ") + w;
+        if (query.find_first_of("\r\n") != std::string::npos || query.size() > 125)
+            return CliUsageError(ctx, *this, "the query must be one line of at most 125 characters");
+        if (ctx.m_bVerbose)
+            CliMessage(ctx, Name(), "asking " + Endpoint(strHost, nPort) + " for '" + query + "'");
+        std::string answer;
+        EWhoisQueryEnd end = EWhoisQueryEnd::complete;
+        WhoisQuery(query, strHost, answer, nPort, servers, resolver, &end);
+        if (!answer.empty())
+            PrintAnswer(ctx, answer);
+        if (end == EWhoisQueryEnd::complete) {
+            if (answer.empty())
+                CliMessage(ctx, Name(), Endpoint(strHost, nPort) + " sent an empty answer");
+            return answer.empty() ? cliExitFailed : cliExitDone;
+        }
+        CliMessage(ctx, Name(),
+                   Endpoint(strHost, nPort) + ": " + DescribeWhoisQueryEnd(end) + " (" + std::to_string(answer.size()) +
+                       " bytes arrived)");
+        return cliExitFailed;
+    }
+
+    bool m_bRdap = false;
+
+    int LookUp(CCliContext& ctx, const std::string& target, const CWhoisServerTable& servers,
+               CSystemNameResolver& resolver)
+    {
+        std::string strCutAnswer;
+        std::string strCutWhy;
+        std::string strCutServer;
+        auto observe = [&](const CWhoisStep& step) {
+            if (ctx.m_bVerbose)
+                CliMessage(ctx, Name(),
+                           "asked " + Endpoint(step.m_strServer, step.m_nPort) + " for '" + step.m_strQuery +
+                               "': " + DescribeWhoisQueryEnd(step.m_end) + ", " +
+                               std::to_string(step.m_pAnswer->size()) + " bytes");
+            // A later complete answer from the same server replaces a cut one.
+            if (step.m_end == EWhoisQueryEnd::complete && !step.m_pAnswer->empty() && step.m_strServer == strCutServer)
+                strCutWhy.clear();
+            if (IsCutShort(step.m_end)) {
+                strCutServer = step.m_strServer;
+                strCutAnswer = *step.m_pAnswer;
+                strCutWhy = Endpoint(step.m_strServer, step.m_nPort) + ": " + DescribeWhoisQueryEnd(step.m_end) +
+                            " after " + std::to_string(step.m_pAnswer->size()) + " bytes";
+            }
+        };
         std::string result;
-        ERdapOutcome outcome = ERdapOutcome::fallback;
-        if (bRdap) {
+        if (m_bRdap) {
             std::string strProblem, strMessage;
             const auto pRdap = MakeRdapClient(LoadRdapSettings(ctx.settings), servers, strProblem);
             if (!strProblem.empty())
-                std::fprintf(ctx.err, "addrscope-cli whois: %s\n", strProblem.c_str());
-            outcome = pRdap->Lookup(targets[0], result, strMessage, resolver);
+                CliMessage(ctx, Name(), strProblem);
+            const ERdapOutcome outcome = pRdap->Lookup(target, result, strMessage, resolver);
             if (!strMessage.empty())
-                std::fprintf(ctx.err, "addrscope-cli whois: %s%s\n", strMessage.c_str(),
-                             outcome == ERdapOutcome::fallback ? "; asking port 43" : "");
+                CliMessage(ctx, Name(), strMessage + (outcome == ERdapOutcome::fallback ? "; asking port 43" : ""));
+            if (outcome != ERdapOutcome::fallback) {
+                if (result.empty()) {
+                    CliMessage(ctx, Name(), target + ": no answer; try again later");
+                    return cliExitFailed;
+                }
+                PrintAnswer(ctx, result);
+                return cliExitDone;
+            }
+            result.clear();
         }
-        if (outcome == ERdapOutcome::fallback)
-            IPWhoisLookup(targets[0], result, servers, resolver);
-        // The bytes exactly as produced: scripts compare them with stored results.
-        std::fwrite(result.data(), 1, result.size(), ctx.out);
+        IPWhoisLookup(target, result, servers, resolver, observe);
+        if (result == WhoisTexts::kUnableToResolve) {
+            CliMessage(ctx, Name(), target + ": " + result);
+            return cliExitFailed;
+        }
+        if (!strCutWhy.empty()) {
+            // What arrived is shown, but it is not a whois answer to rely on.
+            PrintAnswer(ctx, result.empty() ? strCutAnswer : result);
+            CliMessage(ctx, Name(),
+                       target + ": " + strCutWhy +
+                           (result.empty() ? "; no complete answer" : "; printed the previous server's answer"));
+            return cliExitFailed;
+        }
         if (result.empty()) {
-            std::fprintf(ctx.err, "addrscope-cli whois: no answer; try again later\n");
-            return 1;
+            CliMessage(ctx, Name(), target + ": no answer; try again later");
+            return cliExitFailed;
         }
-        return result == WhoisTexts::kUnableToResolve ? 1 : 0;
+        PrintAnswer(ctx, result);
+        return cliExitDone;
     }
 };
 

@@ -225,9 +225,26 @@ private:
 
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver)
 {
+    IPWhoisLookup(std::move(target), result, servers, resolver, WhoisStepObserver());
+}
+
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
+                   const WhoisStepObserver& observer)
+{
+    // Nothing worth asking about goes to a registry.
+    if (target.find_first_not_of(kWhiteSpace) == std::string::npos)
+        return;
     IPWhoisLookup(std::move(target), result, servers, resolver,
                   [&](const std::string& query, const std::string& server, std::string& answer, int port) {
-                      return WhoisQuery(query, server, answer, port, servers, resolver);
+                      EWhoisQueryEnd end = EWhoisQueryEnd::complete;
+                      const bool bOk = WhoisQuery(query, server, answer, port, servers, resolver, &end);
+                      if (observer)
+                          observer(CWhoisStep {query, server, port, end, &answer});
+                      // Only the beginning of an answer arrived: no answer from this server, so
+                      // the lookup fails or falls back to the previous server's answer.
+                      if (IsCutShort(end))
+                          answer.clear();
+                      return bOk;
                   });
 }
 

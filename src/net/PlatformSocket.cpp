@@ -114,8 +114,11 @@ CPlatformSocket::EReceive CPlatformSocket::Receive(char* buffer, size_t size, in
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return failed;
         const int left = RemainingMs(deadline);
-        if (left == 0 || !Wait(POLLIN, left))
-            return RemainingMs(deadline) == 0 ? timedOut : failed;
+        if (left == 0)
+            return timedOut;
+        // poll's millisecond may end a little before the deadline: that is still a
+        // time-out, not a broken connection, so look again.
+        Wait(POLLIN, left);
     }
 }
 

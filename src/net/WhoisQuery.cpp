@@ -18,9 +18,33 @@ constexpr size_t kReceiveChunk = 2996;
 
 } // namespace
 
-bool WhoisQuery(std::string query, std::string server, std::string& result, int port, const CWhoisServerTable& limits,
-                CNameResolver& resolver)
+const char* DescribeWhoisQueryEnd(EWhoisQueryEnd end)
 {
+    switch (end) {
+    case EWhoisQueryEnd::complete:
+        return "complete";
+    case EWhoisQueryEnd::refused:
+        return "not sent";
+    case EWhoisQueryEnd::connectFailed:
+        return "no connection";
+    case EWhoisQueryEnd::sendFailed:
+        return "the query could not be sent";
+    case EWhoisQueryEnd::receiveFailed:
+        return "the connection broke during the answer";
+    case EWhoisQueryEnd::timedOut:
+        return "the answer was cut by a time-out";
+    case EWhoisQueryEnd::tooLong:
+        return "the answer was cut at the size limit";
+    }
+    return "";
+}
+
+bool WhoisQuery(std::string query, std::string server, std::string& result, int port, const CWhoisServerTable& limits,
+                CNameResolver& resolver, EWhoisQueryEnd* pEnd)
+{
+    EWhoisQueryEnd ignored;
+    EWhoisQueryEnd& end = pEnd ? *pEnd : ignored;
+    end = EWhoisQueryEnd::refused;
     if (server.empty())
         return false;
     result.clear();
@@ -33,6 +57,7 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
     if (query.size() > kMaxQuery || query.find_first_of("\r\n") != std::string::npos)
         return false;
 
+    end = EWhoisQueryEnd::connectFailed;
     CPlatformSocket socket;
     if (!socket.Open())
         return false;
@@ -44,6 +69,7 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
     if (!socket.Connect(address, port, limits.m_nConnectTimeoutMs))
         return false;
 
+    end = EWhoisQueryEnd::sendFailed;
     const std::string line = query + "\r\n";
     if (!socket.SendAll(line.data(), line.size(), limits.m_nIdleTimeoutMs))
         return false;
@@ -60,10 +86,12 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
         const CPlatformSocket::EReceive status = socket.Receive(buffer, kReceiveChunk, wait, received);
         if (status == CPlatformSocket::closedByPeer) {
             socket.ShutdownReceive();
+            end = EWhoisQueryEnd::complete;
             return true;
         }
         if (status != CPlatformSocket::received) {
             socket.ShutdownReceive();
+            end = status == CPlatformSocket::timedOut ? EWhoisQueryEnd::timedOut : EWhoisQueryEnd::receiveFailed;
             return false;
         }
         // Bytes after a zero byte in the same chunk are dropped.
@@ -71,6 +99,7 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
         if (result.size() > limits.m_nMaxAnswerBytes) {
             result.resize(limits.m_nMaxAnswerBytes);
             socket.ShutdownReceive();
+            end = EWhoisQueryEnd::tooLong;
             return false;
         }
     }

@@ -5,6 +5,27 @@
 class CNameResolver;
 class CWhoisServerTable;
 
+// How an exchange ended.
+enum class EWhoisQueryEnd
+{
+    complete, // the server closed in an orderly way after answering
+    refused, // no server, or a query that may not be sent
+    connectFailed, // the name did not resolve, or no connection was made
+    sendFailed,
+    receiveFailed, // the connection broke (a reset) while the answer came
+    timedOut, // the idle or the whole-answer time-out ended it
+    tooLong, // the answer passed the size cap and was cut there
+};
+
+// An answer cut by the size cap or a time-out is not an answer from that server:
+// what arrived is only its beginning.
+inline bool IsCutShort(EWhoisQueryEnd end)
+{
+    return end == EWhoisQueryEnd::timedOut || end == EWhoisQueryEnd::tooLong;
+}
+
+const char* DescribeWhoisQueryEnd(EWhoisQueryEnd end);
+
 // One exchange with a whois or rwhois server: connect, send the query line
 // "query\r\n", read until the server closes. True only when the server closed
 // in an orderly way after the query was sent. An empty server returns false
@@ -14,5 +35,6 @@ class CWhoisServerTable;
 // receive error.
 // A query longer than 125 characters or holding a line break is refused:
 // false, nothing sent.
+// pEnd, when given, says how the exchange ended.
 bool WhoisQuery(std::string query, std::string server, std::string& result, int port, const CWhoisServerTable& limits,
-                CNameResolver& resolver);
+                CNameResolver& resolver, EWhoisQueryEnd* pEnd = nullptr);

@@ -26,7 +26,7 @@ TEST(CliAdd, CreatesTheDocumentAndPrintsTheCount)
 {
     CTempDir dir;
     const std::string doc = dir.File("list.qdl");
-    const std::string settings = "--settings=" + dir.File("s.ini");
+    const std::string settings = "--settings=" + SettingsFile(dir);
     CCliResult r = RunCli({settings, "add", doc, "192.0.2.1\n192.0.2.1\r\n198.51.100.7"});
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_EQ(r.m_strOut, "2\n");
@@ -44,7 +44,7 @@ TEST(CliAdd, NamesThatDoNotResolveAddNothing)
     CTempDir dir;
     const std::string doc = dir.File("new.qdl");
     const CCliResult r =
-        RunCli({"--settings", dir.File("s.ini"), "add", doc, "no-such-host.invalid\nnodots\n2001:db8::1\n"}, 120);
+        RunCli({"--settings", SettingsFile(dir), "add", doc, "no-such-host.invalid\nnodots\n2001:db8::1\n"}, 120);
     EXPECT_FALSE(r.m_bTimedOut);
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_EQ(r.m_strOut, "0\n");
@@ -55,12 +55,12 @@ TEST(CliAdd, NamesThatDoNotResolveAddNothing)
 TEST(CliAdd, UsageAndUnreadableDocument)
 {
     CTempDir dir;
-    EXPECT_EQ(RunCli({"--settings", dir.File("s.ini"), "add", dir.File("x.qdl")}).m_nStatus, 2);
+    EXPECT_EQ(RunCli({"--settings", SettingsFile(dir), "add", dir.File("x.qdl")}).m_nStatus, 2);
 
     // A damaged document is not overwritten with the part that could be read.
     const std::string doc = dir.File("bad.qdl");
     WriteFileBytes(doc, std::string("\x05\0\0\0\xff\xff", 6));
-    const CCliResult r = RunCli({"--settings", dir.File("s.ini"), "add", doc, "192.0.2.1"});
+    const CCliResult r = RunCli({"--settings", SettingsFile(dir), "add", doc, "192.0.2.1"});
     EXPECT_EQ(r.m_nStatus, 1);
     EXPECT_NE(r.m_strErr.find("not saved"), std::string::npos) << r.m_strErr;
     EXPECT_EQ(ReadFileBytes(doc), std::string("\x05\0\0\0\xff\xff", 6));

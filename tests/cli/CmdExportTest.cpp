@@ -24,7 +24,7 @@ protected:
     }
     CCliResult Export(std::vector<std::string> args)
     {
-        std::vector<std::string> all {"--settings", m_dir.File("s.ini"), "export"};
+        std::vector<std::string> all {"--settings", SettingsFile(m_dir), "export"};
         all.insert(all.end(), args.begin(), args.end());
         return RunCli(all);
     }

@@ -46,7 +46,7 @@ class CliImportTest : public ::testing::Test
 protected:
     CCliResult Import(const std::string& doc, const std::string& file, Strings flags = {})
     {
-        Strings args {"--settings", m_dir.File("s.ini"), "import", doc, file};
+        Strings args {"--settings", SettingsFile(m_dir), "import", doc, file};
         args.insert(args.end(), flags.begin(), flags.end());
         return RunCli(args);
     }
@@ -181,7 +181,7 @@ TEST_F(CliImportTest, GarbageZeroBytesLongLinesAndCROnlyLineEnds)
     WriteFileBytes(m_dir.File("nul.log"), withNul);
     CCliResult r = Import(m_dir.File("nul.qdl"), m_dir.File("nul.log"), {"--no-convert"});
     EXPECT_EQ(r.m_nStatus, 0);
-    EXPECT_NE(r.m_strErr.find("zero bytes"), std::string::npos) << r.m_strErr;
+    EXPECT_NE(r.m_strErr.find("holds NUL bytes"), std::string::npos) << r.m_strErr;
     EXPECT_EQ(ReadDoc(m_dir.File("nul.qdl")).m_addresses, (Strings {"192.0.2.1", "192.0.2.3"}));
 
     WriteFileBytes(m_dir.File("cr.log"), "192.0.2.1 a\r192.0.2.2 b\r192.0.2.3");
@@ -228,5 +228,5 @@ TEST_F(CliImportTest, UsageErrors)
 {
     EXPECT_EQ(Import(m_dir.File("d.qdl"), m_elastic, {"--page"}).m_nStatus, 2);
     EXPECT_EQ(Import(m_dir.File("d.qdl"), m_elastic, {"--bogus"}).m_nStatus, 2);
-    EXPECT_EQ(RunCli({"--settings", m_dir.File("s.ini"), "import", m_dir.File("d.qdl")}).m_nStatus, 2);
+    EXPECT_EQ(RunCli({"--settings", SettingsFile(m_dir), "import", m_dir.File("d.qdl")}).m_nStatus, 2);
 }

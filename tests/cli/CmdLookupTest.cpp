@@ -47,7 +47,7 @@ protected:
 
     CCliResult Cli(Strings args, int nTimeout = 120)
     {
-        args.insert(args.begin(), {"--settings", m_dir.File("s.ini")});
+        args.insert(args.begin(), {"--settings", SettingsFile(m_dir)});
         return RunCli(args, nTimeout);
     }
 
@@ -116,7 +116,7 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", m_dir.File("s.ini"), "lookup",      doc,
+    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", SettingsFile(m_dir), "lookup",      doc,
                                        "--tick",      "20",         "130.66.76.1",       "130.66.76.2", "130.66.76.3"};
     std::vector<char*> argv;
     for (auto& a : argStore)
@@ -142,7 +142,7 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     ASSERT_TRUE(WIFEXITED(status)) << ReadFileBytes(outDir.File("err"));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(ReadFileBytes(outDir.File("out")), "looked up 1, skipped as fresh 0, failed 0, not looked up 2\n");
-    EXPECT_NE(ReadFileBytes(outDir.File("err")).find("interrupted; waiting for 1 running lookup(s)"),
+    EXPECT_NE(ReadFileBytes(outDir.File("err")).find("SIGINT: waiting up to 10 s for 1 running lookup(s)"),
               std::string::npos);
     EXPECT_EQ(m_server.Connections(kRipe), 1);
 

@@ -22,7 +22,7 @@ bool IcmpRefused(const CCliResult& r)
 TEST(CliPing, LoopbackAnswersEveryRequest)
 {
     CTempDir dir;
-    const CCliResult r = RunCli({"--settings", dir.File("s.ini"), "ping", "127.0.0.1"}, 30);
+    const CCliResult r = RunCli({"--settings", SettingsFile(dir), "ping", "127.0.0.1"}, 30);
     if (IcmpRefused(r))
         GTEST_SKIP() << r.m_strErr;
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
@@ -33,7 +33,7 @@ TEST(CliPing, LoopbackAnswersEveryRequest)
 TEST(CliPing, ZeroAddressIsNoHostToPing)
 {
     CTempDir dir;
-    const CCliResult r = RunCli({"--settings", dir.File("s.ini"), "ping", "0.0.0.0"}, 30);
+    const CCliResult r = RunCli({"--settings", SettingsFile(dir), "ping", "0.0.0.0"}, 30);
     if (IcmpRefused(r))
         GTEST_SKIP() << r.m_strErr;
     EXPECT_EQ(r.m_nStatus, 1);
@@ -44,13 +44,13 @@ TEST(CliPing, ZeroAddressIsNoHostToPing)
 TEST(CliTraceroute, LoopbackIsOneHopWithOrWithoutItsName)
 {
     CTempDir dir;
-    CCliResult r = RunCli({"--settings", dir.File("s.ini"), "traceroute", "127.0.0.1"}, 30);
+    CCliResult r = RunCli({"--settings", SettingsFile(dir), "traceroute", "127.0.0.1"}, 30);
     if (IcmpRefused(r))
         GTEST_SKIP() << r.m_strErr;
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_TRUE(RegexMatch(r.m_strOut, "1  127\\.0\\.0\\.1  -  [0-9]+ms\r\n")) << r.m_strOut;
 
-    r = RunCli({"--settings", dir.File("s.ini"), "traceroute", "--resolve-hops", "127.0.0.1"}, 30);
+    r = RunCli({"--settings", SettingsFile(dir), "traceroute", "--resolve-hops", "127.0.0.1"}, 30);
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
     EXPECT_TRUE(RegexMatch(r.m_strOut, "1  127\\.0\\.0\\.1  localhost  [0-9]+ms\r\n")) << r.m_strOut;
 }
@@ -58,7 +58,7 @@ TEST(CliTraceroute, LoopbackIsOneHopWithOrWithoutItsName)
 TEST(CliTraceroute, UnknownOptionIsAUsageError)
 {
     CTempDir dir;
-    const CCliResult bad = RunCli({"--settings", dir.File("s.ini"), "traceroute", "--resolve", "127.0.0.1"});
+    const CCliResult bad = RunCli({"--settings", SettingsFile(dir), "traceroute", "--resolve", "127.0.0.1"});
     EXPECT_EQ(bad.m_nStatus, 2);
     EXPECT_NE(bad.m_strErr.find("usage: addrscope-cli traceroute ADDRESS [--resolve-hops]"), std::string::npos);
 }
@@ -86,7 +86,7 @@ TEST(CliPing, WithoutIcmpPermissionNothingIsSentAndTheReasonIsShown)
         GTEST_SKIP() << "needs root, unshare and setpriv to run the command as an unprivileged user";
 
     const std::string run = "unshare -n setpriv --reuid=65534 --regid=65534 --clear-groups " +
-                            std::string(ADDRSCOPE_CLI) + " --settings /nonexistent/s.ini ";
+                            std::string(ADDRSCOPE_CLI) + " --settings /dev/null ";
     const std::string err = "/tmp/addrscope-ping-err-" + std::to_string(getpid());
     std::string out = Shell(run + "ping 127.0.0.1 2>" + err, status);
     EXPECT_EQ(status, 1);

@@ -48,15 +48,15 @@ TEST(CliWhois, ReplaysARealArinToRipeChain)
 
     CTempDir dir;
     WriteFileBytes(dir.File("s.ini"), LoopbackSettings(server.Port()));
-    const CCliResult r = RunCli({"--settings", dir.File("s.ini"), "whois", "130.66.76.222"}, 30);
+    const CCliResult r = RunCli({"--settings", SettingsFile(dir), "whois", "130.66.76.222"}, 30);
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
-    EXPECT_EQ(r.m_strOut, "130.66.76.222\r\n\r\n" + WithCrLf(ripe));
+    EXPECT_EQ(r.m_strOut, "130.66.76.222\r\n\r\n" + WithCrLf(ripe) + "\n");
     ASSERT_EQ(server.Queries("127.0.0.3").size(), 1u);
     EXPECT_EQ(server.Queries("127.0.0.3")[0], "130.66.76.222\r\n");
 
     // A silent registry: nothing printed, a failure status, done within the time-outs.
     server.SetMode("127.0.0.2", EWhoisServerMode::queryLimit);
-    const CCliResult empty = RunCli({"--settings", dir.File("s.ini"), "whois", "130.66.76.222"}, 30);
+    const CCliResult empty = RunCli({"--settings", SettingsFile(dir), "whois", "130.66.76.222"}, 30);
     EXPECT_EQ(empty.m_nStatus, 1);
     EXPECT_EQ(empty.m_strOut, "");
 }
@@ -64,20 +64,20 @@ TEST(CliWhois, ReplaysARealArinToRipeChain)
 TEST(CliWhois, UsageErrors)
 {
     CTempDir dir;
-    EXPECT_EQ(RunCli({"--settings", dir.File("s.ini"), "whois"}).m_nStatus, 2);
-    EXPECT_EQ(RunCli({"--settings", dir.File("s.ini"), "host", "a", "b"}).m_nStatus, 2);
+    EXPECT_EQ(RunCli({"--settings", SettingsFile(dir), "whois"}).m_nStatus, 2);
+    EXPECT_EQ(RunCli({"--settings", SettingsFile(dir), "host", "a", "b"}).m_nStatus, 2);
 }
 
 TEST(CliHost, PrintsTheNameOrUnavailable)
 {
     CTempDir dir;
-    CCliResult r = RunCli({"--settings", dir.File("s.ini"), "host", "127.0.0.1"});
+    CCliResult r = RunCli({"--settings", SettingsFile(dir), "host", "127.0.0.1"});
     EXPECT_EQ(r.m_nStatus, 0);
     ASSERT_FALSE(r.m_strOut.empty());
     EXPECT_EQ(r.m_strOut.back(), '\n');
     EXPECT_NE(r.m_strOut, "unavailable\n");
 
-    r = RunCli({"--settings", dir.File("s.ini"), "host", "not-an-address"});
+    r = RunCli({"--settings", SettingsFile(dir), "host", "not-an-address"});
     EXPECT_EQ(r.m_nStatus, 1);
     EXPECT_EQ(r.m_strOut, "unavailable\n");
 }

@@ -30,8 +30,8 @@ std::string Quote(const std::string& s)
 CliRun RunCli(const CTempDir& dir, const std::string& args, const std::string& stdinPath = "/dev/null")
 {
     const std::string out = dir.File("stdout"), err = dir.File("stderr");
-    const std::string cmd = Quote(ADDRSCOPE_CLI) + " --settings " + Quote(dir.File("settings.ini")) + " " + args +
-                            " <" + Quote(stdinPath) + " >" + Quote(out) + " 2>" + Quote(err);
+    const std::string cmd = Quote(ADDRSCOPE_CLI) + " --settings " + Quote(SettingsFile(dir, "settings.ini")) + " " +
+                            args + " <" + Quote(stdinPath) + " >" + Quote(out) + " 2>" + Quote(err);
     const int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFileBytes(out), ReadFileBytes(err)};
 }

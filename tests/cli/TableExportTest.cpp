@@ -62,7 +62,7 @@ protected:
     }
     CCliResult Cli(std::vector<std::string> args)
     {
-        std::vector<std::string> all {"--settings", m_dir.File("s.ini")};
+        std::vector<std::string> all {"--settings", SettingsFile(m_dir)};
         all.insert(all.end(), args.begin(), args.end());
         return RunCli(all);
     }

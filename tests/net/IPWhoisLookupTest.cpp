@@ -341,9 +341,9 @@ TEST_F(IPWhoisLookupTest, MisbehavingServersEndWithinTheirBounds)
     EXPECT_EQ(Lookup("192.0.2.1"), "");
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 6.0);
 
+    // An answer cut at the size limit is only the beginning of one: no result.
     m_server.SetMode(kArin, EWhoisServerMode::sendForever);
-    const std::string result = Lookup("192.0.2.1");
-    EXPECT_EQ(result.size(), std::string("192.0.2.1\r\n\r\n").size() + m_table.m_nMaxAnswerBytes);
+    EXPECT_EQ(Lookup("192.0.2.1"), "");
 
     // Lone CRs: the markers are still found, and the text is passed on as it came.
     m_server.SetAnswer(kArin, "192.0.2.2", "NetName:    APNIC\n");

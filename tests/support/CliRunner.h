@@ -25,7 +25,9 @@ struct CCliResult {
 // Runs the built addrscope-cli with the arguments, standard input from /dev/null,
 // a fixed locale and time zone, and output captured through files. A run that
 // takes longer than nTimeoutSeconds is killed and reported as timed out.
-inline CCliResult RunCli(const std::vector<std::string>& args, int nTimeoutSeconds = 60)
+// stdinPath and stdoutPath replace /dev/null and the captured output when given.
+inline CCliResult RunCli(const std::vector<std::string>& args, int nTimeoutSeconds = 60,
+                         const std::string& stdinPath = "/dev/null", const std::string& stdoutPath = "")
 {
     CCliResult result;
     CTempDir dir;
@@ -34,8 +36,9 @@ inline CCliResult RunCli(const std::vector<std::string>& args, int nTimeoutSecon
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.empty() ? outPath.c_str() : stdoutPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
     std::vector<std::string> env;

@@ -47,3 +47,13 @@ inline std::string TestDataPath(const std::string& relative)
 {
     return std::string(ADDRSCOPE_TEST_DATA) + "/" + relative;
 }
+
+// A settings file in dir (empty unless it exists already): --settings must name an
+// existing file.
+inline std::string SettingsFile(const CTempDir& dir, const std::string& name = "s.ini")
+{
+    const std::string path = dir.File(name);
+    if (access(path.c_str(), F_OK) != 0)
+        WriteFileBytes(path, "");
+    return path;
+}

@@ -1,5 +1,6 @@
 #include "MainFrameFixture.h"
 
+#include "core/DocumentLock.h"
 #include "core/LookupKind.h"
 #include "ui/frame/DocManager.h"
 #include "ui/frame/FrameTexts.h"
@@ -346,4 +347,40 @@ TEST_F(CMainFrameTest, EveryCommandRowIsOneActionWithItsShortcut)
     Frame().OnCommand(12345);
     // Posted-only commands have no action yet run.
     EXPECT_EQ(Frame().GetAction(kCmdViewRawWhois), nullptr);
+}
+
+TEST_F(CMainFrameTest, ADocumentInUseElsewhereOpensOnlyReadOnly)
+{
+    const std::string path = m_dir.File("shared.qdl");
+    AddRows({"192.0.2.1"}, {});
+    ASSERT_TRUE(Doc().OnSaveDocument(path));
+    Trigger(kCmdFileNew);
+    const std::string before = ReadFileBytes(path);
+
+    auto other = std::make_unique<CDocumentLock>();
+    ASSERT_EQ(other->Acquire(path), CDocumentLock::acquired);
+    const QString question = QString::fromStdString(path + " is in use by process " + std::to_string(getpid()));
+
+    // Declined: nothing is opened.
+    m_prompts.m_answer = CFramePrompts::kNo;
+    EXPECT_FALSE(Frame().GetDocManager().OpenDocumentFile(path));
+    ASSERT_FALSE(m_prompts.m_questions.empty());
+    EXPECT_TRUE(m_prompts.m_questions.back().startsWith(question)) << m_prompts.m_questions.back().toStdString();
+    EXPECT_NE(Doc().GetPathName(), path);
+
+    // Read-only: it shows, but saving over the other writer is refused.
+    m_prompts.m_answer = CFramePrompts::kYes;
+    ASSERT_TRUE(Frame().GetDocManager().OpenDocumentFile(path));
+    EXPECT_TRUE(Frame().GetDocManager().IsReadOnly());
+    EXPECT_EQ(Doc().GetData().GetSize(), 1);
+    Doc().AddIP("192.0.2.2");
+    EXPECT_FALSE(Frame().GetDocManager().OnFileSave());
+    EXPECT_EQ(ReadFileBytes(path), before);
+
+    // Once the other writer is gone the window may save, and then holds the lock itself.
+    other.reset();
+    EXPECT_TRUE(Frame().GetDocManager().OnFileSave());
+    EXPECT_FALSE(Frame().GetDocManager().IsReadOnly());
+    CDocumentLock second;
+    EXPECT_EQ(second.Acquire(path), CDocumentLock::inUse);
 }

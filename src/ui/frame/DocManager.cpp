@@ -1,5 +1,6 @@
 #include "ui/frame/DocManager.h"
 
+#include "core/DocumentLock.h"
 #include "core/NetloreDoc.h"
 #include "ui/TextConv.h"
 #include "ui/frame/FilePrompt.h"
@@ -33,6 +34,24 @@ CDocManager::CDocManager(CNetloreDoc& doc, CSettingsStore& store, CFilePrompt& f
     m_recent.Load(store);
 }
 
+CDocManager::~CDocManager() = default;
+
+bool CDocManager::LockForSave(const std::string& strPath, std::unique_ptr<CDocumentLock>& pNewLock)
+{
+    if (m_pLock && m_pLock->IsHeld() && strPath == m_doc.GetPathName())
+        return true;
+    pNewLock = std::make_unique<CDocumentLock>();
+    if (pNewLock->Acquire(strPath) != CDocumentLock::inUse)
+        return true; // a folder where no lock file can be made does not stop the save itself
+    if (m_bReadOnly && strPath == m_doc.GetPathName())
+        m_prompts.ShowMessage(m_pParent, QString::fromLatin1(FT::kDocReadOnlySaveAs).arg(ToQString(strPath)));
+    else
+        m_prompts.ShowMessage(
+            m_pParent,
+            QString::fromLatin1(FT::kDocInUse).arg(ToQString(strPath)).arg(QString::number(pNewLock->OwnerPid())));
+    return false;
+}
+
 std::string CDocManager::GetDisplayTitle() const
 {
     return m_doc.GetTitle().empty() ? std::string(FT::kUntitled) : m_doc.GetTitle();
@@ -50,6 +69,8 @@ bool CDocManager::OnFileNew()
         return false;
     m_doc.OnNewDocument();
     m_doc.SetTitle(std::string());
+    m_pLock.reset();
+    m_bReadOnly = false;
     Changed();
     return true;
 }
@@ -67,6 +88,22 @@ bool CDocManager::OpenDocumentFile(const std::string& strPath)
 {
     if (!SaveModified())
         return false;
+    // Taken before reading, so that what is read is what this window will save over.
+    const bool bKeepLock = m_pLock && m_pLock->IsHeld() && strPath == m_doc.GetPathName();
+    std::unique_ptr<CDocumentLock> pLock;
+    bool bReadOnly = false;
+    if (!bKeepLock) {
+        pLock = std::make_unique<CDocumentLock>();
+        if (pLock->Acquire(strPath) == CDocumentLock::inUse) {
+            const QString strQuestion = QString::fromLatin1(FT::kDocInUseOpenReadOnly)
+                                            .arg(ToQString(strPath))
+                                            .arg(QString::number(pLock->OwnerPid()));
+            if (m_prompts.AskYesNoCancel(m_pParent, strQuestion) != CFramePrompts::kYes)
+                return false;
+            bReadOnly = true;
+            pLock.reset();
+        }
+    }
     std::vector<std::string> errors;
     std::set<std::string> seen;
     auto sink = [&](const std::string& strMessage) {
@@ -82,6 +119,9 @@ bool CDocManager::OpenDocumentFile(const std::string& strPath)
         m_recent.Save(m_store);
         return false;
     }
+    if (!bKeepLock)
+        m_pLock = std::move(pLock);
+    m_bReadOnly = bReadOnly;
     m_recent.Add(strPath);
     m_recent.Save(m_store);
     Changed();
@@ -109,12 +149,18 @@ bool CDocManager::DoSave(const std::string& strPath)
             return false;
         strTarget = ToStdString(strChosen);
     }
+    std::unique_ptr<CDocumentLock> pNewLock;
+    if (!LockForSave(strTarget, pNewLock))
+        return false;
     std::string strError;
     if (!m_doc.OnSaveDocument(strTarget, &strError)) {
         m_prompts.ShowMessage(m_pParent,
                               QString::fromLatin1(CNetloreDoc::kMsgFailedToSave) + "\n\n" + ToQString(strError));
         return false;
     }
+    if (pNewLock)
+        m_pLock = std::move(pNewLock);
+    m_bReadOnly = false;
     m_recent.Add(strTarget);
     m_recent.Save(m_store);
     Changed();

@@ -3,8 +3,10 @@
 #include "ui/frame/RecentFileList.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
+class CDocumentLock;
 class CFilePrompt;
 class CFramePrompts;
 class CNetloreDoc;
@@ -17,6 +19,7 @@ class CDocManager
 {
 public:
     CDocManager(CNetloreDoc& doc, CSettingsStore& store, CFilePrompt& files, CFramePrompts& prompts);
+    ~CDocManager();
 
     void SetParentWidget(QWidget* pParent) { m_pParent = pParent; }
     // Called after the document was replaced, read or saved (title, views, list).
@@ -36,9 +39,14 @@ public:
     CRecentFileList& GetRecentFiles() { return m_recent; }
     // The document's title as the window shows it ("Untitled" before the first save).
     std::string GetDisplayTitle() const;
+    // Opened while another process writes it: saved only under another name.
+    bool IsReadOnly() const { return m_bReadOnly; }
 
 private:
     bool DoSave(const std::string& strPath);
+    // The lock of strPath for this window; false (and a message) when another holds it.
+    // pNewLock receives the new lock when strPath is not the locked document.
+    bool LockForSave(const std::string& strPath, std::unique_ptr<CDocumentLock>& pNewLock);
     void Changed();
 
     CNetloreDoc& m_doc;
@@ -48,4 +56,7 @@ private:
     QWidget* m_pParent = nullptr;
     CRecentFileList m_recent;
     std::function<void()> m_fnChanged;
+    // Held while the open document belongs to this window: one writer per document.
+    std::unique_ptr<CDocumentLock> m_pLock;
+    bool m_bReadOnly = false;
 };

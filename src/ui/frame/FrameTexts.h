@@ -7,6 +7,10 @@ namespace FrameTexts {
 // ---- application ----
 inline constexpr const char* kAppDisplayName = "Addrscope";
 inline constexpr const char* kUntitled = "Untitled";
+// Another process writes the document: %1 the file, %2 its process id.
+inline constexpr const char* kDocInUse = "%1 is in use by process %2.";
+inline constexpr const char* kDocInUseOpenReadOnly = "%1 is in use by process %2.\n\nOpen it read-only?";
+inline constexpr const char* kDocReadOnlySaveAs = "%1 is open read-only. Save it under another name.";
 inline constexpr const char* kBuildDate = "Build Date: %s";
 inline constexpr const char* kAboutTitle = "About Addrscope";
 inline constexpr const char* kAboutProduct = "Addrscope: who holds an IPv4 address";

@@ -1,0 +1,56 @@
+#include "cli/StopSignals.h"
+
+#include <atomic>
+
+namespace {
+
+constexpr int kSignals[3] = {SIGTERM, SIGHUP, SIGINT};
+
+std::atomic<int> g_nReceived {0};
+
+void OnStop(int nSignal)
+{
+    int expected = 0;
+    g_nReceived.compare_exchange_strong(expected, nSignal);
+}
+
+} // namespace
+
+CStopSignals::CStopSignals()
+{
+    g_nReceived = 0;
+    for (int i = 0; i < 3; ++i) {
+        struct sigaction action { };
+        action.sa_handler = OnStop;
+        sigemptyset(&action.sa_mask);
+        // The second Ctrl+C gets the default action back: it quits unsaved.
+        action.sa_flags = kSignals[i] == SIGINT ? SA_RESETHAND : 0;
+        m_bSet[i] = sigaction(kSignals[i], &action, &m_old[i]) == 0;
+    }
+}
+
+CStopSignals::~CStopSignals()
+{
+    for (int i = 0; i < 3; ++i)
+        if (m_bSet[i])
+            sigaction(kSignals[i], &m_old[i], nullptr);
+}
+
+int CStopSignals::Received() const
+{
+    return g_nReceived.load();
+}
+
+const char* CStopSignals::Name(int nSignal)
+{
+    switch (nSignal) {
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    case SIGINT:
+        return "SIGINT";
+    default:
+        return "a signal";
+    }
+}
