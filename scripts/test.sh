@@ -65,7 +65,7 @@ if [ "${QUICK:-0}" != 1 ]; then
 
   stage "ThreadSanitizer (threaded tests)"
   configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_TSAN=ON -DADDRSCOPE_QT=OFF -DADDRSCOPE_BENCH=OFF
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan --test-dir build-tsan -R Threaded
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp run_ctest tsan --test-dir build-tsan -R Threaded
 
   if [ "$fuzz_seconds" != 0 ] && command -v clang++-14 >/dev/null; then
     stage "fuzzing, ${fuzz_seconds} s per target"

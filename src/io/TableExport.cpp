@@ -2,44 +2,13 @@
 
 #include "core/DottedQuad.h"
 #include "core/IPDataArray.h"
+#include "core/Utf8Text.h"
 
 #include <algorithm>
 #include <ctime>
 #include <map>
 
 namespace {
-
-size_t Utf8SequenceLength(std::string_view s, size_t i)
-{
-    const unsigned char c = (unsigned char)s[i];
-    if (c < 0x80)
-        return 1;
-    size_t n;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size())
-        return 0;
-    for (size_t k = 1; k < n; ++k) {
-        const unsigned char cc = (unsigned char)s[i + k];
-        if ((cc & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return n;
-}
 
 constexpr const char* kRecordColumns[] = {"address", "hostName", "holder",   "country",   "range", "abuse",
                                           "netName", "originAS", "registry", "whoisTime", "ping",  "notes"};
@@ -97,20 +66,7 @@ struct CNetworkRow {
 
 std::string TableUtf8(std::string_view s)
 {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = Utf8SequenceLength(s, i);
-        if (n == 0) {
-            const unsigned char c = (unsigned char)s[i++];
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-            continue;
-        }
-        out.append(s.substr(i, n));
-        i += n;
-    }
-    return out;
+    return Utf8OrLatin1(s);
 }
 
 std::string CsvField(std::string_view s)
