@@ -227,3 +227,50 @@ TEST_F(CBulkLookupFrameTest, OneQueryAnswersTheWholeNetworkAndAnAddressNobodyAns
     EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
     Trigger(kCmdStopAll);
 }
+
+TEST_F(CBulkLookupFrameTest, ARegistrysQueryLimitPausesItInTheStatusBarWhileOthersGoOnUntilStopAll)
+{
+    // 193.0.0.0/8 is RIPE's: ARIN hands 193.0.0.1 on, and RIPE says "query limit".
+    // 8.8.8.8 is ARIN's own.
+    WriteFileBytes(m_dir.File("arin/193.0.0.1"),
+                   ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+    WriteFileBytes(m_dir.File("ripe/193.0.0.1"), "% Your query limit has been exceeded. Try again later.\n");
+    WriteFileBytes(m_dir.File("arin/8.8.8.8"), "NetRange:       8.0.0.0 - 8.255.255.255\nOrgName:        Level 3\n");
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1;
+    Frame().GetSession().SetSettings(settings);
+    AddRows({"193.0.0.1", "8.8.8.8", kAddress}, {});
+
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return !Doc().GetData().GetRawWhois("8.8.8.8").empty() && RunText().contains(QStringLiteral("RIPE"));
+        },
+        30000))
+        << RunText().toStdString();
+    EXPECT_TRUE(RunText().contains(QStringLiteral("Query limit: RIPE paused until "))) << RunText().toStdString();
+    EXPECT_NE(Doc().GetData().GetRawWhois("8.8.8.8").find("Level 3"), std::string::npos);
+    // The RIPE address waits without a failed try; so does the ARIN address ARIN hands to RIPE.
+    QTest::qWait(300);
+    Frame().OnTimer();
+    EXPECT_EQ(Doc().GetData().GetRawWhois("193.0.0.1"), "");
+    EXPECT_EQ(Doc().GetData().GetRawWhois(kAddress), "");
+    EXPECT_TRUE(Doc().HasPendingLookups());
+    EXPECT_EQ(Frame().GetSession().GetCounts(Doc(), lookupWhois).m_nFailed, 0);
+    Doc().SelectIP("193.0.0.1");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+
+    // Stop All ends the run, pause or not.
+    Trigger(kCmdStopAll);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return Doc().GetData().GetRunningList(lookupWhois).empty();
+        },
+        15000));
+    EXPECT_FALSE(Doc().HasPendingLookups());
+    Frame().OnTimer();
+    EXPECT_EQ(RunText(), QString());
+}
