@@ -11,6 +11,7 @@
 #include "ui/frame/LookupOptionsDlg.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
+#include "ui/lists/ListTexts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -219,12 +220,28 @@ TEST_F(CBulkLookupFrameTest, OneQueryAnswersTheWholeNetworkAndAnAddressNobodyAns
     Frame().OnTimer();
     EXPECT_EQ(RunText(), QString());
 
+    // The list draws the rows given up in a colour of their own, in every display mode.
+    CIPListBar& bar = *Frame().GetIPListBar();
+    const QColor clrNoAnswer(0xB0, 0x3A, 0x2E);
+    for (const int nMode : {ListTexts::kModeBinary, ListTexts::kModeHex, ListTexts::kModeQuad}) {
+        bar.SetDisplayMode(nMode);
+        for (int nRow = 0; nRow < 5; ++nRow) {
+            const auto pieces =
+                List().SplitTaggedText(QString::fromStdString(bar.GetRowText(nRow)), List().GetFontColor(), false);
+            ASSERT_FALSE(pieces.empty()) << nMode << " " << nRow;
+            const bool bGaveUp = nRow == 3 || nRow == 4;
+            EXPECT_EQ(pieces.size() == 1 && pieces[0].m_clr == clrNoAnswer, bGaveUp) << nMode << " " << nRow;
+        }
+    }
+
     // F5 tries it again.
     List().DeselectAll();
     List().SelectRow(4);
     Trigger(32774);
     EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {"192.0.2.77"});
     EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+    EXPECT_EQ(bar.GetRowText(4),
+              CIPListBar::FormatAddress(ParseDottedQuad("192.0.2.77"), "192.0.2.77", bar.GetDisplayMode()));
     Trigger(kCmdStopAll);
 }
 

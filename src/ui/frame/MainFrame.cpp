@@ -521,6 +521,7 @@ bool CMainFrame::CreateListBar()
     m_pListBar->SetDocument(&m_doc);
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
     m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
+    m_pListBar->SetNoAnswerTest([this](const std::string& strAddress) { return m_noAnswer.count(strAddress) != 0; });
     addDockWidget(Qt::LeftDockWidgetArea, m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
     CBigListCtrl* pList = m_pListBar->GetList();

@@ -3,6 +3,7 @@
 #include "ui/lists/ListBar.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ public:
     void SetDisplayMode(int nMode);
     // The frame's "IP Lookup Selected" command, offered in the context menu.
     void SetLookupAction(QAction* pAction);
+    // Which addresses were given up after three empty whois answers: their rows are
+    // drawn in a colour of their own. Null: none is.
+    void SetNoAnswerTest(std::function<bool(const std::string&)> fnNoAnswer) { m_fnNoAnswer = std::move(fnNoAnswer); }
     // The frame's Delete command, run by the Delete key in the list.
     void SetDeleteAction(QAction* pAction) { m_pDelete = pAction; }
     QMenu* GetContextMenu() const { return m_pMenu; }
@@ -54,6 +58,8 @@ public:
     static std::string FormatAddress(uint32_t dwAddress, std::string_view strQuad, int nMode);
 
 private:
+    std::function<bool(const std::string&)> m_fnNoAnswer;
+
     void UpdateMenu();
     void FitVertWidth();
     void FitFloatSize();
