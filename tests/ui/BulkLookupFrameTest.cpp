@@ -291,3 +291,104 @@ TEST_F(CBulkLookupFrameTest, ARegistrysQueryLimitPausesItInTheStatusBarWhileOthe
     Frame().OnTimer();
     EXPECT_EQ(RunText(), QString());
 }
+
+// Answers whose range must answer nobody else: each neighbour asks the servers itself.
+TEST_F(CBulkLookupFrameTest, RangesThatCannotBeTrustedAreNeverReused)
+{
+    const std::string strRipe = ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt"));
+    // The answer with its network's range replaced, and its route object's range
+    // with it, so that no narrower range remains.
+    const auto withLine = [&](const std::string& strFrom, const std::string& strTo,
+                              const std::string& strRoute = "128.78.0.0/15") {
+        std::string s = strRipe;
+        for (const auto& [from, to] :
+             {std::pair(strFrom, strTo),
+              std::pair(std::string("route:          128.78.0.0/15"), "route:          " + strRoute)}) {
+            const size_t at = s.find(from);
+            if (at == std::string::npos)
+                return std::string();
+            s.replace(at, from.size(), to);
+        }
+        return s;
+    };
+    const struct {
+        const char* m_pszCase;
+        std::string m_strAnswer;
+    } kCases[] = {
+        {"a registry stub", withLine("BOUYGTEL-ISP-CABLE", "NON-RIPE-NCC-MANAGED-ADDRESS-BLOCK")},
+        {"the whole address space", withLine("inetnum:        128.79.0.0 - 128.79.63.0",
+                                             "inetnum:        0.0.0.0 - 255.255.255.255", "0.0.0.0/0")},
+        {"start above end",
+         withLine("inetnum:        128.79.0.0 - 128.79.63.0", "inetnum:        128.79.63.0 - 128.79.0.0", "none")},
+    };
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1; // the neighbours wait while the first is asked
+    Frame().GetSession().SetSettings(settings);
+    const std::string strReferral =
+        ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt"));
+    int nCase = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_pszCase);
+        ASSERT_FALSE(c.m_strAnswer.empty());
+        // Addresses of their own per case, inside 128.79.0.0/18.
+        const std::vector<std::string> addresses = {"128.79." + std::to_string(10 + nCase) + ".1",
+                                                    "128.79." + std::to_string(10 + nCase) + ".2"};
+        ++nCase;
+        for (const std::string& a : addresses) {
+            WriteFileBytes(m_dir.File("arin/" + a), strReferral);
+            WriteFileBytes(m_dir.File("ripe/" + a), c.m_strAnswer);
+        }
+        AddRows(addresses, {});
+        List().SelectRow(Doc().GetData().GetSize() - 2);
+        List().SelectRow(Doc().GetData().GetSize() - 1);
+        AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) {
+            dlg.GetRowsButton(CLookupChoice::rowsSelected)->click();
+            dlg.accept();
+        });
+        Trigger(kCmdLookupWithOptions);
+        ASSERT_EQ(Waiting(lookupWhois), addresses);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                Frame().OnTimer();
+                return !Doc().HasPendingLookups();
+            },
+            30000));
+        for (const std::string& a : addresses) {
+            EXPECT_EQ(Doc().GetData().GetRawWhois(a).rfind(a + "\r\n", 0), 0u) << a;
+            EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom(a), "") << a;
+        }
+    }
+}
+
+// The answer of an address deleted while its lookup ran brings its record back (a
+// result is never thrown away), the list follows, and it still answers the
+// neighbour waiting inside its range.
+TEST_F(CBulkLookupFrameTest, AResultForAnAddressDeletedMeanwhile)
+{
+    WriteFileBytes(m_dir.File("arin/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+    WriteFileBytes(m_dir.File("ripe/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1;
+    Frame().GetSession().SetSettings(settings);
+    AddRows({"128.79.1.1", "128.79.2.2"}, {});
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    // The tick starts 128.79.1.1; its completion cannot arrive before the event loop runs.
+    Frame().OnTimer();
+    ASSERT_EQ(Doc().GetData().GetRunningList(lookupWhois).size(), 1u);
+    ASSERT_TRUE(Doc().DeleteIP("128.79.1.1"));
+    Frame().OnCommand(FrameTexts::kCmdRefreshIPList);
+    ASSERT_EQ(List().GetRowCount(), 1);
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return !Doc().HasPendingLookups();
+        },
+        30000));
+    EXPECT_NE(Doc().GetData().GetRawWhois("128.79.1.1").find("128.79.0.0 - 128.79.63.0"), std::string::npos);
+    EXPECT_EQ(List().GetRowCount(), Doc().GetData().GetSize());
+    EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom("128.79.2.2"), "128.79.1.1");
+}
