@@ -7,6 +7,7 @@
 #include "core/DottedQuad.h"
 #include "core/LookupKind.h"
 #include "core/WhoisFacts.h"
+#include "support/FakeClock.h"
 #include "ui/frame/LogFileImportDlg.h"
 #include "ui/frame/LookupOptionsDlg.h"
 #include "ui/frame/SystemTray.h"
@@ -391,4 +392,69 @@ TEST_F(CBulkLookupFrameTest, AResultForAnAddressDeletedMeanwhile)
     EXPECT_NE(Doc().GetData().GetRawWhois("128.79.1.1").find("128.79.0.0 - 128.79.63.0"), std::string::npos);
     EXPECT_EQ(List().GetRowCount(), Doc().GetData().GetSize());
     EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom("128.79.2.2"), "128.79.1.1");
+}
+
+// With a clock the test moves: a limit answer on an address's last try spends no
+// try, and a registry that falls silent after its limit leaves the answer of the
+// server that referred it there.
+TEST_F(CBulkLookupFrameTest, ALimitOnTheLastTryAndARegistryThatDisappearsAfterItsLimit)
+{
+    CFakeClock clock(COleDateTime::GetCurrentTime());
+    m_pClock = &clock;
+    MakeFrame();
+    Frame().GetTimer().stop(); // the test ticks
+    const std::string strReferral =
+        ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt"));
+    const std::string strRipe = ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt"));
+    const std::string strLimit = "% Your query limit has been exceeded. Try again later.\n";
+    // One try: a tick starts the lookup, and its completion is merged.
+    const auto tryOnce = [&] {
+        Frame().OnTimer();
+        if (Doc().GetData().GetRunningList(lookupWhois).size() != 1)
+            return false;
+        return QTest::qWaitFor([&] { return Doc().GetData().GetRunningList(lookupWhois).empty(); }, 30000);
+    };
+    const auto note = [&](const std::string& strAddress) {
+        Doc().SelectIP(strAddress);
+        return Frame().GetView()->GetCaptionNote();
+    };
+
+    const std::string strLast = "193.0.0.1"; // RIPE's
+    AddRows({strLast}, {0});
+    Trigger(32774); // F5
+    // Two tries in which ARIN has no answer at all.
+    ASSERT_TRUE(tryOnce());
+    ASSERT_TRUE(tryOnce());
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {strLast});
+    // The third meets RIPE's limit: no try spent, the address waits for the pause.
+    WriteFileBytes(m_dir.File("arin/" + strLast), strReferral);
+    WriteFileBytes(m_dir.File("ripe/" + strLast), strLimit);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {strLast});
+    EXPECT_EQ(note(strLast), "");
+    EXPECT_TRUE(RunText().contains(QStringLiteral("Query limit: RIPE paused until"))) << RunText().toStdString();
+    Frame().OnTimer();
+    EXPECT_TRUE(Doc().GetData().GetRunningList(lookupWhois).empty()); // paused: not started
+    WriteFileBytes(m_dir.File("ripe/" + strLast), strRipe);
+    clock.AdvanceSeconds(61);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_NE(Doc().GetData().GetRawWhois(strLast).find("128.79.0.0 - 128.79.63.0"), std::string::npos);
+    EXPECT_EQ(note(strLast), "");
+    EXPECT_FALSE(Doc().HasPendingLookups());
+
+    // Limited, then gone: after the pause ARIN's answer is what is left.
+    const std::string strGone = "193.0.0.2";
+    WriteFileBytes(m_dir.File("arin/" + strGone), strReferral);
+    WriteFileBytes(m_dir.File("ripe/" + strGone), strLimit);
+    AddRows({strLast, strGone}, {1});
+    Trigger(32774);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {strGone});
+    std::filesystem::remove(m_dir.File("ripe/" + strGone));
+    clock.AdvanceSeconds(61);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_NE(Doc().GetData().GetRawWhois(strGone).find("ReferralServer"), std::string::npos);
+    EXPECT_FALSE(Doc().HasPendingLookups());
+    Frame().OnTimer();
+    EXPECT_EQ(RunText(), QString());
 }
