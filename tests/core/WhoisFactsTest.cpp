@@ -167,6 +167,16 @@ const CRealAnswer kRealAnswers[] = {
     // The parent allocation and its reallocation, each between "# start" and "# end".
     {"whois/arin/lab5-amazon-reallocated-start-end-13.33.66.112.txt", "13.33.66.112", "Amazon.com, Inc.", "US",
      "13.32.0.0 - 13.33.255.255", "abuse@amazonaws.com"},
+    // The reallocation the parent's first reading got wrong (Amazon, US); a certificate in a comment.
+    {"whois/arin/lab5-amazon-a100-reallocated-de-3.120.95.169.txt", "3.120.95.169", "A100 ROW GmbH", "DE",
+     "3.120.0.0 - 3.123.255.255", "abuse@amazonaws.com"},
+    // List answers: "name netname (handle) range", the parent first or last.
+    {"whois/arin/webtracker-list-att-12.100.128.1.txt", "12.100.128.1", "AT&T Worldnet Services", "",
+     "12.100.128.0 - 12.100.131.255", ""},
+    {"whois/arin/webtracker-list-rogers-99.212.128.1.txt", "99.212.128.1", "Rogers Cable Inc. KTGC", "",
+     "99.212.128.0 - 99.212.129.255", ""},
+    {"whois/arin/webtracker-list-child-first-pitt-150.212.128.1.txt", "150.212.128.1", "University of Pittsburgh", "",
+     "150.212.0.0 - 150.212.255.255", ""},
     {"whois/arin/lab5-cloudflare-rabuse-104.27.35.249.txt", "104.27.35.249", "Cloudflare, Inc.", "US",
      "104.16.0.0 - 104.31.255.255", "abuse@cloudflare.com"},
     {"whois/arin/webtracker-roadrunner-referral-rwhois-98.122.128.1.txt", "98.122.128.1",
