@@ -240,7 +240,8 @@ std::string AbuseFromRemarks(const Json& root)
     return {};
 }
 
-// APNIC and RIPE carry a network's "descr:" lines as a remark titled "description".
+// APNIC carries a network's "descr:" lines as a remark titled "description", RIPE
+// as remarks without a title: the first line that names somebody, as in a whois answer.
 std::string FirstDescription(const Json& root)
 {
     const Json* remarks = Member(root, "remarks");
@@ -248,10 +249,13 @@ std::string FirstDescription(const Json& root)
         return {};
     for (const Json& r : *remarks) {
         const Json* lines = Member(r, "description");
-        if (Text(r, "title") != "description" || !lines || !lines->is_array() || lines->empty() ||
-            !(*lines)[0].is_string())
+        const Json* title = Member(r, "title");
+        if (!lines || !lines->is_array() || (title && Text(r, "title") != "description"))
             continue;
-        return Clean((*lines)[0].get<std::string>());
+        for (const Json& line : *lines)
+            if (line.is_string())
+                if (std::string text = Clean(line.get<std::string>()); ReadsAsHolderName(text))
+                    return text;
     }
     return {};
 }

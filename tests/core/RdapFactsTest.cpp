@@ -71,6 +71,12 @@ const CRealAnswer kRealAnswers[] = {
     // registro.br, truncated by the server: the abuse contact has no e-mail
     {"nicbr-nicinfo-truncated-187.36.192.120.json", "CLARO S.A.", "BR", "187.36.0.0", "187.39.255.255", "", "126560",
      "NIC.br"},
+    // RIPE's descr lines as remarks without a title; the first describes the network
+    {"ripe-nicinfo-untitled-descr-194.85.61.205.json", "Regional Network Information Center", "RU", "194.85.61.0",
+     "194.85.61.255", "ip-reg@ripn.net", "RU-NCC-NET", "RIPE"},
+    // the first description line describes the network, the second names the company
+    {"apnic-nicinfo-province-descr-61.181.2.38.json", "China Unicom", "CN", "61.181.0.0", "61.181.255.255",
+     "hqs-ipabuse@chinaunicom.cn", "UNICOM-TJ", "APNIC"},
 };
 
 TEST(RdapFactsTest, RealAnswersOfEveryRegistry)

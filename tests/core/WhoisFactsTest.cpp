@@ -368,6 +368,35 @@ TEST(WhoisFacts, RipeHolderPrefersOrganisationThenNameLikeDescrThenContact)
     EXPECT_EQ(facts.m_strCountry, ""); // never a contact's, never ZZ
 }
 
+// Which descr lines name the holder, and which describe the block or say where it is.
+TEST(WhoisFacts, DescrLinesThatNameTheHolder)
+{
+    const struct {
+        const char* line;
+        bool name;
+    } cases[] = {
+        {"Japan Network Information Center", true},
+        {"Kyiv National Taras Shevchenko University", true},
+        {"Regional Network Information Center", true},
+        {"Zurich, Switzerland", false},
+        {"Korea, Republic of", false},
+        {"GERMANY", false},
+        {"Pool for Broadband CABLE customers", false},
+        {"China Unicom Tianjin province network", false},
+        {"RU NCC Network", false},
+        {"UDC", false},
+        {"  ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(ReadsAsHolderName(c.line), c.name);
+    }
+    // A location line before the name is passed over.
+    const CWhoisFacts facts = ReadWhoisFacts("inetnum: 192.0.2.0 - 192.0.2.255\ndescr: Zurich, Switzerland\n"
+                                             "descr: Example Hochschule\ncountry: CH\n");
+    EXPECT_EQ(facts.m_strHolder, "Example Hochschule");
+}
+
 TEST(WhoisFacts, ContactsThatTakeAbuseReports)
 {
     // No abuse-mailbox anywhere: the contact named for abuse or spam reports is the one to write to.
