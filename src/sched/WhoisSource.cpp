@@ -8,7 +8,10 @@ namespace {
 
 bool Port43Query(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env)
 {
-    IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver);
+    if (env.m_pWhoisObserver)
+        IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver, *env.m_pWhoisObserver);
+    else
+        IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver);
     return false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/IPWhoisLookup.h"
 #include "sched/WhoisSource.h"
 
 class CClock;
@@ -27,4 +28,6 @@ struct CWorkerEnvironment {
     EWhoisSource m_whoisSource = EWhoisSource::kPort43;
     // The RDAP source's client (bootstrap, limits, registries over their limit); null: RDAP asks port 43.
     CRdapClient* m_pRdap = nullptr;
+    // Told about each whois exchange, from the worker threads; null: nobody.
+    const WhoisStepObserver* m_pWhoisObserver = nullptr;
 };
