@@ -760,6 +760,8 @@ void CMainFrame::Checkpoint(bool bNow)
     if (!strError.empty() && !m_bCheckpointFailed)
         LogMessage(Text(FT::kMsgCheckpointFailed).arg(ToQString(strError)));
     m_bCheckpointFailed = true;
+    // Still unsaved, but the next try waits its turn instead of following every result.
+    m_nUnsavedResults = 1;
 }
 
 // ------------------------------------------------------------------ row commands
