@@ -23,6 +23,8 @@ public:
             return CliUsageError(ctx, *this, "'" + args[0] + "' is neither an IPv4 address nor a host name");
         CSystemNameResolver resolver;
         std::string name;
+        if (ctx.m_bVerbose)
+            CliMessage(ctx, Name(), "asking the resolver for the name of " + args[0]);
         const bool found = ReverseLookup(resolver, args[0], name);
         // A name from a DNS answer is text from outside.
         CliWriteUntrusted(ctx.out, name + "\n");

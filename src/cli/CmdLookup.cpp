@@ -16,6 +16,7 @@
 #include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "core/WhoisFacts.h"
+#include "net/IPWhoisLookup.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
 #include "sched/LookupKindTable.h"
@@ -44,17 +45,8 @@ constexpr auto kPollSlice = 200ms;
 // saved without them.
 constexpr auto kStopGrace = 10s;
 // Saves along the way, so that a crash or a kill loses at most this much work.
-constexpr const char* kSettingsSection = "Settings";
-constexpr const char* kCheckpointSeconds = "Checkpoint Seconds";
-constexpr const char* kCheckpointResults = "Checkpoint Results";
-constexpr int kDefaultCheckpointSeconds = 30;
-constexpr int kDefaultCheckpointResults = 500;
-
-int ReadPositive(CSettingsStore& store, const char* pszName, int nDefault)
-{
-    const int n = store.GetProfileInt(kSettingsSection, pszName, nDefault);
-    return n > 0 ? n : nDefault;
-}
+constexpr int kDefaultCheckpointSeconds = ProgramSettings::kCheckpointSeconds.m_nDefault;
+constexpr int kDefaultCheckpointResults = ProgramSettings::kCheckpointResults.m_nDefault;
 
 // Now as ISO 8601 local time with its offset from UTC.
 std::string LocalTimeText()
@@ -177,7 +169,17 @@ public:
         CSystemNameResolver resolver;
         CLinuxIcmpService icmp;
         CSystemClock clock;
+        // -v: every whois exchange of every worker, one whole line each (declared
+        // before the session, whose workers call it until they are joined).
+        const WhoisStepObserver verbose = [&ctx, this](const CWhoisStep& step) {
+            CliMessage(ctx, Name(),
+                       "asked " + step.m_strServer + ":" + std::to_string(step.m_nPort) + " for '" + step.m_strQuery +
+                           "': " + DescribeWhoisQueryEnd(step.m_end) + ", " + std::to_string(step.m_pAnswer->size()) +
+                           " bytes");
+        };
         CLookupSession session(resolver, &icmp, clock);
+        if (ctx.m_bVerbose)
+            session.SetWhoisObserver(&verbose);
         session.LoadSettings(ctx.settings);
         if (!strSource.empty())
             session.SetWhoisSource(strSource == "rdap" ? EWhoisSource::kRdap : EWhoisSource::kPort43);
@@ -278,8 +280,8 @@ public:
         CRunOptions options;
         options.m_strDoc = strDoc;
         options.m_bJson = bJson;
-        options.m_nCheckpointSeconds = ReadPositive(ctx.settings, kCheckpointSeconds, kDefaultCheckpointSeconds);
-        options.m_nCheckpointResults = ReadPositive(ctx.settings, kCheckpointResults, kDefaultCheckpointResults);
+        options.m_nCheckpointSeconds = CSettingsLoader(ctx.settings).Get(ProgramSettings::kCheckpointSeconds);
+        options.m_nCheckpointResults = CSettingsLoader(ctx.settings).Get(ProgramSettings::kCheckpointResults);
         options.m_fnAbandon = [&] {
             // Workers still wait on their servers and write into jobs the document owns:
             // save what is done and end here instead of waiting for them.

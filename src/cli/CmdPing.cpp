@@ -2,6 +2,7 @@
 // text the address's record would show afterwards.
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "core/Clock.h"
 #include "core/IPDataArray.h"
 #include "net/LinuxIcmpService.h"
@@ -31,6 +32,8 @@ public:
         const std::string& address = args[0];
         CSystemNameResolver resolver;
         CLinuxIcmpService service;
+        if (ctx.m_bVerbose)
+            CliMessage(ctx, Name(), "sending " + std::to_string(kPingCheckRequests) + " echo requests to " + address);
         const CPingCheckResult r = PingCheck(&service, resolver, address);
         if (r.m_bOpened)
             std::fprintf(ctx.err, "%s\n", r.m_strOpenMessage.c_str());

@@ -43,6 +43,9 @@ public:
 
         CSystemNameResolver resolver;
         CLinuxIcmpService service;
+        if (ctx.m_bVerbose)
+            CliMessage(ctx, Name(),
+                       "tracing the route to " + address + (resolveHops ? ", asking the resolver for each hop" : ""));
         const CTracerouteResult r = Traceroute(&service, resolver, address, resolveHops);
         if (r.m_strTrace.empty())
             std::fprintf(ctx.err, "addrscope-cli traceroute: %s\n", r.m_strOpenMessage.c_str());

@@ -1,9 +1,9 @@
 // addrscope-cli: the command-line front end over the Addrscope core.
 
-#include "cli/CheckedSettingsStore.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/ManPages.h"
+#include "core/CheckedSettingsStore.h"
 #include "qt/QtSettingsStore.h"
 
 #include <QCoreApplication>

@@ -34,6 +34,10 @@ inline constexpr CTextSetting kLogFileCustomText {kSection, "Log File Custom Tex
 // Whois answers cover the addresses waiting inside their range.
 inline constexpr CBoolSetting kReuseKnownRanges {kSection, "Reuse Known Ranges", true};
 inline constexpr CBoolSetting kLookupAfterImport {kSection, "Lookup After Import", false};
+// Long runs keep their results at least this often (seconds) and every so many
+// results: the command line into the document, the window into its recovery file.
+inline constexpr CIntSetting kCheckpointSeconds {kSection, "Checkpoint Seconds", 30, 1};
+inline constexpr CIntSetting kCheckpointResults {kSection, "Checkpoint Results", 500, 1};
 
 // ---- window ----
 inline constexpr CBoolSetting kSelectedRowReport {kSection, "Selected Row Report", true};

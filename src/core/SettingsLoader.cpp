@@ -33,8 +33,10 @@ void CSettingsLoader::Note(const char* pszSection, const char* pszKey, const std
 {
     std::string strLine(pszSection);
     strLine.append("/").append(pszKey).append(": ").append(strWhy).append("; ").append(strUsed).append(" is used");
-    if (std::find(m_problems.begin(), m_problems.end(), strLine) == m_problems.end())
-        m_problems.push_back(std::move(strLine));
+    if (std::find(m_problems.begin(), m_problems.end(), strLine) != m_problems.end())
+        return;
+    m_store.ReportProblem(pszSection, pszKey, strLine);
+    m_problems.push_back(std::move(strLine));
 }
 
 int CSettingsLoader::Get(const CIntSetting& setting)

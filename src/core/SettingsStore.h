@@ -16,4 +16,12 @@ public:
     virtual bool WriteProfileInt(const std::string& section, const std::string& entry, int nValue) = 0;
     virtual bool WriteProfileString(const std::string& section, const std::string& entry,
                                     const std::string& strValue) = 0;
+    // A stored value a reader could not use, with what it used instead
+    // (CSettingsLoader tells this); a front end's store shows it to the user.
+    virtual void ReportProblem(const std::string& section, const std::string& entry, const std::string& strMessage)
+    {
+        (void)section;
+        (void)entry;
+        (void)strMessage;
+    }
 };

@@ -263,12 +263,11 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
 }
 
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
-                   const RegistryPausedProc& isPaused, CWhoisChainReport& report)
+                   const RegistryPausedProc& isPaused, CWhoisChainReport& report, const WhoisStepObserver& observer)
 {
     if (target.find_first_not_of(kWhiteSpace) == std::string::npos)
         return;
-    const WhoisStepObserver none;
-    ChainLookup(std::move(target), result, servers, resolver, NetworkExchange(servers, resolver, none), isPaused,
+    ChainLookup(std::move(target), result, servers, resolver, NetworkExchange(servers, resolver, observer), isPaused,
                 &report);
 }
 

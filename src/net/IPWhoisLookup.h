@@ -51,6 +51,8 @@ struct CWhoisChainReport {
 using RegistryPausedProc = std::function<bool(const std::string& strRegistry)>;
 
 // The same, asking no server of a registry that isPaused names: the chain stops
-// there with the result unchanged. The report says where it stopped and why.
+// there with the result unchanged. The report says where it stopped and why; the
+// observer, when set, is told about every exchange.
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
-                   const RegistryPausedProc& isPaused, CWhoisChainReport& report);
+                   const RegistryPausedProc& isPaused, CWhoisChainReport& report,
+                   const WhoisStepObserver& observer = {});

@@ -89,6 +89,9 @@ public:
     // Why the RDAP bootstrap file of the settings was not used; empty when it was or none is named.
     const std::string& GetRdapProblem() const { return m_strRdapProblem; }
     EWhoisSource GetWhoisSource() const { return m_env.m_whoisSource; }
+    // Told about every port-43 exchange of every whois worker (so called on worker
+    // threads, at once); null: nobody. It must outlive the workers.
+    void SetWhoisObserver(const WhoisStepObserver* pObserver) { m_env.m_pWhoisObserver = pObserver; }
     // Tests put a starter of their own here; null: the session's worker threads.
     void SetThreadStarter(CThreadStarter* pStarter) { m_env.m_pThreads = pStarter ? pStarter : &m_threads; }
     // Milliseconds between ticks for TickIfDue (0: every call).

@@ -15,7 +15,8 @@ void Port43Query(const std::string& strAddress, std::string& strText, const CWor
     if (pPaused)
         isPaused = [pPaused](const std::string& strRegistry) { return pPaused->IsPaused(strRegistry); };
     CWhoisChainReport chain;
-    IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver, isPaused, chain);
+    IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver, isPaused, chain,
+                  env.m_pWhoisObserver ? *env.m_pWhoisObserver : WhoisStepObserver());
     for (std::string& strRegistry : chain.m_goodRegistries)
         report.m_goodRegistries.push_back(std::move(strRegistry));
     if (!chain.m_strLimitRegistry.empty()) {

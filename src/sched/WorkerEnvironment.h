@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/IPWhoisLookup.h"
 #include "sched/WhoisSource.h"
 
 class CClock;
@@ -34,4 +35,6 @@ struct CWorkerEnvironment {
     // Which registry each address belongs to, for starting only addresses whose
     // registry is not paused (UI thread only). Null: every address may start.
     const CRdapBootstrap* m_pRegistries = nullptr;
+    // Told about each whois exchange, from the worker threads; null: nobody.
+    const WhoisStepObserver* m_pWhoisObserver = nullptr;
 };

@@ -280,6 +280,20 @@ TEST_F(CliUnixToolTest, SettingsMustExistAndBadValuesAreReported)
     const std::string warning = "Idle Timeout=abc is not a number; using the default";
     ASSERT_NE(bad.m_strErr.find(warning), std::string::npos) << bad.m_strErr;
     EXPECT_EQ(bad.m_strErr.find(warning), bad.m_strErr.rfind(warning)) << "reported once";
+
+    // Values outside their range, or no number, in the main section: each reported
+    // once with the default used, the window's log of messages says the same.
+    WriteSettings("");
+    WriteFileBytes(m_dir.File("s.ini"),
+                   ReadFileBytes(m_dir.File("s.ini")) + "Rescan%20Gap=soon\nCheckpoint%20Seconds=0\n");
+    WriteDocument(m_strDoc);
+    const CCliResult lookup = Cli({"lookup", m_strDoc});
+    for (const std::string& strWarning :
+         {std::string("settings: Settings/Rescan Gap: 'soon' is not a number; 1440 is used"),
+          std::string("settings: Settings/Checkpoint Seconds: 0 is outside 1..2147483647; 30 is used")}) {
+        ASSERT_NE(lookup.m_strErr.find(strWarning), std::string::npos) << lookup.m_strErr;
+        EXPECT_EQ(lookup.m_strErr.find(strWarning), lookup.m_strErr.rfind(strWarning)) << "reported once";
+    }
 }
 
 TEST_F(CliUnixToolTest, TargetsThatAreNoAddressNorNameSendNothing)
@@ -608,4 +622,72 @@ TEST_F(CliUnixToolTest, ARegistrysQueryLimitPausesItAndTheRunStopsDuringThePause
     EXPECT_EQ(cli.Wait(30), 1) << cli.Err();
     EXPECT_EQ(cli.Out(), "looked up 1, skipped as fresh 0, failed 0, not looked up 1\n");
     EXPECT_EQ(StoredWhoisCount(m_strDoc), 1);
+}
+
+TEST_F(CliUnixToolTest, VerboseShowsEveryQueryOfEveryWorkerOnWholeLines)
+{
+    // Every address asked on its own (no answers from known ranges), three at a time.
+    WriteFileBytes(m_dir.File("s.ini"), ReadFileBytes(m_dir.File("s.ini")) +
+                                            "Reuse%20Known%20Ranges=0\nIP%20Whois%20Simul%20Connections=3\n");
+    const Strings addresses = {"130.66.76.1", "130.66.76.2", "130.66.76.3", "130.66.76.4", "130.66.76.5"};
+    {
+        CNetloreDoc doc;
+        for (const std::string& a : addresses)
+            doc.AddIP(a);
+        ASSERT_TRUE(doc.OnSaveDocument(m_strDoc));
+    }
+    struct CCase {
+        Strings m_args;
+        bool m_bVerbose;
+    };
+    const std::string port = std::string(":").append(std::to_string(m_server.Port()));
+    for (const CCase& c : {CCase {{"-v", "lookup", "--tick", "50", "--force", m_strDoc}, true},
+                           CCase {{"lookup", "--tick", "50", "--force", m_strDoc, "-v"}, true},
+                           CCase {{"lookup", "--tick", "50", "--force", m_strDoc}, false},
+                           CCase {{"-q", "-v", "lookup", "--tick", "50", "--force", m_strDoc}, false}}) {
+        const CCliResult r = Cli(c.m_args);
+        EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+        std::istringstream in(r.m_strErr);
+        std::string line;
+        std::map<std::string, int> asked; // "server address" -> times
+        int nAsked = 0;
+        while (std::getline(in, line)) {
+            const std::string prefix = "addrscope-cli lookup: asked ";
+            if (line.rfind(prefix, 0) != 0)
+                continue;
+            ++nAsked;
+            // One whole line per exchange: server, query, how it ended, the size.
+            const size_t nQuote = line.find(" for '");
+            ASSERT_NE(nQuote, std::string::npos) << line;
+            EXPECT_NE(line.find("': complete, "), std::string::npos) << line;
+            EXPECT_EQ(line.substr(line.size() - 6), " bytes") << line;
+            EXPECT_EQ(line.find("addrscope-cli", 1), std::string::npos) << "two lines run together: " << line;
+            const std::string server = line.substr(prefix.size(), nQuote - prefix.size());
+            for (const std::string& a : addresses)
+                if (line.find(a + "'") != std::string::npos)
+                    ++asked[server + " " + a];
+        }
+        if (!c.m_bVerbose) {
+            EXPECT_EQ(nAsked, 0) << r.m_strErr;
+            continue;
+        }
+        // The registry first, then the referral it gave, for each address.
+        for (const std::string& a : addresses) {
+            EXPECT_EQ(asked[std::string(kArin) + port + " " + a], 1) << a << "\n" << r.m_strErr;
+            EXPECT_EQ(asked[std::string(kRipe) + port + " " + a], 1) << a << "\n" << r.m_strErr;
+        }
+        EXPECT_EQ(nAsked, 2 * int(addresses.size())) << r.m_strErr;
+    }
+
+    // The one-shot commands say what they ask before asking it.
+    for (const auto& [args, expected] : std::vector<std::pair<Strings, std::string>> {
+             {{"-v", "host", "127.0.0.1"}, "addrscope-cli host: asking the resolver for the name of 127.0.0.1\n"},
+             {{"-v", "ping", "127.0.0.1"}, "addrscope-cli ping: sending 3 echo requests to 127.0.0.1\n"},
+             {{"-v", "traceroute", "127.0.0.1"}, "addrscope-cli traceroute: tracing the route to 127.0.0.1\n"}}) {
+        const CCliResult r = Cli(args, 60);
+        EXPECT_EQ(r.m_strErr.rfind(expected, 0), 0u) << r.m_strErr;
+        Strings quiet = args;
+        quiet.erase(quiet.begin());
+        EXPECT_EQ(Cli(quiet, 60).m_strErr.find(expected), std::string::npos);
+    }
 }

@@ -148,6 +148,7 @@ protected:
             return true;
         };
         services.m_nTrayAvailable = m_nTrayAvailable;
+        services.m_strRecoveryFolder = m_dir.File("data");
         if (m_fnReadAbuse)
             services.m_fnReadAbuse = m_fnReadAbuse;
         services.m_pClock = m_pClock;

@@ -22,7 +22,11 @@ CAddrscopeApp::CAddrscopeApp(CSettingsStore& store, const QString& strMarkerFold
     : m_store(store)
     , m_strMarkerFolder(strMarkerFolder)
     , m_services(services)
-{ }
+{
+    // Untitled documents keep their recovery files beside the run marker.
+    if (m_services.m_strRecoveryFolder.empty())
+        m_services.m_strRecoveryFolder = ToStdString(m_strMarkerFolder);
+}
 
 CAddrscopeApp::~CAddrscopeApp() = default;
 
@@ -92,5 +96,8 @@ void CAddrscopeApp::AutoLoad(const QStringList& files)
 
 void CAddrscopeApp::ExitInstance()
 {
+    // A normal end: nothing is left to recover.
+    if (m_pFrame)
+        m_pFrame->GetDocManager().DiscardRecovery();
     QFile::remove(GetMarkerPath());
 }

@@ -7,9 +7,13 @@
 #include "ui/frame/FramePrompts.h"
 #include "ui/frame/FrameTexts.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
 #include <QString>
 
 #include <set>
+#include <unistd.h>
 
 namespace FT = FrameTexts;
 
@@ -71,6 +75,7 @@ bool CDocManager::OnFileNew()
     m_doc.SetTitle(std::string());
     m_pLock.reset();
     m_bReadOnly = false;
+    m_recovery.Reset(std::string());
     Changed();
     return true;
 }
@@ -104,6 +109,17 @@ bool CDocManager::OpenDocumentFile(const std::string& strPath)
             pLock.reset();
         }
     }
+    // A recovery file beside a document nobody else has open is a crashed run's.
+    if (pLock && pLock->IsHeld() && QFileInfo::exists(ToQString(CRecoveryFile::PathFor(strPath)))) {
+        switch (OfferRecovery(CRecoveryFile::PathFor(strPath), strPath, pLock, false)) {
+        case kRestored:
+            return true;
+        case kLeft:
+            return false;
+        case kDiscarded:
+            break;
+        }
+    }
     std::vector<std::string> errors;
     std::set<std::string> seen;
     auto sink = [&](const std::string& strMessage) {
@@ -122,6 +138,9 @@ bool CDocManager::OpenDocumentFile(const std::string& strPath)
     if (!bKeepLock)
         m_pLock = std::move(pLock);
     m_bReadOnly = bReadOnly;
+    // A document open read-only keeps its recovery file among the untitled ones:
+    // the one beside it belongs to the window that writes it.
+    m_recovery.Reset(bReadOnly ? std::string() : strPath);
     m_recent.Add(strPath);
     m_recent.Save(m_store);
     Changed();
@@ -161,6 +180,7 @@ bool CDocManager::DoSave(const std::string& strPath)
     if (pNewLock)
         m_pLock = std::move(pNewLock);
     m_bReadOnly = false;
+    m_recovery.Reset(strTarget);
     m_recent.Add(strTarget);
     m_recent.Save(m_store);
     Changed();
@@ -181,4 +201,94 @@ bool CDocManager::SaveModified()
         break;
     }
     return false;
+}
+
+// ------------------------------------------------------------------ recovery file
+
+bool CDocManager::WriteRecovery(std::string& strError)
+{
+    return m_recovery.Write(m_doc, strError);
+}
+
+void CDocManager::OfferLeftoverRecoveries(const std::string& strFolder)
+{
+    std::vector<std::pair<std::string, std::string>> leftovers; // recovery file, document (empty: untitled)
+    for (const std::string& strRecovery : CRecoveryFile::FindUntitled(strFolder))
+        leftovers.emplace_back(strRecovery, std::string());
+    for (const std::string& strDoc : m_recent.GetFiles())
+        if (strDoc != m_doc.GetPathName() && QFileInfo::exists(ToQString(CRecoveryFile::PathFor(strDoc))))
+            leftovers.emplace_back(CRecoveryFile::PathFor(strDoc), strDoc);
+    for (const auto& [strRecovery, strDoc] : leftovers) {
+        if (strRecovery == m_recovery.GetPath())
+            continue;
+        // Held by a live process: that window is still at work on it.
+        auto pLock = std::make_unique<CDocumentLock>();
+        if (pLock->Acquire(strDoc.empty() ? CRecoveryFile::DocumentOf(strRecovery) : strDoc) != CDocumentLock::acquired)
+            continue;
+        // One document at a time: the others wait for the next start.
+        if (OfferRecovery(strRecovery, strDoc, pLock, true) == kRestored)
+            return;
+    }
+}
+
+CDocManager::EOffer CDocManager::OfferRecovery(const std::string& strRecovery, const std::string& strDocPath,
+                                               std::unique_ptr<CDocumentLock>& pLock, bool bSaveFirst)
+{
+    const QFileInfo info(ToQString(strRecovery));
+    const QString strWhen = QLocale().toString(info.lastModified(), QLocale::ShortFormat);
+    const QString strDoc = strDocPath.empty() ? QString::fromLatin1(FT::kUntitled) : ToQString(strDocPath);
+    switch (m_prompts.AskYesNoCancel(m_pParent,
+                                     QString::fromLatin1(FT::kRecoveryOffer).arg(strDoc, strWhen, info.filePath()))) {
+    case CFramePrompts::kYes:
+        break;
+    case CFramePrompts::kNo:
+        ::unlink(strRecovery.c_str());
+        return kDiscarded;
+    case CFramePrompts::kCancel:
+        return kLeft;
+    }
+    if ((bSaveFirst && !SaveModified()) || !ReadRecovery(strRecovery))
+        return kLeft;
+    m_doc.SetPathName(strDocPath);
+    m_doc.RefreshTitle();
+    m_doc.SetModifiedFlag(true);
+    m_bReadOnly = false;
+    m_recovery.Reset(strDocPath);
+    if (strDocPath.empty()) {
+        m_pLock.reset();
+        m_recovery.Adopt(strRecovery, std::move(pLock));
+    } else {
+        m_pLock = std::move(pLock);
+        m_recovery.Adopt(strRecovery, nullptr);
+        m_recent.Add(strDocPath);
+        m_recent.Save(m_store);
+    }
+    Changed();
+    return kRestored;
+}
+
+bool CDocManager::ReadRecovery(const std::string& strRecovery)
+{
+    // Read aside first: a damaged file must leave the open document as it was.
+    std::vector<std::string> errors;
+    auto sink = [&errors](const std::string& strMessage) {
+        if (errors.size() < 3)
+            errors.push_back(strMessage);
+    };
+    CNetloreDoc probe;
+    int nErrors = 0;
+    QString strWhy;
+    if (!probe.OnOpenDocument(strRecovery, sink, &nErrors)) {
+        strWhy = QString::fromLatin1(FT::kRecoveryUnreadable);
+    } else if (nErrors > 0) {
+        strWhy = QString::fromLatin1(FT::kRecoveryDamagedReason);
+        for (const std::string& strMessage : errors)
+            strWhy += QStringLiteral("\n") + ToQString(strMessage);
+    }
+    if (!strWhy.isEmpty()) {
+        m_prompts.ShowMessage(m_pParent, QString::fromLatin1(FT::kRecoveryDamaged).arg(ToQString(strRecovery), strWhy));
+        return false;
+    }
+    probe.OnCloseDocument();
+    return m_doc.OnOpenDocument(strRecovery, [](const std::string&) {});
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/RecoveryFile.h"
 #include "ui/frame/RecentFileList.h"
 
 #include <functional>
@@ -42,12 +43,40 @@ public:
     // Opened while another process writes it: saved only under another name.
     bool IsReadOnly() const { return m_bReadOnly; }
 
+    // ---- recovery file (core/RecoveryFile.h) ----
+    // Where untitled documents keep their recovery files; empty: they keep none.
+    void SetRecoveryFolder(const std::string& strFolder) { m_recovery.SetFolder(strFolder); }
+    // A checkpoint: the document as it stands into its recovery file, the document
+    // file untouched. False with "PATH: reason", or an empty reason when there is
+    // nowhere to keep it.
+    bool WriteRecovery(std::string& strError);
+    // The document was closed normally: its recovery file goes.
+    void DiscardRecovery() { m_recovery.Remove(); }
+    const std::string& GetRecoveryPath() const { return m_recovery.GetPath(); }
+    // Offers the leftovers of runs that did not end normally: the untitled
+    // documents' in the recovery folder, then the recent documents'.
+    void OfferLeftoverRecoveries(const std::string& strFolder);
+
 private:
     bool DoSave(const std::string& strPath);
     // The lock of strPath for this window; false (and a message) when another holds it.
     // pNewLock receives the new lock when strPath is not the locked document.
     bool LockForSave(const std::string& strPath, std::unique_ptr<CDocumentLock>& pNewLock);
     void Changed();
+    enum EOffer
+    {
+        kRestored,
+        kDiscarded,
+        kLeft, // cancelled or unreadable: the file stays for later
+    };
+    // Asks whether to restore the leftover strRecovery of strDocPath (empty:
+    // untitled); pLock: the untitled document's lock, or the named document's.
+    // bSaveFirst: the document it replaces may still need saving.
+    EOffer OfferRecovery(const std::string& strRecovery, const std::string& strDocPath,
+                         std::unique_ptr<CDocumentLock>& pLock, bool bSaveFirst);
+    // Reads a recovery file into the document; a damaged or unreadable one is
+    // reported and leaves the document as it was.
+    bool ReadRecovery(const std::string& strRecovery);
 
     CNetloreDoc& m_doc;
     CSettingsStore& m_store;
@@ -59,4 +88,5 @@ private:
     // Held while the open document belongs to this window: one writer per document.
     std::unique_ptr<CDocumentLock> m_pLock;
     bool m_bReadOnly = false;
+    CRecoveryFile m_recovery;
 };

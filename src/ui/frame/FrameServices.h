@@ -26,6 +26,9 @@ struct CFrameServices {
     // The abuse address a record's whois text states, empty when none; the
     // document's whois facts unless set.
     std::function<std::string(const CIPAddressData&)> m_fnReadAbuse;
+    // Where an untitled document keeps its recovery file (the user's data folder in
+    // the program); empty: it keeps none.
+    std::string m_strRecoveryFolder;
     // -1: ask the desktop whether it has a notification area; 0 or 1: as given.
     int m_nTrayAvailable = -1;
 };

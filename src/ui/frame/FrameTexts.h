@@ -11,6 +11,18 @@ inline constexpr const char* kUntitled = "Untitled";
 inline constexpr const char* kDocInUse = "%1 is in use by process %2.";
 inline constexpr const char* kDocInUseOpenReadOnly = "%1 is in use by process %2.\n\nOpen it read-only?";
 inline constexpr const char* kDocReadOnlySaveAs = "%1 is open read-only. Save it under another name.";
+// A leftover recovery file: %1 the document, %2 when it was written, %3 the file.
+inline constexpr const char* kRecoveryOffer =
+    "Addrscope did not end normally while %1 had lookup results that were not saved. They were kept in %3 at "
+    "%2.\n\nRestore them as unsaved changes?\n\nYes restores them, No discards them, Cancel leaves them for later.";
+// %1 the recovery file, %2 why.
+inline constexpr const char* kRecoveryDamaged =
+    "The lookup results kept in %1 cannot be restored: %2\n\nThe file was left where it is.";
+inline constexpr const char* kRecoveryUnreadable = "it cannot be read as a file";
+inline constexpr const char* kRecoveryDamagedReason = "it is damaged";
+inline constexpr const char* kMessageLogTitle = "Messages";
+// %1: "PATH: reason".
+inline constexpr const char* kMsgCheckpointFailed = "The lookup results could not be kept for recovery: %1";
 inline constexpr const char* kBuildDate = "Build Date: %s";
 inline constexpr const char* kAboutTitle = "About Addrscope";
 inline constexpr const char* kAboutProduct = "Addrscope: who holds an IPv4 address";

@@ -1,5 +1,6 @@
 #include "ui/frame/MainFrame.h"
 
+#include "core/CheckedSettingsStore.h"
 #include "core/Clock.h"
 #include "core/DottedQuad.h"
 #include "core/HostLookup.h"
@@ -24,6 +25,7 @@
 #include "ui/frame/GuiCompletionSink.h"
 #include "ui/frame/LogFileImportDlg.h"
 #include "ui/frame/LookupOptionsDlg.h"
+#include "ui/frame/MessageLogBar.h"
 #include "ui/frame/ProgressDlg.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
@@ -53,11 +55,13 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTextDocument>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace FT = FrameTexts;
 namespace PS = ProgramSettings;
@@ -90,7 +94,17 @@ QString Pane(const char* pszFormat, int n)
 
 CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QWidget* pParent)
     : QMainWindow(pParent)
-    , m_store(store)
+    , m_pCheckedStore(std::make_unique<CCheckedSettingsStore>(store,
+                                                              [this](const std::string& strMessage) {
+                                                                  const QString str = ToQString(strMessage);
+                                                                  if (QThread::currentThread() == thread())
+                                                                      LogMessage(str);
+                                                                  else
+                                                                      QMetaObject::invokeMethod(
+                                                                          this, [this, str] { LogMessage(str); },
+                                                                          Qt::QueuedConnection);
+                                                              }))
+    , m_store(*m_pCheckedStore)
     , m_services(services)
 {
     InitFrameResources();
@@ -127,7 +141,11 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     m_doc.SetHost(this);
     m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
     m_pDocs->SetParentWidget(this);
+    m_pDocs->SetRecoveryFolder(m_services.m_strRecoveryFolder);
     m_pDocs->SetChangedHandler([this] {
+        // Saved, replaced or restored: nothing unsaved yet that a checkpoint owes.
+        m_nUnsavedResults = 0;
+        m_lastCheckpoint = std::chrono::steady_clock::now();
         // Another document: nothing known about the old one's ranges or run carries over.
         m_reuse.Clear();
         m_noAnswer.clear();
@@ -148,6 +166,9 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     CSettingsLoader loader(m_store);
     m_bReportSelected = loader.Get(PS::kSelectedRowReport);
     m_nAutoLoad = loader.Get(PS::kAutoDocLoad);
+    m_nCheckpointSeconds = loader.Get(PS::kCheckpointSeconds);
+    m_nCheckpointResults = loader.Get(PS::kCheckpointResults);
+    m_lastCheckpoint = std::chrono::steady_clock::now();
 
     setWindowIcon(CFrameIcons::Get(CFrameIcons::kApp));
     setAcceptDrops(true);
@@ -190,6 +211,7 @@ bool CMainFrame::Create()
     setCentralWidget(new QWidget(this));
     if (!CreateListBar())
         return false;
+    CreateMessageLog();
 
     if (const auto placement = CWindowPlacement::Load(m_store)) {
         const QScreen* pScreen = QGuiApplication::primaryScreen();
@@ -202,6 +224,8 @@ bool CMainFrame::Create()
     UpdateTitle();
     CreateTray();
     UpdateCommandStates();
+    // Once the window is up, so that the question has a window to belong to.
+    QTimer::singleShot(0, this, [this] { m_pDocs->OfferLeftoverRecoveries(m_services.m_strRecoveryFolder); });
     return true;
 }
 
@@ -370,6 +394,7 @@ void CMainFrame::CreateMenus()
     connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildRecentFiles);
 
     QMenu* pView = pBar->addMenu(Text(FT::kMenuView));
+    m_pViewMenu = pView;
     pView->addAction(m_actions[FT::kCmdToggleQuickBar]);
     pView->addAction(m_actions[FT::kCmdToggleIPListBar]);
     pView->addAction(m_actions[FT::kCmdToggleStatusBar]);
@@ -530,6 +555,28 @@ bool CMainFrame::CreateListBar()
     return true;
 }
 
+void CMainFrame::CreateMessageLog()
+{
+    m_pMessageLog = new CMessageLogBar(Text(FT::kMessageLogTitle), this);
+    m_pMessageLog->setObjectName(QStringLiteral("MessageLogBar"));
+    addDockWidget(Qt::BottomDockWidgetArea, m_pMessageLog);
+    m_pMessageLog->hide();
+    if (m_pViewMenu)
+        m_pViewMenu->addAction(m_pMessageLog->toggleViewAction());
+    for (const QString& strMessage : std::exchange(m_earlyMessages, QStringList()))
+        m_pMessageLog->AddMessage(strMessage);
+}
+
+void CMainFrame::LogMessage(const QString& strMessage)
+{
+    if (!m_pMessageLog) {
+        m_earlyMessages << strMessage;
+        return;
+    }
+    m_pMessageLog->AddMessage(strMessage);
+    statusBar()->showMessage(strMessage, FT::kMessageMs);
+}
+
 void CMainFrame::CreateTray()
 {
     m_pTray = new CSystemTray(this);
@@ -680,6 +727,7 @@ void CMainFrame::OnTimer()
         m_pProgress->Reset();
     }
     m_pSession->RunningWorkers();
+    Checkpoint();
     UpdateStatusPanes();
     UpdateTitle();
     UpdateCommandStates();
@@ -689,7 +737,37 @@ void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 {
     const CLookupOutcome outcome = m_pSession->Complete(&m_doc, nCode, pJob);
     OnLookupOutcome(outcome);
+    if (outcome.m_bStored)
+        ++m_nUnsavedResults;
+    Checkpoint();
     UpdateCommandStates();
+}
+
+void CMainFrame::Checkpoint(bool bNow)
+{
+    if (m_nUnsavedResults == 0)
+        return;
+    if (!m_doc.IsModified()) {
+        m_nUnsavedResults = 0;
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!bNow && m_nUnsavedResults < m_nCheckpointResults &&
+        now - m_lastCheckpoint < std::chrono::seconds(m_nCheckpointSeconds))
+        return;
+    // A failure is said once; the next checkpoint tries again.
+    m_lastCheckpoint = now;
+    std::string strError;
+    if (m_pDocs->WriteRecovery(strError)) {
+        m_nUnsavedResults = 0;
+        m_bCheckpointFailed = false;
+        return;
+    }
+    if (!strError.empty() && !m_bCheckpointFailed)
+        LogMessage(Text(FT::kMsgCheckpointFailed).arg(ToQString(strError)));
+    m_bCheckpointFailed = true;
+    // Still unsaved, but the next try waits its turn instead of following every result.
+    m_nUnsavedResults = 1;
 }
 
 // ------------------------------------------------------------------ row commands
@@ -1173,6 +1251,8 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
         pEvent->ignore();
         return;
     }
+    // Closed normally: what the recovery file kept was saved or given up.
+    m_pDocs->DiscardRecovery();
     // Closing a window hidden in the tray is no "last window closed": end the program here.
     if (m_pTray && !m_pTray->IsHidden() && isHidden())
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);

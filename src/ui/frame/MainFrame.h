@@ -14,12 +14,14 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+class CCheckedSettingsStore;
 class CClock;
 class CDocManager;
 class CFilePrompt;
@@ -28,6 +30,7 @@ class CGuiCompletionSink;
 class CIPEntryDlgBar;
 class CIPListBar;
 class CLookupJob;
+class CMessageLogBar;
 class CNameResolver;
 class CIcmpService;
 class CProgress;
@@ -91,6 +94,12 @@ public:
     void OnLookupCompleted(int nCode, CLookupJob* pJob);
     // Files dropped on the window, opened one after the other.
     void OpenDroppedFiles(const QStringList& paths);
+    // Saves the document's recovery file when "Checkpoint Results" results or
+    // "Checkpoint Seconds" have passed since the last one (bNow: at once, when any
+    // result is unsaved). The document file itself is saved only when the user says so.
+    void Checkpoint(bool bNow = false);
+    // A line in the log of messages (and for a while in the status bar).
+    void LogMessage(const QString& strMessage);
 
     // Runs the command after the current one.
     void PostCommand(int nCommandId);
@@ -107,6 +116,7 @@ public:
     CIPEntryDlgBar* GetEntryBar() const { return m_pEntryBar; }
     CTextResultView* GetView() const { return m_pView; }
     CSystemTray* GetTray() const { return m_pTray; }
+    CMessageLogBar* GetMessageLog() const { return m_pMessageLog; }
     CRebarAnimCtrl* GetAnimation() const { return m_pAnim; }
     QToolBar* GetMainToolBar() const { return m_pMainToolBar; }
     QToolBar* GetOptionsToolBar() const { return m_pOptionsToolBar; }
@@ -138,6 +148,7 @@ private:
     bool CreateToolBars();
     void CreateStatusBar();
     bool CreateListBar();
+    void CreateMessageLog();
     void CreateTray();
     void RebuildRecentFiles();
     void UpdateTitle();
@@ -186,6 +197,9 @@ private:
     // The records from nBefore on were imported; bLookup queues them for whois.
     void AfterImport(int nBefore, int nAdded, bool bLookup);
 
+    // Every read of the settings goes through it, so that a value it cannot use
+    // reaches the log of messages.
+    std::unique_ptr<CCheckedSettingsStore> m_pCheckedStore;
     CSettingsStore& m_store;
     CFrameServices m_services;
     std::unique_ptr<CNameResolver> m_pOwnResolver;
@@ -206,6 +220,14 @@ private:
     // Addresses given up after empty answers, until they are asked again.
     std::unordered_set<std::string> m_noAnswer;
     std::unique_ptr<CLookupProgress> m_pProgress;
+    // Results stored since the recovery file was last written.
+    int m_nUnsavedResults = 0;
+    int m_nCheckpointSeconds = 30;
+    int m_nCheckpointResults = 500;
+    std::chrono::steady_clock::time_point m_lastCheckpoint;
+    bool m_bCheckpointFailed = false;
+    // Messages that came before the log of messages was made.
+    QStringList m_earlyMessages;
 
     std::map<int, QAction*> m_actions;
     QMenu* m_pFileMenu = nullptr;
@@ -223,6 +245,8 @@ private:
     CIPListBar* m_pListBar = nullptr;
     CTextResultView* m_pView = nullptr;
     CSystemTray* m_pTray = nullptr;
+    QMenu* m_pViewMenu = nullptr;
+    CMessageLogBar* m_pMessageLog = nullptr;
     QTimer m_timer;
 
     // Last: destroyed first, so every worker has finished before what it uses goes.

@@ -1,4 +1,4 @@
-#include "cli/CheckedSettingsStore.h"
+#include "core/CheckedSettingsStore.h"
 
 #include "core/SettingsValue.h"
 
@@ -22,10 +22,8 @@ int CCheckedSettingsStore::GetProfileInt(const std::string& section, const std::
     // Text that reads the same with two different defaults is a number.
     if (ParseProfileInt(text, 0) == ParseProfileInt(text, 1))
         return ParseProfileInt(text, nDefault);
-    std::lock_guard lock(m_mutex);
-    if (m_reported.insert(section + "/" + entry).second && m_report)
-        m_report("settings: " + section + "/" + entry + "=" + text + " is not a number; using the default " +
-                 std::to_string(nDefault));
+    Report(section, entry,
+           section + "/" + entry + "=" + text + " is not a number; using the default " + std::to_string(nDefault));
     return nDefault;
 }
 
@@ -44,4 +42,17 @@ bool CCheckedSettingsStore::WriteProfileString(const std::string& section, const
                                                const std::string& strValue)
 {
     return m_inner.WriteProfileString(section, entry, strValue);
+}
+
+void CCheckedSettingsStore::ReportProblem(const std::string& section, const std::string& entry,
+                                          const std::string& strMessage)
+{
+    Report(section, entry, strMessage);
+}
+
+void CCheckedSettingsStore::Report(const std::string& section, const std::string& entry, const std::string& strMessage)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_reported.insert(section + "/" + entry).second && m_report)
+        m_report("settings: " + strMessage);
 }
