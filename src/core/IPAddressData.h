@@ -53,6 +53,7 @@ public:
     std::string GetRawWhois() const { return m_strRawWhois.Str(); }
     std::string_view RawWhoisView() const { return m_strRawWhois.View(); }
     std::string GetHostName() const { return m_strHostName.Str(); }
+    std::string_view HostNameView() const { return m_strHostName.View(); }
     std::string GetTraceData() const { return m_strTraceData.Str(); }
     COleDateTime GetTraceDone() const { return m_dtTraceDone; }
     double GetPingTime() const { return m_dPingTime; }
@@ -65,6 +66,7 @@ public:
     uint32_t GetRangeEnd() const { return m_dwRangeEnd; }
     // Empty for an index outside 0..3.
     std::string GetNote(int nIndex) const;
+    std::string_view NoteView(int nIndex) const;
     // Spare fields: kept for the file layout, never set by any operation. n is 1..4
     // for texts, 1..3 for date-times.
     std::string GetSpare(int n) const;
