@@ -88,6 +88,11 @@ public:
     // archive and swallowed: the fields read so far stay, the rest keep defaults.
     void Serialize(CArchive& ar);
 
+    // Where the collection's facts cache keeps this record's facts (0: nowhere);
+    // never stored in the file. It fills space the layout leaves free.
+    uint32_t GetFactsSlot() const { return m_nFactsSlot; }
+    void SetFactsSlot(uint32_t nSlot) const { m_nFactsSlot = nSlot; }
+
 private:
     struct CExtras {
         CCompactText m_strSpare1, m_strSpare2, m_strSpare3, m_strSpare4;
@@ -112,5 +117,6 @@ private:
     uint32_t m_dwRangeStart = 0;
     uint32_t m_dwRangeEnd = 0;
     uint32_t m_dwIPAddress = 0;
+    mutable uint32_t m_nFactsSlot = 0;
     std::unique_ptr<CExtras> m_pExtras;
 };

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <numeric>
+#include <unordered_map>
 
 namespace {
 
@@ -147,6 +148,21 @@ struct CTextKey {
     uint32_t m_nRow;
 };
 
+// Hash and equality of texts with ASCII letters folded, so that "Example" and
+// "EXAMPLE" are one distinct text.
+struct CFoldedHash {
+    size_t operator()(std::string_view s) const
+    {
+        uint64_t h = 1469598103934665603ull;
+        for (char c : s)
+            h = (h ^ static_cast<unsigned char>(FoldCase(c))) * 1099511628211ull;
+        return size_t(h);
+    }
+};
+struct CFoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return EqualNoCase(a, b); }
+};
+
 // Group first (what has no value sorts before what has one), then the value.
 struct CNumberKey {
     uint64_t m_nValue;
@@ -218,7 +234,14 @@ const char* CDetailsModel::ColumnTitle(int nColumn)
 void CDetailsModel::SetRecords(const CIPDataArray* pData)
 {
     m_pData = pData;
-    Refresh();
+    ReleaseRows();
+}
+
+void CDetailsModel::ReleaseRows()
+{
+    beginResetModel();
+    std::vector<uint32_t>().swap(m_rows);
+    endResetModel();
 }
 
 void CDetailsModel::Refresh()
@@ -294,29 +317,44 @@ void CDetailsModel::Rebuild()
 
 void CDetailsModel::ApplyFilter()
 {
+    // Columns written in digits and a few signs are skipped for any other filter.
+    uint32_t nColumns = m_nShownColumns;
+    if (!OnlyOf(m_strFilter, "0123456789.- "))
+        nColumns &= ~(1u << kRange);
+    if (!OnlyOf(m_strFilter, "0123456789-: "))
+        nColumns &= ~(1u << kWhoisTime);
+    // Ping texts are digits, " ms" or "Failed".
+    if (!OnlyOf(m_strFilter, "0123456789 msfailed"))
+        nColumns &= ~(1u << kPing);
     const int nRecords = m_pData->GetSize();
+    // Records and facts lie all over the heap: asking for them some rows ahead keeps
+    // the scan from waiting on memory at every row.
+    constexpr int kRecordsAhead = 24;
+    constexpr int kFactsAhead = 12;
+    constexpr int kTextsAhead = 4;
+    const bool bFacts = (nColumns & ((1u << kHolder) | (1u << kCountry) | (1u << kAbuse))) != 0;
     for (int i = 0; i < nRecords; ++i) {
+        if (i + kRecordsAhead < nRecords)
+            __builtin_prefetch(m_pData->GetAt(i + kRecordsAhead));
+        if (bFacts && i + kFactsAhead < nRecords)
+            m_pData->PrefetchWhoisFacts(*m_pData->GetAt(i + kFactsAhead));
+        if (bFacts && i + kTextsAhead < nRecords)
+            m_pData->PrefetchWhoisTexts(*m_pData->GetAt(i + kTextsAhead));
         const CIPAddressData* pRecord = m_pData->GetAt(i);
-        if (pRecord && RowMatches(*pRecord))
+        if (pRecord && RowMatches(*pRecord, nColumns))
             m_rows.push_back(uint32_t(i));
     }
 }
 
-bool CDetailsModel::RowMatches(const CIPAddressData& record) const
+bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) const
 {
     const std::string_view needle = m_strFilter;
     char buf[kCellBuffer];
     static const CWhoisFacts kNoFacts;
-    const bool bFacts =
-        IsColumnShown(kHolder) || IsColumnShown(kCountry) || IsColumnShown(kRange) || IsColumnShown(kAbuse);
-    const CWhoisFacts& facts = bFacts ? m_pData->GetWhoisFacts(record) : kNoFacts;
-    // Columns written in digits and a few signs are skipped for any other filter.
-    const bool bNumeric = OnlyOf(needle, "0123456789.- ");
-    const bool bTime = OnlyOf(needle, "0123456789-: ");
+    constexpr uint32_t kFactColumns = (1u << kHolder) | (1u << kCountry) | (1u << kRange) | (1u << kAbuse);
+    const CWhoisFacts& facts = (nColumns & kFactColumns) ? m_pData->GetWhoisFacts(record) : kNoFacts;
     for (int c = 0; c < kColumnCount; ++c) {
-        if (!IsColumnShown(c))
-            continue;
-        if ((c == kRange && !bNumeric) || (c == kWhoisTime && !bTime))
+        if (!(nColumns & (1u << c)))
             continue;
         if (c == kPing) {
             if (ContainsFolded(record.GetPingText(), needle))
@@ -344,22 +382,43 @@ void CDetailsModel::ApplySort()
                        m_nSortColumn == kHostName || m_nSortColumn == kNotes;
     auto recordAt = [this](uint32_t nRow) -> const CIPAddressData* { return m_pData->GetAt(int(nRow)); };
     if (bText) {
-        std::vector<CTextKey> keys;
-        keys.reserve(m_rows.size());
+        // Columns repeat their texts (a holder has thousands of addresses): each distinct
+        // text is ranked once, then the rows are sorted by rank, an integer compare.
+        std::unordered_map<std::string_view, uint32_t, CFoldedHash, CFoldedEqual> ids;
+        std::vector<CTextKey> distinct;
+        std::vector<uint32_t> rowIds(m_rows.size());
         char buf[kCellBuffer];
-        for (uint32_t nRow : m_rows) {
-            const CIPAddressData* pRecord = recordAt(nRow);
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            const CIPAddressData* pRecord = recordAt(m_rows[i]);
             std::string_view text;
             if (pRecord) {
                 // The views point into the record and its cached facts, which stay put while sorting.
                 const CWhoisFacts& facts = bFacts ? m_pData->GetWhoisFacts(*pRecord) : kNoFacts;
                 text = m_nSortColumn == kNotes ? FirstNote(*pRecord) : CellView(*pRecord, facts, m_nSortColumn, buf);
             }
-            keys.push_back({FoldedPrefix(text), text.data(), uint32_t(text.size()), nRow});
+            const auto [it, bNew] = ids.try_emplace(text, uint32_t(distinct.size()));
+            if (bNew)
+                distinct.push_back({FoldedPrefix(text), text.data(), uint32_t(text.size()), it->second});
+            rowIds[i] = it->second;
         }
-        SortKeys(keys, m_order, TextLess);
+        ids.clear();
+        std::sort(distinct.begin(), distinct.end(), TextLess);
+        std::vector<uint32_t> rank(distinct.size());
+        for (size_t k = 0; k < distinct.size(); ++k)
+            rank[distinct[k].m_nRow] = uint32_t(k);
+        // Rank above, position below: unique keys, so a plain sort is stable, also descending.
+        std::vector<uint64_t> keys(m_rows.size());
+        const bool bDescending = m_order == Qt::DescendingOrder;
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            const uint32_t nRank = bDescending ? ~rank[rowIds[i]] : rank[rowIds[i]];
+            keys[i] = (uint64_t(nRank) << 32) | i;
+        }
+        std::vector<uint32_t>().swap(rowIds);
+        std::sort(keys.begin(), keys.end());
+        std::vector<uint32_t> sorted(m_rows.size());
         for (size_t i = 0; i < keys.size(); ++i)
-            m_rows[i] = keys[i].m_nRow;
+            sorted[i] = m_rows[size_t(keys[i] & 0xFFFFFFFFu)];
+        m_rows.swap(sorted);
     } else {
         std::vector<CNumberKey> keys;
         keys.reserve(m_rows.size());

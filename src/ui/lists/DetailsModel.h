@@ -35,8 +35,10 @@ public:
 
     explicit CDetailsModel(QObject* pParent = nullptr);
 
-    // The records shown; null shows none. Refresh after the records change in number.
+    // The records shown (none until the next Refresh); null shows none.
     void SetRecords(const CIPDataArray* pData);
+    // No rows until the next Refresh: the table is not in use.
+    void ReleaseRows();
     // Takes the records again, keeping the filter and the sort order.
     void Refresh();
 
@@ -74,7 +76,8 @@ private:
     void Rebuild();
     void ApplyFilter();
     void ApplySort();
-    bool RowMatches(const CIPAddressData& record) const;
+    // nColumns: a bit for each column to search.
+    bool RowMatches(const CIPAddressData& record, uint32_t nColumns) const;
 
     const CIPDataArray* m_pData = nullptr;
     std::vector<uint32_t> m_rows;

@@ -6,6 +6,7 @@
 #include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "ui/lists/BigListCtrl.h"
+#include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
 #include "ui/lists/ListTexts.h"
 
@@ -118,6 +119,9 @@ void CIPListBar::ShowModePage()
 {
     QWidget* pPage = IsDetailsMode() ? static_cast<QWidget*>(m_pDetails) : GetList();
     m_pPages->setCurrentWidget(pPage);
+    // The other modes keep nothing per row.
+    if (!IsDetailsMode())
+        m_pDetails->GetModel()->ReleaseRows();
     // The list was the dock's own content before the pages took its place, which hid it.
     pPage->show();
 }
