@@ -1,3 +1,4 @@
+#include "core/CountryNames.h"
 #include "core/RdapText.h"
 #include "core/WhoisFacts.h"
 
@@ -101,6 +102,15 @@ std::string VcardText(const Json& entity, std::string_view name)
     return {};
 }
 
+// A country as the facts give it everywhere else: its two-letter code. ARIN writes the
+// English name ("UNITED STATES") at the end of a vCard label; a name the standard does
+// not list is kept as written.
+std::string CountryCode(std::string strCountry)
+{
+    const std::string_view code = CountryCodeOfName(strCountry);
+    return code.empty() ? strCountry : std::string(code);
+}
+
 // The country of a vCard address: its "cc" parameter, the country-name field, or
 // the last line of its label.
 std::string VcardCountry(const Json& entity)
@@ -118,14 +128,14 @@ std::string VcardCountry(const Json& entity)
         if (value.is_array() && value.size() >= 7 && value[6].is_string()) {
             std::string country = Clean(value[6].get<std::string>());
             if (!country.empty())
-                return country;
+                return CountryCode(std::move(country));
         }
         std::string label = Text(p[1], "label");
         const size_t end = label.find_last_not_of(" \r\n");
         if (end != std::string::npos) {
             label.erase(end + 1);
             const size_t nl = label.find_last_of('\n');
-            return Clean(nl == std::string::npos ? std::string() : label.substr(nl + 1));
+            return CountryCode(Clean(nl == std::string::npos ? std::string() : label.substr(nl + 1)));
         }
     }
     return {};

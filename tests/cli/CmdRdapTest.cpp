@@ -71,7 +71,7 @@ TEST_F(CliRdapTest, WhoisRdapPrintsTheStoredText)
                                "CIDR:           74.125.0.0/16\r\n"
                                "NetName:        GOOGLE\r\n"
                                "OrgName:        Google Inc.\r\n"
-                               "Country:        UNITED STATES\r\n"
+                               "Country:        US\r\n"
                                "OrgAbuseEmail:  arin-contact@google.com\r\n"
                                "Registry:       ARIN\r\n"
                                "RDAP URL:       " +
@@ -99,7 +99,7 @@ TEST_F(CliRdapTest, ExtractRdapPrintsTheFacts)
 {
     CCliResult r = Cli({"extract", "--rdap", TestDataPath("rdap/arin-ipwhois-74.125.225.229.json")});
     ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
-    EXPECT_EQ(r.m_strOut, "{\"facts\": {\"holder\": \"Google Inc.\", \"country\": \"UNITED STATES\", "
+    EXPECT_EQ(r.m_strOut, "{\"facts\": {\"holder\": \"Google Inc.\", \"country\": \"US\", "
                           "\"rangeStart\": 1249705984, \"rangeEnd\": 1249771519, "
                           "\"range\": \"74.125.0.0 - 74.125.255.255\", \"abuse\": \"arin-contact@google.com\", "
                           "\"netName\": \"GOOGLE\", \"originAS\": null, \"registry\": \"ARIN\", "

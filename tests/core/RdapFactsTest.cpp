@@ -27,8 +27,8 @@ struct CRealAnswer {
 // One row per registry; each row notes what makes that answer awkward.
 const CRealAnswer kRealAnswers[] = {
     // zero-padded addresses; the abuse contact sits in an entity nested in the registrant
-    {"arin-ipwhois-74.125.225.229.json", "Google Inc.", "UNITED STATES", "74.125.0.0", "74.125.255.255",
-     "arin-contact@google.com", "GOOGLE", "ARIN"},
+    {"arin-ipwhois-74.125.225.229.json", "Google Inc.", "US", "74.125.0.0", "74.125.255.255", "arin-contact@google.com",
+     "GOOGLE", "ARIN"},
     // addresses written "a.b.c.d/32"; the registrant is a maintainer without a card
     {"ripe-ipwhois-62.239.237.1.json", "BT-CORPORATE", "GB", "62.239.237.0", "62.239.237.255", "zzdnsr@bt.com",
      "BT-CORPORATE", "RIPE"},
@@ -197,3 +197,30 @@ TEST(RdapFactsTest, NestingCheckSkipsBracketsInStrings)
 }
 
 } // namespace
+
+// ARIN names the registrant's country in English at the end of its vCard label; the
+// facts give every country as its two-letter code, and keep a name no list knows.
+TEST(RdapFactsTest, VcardCountryNamesBecomeCodes)
+{
+    const struct {
+        const char* adr; // the vCard "adr" property
+        const char* country;
+    } rows[] = {
+        {R"(["adr", {"label": "1 Main St\nToronto\nON\nCANADA"}, "text", ["", "", "", "", "", "", ""]])", "CA"},
+        {R"(["adr", {"label": "Seoul\nKOREA, REPUBLIC OF\n"}, "text", ["", "", "", "", "", "", ""]])", "KR"},
+        {R"(["adr", {"label": "Road Town\nVIRGIN ISLANDS, BRITISH"}, "text", ["", "", "", "", "", "", ""]])", "VG"},
+        {R"(["adr", {"label": "Abidjan\nCOTE D'IVOIRE"}, "text", ["", "", "", "", "", "", ""]])", "CI"},
+        {R"(["adr", {}, "text", ["", "", "Street", "Berlin", "", "", "Germany"]])", "DE"},
+        {R"(["adr", {"cc": "NL"}, "text", ["", "", "", "", "", "", "Nowhere"]])", "NL"},
+        {R"(["adr", {"label": "Somewhere\nATLANTIS"}, "text", ["", "", "", "", "", "", ""]])", "ATLANTIS"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.adr);
+        const std::string json =
+            std::string(R"({"objectClassName": "ip network", "startAddress": "192.0.2.0",)") +
+            R"("endAddress": "192.0.2.255", "entities": [{"objectClassName": "entity",)" +
+            R"("roles": ["registrant"], "vcardArray": ["vcard", [["version", {}, "text", "4.0"],)" +
+            R"(["fn", {}, "text", "Holder"], )" + row.adr + "]]}]}";
+        EXPECT_EQ(ReadRdapFacts(json).m_strCountry, row.country);
+    }
+}

@@ -86,7 +86,7 @@ TEST_F(RdapLookupTest, RealAnswersAreStoredAsSummaryAndJson)
         const char* m_pszCountry;
         uint32_t m_dwStart;
     } cases[] = {
-        {"74.125.225.229", "arin-ipwhois-74.125.225.229.json", "Google Inc.", "UNITED STATES", 0x4A7D0000u},
+        {"74.125.225.229", "arin-ipwhois-74.125.225.229.json", "Google Inc.", "US", 0x4A7D0000u},
         {"62.239.237.1", "ripe-ipwhois-62.239.237.1.json", "BT-CORPORATE", "GB", 0x3EEFED00u},
         {"210.107.73.73", "apnic-ipwhois-210.107.73.73.json", "DACOM Corp.", "KR", 0xD26B0000u},
         {"200.57.141.161", "lacnic-ipwhois-200.57.141.161.json", "Triara.com, S.A. de C.V.", "MX", 0xC8398DA1u},
