@@ -108,6 +108,7 @@ TEST_F(CDetailsModeTest, SwitchingShowsTheFactsOfARealAnswerBelowTheViewAndBack)
     EXPECT_FALSE(List().isVisible());
     // The table takes the window's width below the whois view.
     EXPECT_EQ(Frame().dockWidgetArea(&Bar()), Qt::BottomDockWidgetArea);
+    EXPECT_TRUE(Bar().isAreaAllowed(Qt::BottomDockWidgetArea));
     EXPECT_GT(Bar().width(), Frame().width() / 2);
     EXPECT_TRUE(Frame().GetOptionsToolBar()->actions().contains(Frame().GetAction(kCmdModeDetails)));
 
@@ -142,6 +143,7 @@ TEST_F(CDetailsModeTest, SwitchingShowsTheFactsOfARealAnswerBelowTheViewAndBack)
     EXPECT_TRUE(List().isVisible());
     EXPECT_FALSE(Table().isVisible());
     EXPECT_EQ(Frame().dockWidgetArea(&Bar()), Qt::LeftDockWidgetArea);
+    EXPECT_FALSE(Bar().isAreaAllowed(Qt::BottomDockWidgetArea)); // a list of addresses stays at the side
     EXPECT_EQ(Bar().GetRowText(0), CWhoisdProcess::kAddress);
 }
 

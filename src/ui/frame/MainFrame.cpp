@@ -530,8 +530,6 @@ bool CMainFrame::CreateListBar()
 {
     m_pListBar = new CIPListBar(m_store, tr("IP List"), this);
     m_pListBar->setObjectName(QStringLiteral("IPListBar"));
-    // Below the whois view the Details table has the window's width.
-    m_pListBar->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
     m_pListBar->SetDocument(&m_doc);
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
     m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
@@ -989,6 +987,10 @@ void CMainFrame::PlaceListBar()
     if (!m_pListBar)
         return;
     m_bPlacingBar = true;
+    // A list of addresses belongs at the side; below the whois view the Details
+    // table has the window's width.
+    const Qt::DockWidgetAreas sides = Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea;
+    m_pListBar->setAllowedAreas(m_pListBar->IsDetailsMode() ? sides | Qt::BottomDockWidgetArea : sides);
     const Qt::DockWidgetArea area = dockWidgetArea(m_pListBar);
     const bool bFloating = m_pListBar->isFloating();
     if (m_pListBar->IsDetailsMode()) {
