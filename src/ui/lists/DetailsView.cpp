@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -108,17 +109,32 @@ int CDetailsView::GetShownCount() const
     return m_pModel->GetShownCount();
 }
 
+// Rows are selected whole, so every range spans all columns and no two overlap:
+// the ranges give the rows without a model index for each (Ctrl+A over a million rows is one range).
 int CDetailsView::GetSelectedCount() const
 {
-    return int(m_pTable->selectionModel()->selectedRows().size());
+    int nCount = 0;
+    for (const QItemSelectionRange& range : m_pTable->selectionModel()->selection())
+        if (range.left() == 0)
+            nCount += range.height();
+    return nCount;
+}
+
+std::vector<int> CDetailsView::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : m_pTable->selectionModel()->selection())
+        if (range.left() == 0)
+            for (int r = range.top(); r <= range.bottom(); ++r)
+                rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 std::vector<int> CDetailsView::GetSelectedRecords() const
 {
-    std::vector<int> rows;
-    for (const QModelIndex& idx : m_pTable->selectionModel()->selectedRows())
-        rows.push_back(idx.row());
-    std::sort(rows.begin(), rows.end());
+    const std::vector<int> rows = SelectedRows();
     std::vector<int> records;
     records.reserve(rows.size());
     for (int nRow : rows) {
@@ -170,12 +186,7 @@ std::string CDetailsView::BuildCopyText(bool bSelectedOnly) const
         if (!pHeader->isSectionHidden(c))
             columns.push_back(c);
     }
-    std::vector<int> rows;
-    if (bSelectedOnly) {
-        for (const QModelIndex& idx : m_pTable->selectionModel()->selectedRows())
-            rows.push_back(idx.row());
-        std::sort(rows.begin(), rows.end());
-    }
+    const std::vector<int> rows = bSelectedOnly ? SelectedRows() : std::vector<int>();
     const int nRows = bSelectedOnly ? int(rows.size()) : GetShownCount();
     std::string strText;
     for (int i = 0; i < nRows; ++i) {

@@ -61,6 +61,8 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    // The selected rows in ascending order.
+    std::vector<int> SelectedRows() const;
     void OnCurrentChanged();
     void UpdateHeaderMenu();
     void SyncShownColumns();
