@@ -231,11 +231,15 @@ public:
         int nReused = 0;
         for (const std::string& a : addresses) {
             if (bReuse && !bForce && !data.HasFreshWhois(a, settings.m_dwRescanGap, dtNow) &&
-                !data.GetWaitingList(nKind).Contains(a) &&
-                !reuse.AnswerFromKnownRange(data, a, settings.m_dwRescanGap, dtNow).empty()) {
-                ++nReused;
-                doc.SetModifiedFlag();
-                continue;
+                !data.GetWaitingList(nKind).Contains(a)) {
+                const std::string strFrom = reuse.AnswerFromKnownRange(data, a, settings.m_dwRescanGap, dtNow);
+                if (!strFrom.empty()) {
+                    ++nReused;
+                    doc.SetModifiedFlag();
+                    if (bJson)
+                        PrintJsonLine(ctx, data, a, nKind, "ok", strFrom);
+                    continue;
+                }
             }
             bool bQueued = bForce ? session.Queue(doc, nKind, a, 0) : session.Queue(doc, nKind, a);
             // A known host name is never asked again, unless forced.
@@ -351,51 +355,71 @@ private:
         CStopSignals stopSignals;
         auto lastSave = Clock::now();
         int nSinceSave = 0;
+        // The progress line's text and the registry pauses shown with it.
+        std::string strProgress;
+        std::string strBackoff;
+        auto showBackoff = [&] {
+            const std::string strNow = session.BackoffText();
+            if (strNow == strBackoff || ctx.m_bQuiet)
+                return;
+            const bool bEnded = strNow.empty();
+            strBackoff = strNow;
+            if (bTerminal)
+                progress.SetText(WithBackoff(strProgress, strBackoff));
+            else
+                std::fprintf(ctx.err, "%s\n", bEnded ? "Query limit: pause over, asking again" : strNow.c_str());
+        };
         auto stopDeadline = Clock::time_point::max();
 
         auto report = [&](const CLookupOutcome& o) {
             if (pReuse && o.m_bRequeued) {
                 // Back in the waiting list: a neighbour's answer that came meanwhile may cover it.
                 CIPDataArray& data = doc.GetData();
-                if (pReuse
-                        ->AnswerFromKnownRange(data, o.m_strAddress, session.GetSettings().m_dwRescanGap,
-                                               session.GetEnvironment().m_pClock->Now())
-                        .empty()) {
+                const std::string strFrom =
+                    pReuse->AnswerFromKnownRange(data, o.m_strAddress, session.GetSettings().m_dwRescanGap,
+                                                 session.GetEnvironment().m_pClock->Now());
+                if (strFrom.empty()) {
                     pReuse->NoteWaiting(o.m_strAddress);
                     return;
                 }
                 data.GetWaitingList(nKind).RemoveTexts({o.m_strAddress});
                 ++nReused;
                 doc.SetModifiedFlag();
+                if (options.m_bJson)
+                    PrintJsonLine(ctx, data, o.m_strAddress, o.m_nKind, "ok", strFrom);
             }
             if (o.m_bRequeued)
                 return;
+            std::vector<std::string> answered;
             if (pReuse && o.m_bStored) {
                 CIPDataArray& data = doc.GetData();
                 if (const CIPAddressData* pRecord = data.FindByIP(o.m_strAddress)) {
                     const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
-                    nReused += int(pReuse
-                                       ->ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(), facts,
-                                                          pRecord->GetWhoisDone())
-                                       .size());
+                    answered = pReuse->ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(), facts,
+                                                        pRecord->GetWhoisDone());
+                    nReused += int(answered.size());
                 }
             }
             if (o.m_bGaveUp)
                 CliMessage(ctx, Name(),
                            o.m_strAddress + ": no whois answer after " + std::to_string(o.m_nEmptyAnswers) + " tries");
             ++nSinceSave;
-            if (options.m_bJson)
+            if (options.m_bJson) {
                 PrintJsonLine(ctx, doc.GetData(), o.m_strAddress, o.m_nKind,
                               o.m_bGaveUp   ? "gave-up"
                               : o.m_bFailed ? "failed"
                                             : "ok");
+                for (const std::string& strNeighbour : answered)
+                    PrintJsonLine(ctx, doc.GetData(), strNeighbour, o.m_nKind, "ok", o.m_strAddress);
+            }
             if (ctx.m_bQuiet)
                 return;
             const int nDone = session.GetCounts(doc, nKind).Finished() + nReused - nReusedBefore;
             char line[64];
             std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
             if (bTerminal) {
-                progress.SetText(line + o.m_strAddress);
+                strProgress = line + TerminalSafe(o.m_strAddress);
+                progress.SetText(WithBackoff(strProgress, strBackoff));
                 progress.SetPos(int(int64_t(nDone) * 100 / nTotal));
             } else {
                 std::fprintf(ctx.err, "%s%s%s\n", line, TerminalSafe(o.m_strAddress).c_str(),
@@ -438,6 +462,7 @@ private:
             const bool bStopping = session.IsStopping();
             session.MergeArrived(&doc, bStopping ? now + kPollSlice : std::min(session.NextTick(), now + kPollSlice),
                                  report);
+            showBackoff();
             checkpoint();
             const int nSignal = stopSignals.Received();
             if (!bStopping && !bInterrupted && (nSignal != 0 || progress.PollCancel())) {
@@ -461,8 +486,16 @@ private:
         session.MergeArrived(&doc, Clock::now(), report);
     }
 
+    static std::string WithBackoff(const std::string& strProgress, const std::string& strBackoff)
+    {
+        if (strBackoff.empty())
+            return strProgress;
+        return strProgress.empty() ? strBackoff : strProgress + " | " + strBackoff;
+    }
+
+    // strReusedFrom: the address whose answer this one received from its range.
     static void PrintJsonLine(CCliContext& ctx, const CIPDataArray& data, const std::string& strAddress, int nKind,
-                              const char* pszStatus)
+                              const char* pszStatus, const std::string& strReusedFrom = std::string())
     {
         const CIPAddressData* r = data.FindByIP(strAddress);
         std::string s =
@@ -470,7 +503,8 @@ private:
             ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
             ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
             ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
-            ", \"time\": " + JsonString(LocalTimeText()) + "}\n";
+            ", \"time\": " + JsonString(LocalTimeText()) +
+            (strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(strReusedFrom)) + "}\n";
         std::fwrite(s.data(), 1, s.size(), ctx.out);
         // As it happens: a reader at the end of a pipe sees each address when it is done.
         std::fflush(ctx.out);

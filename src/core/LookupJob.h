@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // One lookup on its way from the scheduler to a worker thread and back. The
 // scheduler fills the address, the code and the hop switch; the worker writes the
@@ -26,4 +27,10 @@ public:
     double m_dAverageMs = 0.0; // ping only
     bool m_bResolveHops = false; // traceroute only
     bool m_bRetryLater = false; // whois only: the registry asked us to wait, so no try is spent
+    // Whois only, for the registry back-off: the registry whose "query limit" answer
+    // ended the lookup, how long it asked us to wait (seconds; 0: it did not say),
+    // and the registries that gave usable answers.
+    std::string m_strLimitRegistry;
+    long m_nLimitSeconds = 0;
+    std::vector<std::string> m_goodRegistries;
 };

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <deque>
 #include <string>
 #include <vector>
@@ -41,13 +42,32 @@ std::string Clean(std::string text)
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// One role string may name several roles: LACNIC has sent ["technical, abuse"].
+bool NamesRole(std::string_view list, std::string_view role)
+{
+    while (!list.empty()) {
+        const size_t comma = list.find(',');
+        std::string_view one = list.substr(0, comma);
+        while (!one.empty() && one.front() == ' ')
+            one.remove_prefix(1);
+        while (!one.empty() && one.back() == ' ')
+            one.remove_suffix(1);
+        if (one == role)
+            return true;
+        if (comma == std::string_view::npos)
+            break;
+        list.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
 bool HasRole(const Json& entity, std::string_view role)
 {
     const Json* roles = Member(entity, "roles");
     if (!roles || !roles->is_array())
         return false;
     for (const Json& r : *roles)
-        if (r.is_string() && r.get_ref<const std::string&>() == role)
+        if (r.is_string() && NamesRole(r.get_ref<const std::string&>(), role))
             return true;
     return false;
 }
@@ -149,6 +169,33 @@ std::string EntityName(const Json& entity)
     return name;
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// A RIPE maintainer object ("SWITCH-MNT", "MNT-HEG"): who may change the block, not who holds it.
+bool IsMaintainer(const Json& entity)
+{
+    const std::string handle = Text(entity, "handle");
+    return (handle.size() > 4 && EqualsNoCase(std::string_view(handle).substr(handle.size() - 4), "-MNT")) ||
+           (handle.size() > 4 && EqualsNoCase(std::string_view(handle).substr(0, 4), "MNT-"));
+}
+
+// How well a registrant names the holder: 0 not at all (no name, or a maintainer),
+// 1 a name, 2 an organisation's name.
+int RegistrantRank(const Json& entity)
+{
+    if (IsMaintainer(entity) || EntityName(entity).empty())
+        return 0;
+    return VcardText(entity, "kind") == "org" ? 2 : 1;
+}
+
 // The first e-mail address in a free text ("send abuse reports to abuse@example.net").
 std::string MailIn(std::string_view text)
 {
@@ -193,7 +240,8 @@ std::string AbuseFromRemarks(const Json& root)
     return {};
 }
 
-// APNIC and RIPE carry a network's "descr:" lines as a remark titled "description".
+// APNIC carries a network's "descr:" lines as a remark titled "description", RIPE
+// as remarks without a title: the first line that names somebody, as in a whois answer.
 std::string FirstDescription(const Json& root)
 {
     const Json* remarks = Member(root, "remarks");
@@ -201,10 +249,13 @@ std::string FirstDescription(const Json& root)
         return {};
     for (const Json& r : *remarks) {
         const Json* lines = Member(r, "description");
-        if (Text(r, "title") != "description" || !lines || !lines->is_array() || lines->empty() ||
-            !(*lines)[0].is_string())
+        const Json* title = Member(r, "title");
+        if (!lines || !lines->is_array() || (title && Text(r, "title") != "description"))
             continue;
-        return Clean((*lines)[0].get<std::string>());
+        for (const Json& line : *lines)
+            if (line.is_string())
+                if (std::string text = Clean(line.get<std::string>()); ReadsAsHolderName(text))
+                    return text;
     }
     return {};
 }
@@ -250,12 +301,16 @@ bool RangeOfCidr0(const Json& root, uint32_t& dwStart, uint32_t& dwEnd)
     return false;
 }
 
+// ARIN lists the origin ASes; registro.br names the one AS of the block.
 std::string OriginAS(const Json& root)
 {
     const Json* list = Member(root, "arin_originas0_originautnums");
-    if (!list || !list->is_array() || list->empty() || !(*list)[0].is_number_unsigned())
-        return {};
-    return "AS" + std::to_string((*list)[0].get<uint64_t>());
+    if (list && list->is_array() && !list->empty() && (*list)[0].is_number_unsigned())
+        return "AS" + std::to_string((*list)[0].get<uint64_t>());
+    const Json* autnum = Member(root, "nicbr_autnum");
+    if (autnum && autnum->is_number_unsigned())
+        return "AS" + std::to_string(autnum->get<uint64_t>());
+    return {};
 }
 
 } // namespace
@@ -309,18 +364,23 @@ void ReadInto(std::string_view strJson, CWhoisFacts& facts)
     facts.m_strCountry = Clean(Text(root, "country"));
 
     const std::vector<const Json*> entities = AllEntities(root);
+    // RIPE lists the maintainers as registrants too, often before the organisation and
+    // with a card that only repeats the handle: an organisation's card outranks them.
     const Json* registrant = nullptr;
+    int best = 0;
     for (const Json* e : entities) {
         if (!HasRole(*e, "registrant"))
             continue;
         if (!registrant)
             registrant = e;
-        if (std::string name = EntityName(*e); !name.empty()) {
-            facts.m_strHolder = std::move(name);
+        const int rank = RegistrantRank(*e);
+        if (rank > best) {
+            best = rank;
             registrant = e;
-            break;
         }
     }
+    if (best > 0)
+        facts.m_strHolder = EntityName(*registrant);
     if (facts.m_strHolder.empty())
         for (const Json* e : entities)
             if (VcardText(*e, "kind") == "org")

@@ -1,5 +1,6 @@
 #include "core/WhoisFacts.h"
 
+#include "core/CountryNames.h"
 #include "core/RdapText.h"
 
 #include "core/DottedQuad.h"
@@ -250,6 +251,13 @@ std::string_view WithoutHandle(std::string_view s)
 // A descr line that names somebody rather than describing the addresses.
 bool ReadsAsName(std::string_view s)
 {
+    return ReadsAsHolderName(s);
+}
+
+} // namespace
+
+bool ReadsAsHolderName(std::string_view s)
+{
     s = TrimView(s);
     // A name is short; a long line describes.
     if (s.size() < 2 || s.size() > 120)
@@ -273,8 +281,15 @@ bool ReadsAsName(std::string_view s)
     // "CHINANET Sichuan province network" describes; "China Telecom" on the next line names.
     if (ContainsNoCase(s, "province") || (s.size() > 8 && EqualNoCase(s.substr(s.size() - 8), " network")))
         return false;
+    // "Zurich, Switzerland" or "Germany" says where, not who.
+    const size_t nComma = s.rfind(',');
+    if (!CountryCodeOfName(s).empty() ||
+        (nComma != std::string_view::npos && !CountryCodeOfName(TrimView(s.substr(nComma + 1))).empty()))
+        return false;
     return true;
 }
+
+namespace {
 
 // "AS13335" from "AS13335 # comment"; empty for "N/A" and other placeholders.
 std::string_view AsNumber(std::string_view s)

@@ -228,28 +228,60 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
     IPWhoisLookup(std::move(target), result, servers, resolver, WhoisStepObserver());
 }
 
+namespace {
+
+WhoisExchange NetworkExchange(const CWhoisServerTable& servers, CNameResolver& resolver,
+                              const WhoisStepObserver& observer)
+{
+    return [&servers, &resolver, &observer](const std::string& query, const std::string& server, std::string& answer,
+                                            int port) {
+        EWhoisQueryEnd end = EWhoisQueryEnd::complete;
+        const bool bOk = WhoisQuery(query, server, answer, port, servers, resolver, &end);
+        if (observer)
+            observer(CWhoisStep {query, server, port, end, &answer});
+        // Only the beginning of an answer arrived: no answer from this server, so
+        // the lookup fails or falls back to the previous server's answer.
+        if (IsCutShort(end))
+            answer.clear();
+        return bOk;
+    };
+}
+
+void ChainLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
+                 const WhoisExchange& exchange, const RegistryPausedProc& isPaused, CWhoisChainReport* pReport);
+
+} // namespace
+
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
                    const WhoisStepObserver& observer)
 {
     // Nothing worth asking about goes to a registry.
     if (target.find_first_not_of(kWhiteSpace) == std::string::npos)
         return;
-    IPWhoisLookup(std::move(target), result, servers, resolver,
-                  [&](const std::string& query, const std::string& server, std::string& answer, int port) {
-                      EWhoisQueryEnd end = EWhoisQueryEnd::complete;
-                      const bool bOk = WhoisQuery(query, server, answer, port, servers, resolver, &end);
-                      if (observer)
-                          observer(CWhoisStep {query, server, port, end, &answer});
-                      // Only the beginning of an answer arrived: no answer from this server, so
-                      // the lookup fails or falls back to the previous server's answer.
-                      if (IsCutShort(end))
-                          answer.clear();
-                      return bOk;
-                  });
+    ChainLookup(std::move(target), result, servers, resolver, NetworkExchange(servers, resolver, observer), {},
+                nullptr);
+}
+
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
+                   const RegistryPausedProc& isPaused, CWhoisChainReport& report)
+{
+    if (target.find_first_not_of(kWhiteSpace) == std::string::npos)
+        return;
+    const WhoisStepObserver none;
+    ChainLookup(std::move(target), result, servers, resolver, NetworkExchange(servers, resolver, none), isPaused,
+                &report);
 }
 
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
                    const WhoisExchange& exchange)
+{
+    ChainLookup(std::move(target), result, servers, resolver, exchange, {}, nullptr);
+}
+
+namespace {
+
+void ChainLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
+                 const WhoisExchange& exchange, const RegistryPausedProc& isPaused, CWhoisChainReport* pReport)
 {
     std::string header = target + "\r\n\r\n";
     const size_t firstDot = target.find('.');
@@ -280,6 +312,16 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
         if (server != askedServer) {
             askedServer = server;
             limitAtServer = false;
+            // A registry over its limit is not asked before its pause ends, and an
+            // earlier server's referral is no answer: the address waits again.
+            if (isPaused) {
+                const std::string registry = servers.RegistryOf(server);
+                if (!registry.empty() && isPaused(registry)) {
+                    if (pReport)
+                        pReport->m_strPausedRegistry = registry;
+                    return;
+                }
+            }
         }
         exchange(target, server, answer, port);
         port = servers.m_nWhoisPort;
@@ -308,6 +350,11 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
                 goOn = true;
             }
         }
+        if (pReport) {
+            const std::string registry = servers.RegistryOf(askedServer);
+            if (!registry.empty())
+                pReport->m_goodRegistries.push_back(registry);
+        }
         if (!goOn)
             break;
         usableAnswer.swap(answer);
@@ -321,6 +368,8 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
     if (answer.empty()) {
         // A referral to a server that never answered must not lose what the
         // previous server said; an over-limit server is asked again later instead.
+        if (limitAtServer && pReport)
+            pReport->m_strLimitRegistry = servers.RegistryOf(askedServer);
         if (!haveUsable || limitAtServer)
             return;
         answer.swap(usableAnswer);
@@ -361,3 +410,5 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
     Trim(answer);
     result = header + answer;
 }
+
+} // namespace

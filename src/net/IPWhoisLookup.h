@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class CNameResolver;
 class CWhoisServerTable;
@@ -36,3 +37,20 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
 // The same over a given exchange.
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
                    const WhoisExchange& exchange);
+
+// What a chain met on its way, for the caller's registry back-off. Registries are
+// named by the server table's roles ("ARIN", "RIPE", ...); referred hosts name none.
+struct CWhoisChainReport {
+    // The registry whose "query limit" answer ended the chain; empty when none did.
+    std::string m_strLimitRegistry;
+    // The chain stopped before asking this registry, because the caller paused it.
+    std::string m_strPausedRegistry;
+    // Registries that gave a usable answer (a referral or the final one).
+    std::vector<std::string> m_goodRegistries;
+};
+using RegistryPausedProc = std::function<bool(const std::string& strRegistry)>;
+
+// The same, asking no server of a registry that isPaused names: the chain stops
+// there with the result unchanged. The report says where it stopped and why.
+void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
+                   const RegistryPausedProc& isPaused, CWhoisChainReport& report);

@@ -131,7 +131,43 @@ bool CRdapBootstrap::Parse(std::string_view strJson, std::string& strError)
     m_entries = std::move(entries);
     const auto pub = root.find("publication");
     m_strPublication = pub != root.end() && pub->is_string() ? pub->get<std::string>() : std::string();
+    IndexRegistries();
     return true;
+}
+
+void CRdapBootstrap::IndexRegistries()
+{
+    m_registries.assign(256, std::string());
+    m_bWholeSlash8.assign(256, true);
+    for (const CEntry& e : m_entries)
+        if (e.m_nLength > 8)
+            m_bWholeSlash8[e.m_dwPrefix >> 24] = false;
+    for (uint32_t n = 0; n < 256; ++n)
+        if (m_bWholeSlash8[n])
+            m_registries[n] = RegistryOfBaseUrl(BaseUrl(n << 24));
+}
+
+std::string CRdapBootstrap::RegistryOf(uint32_t dwAddress) const
+{
+    const uint32_t n = dwAddress >> 24;
+    if (n < m_bWholeSlash8.size() && m_bWholeSlash8[n])
+        return m_registries[n];
+    return RegistryOfBaseUrl(BaseUrl(dwAddress));
+}
+
+std::string CRdapBootstrap::RegistryOfBaseUrl(const std::string& strBaseUrl)
+{
+    if (strBaseUrl.empty())
+        return {};
+    const size_t b = strBaseUrl.find("://");
+    if (b != std::string::npos) {
+        const size_t e = strBaseUrl.find_first_of(":/?#", b + 3);
+        const std::string registry = RdapText::RegistryOfHost(
+            strBaseUrl.substr(b + 3, e == std::string::npos ? std::string::npos : e - (b + 3)));
+        if (!registry.empty())
+            return registry;
+    }
+    return strBaseUrl;
 }
 
 std::string CRdapBootstrap::BaseUrl(uint32_t dwAddress) const

@@ -18,6 +18,12 @@ public:
     // The base URL (ending in "/") of the longest prefix holding the address; empty when none does.
     std::string BaseUrl(uint32_t dwAddress) const;
 
+    // The registry that answers for the address: the regional registry its base URL
+    // belongs to ("ARIN", "RIPE", "APNIC", "LACNIC", "AFRINIC", ...), else the base
+    // URL itself (a mirror or a test server); empty when no prefix holds it.
+    std::string RegistryOf(uint32_t dwAddress) const;
+    static std::string RegistryOfBaseUrl(const std::string& strBaseUrl);
+
     bool Empty() const { return m_entries.empty(); }
     const std::string& Publication() const { return m_strPublication; }
 
@@ -33,6 +39,13 @@ private:
         int m_nLength;
         std::string m_strUrl;
     };
+    void IndexRegistries();
+
     std::vector<CEntry> m_entries; // longest prefixes first
+    // The registry of each /8 that no longer prefix splits (the usual bootstrap
+    // holds /8s only), so that registries of long waiting lists come cheaply;
+    // null: look the address up.
+    std::vector<std::string> m_registries;
+    std::vector<bool> m_bWholeSlash8;
     std::string m_strPublication;
 };

@@ -40,7 +40,7 @@ long CRdapClient::WaitSeconds(long nRetryAfter)
 }
 
 ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& result, std::string& message,
-                                 CNameResolver& resolver)
+                                 CNameResolver& resolver, CRdapRegistryReport* pReport)
 {
     message.clear();
     std::string header = strTarget;
@@ -68,6 +68,8 @@ ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& resu
         message = "no RDAP server is known for " + address;
         return ERdapOutcome::fallback;
     }
+    if (pReport)
+        pReport->m_strRegistry = CRdapBootstrap::RegistryOfBaseUrl(base);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const auto it = m_notBefore.find(base);
@@ -109,6 +111,10 @@ ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& resu
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_notBefore[base] = Clock::now() + std::chrono::seconds(wait);
+        }
+        if (pReport) {
+            pReport->m_bLimited = true;
+            pReport->m_nWaitSeconds = wait;
         }
         message = "RDAP server " + HostOf(answer.m_strUrl) + " is over its limit (" + std::to_string(answer.m_nStatus) +
                   "); asking again in " + std::to_string(wait) + " s";

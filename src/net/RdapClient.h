@@ -18,6 +18,16 @@ enum class ERdapOutcome
     fallback, // no usable RDAP answer: ask the port-43 whois instead
 };
 
+// The registry an RDAP lookup went to, for the caller's registry back-off.
+struct CRdapRegistryReport {
+    // The registry of the address's bootstrap entry ("ARIN", "RIPE", ...); empty when none.
+    std::string m_strRegistry;
+    // It answered 429 or 503 to this lookup (not: it was not asked, still waiting from before).
+    bool m_bLimited = false;
+    // How long it asked us to wait (Retry-After, clamped), when limited.
+    long m_nWaitSeconds = 0;
+};
+
 // RDAP lookups of IPv4 addresses: the bootstrap picks the registry, the answer is
 // kept as a summary plus the JSON as received. Remembers, for every registry that
 // answered 429 or 503, when it may be asked again. Lookup may run on several
@@ -30,7 +40,9 @@ public:
     // result is set only for ERdapOutcome::result; message says why for the others.
     // A host name is resolved first, as the whois lookup does.
     ERdapOutcome Lookup(const std::string& strTarget, std::string& result, std::string& message,
-                        CNameResolver& resolver);
+                        CNameResolver& resolver, CRdapRegistryReport* pReport = nullptr);
+
+    const CRdapBootstrap& Bootstrap() const { return m_bootstrap; }
 
     const CRdapHttpLimits& Limits() const { return m_limits; }
 

@@ -1,6 +1,7 @@
 #include "net/WhoisServerTable.h"
 
 #include "core/SettingsStore.h"
+#include "core/TextCase.h"
 #include "net/WhoisTexts.h"
 
 namespace {
@@ -43,6 +44,35 @@ CWhoisServerTable::CWhoisServerTable()
 int CWhoisServerTable::Port(EWhoisRole role) const
 {
     return IsRWhoisRole(role) ? m_nRWhoisPort : m_nWhoisPort;
+}
+
+const char* CWhoisServerTable::RegistryOfRole(EWhoisRole role)
+{
+    switch (role) {
+    case EWhoisRole::arin:
+        return "ARIN";
+    case EWhoisRole::ripe:
+        return "RIPE";
+    case EWhoisRole::apnic:
+    case EWhoisRole::aunic:
+        return "APNIC";
+    case EWhoisRole::lacnic:
+        return "LACNIC";
+    case EWhoisRole::afrinic:
+        return "AFRINIC";
+    case EWhoisRole::rwhoisA:
+    case EWhoisRole::rwhoisB:
+        break;
+    }
+    return "";
+}
+
+std::string CWhoisServerTable::RegistryOf(const std::string& host) const
+{
+    for (size_t i = 0; i < kWhoisRoleCount; ++i)
+        if (!IsRWhoisRole(EWhoisRole(i)) && EqualNoCase(m_strHosts[i], host))
+            return RegistryOfRole(EWhoisRole(i));
+    return {};
 }
 
 const char* CWhoisServerTable::ValueName(EWhoisRole role)

@@ -34,6 +34,13 @@ public:
     int Port(EWhoisRole role) const;
     static bool IsRWhoisRole(EWhoisRole role) { return role == EWhoisRole::rwhoisA || role == EWhoisRole::rwhoisB; }
 
+    // The regional registry a role stands for ("ARIN", "RIPE", "APNIC", "LACNIC",
+    // "AFRINIC"; AUNIC is APNIC's); empty for the rwhois roles.
+    static const char* RegistryOfRole(EWhoisRole role);
+    // The registry of the role whose host this is; empty for an rwhois host or one
+    // the table does not hold (a referred host names no registry).
+    std::string RegistryOf(const std::string& host) const;
+
     static const char* ValueName(EWhoisRole role);
     static const char* DefaultHost(EWhoisRole role);
 

@@ -1,5 +1,6 @@
 #include "sched/LookupSession.h"
 
+#include "core/DottedQuad.h"
 #include "core/IPDataArray.h"
 #include "core/LookupJob.h"
 #include "core/NetloreDoc.h"
@@ -33,7 +34,11 @@ private:
 
 CLookupSession::CLookupSession(CNameResolver& resolver, CIcmpService* pIcmp, const CClock& clock,
                                CCompletionSink* pSink)
+    : m_backoff(clock)
+    , m_registries(CRdapBootstrap::Shipped())
 {
+    m_env.m_pPaused = &m_paused;
+    m_env.m_pRegistries = &m_registries;
     m_env.m_pServers = &m_servers;
     m_env.m_pResolver = &resolver;
     m_env.m_pIcmp = pIcmp;
@@ -69,6 +74,23 @@ void CLookupSession::SetRdapClient(std::unique_ptr<CRdapClient> pClient)
         m_retiredRdap.push_back(std::move(m_pRdap));
     m_pRdap = std::move(pClient);
     m_env.m_pRdap = m_pRdap.get();
+    // The addresses' registries follow the bootstrap the settings name.
+    if (m_pRdap && !m_pRdap->Bootstrap().Empty())
+        m_registries = m_pRdap->Bootstrap();
+}
+
+std::string CLookupSession::RegistryOf(std::string_view strAddress) const
+{
+    if (!IsValidDottedQuad(strAddress))
+        return {};
+    return m_registries.RegistryOf(ParseDottedQuad(strAddress));
+}
+
+void CLookupSession::RefreshPauses()
+{
+    std::vector<std::string> paused = m_backoff.PausedRegistries();
+    if (paused != m_paused.Get())
+        m_paused.Set(std::move(paused));
 }
 
 bool CLookupSession::Queue(CNetloreDoc& doc, int nKind, std::string_view strAddress)
@@ -93,6 +115,7 @@ bool CLookupSession::Queue(CNetloreDoc& doc, int nKind, std::string_view strAddr
 void CLookupSession::Tick(CNetloreDoc& doc)
 {
     CBusyTimer timer(m_busy);
+    RefreshPauses();
     SchedulerTick(doc.GetData(), m_settings, m_env);
     m_threads.Reap();
 }
@@ -122,6 +145,16 @@ CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob
         outcome.m_strAddress = pJob->m_strAddress;
         outcome.m_bFailed = pRow->m_pfnFailed(*pJob);
         bRetryLater = pJob->m_bRetryLater;
+        // A good answer forgives its registry's earlier limits; a limit answer
+        // pauses the registry, at least for as long as it asked.
+        for (const std::string& strRegistry : pJob->m_goodRegistries)
+            if (strRegistry != pJob->m_strLimitRegistry)
+                m_backoff.OnGoodAnswer(strRegistry);
+        if (!pJob->m_strLimitRegistry.empty()) {
+            m_backoff.OnLimit(pJob->m_strLimitRegistry, pJob->m_nLimitSeconds);
+            outcome.m_strLimitRegistry = pJob->m_strLimitRegistry;
+        }
+        RefreshPauses();
     }
     outcome.m_bStored = HandleCompletion(pDoc, nCode, pJob);
     m_threads.Reap();

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "core/LookupKind.h"
+#include "net/RdapBootstrap.h"
 #include "net/WhoisServerTable.h"
 #include "sched/CompletionQueue.h"
 #include "sched/ConnSettings.h"
 #include "sched/LastWhoisDone.h"
 #include "sched/LookupCounts.h"
+#include "sched/PausedRegistries.h"
+#include "sched/RegistryBackoff.h"
 #include "sched/WhoisSource.h"
 #include "sched/WorkerEnvironment.h"
 #include "sched/WorkerThreads.h"
@@ -40,6 +43,8 @@ struct CLookupOutcome {
     bool m_bGaveUp = false;
     // Empty answers in a row for the address, this one included.
     int m_nEmptyAnswers = 0;
+    // The registry whose query limit this lookup met (now paused); empty when none.
+    std::string m_strLimitRegistry;
 };
 
 // One lookup run for a front end: the server table, the settings snapshot, the
@@ -120,6 +125,14 @@ public:
     std::string DescribeCounts(const CNetloreDoc& doc) const;
     // Forgets the finished and failed counts and the empty answers seen.
     void ResetCounts();
+    // The registry back-off: a limit answer pauses its registry's queries while the
+    // others go on; addresses of a paused registry wait without spending a try.
+    const CRegistryBackoff& GetBackoff() const { return m_backoff; }
+    // "Query limit: RIPE paused until 06:12:30"; empty while no registry is paused.
+    std::string BackoffText() const { return m_backoff.StatusText(); }
+    // The registry an address belongs to (its RDAP bootstrap entry); empty when unknown.
+    std::string RegistryOf(std::string_view strAddress) const;
+
     // Worker threads started and not yet finished.
     int RunningWorkers();
     // Ticks in a row on which no worker thread could be started.
@@ -132,6 +145,9 @@ public:
     CLastWhoisDone& GetLastWhoisDone() { return m_lastWhoisDone; }
 
 private:
+    // Hands the pauses that hold now to the workers and the start operation.
+    void RefreshPauses();
+
     CConnSettings m_settings;
     CWhoisServerTable m_servers;
     CLastWhoisDone m_lastWhoisDone;
@@ -146,6 +162,11 @@ private:
     std::unique_ptr<CRdapClient> m_pRdap;
     std::vector<std::unique_ptr<CRdapClient>> m_retiredRdap;
     std::string m_strRdapProblem;
+    CRegistryBackoff m_backoff;
+    // What the workers see of m_backoff; refreshed on every tick and completion.
+    CPausedRegistries m_paused;
+    // The bootstrap that names each address's registry.
+    CRdapBootstrap m_registries;
     // Last: destroyed first, so every worker has finished before what it uses goes.
     CWorkerThreads m_threads;
 };

@@ -27,13 +27,19 @@ void PostJob(const CWorkerEnvironment& env, CLookupJob* pJob)
 int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
 {
     std::string strText;
+    CWhoisSourceReport report;
     try {
-        pJob->m_bRetryLater = WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env);
+        WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env, report);
     } catch (...) {
         // Like an empty answer: the address is asked again later.
         strText.clear();
+        report = CWhoisSourceReport();
     }
     pJob->m_strResult = std::move(strText);
+    pJob->m_bRetryLater = report.m_bRetryLater;
+    pJob->m_strLimitRegistry = std::move(report.m_strLimitRegistry);
+    pJob->m_nLimitSeconds = report.m_nLimitSeconds;
+    pJob->m_goodRegistries = std::move(report.m_goodRegistries);
     env.m_pLastWhoisDone->Set(env.m_pClock->Now());
     PostJob(env, pJob);
     return 0;

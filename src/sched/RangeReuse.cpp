@@ -119,9 +119,11 @@ void CRangeReuse::RememberRange(std::string_view strSource, const CWhoisFacts& f
 {
     auto& ranges = m_known[size_t(SizeClass(facts.m_dwRangeStart, facts.m_dwRangeEnd))];
     CKnownRange& known = ranges[{facts.m_dwRangeStart, facts.m_dwRangeEnd}];
-    // The newest answer for a range wins; an older one arriving late does not replace it.
+    // The newest answer for a range wins; an older one arriving late does not replace
+    // it, nor does one of the same time (the copies a reused answer left in its
+    // neighbours' records carry its time: the address it came from stays the source).
     if (!known.m_strSource.empty() && known.m_dtWhen.IsValid() && dtWhen.IsValid() &&
-        known.m_dtWhen.GetLinearDays() > dtWhen.GetLinearDays())
+        known.m_dtWhen.GetLinearDays() >= dtWhen.GetLinearDays())
         return;
     known.m_strSource = std::string(strSource);
     known.m_dtWhen = dtWhen;

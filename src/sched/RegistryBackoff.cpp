@@ -26,7 +26,7 @@ std::string ClockText(const COleDateTime& dt)
 
 } // namespace
 
-int CRegistryBackoff::OnLimit(std::string_view strRegistry)
+int CRegistryBackoff::OnLimit(std::string_view strRegistry, long nAtLeastSeconds)
 {
     if (strRegistry.empty())
         return 0;
@@ -37,7 +37,9 @@ int CRegistryBackoff::OnLimit(std::string_view strRegistry)
     pause.m_nMinutes =
         pause.m_nMinutes == 0 ? kFirstPauseMinutes : std::min(pause.m_nMinutes * 2, int(kLongestPauseMinutes));
     const COleDateTime dtNow = m_clock.Now();
-    pause.m_dtUntil = COleDateTime(dtNow.GetDays() + pause.m_nMinutes / 1440.0, COleDateTime::valid);
+    const double dSeconds = std::max(double(pause.m_nMinutes) * 60.0,
+                                     double(std::clamp(nAtLeastSeconds, 0L, long(kLongestPauseMinutes) * 60)));
+    pause.m_dtUntil = COleDateTime(dtNow.GetDays() + dSeconds / 86400.0, COleDateTime::valid);
     return pause.m_nMinutes;
 }
 
@@ -66,6 +68,16 @@ bool CRegistryBackoff::AnyPaused() const
     const COleDateTime dtNow = m_clock.Now();
     return std::any_of(m_pauses.begin(), m_pauses.end(),
                        [&](const auto& entry) { return IsBefore(dtNow, entry.second.m_dtUntil); });
+}
+
+std::vector<std::string> CRegistryBackoff::PausedRegistries() const
+{
+    const COleDateTime dtNow = m_clock.Now();
+    std::vector<std::string> registries;
+    for (const auto& [strRegistry, pause] : m_pauses)
+        if (IsBefore(dtNow, pause.m_dtUntil))
+            registries.push_back(strRegistry);
+    return registries;
 }
 
 std::string CRegistryBackoff::StatusText() const

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CClock;
 
@@ -23,9 +24,10 @@ public:
     { }
 
     // A limit answer from the registry: pauses it from now, for twice as long as the
-    // pause before (the first time, one minute). Returns the pause in minutes; an
-    // empty name pauses nothing and returns 0.
-    int OnLimit(std::string_view strRegistry);
+    // pause before (the first time, one minute), or for as long as the registry
+    // asked (RDAP's Retry-After) when that is longer. Returns the pause in minutes
+    // of the doubling; an empty name pauses nothing and returns 0.
+    int OnLimit(std::string_view strRegistry, long nAtLeastSeconds = 0);
     // A good answer: the registry's next limit starts again at one minute.
     void OnGoodAnswer(std::string_view strRegistry);
 
@@ -34,6 +36,8 @@ public:
     COleDateTime PausedUntil(std::string_view strRegistry) const;
     // Whether any registry is paused now.
     bool AnyPaused() const;
+    // The registries paused now, by name.
+    std::vector<std::string> PausedRegistries() const;
 
     // "Query limit: RIPE paused until 06:12:30" for every registry paused now,
     // joined by "; "; empty when none is.

@@ -1,15 +1,20 @@
 #include "sched/Scheduler.h"
 
 #include "core/Clock.h"
+#include "core/DottedQuad.h"
 #include "core/IPDataArray.h"
 #include "core/LookupJob.h"
 #include "core/NetloreDoc.h"
+#include "net/RdapBootstrap.h"
+#include "net/WhoisServerTable.h"
 #include "sched/ConnSettings.h"
 #include "sched/LastWhoisDone.h"
 #include "sched/LookupKindTable.h"
+#include "sched/PausedRegistries.h"
 #include "sched/ThreadStarter.h"
 #include "sched/WorkerEnvironment.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -59,6 +64,31 @@ bool WhoisIntervalPassed(int nIntervalSeconds, const CWorkerEnvironment& env)
     return !(nIntervalSeconds > nElapsed);
 }
 
+// The first waiting whois address whose registry is not paused; -1 when every one
+// waits for a pause to end. Port-43 chains all begin at ARIN, so none starts while
+// ARIN is paused.
+int FirstUnpaused(const CSerStringArray& waiting, const CWorkerEnvironment& env)
+{
+    const std::vector<std::string> paused = env.m_pPaused->Get();
+    if (paused.empty())
+        return 0;
+    const auto isPaused = [&paused](const std::string& strRegistry) {
+        return std::find(paused.begin(), paused.end(), strRegistry) != paused.end();
+    };
+    if (env.m_whoisSource == EWhoisSource::kPort43 && isPaused(CWhoisServerTable::RegistryOfRole(EWhoisRole::arin)))
+        return -1;
+    if (!env.m_pRegistries)
+        return 0;
+    const int nSize = waiting.GetSize();
+    for (int i = 0; i < nSize; ++i) {
+        const std::string& strAddress = waiting.GetString(i);
+        // A host name's registry is known only once it resolves: it may start.
+        if (!IsValidDottedQuad(strAddress) || !isPaused(env.m_pRegistries->RegistryOf(ParseDottedQuad(strAddress))))
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env)
@@ -78,7 +108,13 @@ bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSecond
     if (nLimit <= 0 || running.size() >= size_t(nLimit))
         return false;
 
-    auto* pJob = new CLookupJob(waiting.GetString(0), pRow->m_nCode);
+    int nAt = 0;
+    if (nKind == lookupWhois && env.m_pPaused) {
+        nAt = FirstUnpaused(waiting, env);
+        if (nAt < 0)
+            return false;
+    }
+    auto* pJob = new CLookupJob(waiting.GetString(nAt), pRow->m_nCode);
     if (nKind == lookupTrace)
         pJob->m_bResolveHops = data.GetResolveTraceHops();
     const CWorkerEnvironment envCopy = env;
@@ -100,7 +136,7 @@ bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSecond
         running.push_back(pJob);
     } catch (...) {
     }
-    waiting.RemoveAt(0);
+    waiting.RemoveAt(nAt);
     return true;
 }
 

@@ -2,31 +2,58 @@
 
 #include "net/IPWhoisLookup.h"
 #include "net/RdapClient.h"
+#include "sched/PausedRegistries.h"
 #include "sched/WorkerEnvironment.h"
 
 namespace {
 
-bool Port43Query(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env)
+void Port43Query(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,
+                 CWhoisSourceReport& report)
 {
-    IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver);
-    return false;
+    const CPausedRegistries* pPaused = env.m_pPaused;
+    RegistryPausedProc isPaused;
+    if (pPaused)
+        isPaused = [pPaused](const std::string& strRegistry) { return pPaused->IsPaused(strRegistry); };
+    CWhoisChainReport chain;
+    IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver, isPaused, chain);
+    for (std::string& strRegistry : chain.m_goodRegistries)
+        report.m_goodRegistries.push_back(std::move(strRegistry));
+    if (!chain.m_strLimitRegistry.empty()) {
+        report.m_strLimitRegistry = chain.m_strLimitRegistry;
+        report.m_bRetryLater = true;
+    }
+    if (!chain.m_strPausedRegistry.empty())
+        report.m_bRetryLater = true;
+    if (report.m_bRetryLater)
+        strText.clear();
 }
 
-bool RdapQuery(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env)
+void RdapQuery(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,
+               CWhoisSourceReport& report)
 {
-    if (!env.m_pRdap)
-        return Port43Query(strAddress, strText, env);
+    if (!env.m_pRdap) {
+        Port43Query(strAddress, strText, env, report);
+        return;
+    }
     std::string strMessage;
-    switch (env.m_pRdap->Lookup(strAddress, strText, strMessage, *env.m_pResolver)) {
+    CRdapRegistryReport rdap;
+    switch (env.m_pRdap->Lookup(strAddress, strText, strMessage, *env.m_pResolver, &rdap)) {
     case ERdapOutcome::result:
-        return false;
+        if (!rdap.m_strRegistry.empty())
+            report.m_goodRegistries.push_back(rdap.m_strRegistry);
+        return;
     case ERdapOutcome::overLimit:
         strText.clear();
-        return true;
+        report.m_bRetryLater = true;
+        if (rdap.m_bLimited) {
+            report.m_strLimitRegistry = rdap.m_strRegistry;
+            report.m_nLimitSeconds = rdap.m_nWaitSeconds;
+        }
+        return;
     case ERdapOutcome::fallback:
         break;
     }
-    return Port43Query(strAddress, strText, env);
+    Port43Query(strAddress, strText, env, report);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct CWorkerEnvironment;
 
@@ -17,8 +18,20 @@ enum class EWhoisSource : int
     kRdap = 1,
 };
 
-// True when the source asks to be asked again later.
-using WhoisQueryProc = bool (*)(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env);
+// What a source met besides its text, for the registry back-off.
+struct CWhoisSourceReport {
+    // Ask again later without spending a try: a registry was over its limit, or paused.
+    bool m_bRetryLater = false;
+    // The registry whose limit answer came just now; empty when none.
+    std::string m_strLimitRegistry;
+    // How long that registry asked us to wait (RDAP's Retry-After), 0: it did not say.
+    long m_nLimitSeconds = 0;
+    // Registries that gave usable answers.
+    std::vector<std::string> m_goodRegistries;
+};
+
+using WhoisQueryProc = void (*)(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,
+                                CWhoisSourceReport& report);
 
 // The procedure of a source; never null (an unknown value gives port 43).
 WhoisQueryProc WhoisQueryOf(EWhoisSource source);

@@ -7,6 +7,8 @@ class CCompletionSink;
 class CIcmpService;
 class CLastWhoisDone;
 class CNameResolver;
+class CPausedRegistries;
+class CRdapBootstrap;
 class CRdapClient;
 class CThreadStarter;
 class CWhoisServerTable;
@@ -27,4 +29,9 @@ struct CWorkerEnvironment {
     EWhoisSource m_whoisSource = EWhoisSource::kPort43;
     // The RDAP source's client (bootstrap, limits, registries over their limit); null: RDAP asks port 43.
     CRdapClient* m_pRdap = nullptr;
+    // The registries the back-off pauses now: a whois chain asks none of them. Null: none is.
+    const CPausedRegistries* m_pPaused = nullptr;
+    // Which registry each address belongs to, for starting only addresses whose
+    // registry is not paused (UI thread only). Null: every address may start.
+    const CRdapBootstrap* m_pRegistries = nullptr;
 };

@@ -585,3 +585,27 @@ TEST_F(CliUnixToolTest, JsonLinesForceAndAddressesFromStandardInput)
     EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n") << r.m_strErr;
     EXPECT_EQ(m_server.Connections(kRipe), nBefore + 1);
 }
+
+// 193.0.0.1 is in RIPE's space, and RIPE says "query limit": RIPE is paused while
+// ARIN's own 8.8.8.8 is answered, the pause shows on the progress lines, and a
+// signal during the pause ends the run with the paused address not looked up.
+TEST_F(CliUnixToolTest, ARegistrysQueryLimitPausesItAndTheRunStopsDuringThePause)
+{
+    m_server.SetAnswer(kRipe, "193.0.0.1", CLoopbackWhoisServer::QueryLimitText());
+    m_server.SetAnswer(kArin, "8.8.8.8", "NetRange:       8.0.0.0 - 8.255.255.255\nOrgName:        Level 3\n");
+    CBackgroundCli cli({"--settings", m_dir.File("s.ini"), "lookup", m_strDoc, "--tick", "20", "193.0.0.1", "8.8.8.8"},
+                       m_dir);
+    ASSERT_GT(cli.Pid(), 0);
+    ASSERT_TRUE(WaitFor([&] { return cli.Err().find("Query limit: RIPE paused until ") != std::string::npos; }))
+        << cli.Err();
+    ASSERT_TRUE(WaitFor([&] { return cli.Err().find("8.8.8.8") != std::string::npos; })) << cli.Err();
+    const size_t nRipeAsked = m_server.Queries(kRipe).size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Paused: not asked again, and no try counted as failed.
+    EXPECT_EQ(m_server.Queries(kRipe).size(), nRipeAsked);
+    EXPECT_EQ(cli.Err().find("193.0.0.1 failed"), std::string::npos) << cli.Err();
+    ASSERT_EQ(kill(cli.Pid(), SIGTERM), 0);
+    EXPECT_EQ(cli.Wait(30), 1) << cli.Err();
+    EXPECT_EQ(cli.Out(), "looked up 1, skipped as fresh 0, failed 0, not looked up 1\n");
+    EXPECT_EQ(StoredWhoisCount(m_strDoc), 1);
+}

@@ -6,6 +6,10 @@
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -237,4 +241,38 @@ TEST_F(CliLookupTest, OneQueryPerNetworkAnswersTheAddressesWaitingInsideItsRange
     WriteSettings("IP%20Whois%20Interval=0\nReuse%20Known%20Ranges=0\n");
     r = Cli({"lookup", doc, "128.79.4.4"});
     EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n");
+}
+
+TEST_F(CliLookupTest, JsonLinesNameTheAddressWhoseRangeAnsweredThem)
+{
+    WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
+    const std::string doc = m_dir.File("json.qdl");
+    using Answers = std::map<std::string, std::string>; // address -> reusedFrom ("" when asked itself)
+    const struct {
+        Strings m_args;
+        Answers m_expected;
+    } kRuns[] = {
+        // Waiting while 128.79.1.1 is asked: answered from its range when it arrives.
+        {{"128.79.1.1", "128.79.2.2", "128.79.63.0"},
+         {{"128.79.1.1", ""}, {"128.79.2.2", "128.79.1.1"}, {"128.79.63.0", "128.79.1.1"}}},
+        // Queued later inside the document's fresh range: answered at queue time.
+        {{"128.79.3.3"}, {{"128.79.3.3", "128.79.1.1"}}},
+    };
+    for (const auto& run : kRuns) {
+        Strings args = {"lookup", doc, "--json", "--tick", "5"};
+        args.insert(args.end(), run.m_args.begin(), run.m_args.end());
+        const CCliResult r = Cli(args);
+        ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+        Answers seen;
+        std::istringstream lines(r.m_strOut);
+        std::string line;
+        while (std::getline(lines, line)) {
+            const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+            ASSERT_TRUE(j.is_object()) << line;
+            EXPECT_EQ(j.value("status", ""), "ok") << line;
+            EXPECT_EQ(j.value("range", ""), "128.79.0.0 - 128.79.63.0") << line;
+            seen[j.value("address", "")] = j.value("reusedFrom", "");
+        }
+        EXPECT_EQ(seen, run.m_expected) << r.m_strOut;
+    }
 }

@@ -10,6 +10,10 @@
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -141,6 +145,51 @@ TEST_F(CliRdapTest, LookupSourceOverridesTheSetting)
 
     r = Cli({"lookup", doc, "--source", "ftp"});
     EXPECT_EQ(r.m_nStatus, 2);
+}
+
+// Real answers of awkward shapes, looked up over RDAP and exported as a table: the
+// holder is the organisation rather than a maintainer listed first, the role that
+// shares its string with another still gives no address it does not have.
+TEST_F(CliRdapTest, LookedUpAnswersExportTheirFacts)
+{
+    const std::string doc = m_dir.File("r.qdl");
+    CCliResult r = Cli({"lookup", doc, "--source", "rdap", "86.54.11.1", "201.127.0.1", "13.72.183.192",
+                        "187.36.192.120", "--tick", "20"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    r = Cli({"export", doc, "--format", "json"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    const nlohmann::json rows = nlohmann::json::parse(r.m_strOut, nullptr, false);
+    ASSERT_TRUE(rows.is_array()) << r.m_strOut;
+    const struct {
+        const char* m_pszAddress;
+        const char* m_pszHolder;
+        const char* m_pszCountry;
+        const char* m_pszRange;
+        const char* m_pszAbuse;
+        const char* m_pszRegistry;
+    } expected[] = {
+        {"86.54.11.1", "Whalebone, s.r.o.", "DE", "86.54.11.0 - 86.54.11.255", "abuse@whalebone.io", "RIPE"},
+        {"201.127.0.1", "Uninet S.A. de C.V.", "", "201.127.0.0 - 201.127.255.255", "", "LACNIC"},
+        {"13.72.183.192", "Microsoft Corporation", "US", "13.64.0.0 - 13.107.255.255", "abuse@microsoft.com", "ARIN"},
+        {"187.36.192.120", "CLARO S.A.", "BR", "187.36.0.0 - 187.39.255.255", "", "NIC.br"},
+    };
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.m_pszAddress);
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const nlohmann::json& j) {
+            return j.value("address", "") == e.m_pszAddress;
+        });
+        ASSERT_NE(row, rows.end());
+        const auto text = [&](const char* key) {
+            const auto it = row->find(key);
+            return it == row->end() || !it->is_string() ? std::string() : it->get<std::string>();
+        };
+        EXPECT_EQ(text("holder"), e.m_pszHolder);
+        EXPECT_EQ(text("country"), e.m_pszCountry);
+        EXPECT_EQ(text("range"), e.m_pszRange);
+        EXPECT_EQ(text("abuse"), e.m_pszAbuse);
+        EXPECT_EQ(text("registry"), e.m_pszRegistry);
+    }
 }
 
 } // namespace

@@ -24,7 +24,7 @@ struct CRealAnswer {
     const char* m_pszRegistry;
 };
 
-// One row per registry; each row notes what makes that answer awkward.
+// Each row notes what makes that answer awkward.
 const CRealAnswer kRealAnswers[] = {
     // zero-padded addresses; the abuse contact sits in an entity nested in the registrant
     {"arin-ipwhois-74.125.225.229.json", "Google Inc.", "US", "74.125.0.0", "74.125.255.255", "arin-contact@google.com",
@@ -41,6 +41,42 @@ const CRealAnswer kRealAnswers[] = {
     // no abuse role: the address comes from a remark
     {"afrinic-ipwhois-196.11.240.215.json", "ORG-VSA1-AFRINIC", "ZA", "196.11.239.0", "196.11.246.255",
      "abuse@mtnbusiness.co.za", "ORG-VSA1-AFRINIC", "AFRINIC"},
+    // cidr0 list of three prefixes; the abuse contact is nested in the registrant with others
+    {"arin-whoisit-cidr0-13.72.183.192.json", "Microsoft Corporation", "US", "13.64.0.0", "13.107.255.255",
+     "abuse@microsoft.com", "MSFT", "ARIN"},
+    // maintainers listed as registrants before the organisation (and nested in the abuse role)
+    {"ripe-iplocatorapi-maintainers-first-86.54.11.1.json", "Whalebone, s.r.o.", "DE", "86.54.11.0", "86.54.11.255",
+     "abuse@whalebone.io", "CZ-WHALEBONEDNS-20050512", "RIPE"},
+    // legacy block: the registrants are bare handles without cards, no description
+    {"ripe-whoisit-legacy-130.59.31.80.json", "SWITCH-LAN", "CH", "130.59.0.0", "130.59.255.255", "abuse@switch.ch",
+     "SWITCH-LAN", "RIPE"},
+    // no registrant; a remark names another abuse address than the abuse role's
+    {"apnic-whoisit-1.1.1.1.json", "APNIC and Cloudflare DNS Resolver project", "AU", "1.1.1.0", "1.1.1.255",
+     "helpdesk@apnic.net", "APNIC-LABS", "APNIC"},
+    // an irt as the abuse role; the holder only in the description remark
+    {"apnic-nicinfo-irt-111.1.1.1.json", "China Mobile Communications Corporation", "CN", "111.0.0.0", "111.63.255.255",
+     "abuse@chinamobile.com", "CMNET", "APNIC"},
+    // the whole address space: no abuse role, the registrant's card says where to look
+    {"afrinic-webdevtools-whole-space-0.0.0.0.json", "Internet Assigned Numbers Authority", "EU", "0.0.0.0",
+     "255.255.255.255", "", "ORG-IANA1-AFRINIC", "AFRINIC"},
+    // the network's own abuse contact and, nested in the registrant, the organisation's
+    {"arin-nicinfo-two-abuse-contacts-108.45.128.208.json", "MCI Communications Services, Inc. d/b/a Verizon Business",
+     "US", "108.0.0.0", "108.57.255.255", "abuse@verizon.net", "VIS-BLOCK", "ARIN"},
+    // no country anywhere; "technical, abuse" as one role string, without an e-mail
+    {"lacnic-nicinfo-roles-in-one-string-201.127.0.1.json", "Uninet S.A. de C.V.", "", "201.127.0.0", "201.127.255.255",
+     "", "201.127.0.0/16", "LACNIC"},
+    // entities without roles: the organisation's card names the holder
+    {"afrinic-nicinfo-no-roles-196.216.2.20.json", "ORG-AFNC1-AFRINIC", "ZA", "196.216.2.0", "196.216.3.255", "",
+     "ORG-AFNC1-AFRINIC", "AFRINIC"},
+    // registro.br, truncated by the server: the abuse contact has no e-mail
+    {"nicbr-nicinfo-truncated-187.36.192.120.json", "CLARO S.A.", "BR", "187.36.0.0", "187.39.255.255", "", "126560",
+     "NIC.br"},
+    // RIPE's descr lines as remarks without a title; the first describes the network
+    {"ripe-nicinfo-untitled-descr-194.85.61.205.json", "Regional Network Information Center", "RU", "194.85.61.0",
+     "194.85.61.255", "ip-reg@ripn.net", "RU-NCC-NET", "RIPE"},
+    // the first description line describes the network, the second names the company
+    {"apnic-nicinfo-province-descr-61.181.2.38.json", "China Unicom", "CN", "61.181.0.0", "61.181.255.255",
+     "hqs-ipabuse@chinaunicom.cn", "UNICOM-TJ", "APNIC"},
 };
 
 TEST(RdapFactsTest, RealAnswersOfEveryRegistry)
@@ -153,6 +189,47 @@ TEST(RdapFactsTest, HandleNamesTheNetworkWithoutAName)
     ASSERT_TRUE(f.m_bHasRange);
     EXPECT_EQ(FormatDottedQuad(f.m_dwRangeStart), "192.0.2.0");
     EXPECT_EQ(FormatDottedQuad(f.m_dwRangeEnd), "192.0.2.255");
+}
+
+// Shapes seen in registries' answers that a reader keyed to the usual one gets wrong.
+TEST(RdapFactsTest, RegistryQuirks)
+{
+    const struct {
+        const char* m_pszJson;
+        const char* m_pszHolder;
+        const char* m_pszAbuse;
+        const char* m_pszOriginAS;
+    } cases[] = {
+        // several roles in one string
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "entities": [{"roles": ["technical, abuse"],
+            "vcardArray": ["vcard", [["email", {}, "text", "abuse@example.net"]]]}]})",
+         "", "abuse@example.net", ""},
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "entities": [{"roles": ["technical,abuser"],
+            "vcardArray": ["vcard", [["email", {}, "text", "abuse@example.net"]]]}]})",
+         "", "", ""},
+        // maintainers as registrants, with cards that repeat their handles, around the organisation
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "entities": [
+            {"handle": "EX-MNT", "roles": ["registrant"], "vcardArray": ["vcard", [["fn", {}, "text", "EX-MNT"]]]},
+            {"handle": "mnt-ex", "roles": ["registrant"], "vcardArray": ["vcard", [["fn", {}, "text", "mnt-ex"]]]},
+            {"handle": "ORG-EX1-RIPE", "roles": ["registrant"], "vcardArray": ["vcard", [["fn", {}, "text", "Example BV"],
+             ["kind", {}, "text", "org"]]]}]})",
+         "Example BV", "", ""},
+        // only a maintainer: the network's name says more
+        {R"({"name": "EX-NET", "startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "entities": [
+            {"handle": "EX-MNT", "roles": ["registrant"], "vcardArray": ["vcard", [["fn", {}, "text", "EX-MNT"]]]}]})",
+         "EX-NET", "", ""},
+        // registro.br names the block's AS
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "nicbr_autnum": 28573})", "", "", "AS28573"},
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "nicbr_autnum": "28573"})", "", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_pszJson);
+        const CWhoisFacts f = ReadRdapFacts(c.m_pszJson);
+        EXPECT_EQ(f.m_strHolder, c.m_pszHolder);
+        EXPECT_EQ(f.m_strAbuse, c.m_pszAbuse);
+        EXPECT_EQ(f.m_strOriginAS, c.m_pszOriginAS);
+    }
+    EXPECT_EQ(ReadRdapFacts(Answer("nicbr-nicinfo-truncated-187.36.192.120.json")).m_strOriginAS, "AS28573");
 }
 
 // Hostile or broken bodies: each gives empty facts, never a crash or a deep recursion.

@@ -144,6 +144,61 @@ const CRealAnswer kRealAnswers[] = {
      "200.57.128.0 - 200.57.159.255", "operacion.redes@TRIARA.COM"},
     {"extract/netincident-customer-custname-NET-174-79-32-0-1.txt", "", "Cox Communications", "US",
      "174.79.32.0 - 174.79.63.255", "abuse@cox.net"},
+    // "% No abuse contact registered", yet a contact of the block takes abuse reports.
+    {"whois/afrinic/graylog-telkom-no-abuse-notice-196.25.255.0_24.txt", "", "Telkom SA Limited", "ZA",
+     "196.25.255.0 - 196.25.255.255", "abuse@saix.net"},
+    {"whois/apnic/graylog-singnet-irt-42.61.114.128_27.txt", "", "SIMPLE SOLUTION SYSTEMS PTE LTD", "SG",
+     "42.61.114.128 - 42.61.114.159", "abuse@singnet.com.sg"},
+    // The registry's notice names the irt's mailbox; the irt itself asks for the network's contacts.
+    {"whois/apnic/scanner-aliyun-cnnic-irt-120.76.78.234.txt", "120.76.78.234", "Aliyun Computing Co., LTD", "CN",
+     "120.76.0.0 - 120.79.255.255", "ipas@cnnic.cn"},
+    // JPNIC's allocation and the more specific block mirrored from JPNIC; abuse only in a remark.
+    {"whois/apnic/webtracker-jpnic-mirror-softbank-220.212.128.1.txt", "220.212.128.1", "SoftBank Telecom Corp.", "JP",
+     "220.212.0.0 - 220.212.255.255", "net-abuse@odn.ad.jp"},
+    // The first descr line describes the network, the second names the company.
+    {"whois/apnic/webtracker-unicom-irt-221.212.10.0.txt", "221.212.10.0", "China Unicom", "CN",
+     "221.208.0.0 - 221.212.255.255", "zhouxm@chinaunicom.cn"},
+    {"whois/arin/graylog-att-rabuse-99.42.44.219.txt", "99.42.44.219", "AT&T Internet Services", "US",
+     "99.0.0.0 - 99.127.255.255", "abuse@att.net"},
+    {"whois/arin/graylog-referral-ripe-erx-two-cidrs-138.201.14.212.txt", "138.201.14.212",
+     "RIPE Network Coordination Centre", "NL", "138.198.0.0 - 138.201.255.255", "abuse@ripe.net"},
+    {"whois/arin/lab5-akamai-cidrs-out-of-order-23.35.97.7.txt", "23.35.97.7", "Akamai Technologies, Inc.", "US",
+     "23.32.0.0 - 23.67.255.255", "abuse@akamai.com"},
+    // The parent allocation and its reallocation, each between "# start" and "# end".
+    {"whois/arin/lab5-amazon-reallocated-start-end-13.33.66.112.txt", "13.33.66.112", "Amazon.com, Inc.", "US",
+     "13.32.0.0 - 13.33.255.255", "abuse@amazonaws.com"},
+    // The reallocation the parent's first reading got wrong (Amazon, US); a certificate in a comment.
+    {"whois/arin/lab5-amazon-a100-reallocated-de-3.120.95.169.txt", "3.120.95.169", "A100 ROW GmbH", "DE",
+     "3.120.0.0 - 3.123.255.255", "abuse@amazonaws.com"},
+    // List answers: "name netname (handle) range", the parent first or last.
+    {"whois/arin/webtracker-list-att-12.100.128.1.txt", "12.100.128.1", "AT&T Worldnet Services", "",
+     "12.100.128.0 - 12.100.131.255", ""},
+    {"whois/arin/webtracker-list-rogers-99.212.128.1.txt", "99.212.128.1", "Rogers Cable Inc. KTGC", "",
+     "99.212.128.0 - 99.212.129.255", ""},
+    {"whois/arin/webtracker-list-child-first-pitt-150.212.128.1.txt", "150.212.128.1", "University of Pittsburgh", "",
+     "150.212.0.0 - 150.212.255.255", ""},
+    {"whois/arin/lab5-cloudflare-rabuse-104.27.35.249.txt", "104.27.35.249", "Cloudflare, Inc.", "US",
+     "104.16.0.0 - 104.31.255.255", "abuse@cloudflare.com"},
+    {"whois/arin/webtracker-roadrunner-referral-rwhois-98.122.128.1.txt", "98.122.128.1",
+     "Time Warner Cable Internet LLC", "US", "98.120.0.0 - 98.123.255.255", "abuse@rr.com"},
+    // The network's comment names one address, the organisation's abuse contact ("ONLY") another.
+    {"whois/arin/webtracker-sprint-comment-abuse-99.202.128.1.txt", "99.202.128.1", "Sprint Nextel Corporation", "US",
+     "99.200.0.0 - 99.207.255.255", "mobileabuse@sprint.com"},
+    // abuse-c names a contact printed below the block.
+    {"whois/lacnic/graylog-vtr-abuse-c-short-190.46_15.txt", "", "VTR BANDA ANCHA S.A.", "CL",
+     "190.46.0.0 - 190.47.255.255", "contactovtr@VTR.NET"},
+    // No organisation: the descr line names the holder, the role only the contact.
+    {"whois/ripe/graylog-facebook-descr-us-31.13.74.0_24.txt", "", "Facebook", "US", "31.13.74.0 - 31.13.74.255",
+     "domain@fb.com"},
+    {"whois/ripe/graylog-heg-org-abuse-notice-62.138.64.0_18.txt", "", "HEG Managed", "DE",
+     "62.138.64.0 - 62.138.127.255", "abuse@plusserver.de"},
+    {"whois/ripe/lab5-akamai-eu-role-only-2.18.111.79.txt", "2.18.111.79", "Akamai Technologies", "EU",
+     "2.18.96.0 - 2.18.111.255", "abuse@akamai.com"},
+    {"whois/ripe/webtracker-kunet-no-abuse-org-91.202.128.2.txt", "91.202.128.2",
+     "Kyiv National Taras Shevchenko University", "UA", "91.202.128.0 - 91.202.131.255", ""},
+    // Two networks, the country only in the organisation objects, no abuse contact.
+    {"whois/rwhois/webtracker-roadrunner-two-networks-98.122.128.1.txt", "98.122.128.1", "Road Runner", "US",
+     "98.122.128.0 - 98.122.159.255", ""},
 };
 
 } // namespace
@@ -192,6 +247,14 @@ TEST(WhoisFacts, RegistryStubNetNameAndOriginAS)
         {"whois/rwhois/netincident-krypt-ubersmith-crlf-67.229.101.42.txt", "rwhois:vault.krypt.com", false,
          "Standard Network Master IP Assignment", ""},
         {"whois/ripe/geoip-error-201-access-denied-daily-limit.txt", "", false, "", ""},
+        {"whois/arin/graylog-referral-ripe-erx-two-cidrs-138.201.14.212.txt", "ARIN", true, "RIPE-ERX-138-198-0-0", ""},
+        {"whois/arin/lab5-amazon-reallocated-start-end-13.33.66.112.txt", "ARIN", false, "AMAZO-CF", "AS16509"},
+        {"whois/arin/webtracker-roadrunner-referral-rwhois-98.122.128.1.txt", "ARIN", false, "RRMA", ""},
+        {"whois/rwhois/webtracker-roadrunner-two-networks-98.122.128.1.txt", "rwhois:ipmt.rr.com", false, "", ""},
+        {"whois/lacnic/graylog-vtr-abuse-c-short-190.46_15.txt", "LACNIC", false, "", ""},
+        {"whois/afrinic/graylog-telkom-no-abuse-notice-196.25.255.0_24.txt", "AFRINIC", false, "IPNET-CHE-1", ""},
+        {"whois/apnic/webtracker-jpnic-mirror-softbank-220.212.128.1.txt", "APNIC", false, "ULTINA-CIDR-BLK-JP", ""},
+        {"whois/ripe/graylog-heg-org-abuse-notice-62.138.64.0_18.txt", "RIPE", false, "DE-HEG-MANAGED", "AS61157"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -303,6 +366,35 @@ TEST(WhoisFacts, RipeHolderPrefersOrganisationThenNameLikeDescrThenContact)
     facts = ReadWhoisFacts(contact);
     EXPECT_EQ(facts.m_strHolder, "Some Person");
     EXPECT_EQ(facts.m_strCountry, ""); // never a contact's, never ZZ
+}
+
+// Which descr lines name the holder, and which describe the block or say where it is.
+TEST(WhoisFacts, DescrLinesThatNameTheHolder)
+{
+    const struct {
+        const char* line;
+        bool name;
+    } cases[] = {
+        {"Japan Network Information Center", true},
+        {"Kyiv National Taras Shevchenko University", true},
+        {"Regional Network Information Center", true},
+        {"Zurich, Switzerland", false},
+        {"Korea, Republic of", false},
+        {"GERMANY", false},
+        {"Pool for Broadband CABLE customers", false},
+        {"China Unicom Tianjin province network", false},
+        {"RU NCC Network", false},
+        {"UDC", false},
+        {"  ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(ReadsAsHolderName(c.line), c.name);
+    }
+    // A location line before the name is passed over.
+    const CWhoisFacts facts = ReadWhoisFacts("inetnum: 192.0.2.0 - 192.0.2.255\ndescr: Zurich, Switzerland\n"
+                                             "descr: Example Hochschule\ncountry: CH\n");
+    EXPECT_EQ(facts.m_strHolder, "Example Hochschule");
 }
 
 TEST(WhoisFacts, ContactsThatTakeAbuseReports)

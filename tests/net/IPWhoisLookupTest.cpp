@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -384,4 +385,51 @@ TEST(IPWhoisLookupThreaded, TwoHundredLookupsOnEightThreads)
     EXPECT_EQ(good, 200);
     EXPECT_EQ(server.Connections(kArin), 200);
     EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// What the chain tells the registry back-off: which registry's limit answer ended
+// it, which paused registry it did not ask, and who answered usably.
+TEST_F(IPWhoisLookupTest, ChainReportsLimitAnswersAndStopsBeforePausedRegistries)
+{
+    using Names = std::vector<std::string>;
+    const struct {
+        const char* m_pszCase;
+        Names m_paused;
+        bool m_bRipeOverLimit;
+        bool m_bAnswered;
+        const char* m_pszLimit;
+        const char* m_pszPaused;
+        Names m_good;
+        size_t m_nArinAsked;
+        size_t m_nRipeAsked;
+    } kCases[] = {
+        {"nothing paused", {}, false, true, "", "", {"ARIN", "RIPE"}, 1, 1},
+        {"another registry paused", {"APNIC", "LACNIC"}, false, true, "", "", {"ARIN", "RIPE"}, 1, 1},
+        {"referred registry over its limit", {}, true, false, "RIPE", "", {"ARIN"}, 1, 3},
+        {"referred registry paused", {"RIPE"}, false, false, "", "RIPE", {"ARIN"}, 1, 0},
+        {"first registry paused", {"ARIN"}, false, false, "", "ARIN", {}, 0, 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_pszCase);
+        CLoopbackWhoisServer server;
+        StartAll(server);
+        const CWhoisServerTable table = TableFor(server);
+        server.SetDefaultAnswer(kArin, Fixture("arin/weppos-referral-ripe-port43-130.66.76.222.txt"));
+        server.SetDefaultAnswer(kRipe, Fixture("ripe/weppos-bouygtel-128.79.0.0.txt"));
+        if (c.m_bRipeOverLimit)
+            server.SetMode(kRipe, EWhoisServerMode::queryLimit);
+        const Names paused = c.m_paused;
+        std::string result;
+        CWhoisChainReport report;
+        IPWhoisLookup(
+            "130.66.76.222", result, table, m_resolver,
+            [&paused](const std::string& r) { return std::find(paused.begin(), paused.end(), r) != paused.end(); },
+            report);
+        EXPECT_EQ(!result.empty(), c.m_bAnswered);
+        EXPECT_EQ(report.m_strLimitRegistry, c.m_pszLimit);
+        EXPECT_EQ(report.m_strPausedRegistry, c.m_pszPaused);
+        EXPECT_EQ(report.m_goodRegistries, c.m_good);
+        EXPECT_EQ(server.Queries(kArin).size(), c.m_nArinAsked);
+        EXPECT_EQ(server.Queries(kRipe).size(), c.m_nRipeAsked);
+    }
 }

@@ -114,6 +114,18 @@ TEST_F(RdapWorkerThreadedTest, OverLimitSendsTheAddressBackWithoutATry)
     m_rdap.SetRetryAfter("300");
     UseRdap("limit");
     m_session.Queue(m_doc, lookupWhois, "74.125.225.229");
+    const CLookupOutcome first = RunOne();
+    EXPECT_TRUE(first.m_bRequeued);
+    EXPECT_EQ(first.m_strLimitRegistry, m_session.RegistryOf("74.125.225.229"));
+    // The registry is paused for as long as it asked, longer than the first minute:
+    // its address waits and is not started.
+    for (double dSeconds : {0.0, 61.0, 238.0}) {
+        m_clock.AdvanceSeconds(dSeconds);
+        m_session.Tick(m_doc);
+        EXPECT_TRUE(m_doc.GetData().GetRunningList(lookupWhois).empty()) << dSeconds;
+        EXPECT_NE(m_session.BackoffText().find("paused until 12:05:00"), std::string::npos) << m_session.BackoffText();
+    }
+    m_clock.AdvanceSeconds(2.0);
     // More rounds than the empty-answer limit: the address keeps waiting, nothing counts as failed.
     for (int round = 0; round < CLookupSession::kMaxEmptyAnswers + 2; ++round) {
         SCOPED_TRACE(round);
@@ -125,7 +137,7 @@ TEST_F(RdapWorkerThreadedTest, OverLimitSendsTheAddressBackWithoutATry)
         EXPECT_EQ(m_doc.GetData().GetWaitingList(lookupWhois).GetSize(), 1);
     }
     EXPECT_EQ(m_session.GetCounts(m_doc, lookupWhois).m_nFailed, 0);
-    // Only the first round reached the registry; port 43 was never asked.
+    // Only the first round reached the registry (the client keeps its own wait); port 43 was never asked.
     EXPECT_EQ(m_rdap.Requests(), 1u);
     EXPECT_EQ(m_whois.Queries(WhoisLoopback::kArin).size(), 0u);
 }

@@ -7,10 +7,12 @@
 #include "core/DottedQuad.h"
 #include "core/LookupKind.h"
 #include "core/WhoisFacts.h"
+#include "support/FakeClock.h"
 #include "ui/frame/LogFileImportDlg.h"
 #include "ui/frame/LookupOptionsDlg.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
+#include "ui/lists/ListTexts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -219,11 +221,240 @@ TEST_F(CBulkLookupFrameTest, OneQueryAnswersTheWholeNetworkAndAnAddressNobodyAns
     Frame().OnTimer();
     EXPECT_EQ(RunText(), QString());
 
+    // The list draws the rows given up in a colour of their own, in every display mode.
+    CIPListBar& bar = *Frame().GetIPListBar();
+    const QColor clrNoAnswer(0xB0, 0x3A, 0x2E);
+    for (const int nMode : {ListTexts::kModeBinary, ListTexts::kModeHex, ListTexts::kModeQuad}) {
+        bar.SetDisplayMode(nMode);
+        for (int nRow = 0; nRow < 5; ++nRow) {
+            const auto pieces =
+                List().SplitTaggedText(QString::fromStdString(bar.GetRowText(nRow)), List().GetFontColor(), false);
+            ASSERT_FALSE(pieces.empty()) << nMode << " " << nRow;
+            const bool bGaveUp = nRow == 3 || nRow == 4;
+            EXPECT_EQ(pieces.size() == 1 && pieces[0].m_clr == clrNoAnswer, bGaveUp) << nMode << " " << nRow;
+        }
+    }
+
     // F5 tries it again.
     List().DeselectAll();
     List().SelectRow(4);
     Trigger(32774);
     EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {"192.0.2.77"});
     EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+    EXPECT_EQ(bar.GetRowText(4),
+              CIPListBar::FormatAddress(ParseDottedQuad("192.0.2.77"), "192.0.2.77", bar.GetDisplayMode()));
     Trigger(kCmdStopAll);
+}
+
+TEST_F(CBulkLookupFrameTest, ARegistrysQueryLimitPausesItInTheStatusBarWhileOthersGoOnUntilStopAll)
+{
+    // 193.0.0.0/8 is RIPE's: ARIN hands 193.0.0.1 on, and RIPE says "query limit".
+    // 8.8.8.8 is ARIN's own.
+    WriteFileBytes(m_dir.File("arin/193.0.0.1"),
+                   ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+    WriteFileBytes(m_dir.File("ripe/193.0.0.1"), "% Your query limit has been exceeded. Try again later.\n");
+    WriteFileBytes(m_dir.File("arin/8.8.8.8"), "NetRange:       8.0.0.0 - 8.255.255.255\nOrgName:        Level 3\n");
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1;
+    Frame().GetSession().SetSettings(settings);
+    AddRows({"193.0.0.1", "8.8.8.8", kAddress}, {});
+
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return !Doc().GetData().GetRawWhois("8.8.8.8").empty() && RunText().contains(QStringLiteral("RIPE"));
+        },
+        30000))
+        << RunText().toStdString();
+    EXPECT_TRUE(RunText().contains(QStringLiteral("Query limit: RIPE paused until "))) << RunText().toStdString();
+    EXPECT_NE(Doc().GetData().GetRawWhois("8.8.8.8").find("Level 3"), std::string::npos);
+    // The RIPE address waits without a failed try; so does the ARIN address ARIN hands to RIPE.
+    QTest::qWait(300);
+    Frame().OnTimer();
+    EXPECT_EQ(Doc().GetData().GetRawWhois("193.0.0.1"), "");
+    EXPECT_EQ(Doc().GetData().GetRawWhois(kAddress), "");
+    EXPECT_TRUE(Doc().HasPendingLookups());
+    EXPECT_EQ(Frame().GetSession().GetCounts(Doc(), lookupWhois).m_nFailed, 0);
+    Doc().SelectIP("193.0.0.1");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), "");
+
+    // Stop All ends the run, pause or not.
+    Trigger(kCmdStopAll);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return Doc().GetData().GetRunningList(lookupWhois).empty();
+        },
+        15000));
+    EXPECT_FALSE(Doc().HasPendingLookups());
+    Frame().OnTimer();
+    EXPECT_EQ(RunText(), QString());
+}
+
+// Answers whose range must answer nobody else: each neighbour asks the servers itself.
+TEST_F(CBulkLookupFrameTest, RangesThatCannotBeTrustedAreNeverReused)
+{
+    const std::string strRipe = ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt"));
+    // The answer with its network's range replaced, and its route object's range
+    // with it, so that no narrower range remains.
+    const auto withLine = [&](const std::string& strFrom, const std::string& strTo,
+                              const std::string& strRoute = "128.78.0.0/15") {
+        std::string s = strRipe;
+        for (const auto& [from, to] :
+             {std::pair(strFrom, strTo),
+              std::pair(std::string("route:          128.78.0.0/15"), "route:          " + strRoute)}) {
+            const size_t at = s.find(from);
+            if (at == std::string::npos)
+                return std::string();
+            s.replace(at, from.size(), to);
+        }
+        return s;
+    };
+    const struct {
+        const char* m_pszCase;
+        std::string m_strAnswer;
+    } kCases[] = {
+        {"a registry stub", withLine("BOUYGTEL-ISP-CABLE", "NON-RIPE-NCC-MANAGED-ADDRESS-BLOCK")},
+        {"the whole address space", withLine("inetnum:        128.79.0.0 - 128.79.63.0",
+                                             "inetnum:        0.0.0.0 - 255.255.255.255", "0.0.0.0/0")},
+        {"start above end",
+         withLine("inetnum:        128.79.0.0 - 128.79.63.0", "inetnum:        128.79.63.0 - 128.79.0.0", "none")},
+    };
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1; // the neighbours wait while the first is asked
+    Frame().GetSession().SetSettings(settings);
+    const std::string strReferral =
+        ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt"));
+    int nCase = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_pszCase);
+        ASSERT_FALSE(c.m_strAnswer.empty());
+        // Addresses of their own per case, inside 128.79.0.0/18.
+        const std::vector<std::string> addresses = {"128.79." + std::to_string(10 + nCase) + ".1",
+                                                    "128.79." + std::to_string(10 + nCase) + ".2"};
+        ++nCase;
+        for (const std::string& a : addresses) {
+            WriteFileBytes(m_dir.File("arin/" + a), strReferral);
+            WriteFileBytes(m_dir.File("ripe/" + a), c.m_strAnswer);
+        }
+        AddRows(addresses, {});
+        List().SelectRow(Doc().GetData().GetSize() - 2);
+        List().SelectRow(Doc().GetData().GetSize() - 1);
+        AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) {
+            dlg.GetRowsButton(CLookupChoice::rowsSelected)->click();
+            dlg.accept();
+        });
+        Trigger(kCmdLookupWithOptions);
+        ASSERT_EQ(Waiting(lookupWhois), addresses);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                Frame().OnTimer();
+                return !Doc().HasPendingLookups();
+            },
+            30000));
+        for (const std::string& a : addresses) {
+            EXPECT_EQ(Doc().GetData().GetRawWhois(a).rfind(a + "\r\n", 0), 0u) << a;
+            EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom(a), "") << a;
+        }
+    }
+}
+
+// The answer of an address deleted while its lookup ran brings its record back (a
+// result is never thrown away), the list follows, and it still answers the
+// neighbour waiting inside its range.
+TEST_F(CBulkLookupFrameTest, AResultForAnAddressDeletedMeanwhile)
+{
+    WriteFileBytes(m_dir.File("arin/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+    WriteFileBytes(m_dir.File("ripe/128.79.1.1"),
+                   ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_nWhoisLimit = 1;
+    Frame().GetSession().SetSettings(settings);
+    AddRows({"128.79.1.1", "128.79.2.2"}, {});
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+    // The tick starts 128.79.1.1; its completion cannot arrive before the event loop runs.
+    Frame().OnTimer();
+    ASSERT_EQ(Doc().GetData().GetRunningList(lookupWhois).size(), 1u);
+    ASSERT_TRUE(Doc().DeleteIP("128.79.1.1"));
+    Frame().OnCommand(FrameTexts::kCmdRefreshIPList);
+    ASSERT_EQ(List().GetRowCount(), 1);
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Frame().OnTimer();
+            return !Doc().HasPendingLookups();
+        },
+        30000));
+    EXPECT_NE(Doc().GetData().GetRawWhois("128.79.1.1").find("128.79.0.0 - 128.79.63.0"), std::string::npos);
+    EXPECT_EQ(List().GetRowCount(), Doc().GetData().GetSize());
+    EXPECT_EQ(Frame().GetRangeReuse().GetReusedFrom("128.79.2.2"), "128.79.1.1");
+}
+
+// With a clock the test moves: a limit answer on an address's last try spends no
+// try, and a registry that falls silent after its limit leaves the answer of the
+// server that referred it there.
+TEST_F(CBulkLookupFrameTest, ALimitOnTheLastTryAndARegistryThatDisappearsAfterItsLimit)
+{
+    CFakeClock clock(COleDateTime::GetCurrentTime());
+    m_pClock = &clock;
+    MakeFrame();
+    Frame().GetTimer().stop(); // the test ticks
+    const std::string strReferral =
+        ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt"));
+    const std::string strRipe = ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt"));
+    const std::string strLimit = "% Your query limit has been exceeded. Try again later.\n";
+    // One try: a tick starts the lookup, and its completion is merged.
+    const auto tryOnce = [&] {
+        Frame().OnTimer();
+        if (Doc().GetData().GetRunningList(lookupWhois).size() != 1)
+            return false;
+        return QTest::qWaitFor([&] { return Doc().GetData().GetRunningList(lookupWhois).empty(); }, 30000);
+    };
+    const auto note = [&](const std::string& strAddress) {
+        Doc().SelectIP(strAddress);
+        return Frame().GetView()->GetCaptionNote();
+    };
+
+    const std::string strLast = "193.0.0.1"; // RIPE's
+    AddRows({strLast}, {0});
+    Trigger(32774); // F5
+    // Two tries in which ARIN has no answer at all.
+    ASSERT_TRUE(tryOnce());
+    ASSERT_TRUE(tryOnce());
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {strLast});
+    // The third meets RIPE's limit: no try spent, the address waits for the pause.
+    WriteFileBytes(m_dir.File("arin/" + strLast), strReferral);
+    WriteFileBytes(m_dir.File("ripe/" + strLast), strLimit);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {strLast});
+    EXPECT_EQ(note(strLast), "");
+    EXPECT_TRUE(RunText().contains(QStringLiteral("Query limit: RIPE paused until"))) << RunText().toStdString();
+    Frame().OnTimer();
+    EXPECT_TRUE(Doc().GetData().GetRunningList(lookupWhois).empty()); // paused: not started
+    WriteFileBytes(m_dir.File("ripe/" + strLast), strRipe);
+    clock.AdvanceSeconds(61);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_NE(Doc().GetData().GetRawWhois(strLast).find("128.79.0.0 - 128.79.63.0"), std::string::npos);
+    EXPECT_EQ(note(strLast), "");
+    EXPECT_FALSE(Doc().HasPendingLookups());
+
+    // Limited, then gone: after the pause ARIN's answer is what is left.
+    const std::string strGone = "193.0.0.2";
+    WriteFileBytes(m_dir.File("arin/" + strGone), strReferral);
+    WriteFileBytes(m_dir.File("ripe/" + strGone), strLimit);
+    AddRows({strLast, strGone}, {1});
+    Trigger(32774);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_EQ(Waiting(lookupWhois), std::vector<std::string> {strGone});
+    std::filesystem::remove(m_dir.File("ripe/" + strGone));
+    clock.AdvanceSeconds(61);
+    ASSERT_TRUE(tryOnce());
+    EXPECT_NE(Doc().GetData().GetRawWhois(strGone).find("ReferralServer"), std::string::npos);
+    EXPECT_FALSE(Doc().HasPendingLookups());
+    Frame().OnTimer();
+    EXPECT_EQ(RunText(), QString());
 }

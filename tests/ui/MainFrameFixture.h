@@ -150,6 +150,7 @@ protected:
         services.m_nTrayAvailable = m_nTrayAvailable;
         if (m_fnReadAbuse)
             services.m_fnReadAbuse = m_fnReadAbuse;
+        services.m_pClock = m_pClock;
         m_pFrame = std::make_unique<CMainFrame>(*m_pStore, services);
         ASSERT_TRUE(m_pFrame->Create());
         if (bSized)
@@ -209,5 +210,7 @@ protected:
     std::vector<QUrl> m_openedUrls;
     int m_nTrayAvailable = 1;
     std::function<std::string(const CIPAddressData&)> m_fnReadAbuse;
+    // Null: the system clock.
+    const CClock* m_pClock = nullptr;
     std::unique_ptr<CMainFrame> m_pFrame;
 };

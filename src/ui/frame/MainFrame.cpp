@@ -533,6 +533,7 @@ bool CMainFrame::CreateListBar()
     m_pListBar->SetDocument(&m_doc);
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
     m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
+    m_pListBar->SetNoAnswerTest([this](const std::string& strAddress) { return m_noAnswer.count(strAddress) != 0; });
     addDockWidget(ListSide(), m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
     PlaceListBar();
@@ -657,7 +658,12 @@ void CMainFrame::UpdateStatusPanes()
     const bool bFiltered = m_pListBar && m_pListBar->IsDetailsMode() && !m_pListBar->isHidden();
     if (m_pDisplayPane)
         m_pDisplayPane->setText(Pane(FT::kPaneDisplay, bFiltered ? m_pListBar->GetShownRowCount() : n));
-    const QString strRun = ToQString(m_pProgress->Text());
+    // A paused registry and the end of its pause show beside the run's progress.
+    std::string strRunText = m_pProgress->Text();
+    const std::string strBackoff = m_pSession->BackoffText();
+    if (!strBackoff.empty() && m_doc.HasPendingLookups())
+        strRunText += (strRunText.empty() ? "" : "; ") + strBackoff;
+    const QString strRun = ToQString(strRunText);
     if (m_pRunPane && m_pRunPane->text() != strRun)
         m_pRunPane->setText(strRun);
     // "Ready" gives way to a run's progress (the status bar itself hides it for messages).
@@ -783,6 +789,9 @@ void CMainFrame::OnLookupOutcome(const CLookupOutcome& outcome)
         // It waits again; a neighbour's answer that came while it ran may cover it.
         if (outcome.m_nKind == lookupWhois)
             ReuseForWaiting(outcome.m_strAddress);
+        // A registry's pause has begun: show it at once.
+        if (!outcome.m_strLimitRegistry.empty())
+            UpdateStatusPanes();
         return;
     }
     m_pProgress->Finished(outcome.m_nKind, outcome.m_strAddress);

@@ -301,7 +301,11 @@ std::string CIPListBar::GetRowText(int nRow)
     const CIPAddressData* pRecord = m_pDoc->GetData().GetAt(nRow);
     if (!pRecord)
         return {};
-    return FormatAddress(pRecord->GetIPAddressNumber(), pRecord->IPAddressView(), m_nDisplayMode);
+    std::string strText = FormatAddress(pRecord->GetIPAddressNumber(), pRecord->IPAddressView(), m_nDisplayMode);
+    // The whole row in the one colour: the mode's own colour tags would cut it up.
+    if (m_fnNoAnswer && m_fnNoAnswer(pRecord->GetIPAddress()))
+        strText = ListTexts::kNoAnswerColorTag + CBigListCtrl::StripCellTags(strText);
+    return strText;
 }
 
 std::string CIPListBar::FormatAddress(uint32_t dwAddress, std::string_view strQuad, int nMode)

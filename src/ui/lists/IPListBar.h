@@ -3,6 +3,7 @@
 #include "ui/lists/ListBar.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,9 @@ public:
     void SetDisplayMode(int nMode);
     // The frame's "IP Lookup Selected" command, offered in the context menu.
     void SetLookupAction(QAction* pAction);
+    // Which addresses were given up after three empty whois answers: their rows are
+    // drawn in a colour of their own. Null: none is.
+    void SetNoAnswerTest(std::function<bool(const std::string&)> fnNoAnswer) { m_fnNoAnswer = std::move(fnNoAnswer); }
     // The frame's Delete command, run by the Delete key in the list.
     void SetDeleteAction(QAction* pAction) { m_pDelete = pAction; }
     QMenu* GetContextMenu() const { return m_pMenu; }
@@ -81,6 +85,8 @@ protected:
     bool HasRows() const override;
 
 private:
+    std::function<bool(const std::string&)> m_fnNoAnswer;
+
     void ShowModePage();
     void UpdateMenu();
     void FitVertWidth();

@@ -26,6 +26,8 @@ inline constexpr const char* kKeyFontFaceName = "Font lfFaceName";
 inline constexpr const char* kKeyFontColor = "Font Color";
 inline constexpr const char* kKeyTextColor1 = "Text Color-1";
 inline constexpr const char* kKeyTextColor2 = "Text Color-2";
+// The colour tag of a row whose address had no whois answer in three tries (a muted red).
+inline constexpr const char* kNoAnswerColorTag = "<#B03A2E>";
 
 // ---- docking bars ----
 inline constexpr const char* kBarSectionFormat = "%s-SCBar-%d";
