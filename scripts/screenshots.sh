@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 mkdir -p "$root/docs"
-for mode in dotted binary; do
+for mode in dotted binary details; do
   "$root/src/app/smoke_test.sh" "$build/src/app/addrscope" "$build/tools/addrscope-whoisd" "$root/tests/data" \
     "$root/docs/addrscope-$mode.png" "$mode"
 done

@@ -22,7 +22,8 @@ int DisplayModeCommand(const QString& strName)
     const std::pair<const char*, int> modes[] = {{"binary", ListTexts::kModeBinary},
                                                  {"hex", ListTexts::kModeHex},
                                                  {"dotted", ListTexts::kModeQuad},
-                                                 {"decimal", ListTexts::kModeDecimal}};
+                                                 {"decimal", ListTexts::kModeDecimal},
+                                                 {"details", ListTexts::kModeDetails}};
     for (const auto& [pszName, nCommand] : modes)
         if (strName == QLatin1String(pszName))
             return nCommand;
@@ -56,9 +57,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption timeoutOption(QStringLiteral("lookup-timeout"),
                                            QStringLiteral("With --lookup: seconds to wait (default 60)."),
                                            QStringLiteral("SECONDS"), QStringLiteral("60"));
-    const QCommandLineOption modeOption(QStringLiteral("display-mode"),
-                                        QStringLiteral("Show the list as binary, hex, dotted or decimal."),
-                                        QStringLiteral("MODE"));
+    const QCommandLineOption modeOption(
+        QStringLiteral("display-mode"),
+        QStringLiteral("Show the list as binary, hex, dotted or decimal, or the details table."),
+        QStringLiteral("MODE"));
     parser.addOptions({settingsOption, lookupOption, screenshotOption, quitOption, timeoutOption, modeOption});
     parser.addPositionalArgument(QStringLiteral("document"), QStringLiteral("A .qdl document to open."));
     parser.process(app);

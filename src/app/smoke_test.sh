@@ -2,7 +2,7 @@
 # Starts the real addrscope under a virtual X server, looks one address up through
 # the quick lookup bar against a loopback whois server that replays a real
 # ARIN -> RIPE referral, and saves a screenshot of the window, the list shown in
-# MODE (binary, hex, dotted or decimal; default: as the settings say, dotted).
+# MODE (binary, hex, dotted, decimal or details; default: as the settings say, dotted).
 # usage: smoke_test.sh ADDRSCOPE WHOISD TEST_DATA_DIR SCREENSHOT.png [MODE]
 set -euo pipefail
 addrscope=$1 whoisd=$2 data=$3 shot=$4 mode=${5:-}

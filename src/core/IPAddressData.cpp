@@ -71,6 +71,13 @@ std::string CIPAddressData::GetNote(int nIndex) const
     return m_pExtras->m_strNotes[nIndex].Str();
 }
 
+std::string_view CIPAddressData::NoteView(int nIndex) const
+{
+    if (nIndex < 0 || nIndex > 3 || !m_pExtras)
+        return {};
+    return m_pExtras->m_strNotes[nIndex].View();
+}
+
 std::string CIPAddressData::GetSpare(int n) const
 {
     if (!m_pExtras)

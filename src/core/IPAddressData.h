@@ -53,6 +53,7 @@ public:
     std::string GetRawWhois() const { return m_strRawWhois.Str(); }
     std::string_view RawWhoisView() const { return m_strRawWhois.View(); }
     std::string GetHostName() const { return m_strHostName.Str(); }
+    std::string_view HostNameView() const { return m_strHostName.View(); }
     std::string GetTraceData() const { return m_strTraceData.Str(); }
     COleDateTime GetTraceDone() const { return m_dtTraceDone; }
     double GetPingTime() const { return m_dPingTime; }
@@ -65,6 +66,7 @@ public:
     uint32_t GetRangeEnd() const { return m_dwRangeEnd; }
     // Empty for an index outside 0..3.
     std::string GetNote(int nIndex) const;
+    std::string_view NoteView(int nIndex) const;
     // Spare fields: kept for the file layout, never set by any operation. n is 1..4
     // for texts, 1..3 for date-times.
     std::string GetSpare(int n) const;
@@ -85,6 +87,11 @@ public:
     // Writes or reads the record's fields. Reading errors are reported through the
     // archive and swallowed: the fields read so far stay, the rest keep defaults.
     void Serialize(CArchive& ar);
+
+    // Where the collection's facts cache keeps this record's facts (0: nowhere);
+    // never stored in the file. It fills space the layout leaves free.
+    uint32_t GetFactsSlot() const { return m_nFactsSlot; }
+    void SetFactsSlot(uint32_t nSlot) const { m_nFactsSlot = nSlot; }
 
 private:
     struct CExtras {
@@ -110,5 +117,6 @@ private:
     uint32_t m_dwRangeStart = 0;
     uint32_t m_dwRangeEnd = 0;
     uint32_t m_dwIPAddress = 0;
+    mutable uint32_t m_nFactsSlot = 0;
     std::unique_ptr<CExtras> m_pExtras;
 };

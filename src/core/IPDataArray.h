@@ -55,6 +55,9 @@ public:
     std::string GetRawWhois(std::string_view strAddress) const;
     // The facts read from the record's whois text, computed once per text.
     const CWhoisFacts& GetWhoisFacts(const CIPAddressData& record) const { return m_facts.Get(record); }
+    // A hint that the record's facts are wanted soon (a scan over many records).
+    void PrefetchWhoisFacts(const CIPAddressData& record) const { m_facts.Prefetch(record); }
+    void PrefetchWhoisTexts(const CIPAddressData& record) const { m_facts.PrefetchTexts(record); }
     std::string GetOwner(std::string_view strAddress) const;
     std::string GetCountry(std::string_view strAddress) const;
     std::string GetHostName(std::string_view strAddress) const;

@@ -46,8 +46,16 @@ inline constexpr CIntSetting kViewMode {kSection, "View Mode", -1};
 inline constexpr CIntSetting kAutoDocLoad {kSection, "Enable Auto DocLoad", 1};
 // The window's placement, as CWindowPlacement writes it.
 inline constexpr CTextSetting kWindowPosition {kSection, "WindowPosition", ""};
-// The list's address display: one of the four display mode command ids (any
-// other value is kept, and shows the addresses empty).
+// The list's address display: one of the display mode command ids (binary, hex,
+// dotted, decimal, details; any other value is kept, and shows the addresses empty).
 inline constexpr CIntSetting kDisplayMode {kSection, "IP Address Display Mode", 32800};
+// The Details table's columns: order, widths, hidden ones and sort order, as the
+// table's header writes them (base64).
+inline constexpr CTextSetting kDetailsColumns {kSection, "Details Columns", ""};
+// Where the list bar goes in the Details mode: 0 below the whois view, 1 floating,
+// 2 at the side as in the other modes.
+inline constexpr CIntSetting kDetailsPlace {kSection, "Details Place", 0, 0, 2};
+// The side the list bar is docked at in the other modes: 1 left, 2 right.
+inline constexpr CIntSetting kListSide {kSection, "List Side", 1, 1, 2};
 
 } // namespace ProgramSettings

@@ -582,3 +582,39 @@ TEST(WhoisFacts, NationalAndRwhoisLayoutsWithSeveralBlocks)
     EXPECT_EQ(facts.m_strCountry, "CA");
     EXPECT_EQ(facts.RangeText(), "198.51.100.0 - 198.51.100.255");
 }
+
+TEST(WhoisFacts, CacheSlotsAreReusedOnlyByTheirOwners)
+{
+    CWhoisFactsCache cache;
+    CIPAddressData a("192.0.2.1");
+    CIPAddressData b("198.51.100.1");
+    a.SetRawWhois("inetnum: 192.0.2.0 - 192.0.2.255\ncountry: NL\n");
+    b.SetRawWhois("inetnum: 198.51.100.0 - 198.51.100.255\ncountry: DE\n");
+    const CWhoisFacts& factsA = cache.Get(a);
+    EXPECT_EQ(cache.Get(b).m_strCountry, "DE");
+    // Entries stay put while others are added: a sort holds on to them.
+    EXPECT_EQ(&cache.Get(a), &factsA);
+    EXPECT_EQ(cache.GetCount(), 2u);
+
+    // A forgotten slot goes to the next record; the one that had it reads its own again.
+    cache.Forget(&a);
+    EXPECT_EQ(cache.GetCount(), 1u);
+    CIPAddressData c("203.0.113.1");
+    c.SetRawWhois("inetnum: 203.0.113.0 - 203.0.113.255\ncountry: FR\n");
+    EXPECT_EQ(cache.Get(c).m_strCountry, "FR");
+    EXPECT_EQ(cache.Get(a).m_strCountry, "NL");
+    EXPECT_EQ(cache.Get(c).m_strCountry, "FR");
+    cache.Forget(&b);
+    cache.Forget(&b); // twice changes nothing
+    EXPECT_EQ(cache.GetCount(), 2u);
+
+    // After Clear the slots the records noted name nothing; a text emptied takes its entry away.
+    cache.Clear();
+    EXPECT_EQ(cache.GetCount(), 0u);
+    EXPECT_EQ(cache.Get(b).m_strCountry, "DE");
+    EXPECT_EQ(cache.Get(c).m_strCountry, "FR");
+    EXPECT_EQ(cache.Get(a).m_strCountry, "NL");
+    a.SetRawWhois("");
+    EXPECT_EQ(cache.Get(a), CWhoisFacts());
+    EXPECT_EQ(cache.GetCount(), 2u);
+}

@@ -22,6 +22,7 @@ constexpr CIconNames kNames[] = {
     {nullptr, "hex.svg"},
     {nullptr, "quad.svg"},
     {nullptr, "decimal.svg"},
+    {nullptr, "details.svg"},
     {nullptr, "total.svg"},
     {nullptr, "display.svg"},
     {nullptr, "addrscope.svg"},

@@ -20,6 +20,7 @@ public:
         kHex,
         kQuad,
         kDecimal,
+        kDetails,
         kTotal,
         kDisplay,
         kApp,

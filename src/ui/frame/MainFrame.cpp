@@ -31,6 +31,7 @@
 #include "ui/frame/TextResultView.h"
 #include "ui/frame/WindowPlacement.h"
 #include "ui/lists/BigListCtrl.h"
+#include "ui/lists/DetailsView.h"
 #include "ui/lists/IPEntryDlgBar.h"
 #include "ui/lists/IPListBar.h"
 #include "ui/lists/ListTexts.h"
@@ -69,7 +70,8 @@ namespace PS = ProgramSettings;
 // The list bar issues and shows some of the frame's commands by their ids.
 static_assert(ListTexts::kCmdLookupSelected == FT::kCmdLookupSelected);
 static_assert(ListTexts::kModeBinary == FT::kCmdModeBinary && ListTexts::kModeHex == FT::kCmdModeHex &&
-              ListTexts::kModeQuad == FT::kCmdModeQuad && ListTexts::kModeDecimal == FT::kCmdModeDecimal);
+              ListTexts::kModeQuad == FT::kCmdModeQuad && ListTexts::kModeDecimal == FT::kCmdModeDecimal &&
+              ListTexts::kModeDetails == FT::kCmdModeDetails);
 
 static void InitFrameResources()
 {
@@ -82,6 +84,15 @@ QString Text(const char* psz)
 {
     return QString::fromLatin1(psz);
 }
+
+// The display modes in menu and toolbar order.
+constexpr int kModeCommands[] = {FT::kCmdModeBinary, FT::kCmdModeHex, FT::kCmdModeQuad, FT::kCmdModeDecimal,
+                                 FT::kCmdModeDetails};
+
+// Where the list bar goes in the Details mode (the "Details Place" setting).
+constexpr int kPlaceBelow = 0;
+constexpr int kPlaceFloating = 1;
+constexpr int kPlaceSide = 2;
 
 QString Pane(const char* pszFormat, int n)
 {
@@ -292,6 +303,8 @@ const std::vector<CMainFrame::CCommand>& CMainFrame::Commands()
          [](F& f, int nId) { f.OnDisplayMode(nId); }, modeRule, modeChecked},
         {FT::kCmdModeDecimal, FT::kItemDecimal, FT::kPromptDecimal, nullptr, I::kDecimal, K::UnknownKey, 0,
          [](F& f, int nId) { f.OnDisplayMode(nId); }, modeRule, modeChecked},
+        {FT::kCmdModeDetails, FT::kItemDetails, FT::kPromptDetails, nullptr, I::kDetails, K::UnknownKey, 0,
+         [](F& f, int nId) { f.OnDisplayMode(nId); }, modeRule, modeChecked},
         {FT::kCmdToggleIPListBar, FT::kItemIPListBar, FT::kPromptIPListBar, nullptr, -1, K::UnknownKey, 0,
          [](F& f, int) { f.OnToggleIPListBar(); }, always,
          [](const F& f, int) { return f.m_pListBar && !f.m_pListBar->isHidden(); }},
@@ -356,7 +369,7 @@ void CMainFrame::CreateActions()
             pAction->setShortcut(QKeySequence(c.m_nKey));
         if (c.m_nIcon >= 0)
             pAction->setIcon(CFrameIcons::Get(CFrameIcons::EIcon(c.m_nIcon)));
-        const bool bMode = c.m_nId >= FT::kCmdModeBinary && c.m_nId <= FT::kCmdModeDecimal;
+        const bool bMode = c.m_nId >= FT::kCmdModeBinary && c.m_nId <= FT::kCmdModeDetails;
         // The menu draws a check mark only for an item without a picture outside an
         // exclusive group; UpdateCommandStates keeps exactly one mode checked.
         if (bMode)
@@ -413,7 +426,7 @@ void CMainFrame::CreateMenus()
     addAction(m_actions[FT::kCmdLookupWithOptions]);
 
     QMenu* pModes = pBar->addMenu(Text(FT::kMenuDisplayMode));
-    for (int nId : {int(FT::kCmdModeBinary), int(FT::kCmdModeHex), int(FT::kCmdModeQuad), int(FT::kCmdModeDecimal)})
+    for (int nId : kModeCommands)
         pModes->addAction(m_actions[nId]);
 
     QMenu* pReports = pBar->addMenu(Text(FT::kMenuReports));
@@ -503,7 +516,7 @@ bool CMainFrame::CreateToolBars()
     m_pOptionsToolBar->setObjectName(QStringLiteral("toolbar-143"));
     m_pOptionsToolBar->setIconSize(QSize(20, 20));
     m_pOptionsToolBar->setMovable(false);
-    for (int nId : {int(FT::kCmdModeBinary), int(FT::kCmdModeHex), int(FT::kCmdModeQuad), int(FT::kCmdModeDecimal)})
+    for (int nId : kModeCommands)
         m_pOptionsToolBar->addAction(m_actions[nId]);
     return m_pMainToolBar && m_pQuickBar && m_pOptionsToolBar;
 }
@@ -542,16 +555,21 @@ bool CMainFrame::CreateListBar()
 {
     m_pListBar = new CIPListBar(m_store, tr("IP List"), this);
     m_pListBar->setObjectName(QStringLiteral("IPListBar"));
-    m_pListBar->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     m_pListBar->SetDocument(&m_doc);
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
     m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
     m_pListBar->SetNoAnswerTest([this](const std::string& strAddress) { return m_noAnswer.count(strAddress) != 0; });
-    addDockWidget(Qt::LeftDockWidgetArea, m_pListBar);
+    addDockWidget(ListSide(), m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
-    CBigListCtrl* pList = m_pListBar->GetList();
-    connect(pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CMainFrame::UpdateCommandStates);
+    PlaceListBar();
+    connect(m_pListBar, &CIPListBar::rowSelectionChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(m_pListBar, &CIPListBar::shownRowsChanged, this, [this] {
+        UpdateStatusPanes();
+        UpdateCommandStates();
+    });
     connect(m_pListBar, &QDockWidget::visibilityChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(m_pListBar, &QDockWidget::dockLocationChanged, this, &CMainFrame::NoteListBarPlace);
+    connect(m_pListBar, &QDockWidget::topLevelChanged, this, &CMainFrame::NoteListBarPlace);
     return true;
 }
 
@@ -634,14 +652,14 @@ int CMainFrame::GetRowCount() const
 {
     if (!m_pListBar || m_pListBar->isHidden())
         return 0;
-    return m_pListBar->GetList()->GetRowCount();
+    return m_pListBar->GetShownRowCount();
 }
 
 int CMainFrame::GetSelectedCount() const
 {
     if (!m_pListBar || m_pListBar->isHidden())
         return 0;
-    return m_pListBar->GetList()->GetSelectedCount();
+    return m_pListBar->GetSelectedRowCount();
 }
 
 void CMainFrame::UpdateCommandStates()
@@ -666,7 +684,7 @@ void CMainFrame::UpdateAllViews(const std::string* pHint)
     if (m_pListBar && m_pListBar->GetList()->GetRowCount() != m_doc.GetData().GetSize())
         RefreshListBar();
     else if (m_pListBar)
-        m_pListBar->GetList()->viewport()->update();
+        m_pListBar->UpdateRows();
     if (m_pView)
         m_pView->OnUpdate(pHint);
     UpdateTitle();
@@ -683,8 +701,10 @@ void CMainFrame::UpdateStatusPanes()
     const int n = m_doc.GetData().GetSize();
     if (m_pTotalPane)
         m_pTotalPane->setText(Pane(FT::kPaneTotal, n));
+    // The Details filter shows part of the records; every other mode shows them all.
+    const bool bFiltered = m_pListBar && m_pListBar->IsDetailsMode() && !m_pListBar->isHidden();
     if (m_pDisplayPane)
-        m_pDisplayPane->setText(Pane(FT::kPaneDisplay, n));
+        m_pDisplayPane->setText(Pane(FT::kPaneDisplay, bFiltered ? m_pListBar->GetShownRowCount() : n));
     // A paused registry and the end of its pause show beside the run's progress.
     std::string strRunText = m_pProgress->Text();
     const std::string strBackoff = m_pSession->BackoffText();
@@ -777,16 +797,16 @@ std::vector<std::string> CMainFrame::CollectRows(bool bSelectedOnly)
     std::vector<std::string> result;
     if (!m_pListBar || m_pListBar->isHidden())
         return result;
-    CBigListCtrl* pList = m_pListBar->GetList();
-    const std::vector<int> rows = bSelectedOnly ? pList->GetSelectedRows() : std::vector<int>();
-    const int nRows = bSelectedOnly ? int(rows.size()) : pList->GetRowCount();
+    // Rows become records here, for every command that acts on rows.
+    const std::vector<int> records = bSelectedOnly ? m_pListBar->GetSelectedRecords() : std::vector<int>();
+    const int nRows = bSelectedOnly ? int(records.size()) : m_pListBar->GetShownRowCount();
     CProgressDlg progress(this);
     progress.Show(FT::kCollecting);
     const int nRecords = m_doc.GetData().GetSize();
     for (int i = 0; i < nRows; ++i) {
-        const int nRow = bSelectedOnly ? rows[size_t(i)] : i;
-        if (nRow >= 0 && nRow < nRecords)
-            result.push_back(m_doc.GetData().GetIPAddressAt(nRow));
+        const int nRecord = bSelectedOnly ? records[size_t(i)] : m_pListBar->RecordOfRow(i);
+        if (nRecord >= 0 && nRecord < nRecords)
+            result.push_back(m_doc.GetData().GetIPAddressAt(nRecord));
         if (i % 50 == 0)
             progress.SetPos(int(int64_t(i) * 100 / nRows));
         if (progress.PollCancel())
@@ -1038,8 +1058,76 @@ void CMainFrame::OnDisplayMode(int nMode)
     if (!m_pListBar)
         return;
     m_pListBar->SetDisplayMode(nMode);
+    PlaceListBar();
     RefreshListBar();
-    m_pListBar->GetList()->viewport()->update();
+    m_pListBar->UpdateRows();
+    UpdateStatusPanes();
+}
+
+Qt::DockWidgetArea CMainFrame::ListSide() const
+{
+    return CSettingsLoader(m_store).Get(PS::kListSide) == 2 ? Qt::RightDockWidgetArea : Qt::LeftDockWidgetArea;
+}
+
+void CMainFrame::PlaceListBar()
+{
+    if (!m_pListBar)
+        return;
+    m_bPlacingBar = true;
+    // A list of addresses belongs at the side; below the whois view the Details
+    // table has the window's width.
+    const Qt::DockWidgetAreas sides = Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea;
+    m_pListBar->setAllowedAreas(m_pListBar->IsDetailsMode() ? sides | Qt::BottomDockWidgetArea : sides);
+    const Qt::DockWidgetArea area = dockWidgetArea(m_pListBar);
+    const bool bFloating = m_pListBar->isFloating();
+    if (m_pListBar->IsDetailsMode()) {
+        switch (CSettingsLoader(m_store).Get(PS::kDetailsPlace)) {
+        case kPlaceFloating:
+            if (!bFloating) {
+                m_pListBar->setFloating(true);
+                m_bBarMovedForDetails = true;
+            }
+            break;
+        case kPlaceSide:
+            if (bFloating || area == Qt::BottomDockWidgetArea) {
+                addDockWidget(ListSide(), m_pListBar);
+                m_pListBar->setFloating(false);
+            }
+            break;
+        default:
+            if (bFloating || area != Qt::BottomDockWidgetArea) {
+                addDockWidget(Qt::BottomDockWidgetArea, m_pListBar);
+                m_pListBar->setFloating(false);
+                m_bBarMovedForDetails = true;
+            }
+            break;
+        }
+    } else if (!bFloating ? area == Qt::BottomDockWidgetArea : m_bBarMovedForDetails) {
+        // The address list goes back to its side.
+        addDockWidget(ListSide(), m_pListBar);
+        m_pListBar->setFloating(false);
+        m_bBarMovedForDetails = false;
+    }
+    m_pListBar->ApplyRememberedSize();
+    m_bPlacingBar = false;
+}
+
+void CMainFrame::NoteListBarPlace()
+{
+    if (!m_pListBar || m_bPlacingBar)
+        return;
+    const Qt::DockWidgetArea area = dockWidgetArea(m_pListBar);
+    CSettingsLoader loader(m_store);
+    if (m_pListBar->IsDetailsMode()) {
+        // Where the user puts the table is where it goes next time.
+        const int nPlace = m_pListBar->isFloating()           ? kPlaceFloating
+                           : area == Qt::BottomDockWidgetArea ? kPlaceBelow
+                                                              : kPlaceSide;
+        loader.Set(PS::kDetailsPlace, nPlace);
+        m_bBarMovedForDetails = nPlace != kPlaceSide;
+    }
+    if (!m_pListBar->isFloating() && (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea))
+        loader.Set(PS::kListSide, area == Qt::RightDockWidgetArea ? 2 : 1);
 }
 
 void CMainFrame::OnToggleIPListBar()

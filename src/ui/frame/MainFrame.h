@@ -178,6 +178,11 @@ private:
     void OnViewRawWhois();
     void OnStopAll();
     void OnDisplayMode(int nMode);
+    // The list bar at the side for the address modes; below the view, floating or at
+    // the side (as last chosen) for the Details mode.
+    void PlaceListBar();
+    void NoteListBarPlace();
+    Qt::DockWidgetArea ListSide() const;
     void OnToggleIPListBar();
     void OnToggleQuickBar();
     void OnExportRawWhois();
@@ -243,6 +248,9 @@ private:
     QLabel* m_pDisplayPane = nullptr;
     QLabel* m_pRunPane = nullptr;
     CIPListBar* m_pListBar = nullptr;
+    bool m_bPlacingBar = false;
+    // The Details mode moved the bar from its side; the address modes move it back.
+    bool m_bBarMovedForDetails = false;
     CTextResultView* m_pView = nullptr;
     CSystemTray* m_pTray = nullptr;
     QMenu* m_pViewMenu = nullptr;

@@ -6,6 +6,8 @@
 #include "core/SettingsLoader.h"
 #include "core/SettingsStore.h"
 #include "ui/lists/BigListCtrl.h"
+#include "ui/lists/DetailsModel.h"
+#include "ui/lists/DetailsView.h"
 #include "ui/lists/ListTexts.h"
 
 #include <QAction>
@@ -13,7 +15,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStackedWidget>
 #include <QStyle>
+#include <QTableView>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +28,10 @@ namespace {
 constexpr int kViewRoom = 160;
 // A floating bar shows this many rows.
 constexpr int kFloatRows = 16;
+// The Details table below the view or floating is at least this large.
+constexpr int kDetailsHeight = 240;
+constexpr int kDetailsFloatWidth = 720;
+constexpr int kDetailsFloatHeight = 360;
 
 } // namespace
 
@@ -35,7 +43,41 @@ CIPListBar::CIPListBar(CSettingsStore& store, const QString& strTitle, QWidget* 
     , m_nDisplayMode(CSettingsLoader(store).Get(ProgramSettings::kDisplayMode))
     , m_pMenu(new QMenu(this))
     , m_pLookupItem(new QAction(QString::fromLatin1(ListTexts::kMenuLookupSelected), this))
+    , m_pPages(new QStackedWidget(this))
+    , m_pDetails(new CDetailsView(m_pPages))
 {
+    // The list and the Details table share the bar; the mode picks the page.
+    setWidget(m_pPages);
+    m_pPages->addWidget(GetList());
+    m_pPages->addWidget(m_pDetails);
+    m_pDetails->LoadColumns(Store());
+    ShowModePage();
+    QTableView* pTable = m_pDetails->GetTable();
+    connect(pTable, &QWidget::customContextMenuRequested, this, [this, pTable](const QPoint& pt) {
+        if (m_pDetails->GetShownCount() > 0)
+            m_pMenu->popup(pTable->viewport()->mapToGlobal(pt));
+    });
+    connect(m_pDetails, &CDetailsView::recordSelected, this, [this](int nRecord) {
+        if (!m_pDoc)
+            return;
+        m_pDoc->SetCurrentIndex(nRecord);
+        m_pDoc->UpdateAllViews(nullptr);
+    });
+    connect(m_pDetails, &CDetailsView::selectionChanged, this, [this] {
+        UpdateCommandStates();
+        emit rowSelectionChanged();
+    });
+    connect(m_pDetails, &CDetailsView::shownRowsChanged, this, [this] {
+        UpdateCommandStates();
+        emit shownRowsChanged();
+    });
+    connect(m_pDetails, &CDetailsView::deletePressed, this, [this] {
+        if (m_pDelete && m_pDelete->isEnabled())
+            m_pDelete->trigger();
+    });
+    connect(GetList()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CIPListBar::rowSelectionChanged);
+
     m_pMenu->setObjectName(QStringLiteral("menu-%1").arg(ListTexts::kIdListMenu));
     m_pMenu->addAction(GetCopySelectedRowsAction());
     m_pMenu->addAction(GetCopyTableAction());
@@ -57,6 +99,77 @@ CIPListBar::CIPListBar(CSettingsStore& store, const QString& strTitle, QWidget* 
 CIPListBar::~CIPListBar()
 {
     CSettingsLoader(Store()).Set(ProgramSettings::kDisplayMode, m_nDisplayMode);
+    m_pDetails->SaveColumns(Store());
+    m_pDetails->disconnect(this);
+    m_pDetails->SetRecords(nullptr);
+}
+
+void CIPListBar::SetDocument(CNetloreDoc* pDoc)
+{
+    m_pDoc = pDoc;
+    m_pDetails->SetRecords(pDoc ? &pDoc->GetData() : nullptr);
+}
+
+bool CIPListBar::IsDetailsMode() const
+{
+    return m_nDisplayMode == ListTexts::kModeDetails;
+}
+
+void CIPListBar::ShowModePage()
+{
+    QWidget* pPage = IsDetailsMode() ? static_cast<QWidget*>(m_pDetails) : GetList();
+    m_pPages->setCurrentWidget(pPage);
+    // The other modes keep nothing per row.
+    if (!IsDetailsMode())
+        m_pDetails->GetModel()->ReleaseRows();
+    // The list was the dock's own content before the pages took its place, which hid it.
+    pPage->show();
+}
+
+int CIPListBar::GetShownRowCount() const
+{
+    return IsDetailsMode() ? m_pDetails->GetShownCount() : GetList()->GetRowCount();
+}
+
+int CIPListBar::GetSelectedRowCount() const
+{
+    return IsDetailsMode() ? m_pDetails->GetSelectedCount() : GetList()->GetSelectedCount();
+}
+
+std::vector<int> CIPListBar::GetSelectedRecords() const
+{
+    // The list's rows are the records in document order.
+    return IsDetailsMode() ? m_pDetails->GetSelectedRecords() : GetList()->GetSelectedRows();
+}
+
+int CIPListBar::RecordOfRow(int nRow) const
+{
+    if (IsDetailsMode())
+        return m_pDetails->RecordOfRow(nRow);
+    return nRow >= 0 && nRow < GetList()->GetRowCount() ? nRow : -1;
+}
+
+void CIPListBar::UpdateRows()
+{
+    if (IsDetailsMode())
+        m_pDetails->GetTable()->viewport()->update();
+    else
+        GetList()->viewport()->update();
+}
+
+bool CIPListBar::CopyRows(bool bSelectedOnly)
+{
+    return IsDetailsMode() ? m_pDetails->CopyRows(bSelectedOnly) : CListBar::CopyRows(bSelectedOnly);
+}
+
+bool CIPListBar::HasSelectedRows() const
+{
+    return IsDetailsMode() ? m_pDetails->GetSelectedCount() > 0 : CListBar::HasSelectedRows();
+}
+
+bool CIPListBar::HasRows() const
+{
+    return IsDetailsMode() ? m_pDetails->GetShownCount() > 0 : CListBar::HasRows();
 }
 
 void CIPListBar::SetLookupAction(QAction* pAction)
@@ -69,8 +182,12 @@ void CIPListBar::SetDisplayMode(int nMode)
 {
     const bool bChanged = nMode != m_nDisplayMode;
     m_nDisplayMode = nMode;
-    if (bChanged)
+    ShowModePage();
+    if (bChanged && IsDetailsMode())
+        FitDetailsSize();
+    else if (bChanged)
         FitToMode();
+    UpdateCommandStates();
 }
 
 bool CIPListBar::LoadState(CSettingsStore& store, const std::string& strProfile)
@@ -80,13 +197,28 @@ bool CIPListBar::LoadState(CSettingsStore& store, const std::string& strProfile)
         FitVertWidth();
     if (!IsFloatSizeStored())
         FitFloatSize();
-    if (!IsVertWidthStored() || !IsFloatSizeStored())
+    if (IsDetailsMode())
+        FitDetailsSize();
+    else if (!IsVertWidthStored() || !IsFloatSizeStored())
         ApplyRememberedSize();
     return bVisible;
 }
 
+void CIPListBar::FitDetailsSize()
+{
+    if (GetHorzSize().height() < kDetailsHeight)
+        SetHorzSize(QSize(GetHorzSize().width(), kDetailsHeight));
+    if (GetFloatSize().width() < kDetailsFloatWidth || GetFloatSize().height() < kDetailsFloatHeight)
+        SetFloatSize(QSize(std::max(GetFloatSize().width(), kDetailsFloatWidth),
+                           std::max(GetFloatSize().height(), kDetailsFloatHeight)));
+    ApplyRememberedSize();
+}
+
 int CIPListBar::FittedWidth(int nMode) const
 {
+    // The table takes what it is given; at the side it starts as wide as the dotted list.
+    if (nMode == ListTexts::kModeDetails)
+        nMode = ListTexts::kModeQuad;
     // Every digit at its widest: proportional faces differ in digit widths.
     const std::string strWidest = CBigListCtrl::StripCellTags(FormatAddress(0xFFFFFFFFu, "255.255.255.255", nMode));
     const CBigListCtrl* pList = GetList();
@@ -141,6 +273,12 @@ void CIPListBar::RefreshList()
     CBigListCtrl* pList = GetList();
     pList->SetRowCount(m_pDoc->GetData().GetSize());
     const int nCurrent = m_pDoc->GetCurrentIndex();
+    if (IsDetailsMode()) {
+        m_pDetails->Refresh(nCurrent);
+        UpdateCommandStates();
+        emit shownRowsChanged();
+        return;
+    }
     if (nCurrent >= 0 && nCurrent < pList->GetRowCount()) {
         pList->DeselectAll();
         pList->SelectRow(nCurrent);

@@ -6,16 +6,20 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+class CDetailsView;
 class CNetloreDoc;
 class QAction;
 class QMenu;
+class QStackedWidget;
 
 // The docking list of the document's addresses, one row per record in document
 // order, written in one of four display modes (the ids of the frame's "List
-// Display Mode" commands). Selecting a row makes its record the document's
-// current record. The mode is read from the settings when the bar is made and
-// written back when it goes.
+// Display Mode" commands), or in the Details mode as a table of the records'
+// facts that can be sorted and filtered. Selecting a row makes its record the
+// document's current record. The mode and the table's columns are read from the
+// settings when the bar is made and written back when it goes.
 class CIPListBar : public CListBar
 {
     Q_OBJECT
@@ -27,7 +31,7 @@ public:
     ~CIPListBar() override;
 
     // The frame's active document; null while there is none.
-    void SetDocument(CNetloreDoc* pDoc) { m_pDoc = pDoc; }
+    void SetDocument(CNetloreDoc* pDoc);
     CNetloreDoc* GetDocument() const { return m_pDoc; }
     int GetDisplayMode() const { return m_nDisplayMode; }
     // A new mode also fits the bar to the mode's widest text.
@@ -41,6 +45,18 @@ public:
     void SetDeleteAction(QAction* pAction) { m_pDelete = pAction; }
     QMenu* GetContextMenu() const { return m_pMenu; }
     QAction* GetLookupMenuAction() const { return m_pLookupItem; }
+    CDetailsView* GetDetailsView() const { return m_pDetails; }
+    bool IsDetailsMode() const;
+
+    // ---- the rows the commands act on: the list's, or the table's shown rows ----
+    int GetShownRowCount() const;
+    int GetSelectedRowCount() const;
+    // Record indices of the selected rows, in the order they are shown.
+    std::vector<int> GetSelectedRecords() const;
+    // The record index of a shown row, -1 outside the rows.
+    int RecordOfRow(int nRow) const;
+    // Repaints the rows after their records changed (not in number).
+    void UpdateRows();
 
     // After the stored sizes: a width or floating size never stored fits the current mode.
     bool LoadState(CSettingsStore& store, const std::string& strProfile) override;
@@ -57,12 +73,26 @@ public:
     // The row text of one address in a display mode; empty for an unknown mode.
     static std::string FormatAddress(uint32_t dwAddress, std::string_view strQuad, int nMode);
 
+signals:
+    // The Details filter changed the number of rows shown.
+    void shownRowsChanged();
+    // The selection of the rows shown changed.
+    void rowSelectionChanged();
+
+protected:
+    bool CopyRows(bool bSelectedOnly) override;
+    bool HasSelectedRows() const override;
+    bool HasRows() const override;
+
 private:
     std::function<bool(const std::string&)> m_fnNoAnswer;
 
+    void ShowModePage();
     void UpdateMenu();
     void FitVertWidth();
     void FitFloatSize();
+    // The table needs more room below the view or floating than a list of addresses.
+    void FitDetailsSize();
 
     CNetloreDoc* m_pDoc = nullptr;
     int m_nDisplayMode;
@@ -70,4 +100,6 @@ private:
     QAction* m_pLookupItem;
     QAction* m_pLookup = nullptr;
     QAction* m_pDelete = nullptr;
+    QStackedWidget* m_pPages;
+    CDetailsView* m_pDetails;
 };

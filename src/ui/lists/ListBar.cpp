@@ -32,8 +32,8 @@ CListBar::CListBar(const std::string& strListName, CSettingsStore& store, const 
     connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CListBar::UpdateCommandStates);
     connect(m_pList->GetModel(), &QAbstractItemModel::rowsInserted, this, &CListBar::UpdateCommandStates);
     connect(m_pList->GetModel(), &QAbstractItemModel::rowsRemoved, this, &CListBar::UpdateCommandStates);
-    connect(m_pCopySelected, &QAction::triggered, m_pList, &CBigListCtrl::CopySelectedRows);
-    connect(m_pCopyTable, &QAction::triggered, m_pList, &CBigListCtrl::CopyTable);
+    connect(m_pCopySelected, &QAction::triggered, this, [this] { CopyRows(true); });
+    connect(m_pCopyTable, &QAction::triggered, this, [this] { CopyRows(false); });
     UpdateCommandStates();
 }
 
@@ -60,10 +60,25 @@ std::string CListBar::GetCellText(int nRow, int nColumn)
     return nColumn == 0 ? GetRowText(nRow) : std::string();
 }
 
+bool CListBar::CopyRows(bool bSelectedOnly)
+{
+    return bSelectedOnly ? m_pList->CopySelectedRows() : m_pList->CopyTable();
+}
+
+bool CListBar::HasSelectedRows() const
+{
+    return m_pList->selectionModel()->hasSelection();
+}
+
+bool CListBar::HasRows() const
+{
+    return m_pList->GetRowCount() > 0;
+}
+
 void CListBar::UpdateCommandStates()
 {
-    m_pCopySelected->setEnabled(m_pList->selectionModel()->hasSelection());
-    m_pCopyTable->setEnabled(m_pList->GetRowCount() > 0);
+    m_pCopySelected->setEnabled(HasSelectedRows());
+    m_pCopyTable->setEnabled(HasRows());
 }
 
 bool CListBar::eventFilter(QObject* pWatched, QEvent* pEvent)

@@ -35,6 +35,10 @@ public:
     std::string GetCellText(int nRow, int nColumn) override;
 
 protected:
+    // What the copy commands act on: the list unless a derived bar shows other rows.
+    virtual bool CopyRows(bool bSelectedOnly);
+    virtual bool HasSelectedRows() const;
+    virtual bool HasRows() const;
     CSettingsStore& Store() const { return m_store; }
     void UpdateCommandStates();
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;

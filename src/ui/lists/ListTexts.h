@@ -59,5 +59,8 @@ inline constexpr int kModeBinary = 32798;
 inline constexpr int kModeHex = 32799;
 inline constexpr int kModeQuad = 32800;
 inline constexpr int kModeDecimal = 32801;
+// The records as a table of their facts, in place of the address list.
+inline constexpr int kModeDetails = 32802;
+inline constexpr const char* kDetailsFilterHint = "Filter: show the rows that contain...";
 
 } // namespace ListTexts

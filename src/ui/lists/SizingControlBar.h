@@ -58,6 +58,7 @@ protected:
     // Whether the last LoadState found a stored width docked at the side, or a stored floating size.
     bool IsVertWidthStored() const { return m_bVertWidthStored; }
     bool IsFloatSizeStored() const { return m_bFloatSizeStored; }
+    void SetHorzSize(QSize sz) { m_szHorz = sz; }
     void SetVertSize(QSize sz) { m_szVert = sz; }
     void SetFloatSize(QSize sz) { m_szFloat = sz; }
     void resizeEvent(QResizeEvent* pEvent) override;
