@@ -11,6 +11,7 @@
 #include "core/NetloreDoc.h"
 #include "core/ProgramSettings.h"
 #include "core/SettingsLoader.h"
+#include "support/AnswerFiles.h"
 #include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
 #include "ui/lists/IPListBar.h"
@@ -92,18 +93,7 @@ long RssKb()
 
 std::vector<std::string> RealAnswers()
 {
-    std::vector<std::string> answers;
-    const std::filesystem::path root = std::filesystem::path(ADDRSCOPE_SOURCE_DIR) / "tests/data/whois";
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
-        if (entry.is_regular_file())
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    for (const auto& path : files) {
-        std::ifstream in(path, std::ios::binary);
-        answers.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return answers;
+    return ReadAnswerFiles(std::filesystem::path(ADDRSCOPE_SOURCE_DIR) / "tests/data/whois");
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "core/DottedQuad.h"
 #include "core/IPDataArray.h"
 #include "core/WhoisFacts.h"
+#include "support/AnswerFiles.h"
 #include "support/HostileWhoisAnswers.h"
 
 #include <algorithm>
@@ -40,18 +41,7 @@ double CpuSeconds()
 
 std::vector<std::string> RealAnswers()
 {
-    std::vector<std::string> answers;
-    const std::filesystem::path root = std::filesystem::path(ADDRSCOPE_SOURCE_DIR) / "tests/data/whois";
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
-        if (entry.is_regular_file())
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    for (const auto& path : files) {
-        std::ifstream in(path, std::ios::binary);
-        answers.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return answers;
+    return ReadAnswerFiles(std::filesystem::path(ADDRSCOPE_SOURCE_DIR) / "tests/data/whois");
 }
 
 // The best of three processor times for reading one text.
