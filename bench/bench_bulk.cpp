@@ -37,6 +37,8 @@
 #include "ui/frame/LookupOptionsDlg.h"
 #include "ui/frame/MainFrame.h"
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -96,7 +98,23 @@ void MeasureWindow(int nAddresses, int nSeconds)
     server.SetDefaultAnswer("127.0.0.2", strAnswer);
 
     CMemorySettingsStore store;
-    CMainFrame frame(store);
+    // The untitled document keeps its recovery file as in the program, so the
+    // checkpoints (every 500 results) are part of what the event loop carries.
+    std::string strRecovery = (std::filesystem::temp_directory_path() / "addrscope-bench-XXXXXX").string();
+    if (!mkdtemp(strRecovery.data()))
+        strRecovery.clear();
+    struct CRemoveFolder {
+        std::string m_strPath;
+        ~CRemoveFolder()
+        {
+            std::error_code ec;
+            if (!m_strPath.empty())
+                std::filesystem::remove_all(m_strPath, ec);
+        }
+    } removeAfterTheWindow {strRecovery};
+    CFrameServices services;
+    services.m_strRecoveryFolder = strRecovery;
+    CMainFrame frame(store, services);
     if (!frame.Create()) {
         std::printf("window: the main window could not be made\n");
         return;
