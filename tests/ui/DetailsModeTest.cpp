@@ -3,6 +3,7 @@
 
 #include "MainFrameFixture.h"
 
+#include "core/DottedQuad.h"
 #include "core/OleDateTime.h"
 #include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
@@ -347,4 +348,25 @@ TEST_F(CDetailsModeTest, ModeColumnsAndPlaceSurviveARestart)
     EXPECT_EQ(Header().hiddenSectionCount(), 0);
     EXPECT_EQ(Header().logicalIndex(0), M::kAddress);
     EXPECT_EQ(Frame().dockWidgetArea(&Bar()), Qt::BottomDockWidgetArea);
+}
+
+// Past 100,000 records a refilter costs a noticeable moment, so the table waits for a
+// pause in typing (or Enter) instead of filtering after every keystroke.
+TEST_F(CDetailsModeTest, ALargeTableIsFilteredWhenTypingPauses)
+{
+    for (uint32_t i = 0; i <= 100000; ++i)
+        Doc().GetData().FindOrAdd(FormatDottedQuad(0x0A000000u + i));
+    Frame().OnCommand(kCmdRefreshIPList);
+    Trigger(kCmdModeDetails);
+    ASSERT_EQ(Model().rowCount(), 100001);
+
+    Details().GetFilterBox()->setText(QStringLiteral("10.1.134.159"));
+    EXPECT_EQ(Model().rowCount(), 100001) << "not after every keystroke";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Model().rowCount() == 1; }, 5000));
+    EXPECT_EQ(Frame().GetDisplayPane()->text(), QStringLiteral("Display: 1"));
+
+    Details().GetFilterBox()->setText(QStringLiteral("10.1.134.1"));
+    QTest::keyClick(Details().GetFilterBox(), Qt::Key_Return);
+    // At once: 10.1.134.1, .10 to .19 and .100 to .160.
+    EXPECT_EQ(Model().rowCount(), 1 + 10 + 61);
 }

@@ -315,6 +315,11 @@ void CDetailsModel::Rebuild()
     ApplySort();
 }
 
+int CDetailsModel::GetRecordCount() const
+{
+    return m_pData ? m_pData->GetSize() : 0;
+}
+
 void CDetailsModel::ApplyFilter()
 {
     // Columns written in digits and a few signs are skipped for any other filter.

@@ -44,6 +44,8 @@ public:
 
     // ---- rows ----
     int GetShownCount() const { return int(m_rows.size()); }
+    // All records, shown or not: what a new filter reads through.
+    int GetRecordCount() const;
     // The record index of a shown row; -1 outside the rows.
     int RecordOfRow(int nRow) const;
     // The shown row of a record index; -1 when it is not shown.

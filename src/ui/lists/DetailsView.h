@@ -11,6 +11,7 @@ class CIPDataArray;
 class CSettingsStore;
 class QLineEdit;
 class QMenu;
+class QTimer;
 
 // The table of the Details display mode: a filter box over a virtual table of the
 // records (CDetailsModel). Columns can be resized, moved, hidden (header context
@@ -25,6 +26,9 @@ public:
     CDetailsModel* GetModel() const { return m_pModel; }
     QTableView* GetTable() const { return m_pTable; }
     QLineEdit* GetFilterBox() const { return m_pFilter; }
+    // Filters by the box's text at once, not after the pause in typing that a large
+    // table waits for (Enter in the box does the same).
+    void ApplyFilterNow();
     QMenu* GetHeaderMenu() const { return m_pHeaderMenu; }
 
     void SetRecords(const CIPDataArray* pData);
@@ -69,6 +73,9 @@ private:
 
     CDetailsModel* m_pModel;
     QLineEdit* m_pFilter;
+    // Waits for a pause in typing before a large table is filtered again.
+    QTimer* m_pFilterDelay;
+    std::string m_strAppliedFilter;
     QTableView* m_pTable;
     QMenu* m_pHeaderMenu;
     bool m_bSelecting = false;
