@@ -1,6 +1,7 @@
 #include "core/RecoveryFile.h"
 
 #include "core/Archive.h"
+#include "core/ArchiveIo.h"
 #include "core/AtomicFile.h"
 #include "core/NetloreDoc.h"
 
@@ -51,6 +52,11 @@ std::vector<std::string> CRecoveryFile::FindUntitled(const std::string& strFolde
     return found;
 }
 
+CRecoveryFile::~CRecoveryFile()
+{
+    WaitForWrite();
+}
+
 void CRecoveryFile::Reset(const std::string& strDocPath)
 {
     Remove();
@@ -59,12 +65,18 @@ void CRecoveryFile::Reset(const std::string& strDocPath)
 
 void CRecoveryFile::Adopt(const std::string& strRecoveryPath, std::unique_ptr<CDocumentLock> pLock)
 {
+    WaitForWrite();
+    m_bResultPending = false;
     m_strPath = strRecoveryPath;
     m_pUntitledLock = std::move(pLock);
 }
 
 void CRecoveryFile::Remove()
 {
+    // A write still going would bring the file back.
+    WaitForWrite();
+    m_bResultPending = false;
+    m_pieces.clear();
     if (!m_strPath.empty())
         ::unlink(m_strPath.c_str());
     m_strPath.clear();
@@ -102,15 +114,23 @@ bool CRecoveryFile::ChooseUntitledPath(std::string& strError)
     return false;
 }
 
-bool CRecoveryFile::Write(CNetloreDoc& doc, std::string& strError)
+bool CRecoveryFile::ChoosePath(std::string& strError)
 {
     strError.clear();
-    if (m_strPath.empty()) {
-        if (!m_strDocPath.empty())
-            m_strPath = PathFor(m_strDocPath);
-        else if (!ChooseUntitledPath(strError))
-            return false;
+    if (!m_strPath.empty())
+        return true;
+    if (!m_strDocPath.empty()) {
+        m_strPath = PathFor(m_strDocPath);
+        return true;
     }
+    return ChooseUntitledPath(strError);
+}
+
+bool CRecoveryFile::Write(CNetloreDoc& doc, std::string& strError)
+{
+    WaitForWrite();
+    if (!ChoosePath(strError))
+        return false;
     CAtomicFile file;
     bool bOk = file.Open(m_strPath);
     if (bOk) {
@@ -121,4 +141,92 @@ bool CRecoveryFile::Write(CNetloreDoc& doc, std::string& strError)
     if (!bOk)
         strError = file.GetError().empty() ? m_strPath + ": write error" : file.GetError();
     return bOk;
+}
+
+namespace {
+
+// Keeps the bytes in pieces of 1 MiB.
+class CPiecesSink : public CByteSink
+{
+public:
+    static constexpr size_t kPiece = size_t(1) << 20;
+
+    explicit CPiecesSink(std::vector<std::string>& pieces)
+        : m_pieces(pieces)
+    {
+        m_pieces.clear();
+    }
+    bool Write(const char* pData, size_t nSize) override
+    {
+        while (nSize > 0) {
+            if (m_pieces.empty() || m_pieces.back().size() == kPiece) {
+                m_pieces.emplace_back();
+                m_pieces.back().reserve(kPiece);
+            }
+            std::string& piece = m_pieces.back();
+            const size_t n = std::min(nSize, kPiece - piece.size());
+            piece.append(pData, n);
+            pData += n;
+            nSize -= n;
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::string>& m_pieces;
+};
+
+} // namespace
+
+bool CRecoveryFile::StartWrite(CNetloreDoc& doc, std::string& strError)
+{
+    strError.clear();
+    if (IsWriting())
+        return false;
+    WaitForWrite();
+    if (!ChoosePath(strError))
+        return false;
+    {
+        CPiecesSink sink(m_pieces);
+        CArchive ar(sink);
+        doc.Serialize(ar);
+        if (!ar.Flush()) {
+            strError = m_strPath + ": write error";
+            return false;
+        }
+    }
+    m_bWriteEnded.store(false, std::memory_order_relaxed);
+    m_bResultPending = true;
+    m_writer = std::thread([this, strPath = m_strPath] {
+        CAtomicFile file;
+        bool bOk = file.Open(strPath);
+        for (size_t i = 0; bOk && i < m_pieces.size(); ++i)
+            bOk = file.Write(m_pieces[i].data(), m_pieces[i].size());
+        bOk = bOk && file.Commit();
+        m_bWriteOk = bOk;
+        m_strWriteError = bOk ? std::string() : file.GetError().empty() ? strPath + ": write error" : file.GetError();
+        m_bWriteEnded.store(true, std::memory_order_release);
+    });
+    return true;
+}
+
+CRecoveryFile::EWrite CRecoveryFile::TakeWriteResult(std::string& strError)
+{
+    strError.clear();
+    if (!m_bResultPending)
+        return EWrite::kNone;
+    if (IsWriting())
+        return EWrite::kWriting;
+    WaitForWrite();
+    m_bResultPending = false;
+    if (m_bWriteOk)
+        return EWrite::kWritten;
+    strError = m_strWriteError;
+    return EWrite::kFailed;
+}
+
+void CRecoveryFile::WaitForWrite()
+{
+    if (m_writer.joinable())
+        m_writer.join();
 }

@@ -2,8 +2,10 @@
 
 #include "core/DocumentLock.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CNetloreDoc;
@@ -33,7 +35,8 @@ public:
     explicit CRecoveryFile(std::string strFolder = std::string())
         : m_strFolder(std::move(strFolder))
     { }
-    ~CRecoveryFile() = default;
+    // Waits for a write still going, so that the file is whole.
+    ~CRecoveryFile();
     CRecoveryFile(const CRecoveryFile&) = delete;
     CRecoveryFile& operator=(const CRecoveryFile&) = delete;
 
@@ -47,6 +50,24 @@ public:
     // alone. False with "PATH: reason" in strError, or with strError empty when an
     // untitled document has no folder to keep its file in.
     [[nodiscard]] bool Write(CNetloreDoc& doc, std::string& strError);
+
+    // The same without waiting for the disk: the document's bytes are made now, on
+    // the calling thread, and a thread of its own writes them, so a large document's
+    // checkpoint does not stop the window. False as Write says, and false with
+    // strError empty while the previous write is still going (nothing started then).
+    [[nodiscard]] bool StartWrite(CNetloreDoc& doc, std::string& strError);
+    enum class EWrite
+    {
+        kNone,
+        kWriting,
+        kWritten,
+        kFailed
+    };
+    // How the last StartWrite ended, once (kFailed: with "PATH: reason" in strError).
+    EWrite TakeWriteResult(std::string& strError);
+    bool IsWriting() const { return m_writer.joinable() && !m_bWriteEnded.load(std::memory_order_acquire); }
+    // Waits until a started write has ended; its result stays for TakeWriteResult.
+    void WaitForWrite();
     // Removes the file (the document was saved, replaced or closed normally).
     void Remove();
 
@@ -55,6 +76,17 @@ public:
 
 private:
     bool ChooseUntitledPath(std::string& strError);
+    bool ChoosePath(std::string& strError);
+
+    // The background write's bytes, in pieces of 1 MiB (growing one string would copy
+    // it again and again), and its outcome; the writer thread alone touches them
+    // until it ends.
+    std::vector<std::string> m_pieces;
+    std::thread m_writer;
+    std::atomic<bool> m_bWriteEnded {false};
+    bool m_bWriteOk = false;
+    std::string m_strWriteError;
+    bool m_bResultPending = false;
 
     std::string m_strFolder;
     std::string m_strDocPath;

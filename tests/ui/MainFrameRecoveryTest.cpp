@@ -53,6 +53,8 @@ protected:
         TypeAndLookup(QString::fromStdString(CWhoisdProcess::kAddress));
         ASSERT_TRUE(WaitForWhois(CWhoisdProcess::kAddress));
         ASSERT_FALSE(Frame().GetDocManager().GetRecoveryPath().empty());
+        // The checkpoint's bytes reach the file on a thread of their own.
+        Frame().GetDocManager().WaitForRecoveryWrite();
     }
 
     static std::string WhoisIn(const std::string& strPath)

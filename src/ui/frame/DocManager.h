@@ -50,6 +50,11 @@ public:
     // file untouched. False with "PATH: reason", or an empty reason when there is
     // nowhere to keep it.
     bool WriteRecovery(std::string& strError);
+    // The same, written by a thread of its own (see CRecoveryFile::StartWrite).
+    bool StartRecoveryWrite(std::string& strError) { return m_recovery.StartWrite(m_doc, strError); }
+    CRecoveryFile::EWrite TakeRecoveryResult(std::string& strError) { return m_recovery.TakeWriteResult(strError); }
+    bool IsWritingRecovery() const { return m_recovery.IsWriting(); }
+    void WaitForRecoveryWrite() { m_recovery.WaitForWrite(); }
     // The document was closed normally: its recovery file goes.
     void DiscardRecovery() { m_recovery.Remove(); }
     const std::string& GetRecoveryPath() const { return m_recovery.GetPath(); }

@@ -765,6 +765,9 @@ void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 
 void CMainFrame::Checkpoint(bool bNow)
 {
+    if (bNow)
+        m_pDocs->WaitForRecoveryWrite();
+    TakeCheckpointResult();
     if (m_nUnsavedResults == 0)
         return;
     if (!m_doc.IsModified()) {
@@ -775,14 +778,41 @@ void CMainFrame::Checkpoint(bool bNow)
     if (!bNow && m_nUnsavedResults < m_nCheckpointResults &&
         now - m_lastCheckpoint < std::chrono::seconds(m_nCheckpointSeconds))
         return;
+    // The previous checkpoint is still being written: a later tick takes this one.
+    if (m_pDocs->IsWritingRecovery())
+        return;
     // A failure is said once; the next checkpoint tries again.
     m_lastCheckpoint = now;
     std::string strError;
-    if (m_pDocs->WriteRecovery(strError)) {
+    // Usually the disk is left to a thread of its own, so that a large document's
+    // checkpoint holds the window up only while its bytes are made.
+    if (bNow ? m_pDocs->WriteRecovery(strError) : m_pDocs->StartRecoveryWrite(strError)) {
         m_nUnsavedResults = 0;
-        m_bCheckpointFailed = false;
+        if (bNow)
+            m_bCheckpointFailed = false;
         return;
     }
+    CheckpointFailed(strError);
+}
+
+void CMainFrame::TakeCheckpointResult()
+{
+    std::string strError;
+    switch (m_pDocs->TakeRecoveryResult(strError)) {
+    case CRecoveryFile::EWrite::kWritten:
+        m_bCheckpointFailed = false;
+        break;
+    case CRecoveryFile::EWrite::kFailed:
+        CheckpointFailed(strError);
+        break;
+    case CRecoveryFile::EWrite::kNone:
+    case CRecoveryFile::EWrite::kWriting:
+        break;
+    }
+}
+
+void CMainFrame::CheckpointFailed(const std::string& strError)
+{
     if (!strError.empty() && !m_bCheckpointFailed)
         LogMessage(Text(FT::kMsgCheckpointFailed).arg(ToQString(strError)));
     m_bCheckpointFailed = true;

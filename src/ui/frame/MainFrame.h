@@ -143,6 +143,9 @@ protected:
     void dropEvent(QDropEvent* pEvent) override;
 
 private:
+    // The outcome of a checkpoint written in the background, when it has ended.
+    void TakeCheckpointResult();
+    void CheckpointFailed(const std::string& strError);
     void CreateActions();
     void CreateMenus();
     bool CreateToolBars();
