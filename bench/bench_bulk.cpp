@@ -48,6 +48,18 @@
 
 namespace {
 
+// nAddresses addresses 7 apart, in a seeded random order: the same every run.
+std::vector<std::string> ShuffledAddresses(int nAddresses)
+{
+    std::vector<std::string> rows;
+    rows.reserve(size_t(nAddresses));
+    for (int i = 0; i < nAddresses; ++i)
+        rows.push_back(FormatDottedQuad(0x0A000000u + uint32_t(i) * 7u));
+    std::mt19937 rng(15);
+    std::shuffle(rows.begin(), rows.end(), rng);
+    return rows;
+}
+
 using SteadyClock = std::chrono::steady_clock;
 
 // The thread's own CPU time: the machine may be shared, and wall time then says little.
@@ -134,13 +146,7 @@ void MeasureWindow(int nAddresses, int nSeconds)
     session.SetSettings(settings);
     frame.GetTimer().setInterval(5);
 
-    std::vector<std::string> rows;
-    rows.reserve(size_t(nAddresses));
-    for (int i = 0; i < nAddresses; ++i)
-        rows.push_back(FormatDottedQuad(0x0A000000u + uint32_t(i) * 7u));
-    std::mt19937 rng(15);
-    std::shuffle(rows.begin(), rows.end(), rng);
-    for (const std::string& str : rows)
+    for (const std::string& str : ShuffledAddresses(nAddresses))
         frame.GetDocument().AddIP(str);
     frame.OnCommand(FrameTexts::kCmdRefreshIPList);
 
@@ -226,12 +232,7 @@ int main(int argc, char** argv)
     // 1. Queueing.
     {
         CIPDataArray data;
-        std::vector<std::string> rows;
-        rows.reserve(size_t(nAddresses));
-        for (int i = 0; i < nAddresses; ++i)
-            rows.push_back(FormatDottedQuad(0x0A000000u + uint32_t(i) * 7u));
-        std::mt19937 rng(15);
-        std::shuffle(rows.begin(), rows.end(), rng);
+        const std::vector<std::string> rows = ShuffledAddresses(nAddresses);
         for (const std::string& str : rows)
             data.FindOrAdd(str);
         CRangeReuse reuse;

@@ -35,8 +35,7 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-const char* const kHosts[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
-                              "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"};
+constexpr const auto& kHosts = CLoopbackWhoisServer::kRegistryHosts;
 
 std::string ReadFile(const std::string& path)
 {

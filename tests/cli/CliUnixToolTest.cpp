@@ -55,9 +55,7 @@ class CliUnixToolTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* a :
-             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
-            m_server.AddAddress(a);
+        m_server.AddRegistryHosts();
         ASSERT_TRUE(m_server.Start());
         m_server.SetDefaultAnswer(
             kArin, ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
@@ -87,8 +85,7 @@ protected:
     int AllConnections() const
     {
         int n = 0;
-        for (const char* a :
-             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
+        for (const char* a : CLoopbackWhoisServer::kRegistryHosts)
             n += m_server.Connections(a);
         return n;
     }
@@ -528,9 +525,7 @@ TEST_F(CliUnixToolTest, ASignalOrAKillKeepsTheFinishedLookups)
     for (int nSignal : {SIGTERM, SIGHUP, SIGKILL}) {
         SCOPED_TRACE(nSignal);
         CLoopbackWhoisServer server;
-        for (const char* a :
-             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
-            server.AddAddress(a);
+        server.AddRegistryHosts();
         ASSERT_TRUE(server.Start());
         server.SetDefaultAnswer(
             kArin, ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));

@@ -23,9 +23,7 @@ class CliLookupTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* a :
-             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
-            m_server.AddAddress(a);
+        m_server.AddRegistryHosts();
         ASSERT_TRUE(m_server.Start());
         // Real answers: ARIN hands 130.66.0.0/15 to RIPE, RIPE answers.
         m_server.SetDefaultAnswer(

@@ -24,9 +24,7 @@ class CliRdapTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* a :
-             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
-            m_whois.AddAddress(a);
+        m_whois.AddRegistryHosts();
         ASSERT_TRUE(m_whois.Start());
         m_whois.SetDefaultAnswer(
             "127.0.0.2", ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));

@@ -37,9 +37,7 @@ std::string LoopbackSettings(int port)
 TEST(CliWhois, ReplaysARealArinToRipeChain)
 {
     CLoopbackWhoisServer server;
-    for (const char* a :
-         {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"})
-        server.AddAddress(a);
+    server.AddRegistryHosts();
     ASSERT_TRUE(server.Start());
     const std::string ripe = ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt"));
     server.SetAnswer("127.0.0.2", "130.66.76.222",

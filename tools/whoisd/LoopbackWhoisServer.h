@@ -42,8 +42,19 @@ public:
     CLoopbackWhoisServer(const CLoopbackWhoisServer&) = delete;
     CLoopbackWhoisServer& operator=(const CLoopbackWhoisServer&) = delete;
 
+    // One loopback address per whois server the lookups know (ARIN, RIPE, ...), so
+    // that a test can tell the servers apart by the address asked.
+    static constexpr const char* kRegistryHosts[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
+                                                     "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"};
+
     // Before Start.
     void AddAddress(const std::string& address);
+    // Every one of kRegistryHosts.
+    void AddRegistryHosts()
+    {
+        for (const char* pszHost : kRegistryHosts)
+            AddAddress(pszHost);
+    }
     // Binds every address on nPort (0: a free port chosen for all) and starts serving.
     bool Start(int nPort = 0);
     void Stop();
