@@ -4,14 +4,20 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config ninja-build
+  # build
+  build-essential cmake pkg-config ninja-build ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
-  iproute2 iputils-ping traceroute
+  zlib1g-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
+  libcli11-dev libsqlite3-dev
+  # tests, fuzzing, benchmarks and the format check
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  clang-14 libclang-rt-14-dev clang-format
+  iproute2 iputils-ping traceroute time
   xvfb xauth
-  libqt6svg6
+  # what the programs load at run time
+  qt6-qpa-plugins libqt6svg6
+  # the Debian package and its validators
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()
