@@ -11,10 +11,10 @@
 //     loop was blocked, from the gaps between the firings of a 1 ms timer.
 // Usage: bench_bulk [ADDRESSES] [SECONDS]
 
-#include "core/Clock.h"
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/WhoisFacts.h"
+#include "core/record/Clock.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
+#include "facts/WhoisFacts.h"
 #include "sched/LookupChoice.h"
 #include "sched/LookupProgress.h"
 #include "sched/RangeReuse.h"
@@ -30,8 +30,8 @@
 
 #ifdef ADDRSCOPE_BENCH_WINDOW
 #include "LoopbackWhoisServer.h"
-#include "core/MemorySettingsStore.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "sched/LookupSession.h"
 #include "ui/frame/FrameTexts.h"
 #include "ui/frame/LookupOptionsDlg.h"

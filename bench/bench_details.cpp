@@ -6,11 +6,12 @@
 // Qt's offscreen platform; prints one line per figure.
 //
 //   bench_details [RECORDS=1000000] [WHOIS_BYTES=1024]
-#include "core/DottedQuad.h"
-#include "core/MemorySettingsStore.h"
-#include "core/NetloreDoc.h"
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/DottedQuad.h"
+#include "core/settings/MemorySettingsStore.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
+#include "facts/WhoisFactsCache.h"
 #include "support/AnswerFiles.h"
 #include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
@@ -132,7 +133,7 @@ int main(int argc, char** argv)
     const auto tFacts = Clock::now();
     int nHolders = 0;
     for (int i = 0; i < nRecords; ++i)
-        nHolders += data.GetWhoisFacts(*data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
+        nHolders += GetWhoisFacts(data, *data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
     std::printf("facts of every answer read in %.0f ms (%d holders named; not part of the table)\n",
                 Ms(Clock::now() - tFacts), nHolders);
 

@@ -3,9 +3,9 @@
 //
 //   bench_document [FOLDER]     (default: the system's temporary folder)
 
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
 
 #include <cstdio>
 #include <cstdlib>

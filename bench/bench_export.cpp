@@ -4,8 +4,8 @@
 //
 //   bench_export [RECORDS=100000] [WHOIS_BYTES=3072] [OUT_DIR=/tmp]
 
-#include "core/NetloreDoc.h"
-#include "core/Progress.h"
+#include "core/document/NetloreDoc.h"
+#include "core/document/Progress.h"
 #include "io/TextFile.h"
 
 #include <chrono>

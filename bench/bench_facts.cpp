@@ -6,9 +6,10 @@
 //   bench_facts [RECORDS=100000] [WHOIS_BYTES=3072]
 //   bench_facts --hostile    reading speed of hostile 10 MB answers
 
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/WhoisFacts.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
+#include "facts/WhoisFacts.h"
+#include "facts/WhoisFactsCache.h"
 #include "support/AnswerFiles.h"
 #include "support/HostileWhoisAnswers.h"
 
@@ -117,11 +118,11 @@ int main(int argc, char** argv)
 
     t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < data.GetSize(); ++i)
-        nHolders += data.GetWhoisFacts(*data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
+        nHolders += GetWhoisFacts(data, *data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
     const double dFirst = Seconds(t0);
     t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < data.GetSize(); ++i)
-        nHolders += data.GetWhoisFacts(*data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
+        nHolders += GetWhoisFacts(data, *data.GetAt(i)).m_strHolder.empty() ? 0 : 1;
     const double dSecond = Seconds(t0);
 
     std::printf("facts of %u whois texts (%zu real answers, %.1f MB): %.3f s wall, %.3f s processor (%.0f MB/s, "

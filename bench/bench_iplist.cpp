@@ -3,10 +3,10 @@
 // adds. Runs on Qt's offscreen platform; prints one line per figure.
 //
 //   bench_iplist [records]        (default 1000000)
-#include "core/MemorySettingsStore.h"
-#include "core/NetloreDoc.h"
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
+#include "core/document/NetloreDoc.h"
+#include "core/settings/MemorySettingsStore.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
 #include "ui/lists/BigListCtrl.h"
 #include "ui/lists/BigListModel.h"
 #include "ui/lists/IPListBar.h"

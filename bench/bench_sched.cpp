@@ -7,9 +7,9 @@
 // Usage: bench_sched [ADDRESSES] [JOBS]
 
 #include "LoopbackWhoisServer.h"
-#include "core/Clock.h"
-#include "core/LookupJob.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/Clock.h"
+#include "core/record/LookupJob.h"
 #include "net/SystemNameResolver.h"
 #include "net/WhoisServerTable.h"
 #include "sched/LookupSession.h"

@@ -9,9 +9,10 @@
 // Usage: bench_sched_reuse [ADDRESSES] [NETWORKS]
 
 #include "LoopbackWhoisServer.h"
-#include "core/Clock.h"
-#include "core/NetloreDoc.h"
-#include "core/WhoisFacts.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/Clock.h"
+#include "facts/WhoisFacts.h"
+#include "facts/WhoisFactsCache.h"
 #include "net/SystemNameResolver.h"
 #include "net/WhoisServerTable.h"
 #include "sched/LookupSession.h"
@@ -97,7 +98,7 @@ CResult Run(const std::vector<std::string>& addresses, bool bReuse, CLoopbackWho
                     CIPDataArray& data = doc.GetData();
                     const CIPAddressData* pRecord = bReuse ? data.FindByIP(o.m_strAddress) : nullptr;
                     if (pRecord) {
-                        const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+                        const CWhoisFacts facts = GetWhoisFacts(data, *pRecord);
                         result.m_nReused += int(reuse
                                                     .ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(),
                                                                       facts, pRecord->GetWhoisDone())

@@ -11,6 +11,11 @@ set(cases
   "into-app|src/cli/main.cpp|#include \"app/ScriptedLookup.h\"\n|src/cli/main.cpp: #include \"app/ScriptedLookup.h\""
   "qt-in-sched|src/sched/Tick.h|#include <QTimer>\n|src/sched/Tick.h: #include <QTimer>"
   "qt-below-ui|src/qt/Store.cpp|#include \"ui/TextConv.h\"\n|src/qt/Store.cpp: #include \"ui/TextConv.h\""
+  "facts-on-core|src/facts/Arin.cpp|#include \"core/record/DottedQuad.h\"\n#include \"facts/WhoisFacts.h\"\n|ok"
+  "facts-up|src/facts/Arin.cpp|#include \"sched/RangeReuse.h\"\n|src/facts/Arin.cpp: #include \"sched/RangeReuse.h\""
+  "facts-sideways|src/facts/Rdap.cpp|#include \"net/RdapQuery.h\"\n|src/facts/Rdap.cpp: #include \"net/RdapQuery.h\""
+  "core-into-facts|src/core/record/IPDataArray.h|#include \"facts/WhoisFactsCache.h\"\n|src/core/record/IPDataArray.h: #include \"facts/WhoisFactsCache.h\""
+  "qt-in-facts|src/facts/Country.cpp|#include <QString>\n|src/facts/Country.cpp: #include <QString>"
 )
 set(failures "")
 foreach(case ${cases})

@@ -1,6 +1,6 @@
 #include "ScriptedLookup.h"
 
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
 #include "ui/TextConv.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/lists/IPEntryDlgBar.h"

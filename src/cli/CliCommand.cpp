@@ -1,6 +1,6 @@
 #include "cli/CliCommand.h"
 
-#include "core/DottedQuad.h"
+#include "core/record/DottedQuad.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,8 +2,8 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
-#include "core/DocumentLock.h"
-#include "core/NetloreDoc.h"
+#include "core/document/DocumentLock.h"
+#include "core/document/NetloreDoc.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,8 +4,9 @@
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
 #include "cli/JsonText.h"
-#include "core/DateTimeText.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/DateTimeText.h"
+#include "facts/WhoisFactsCache.h"
 #include "io/TableExport.h"
 
 #include <cstdio>
@@ -108,7 +109,7 @@ public:
             std::fputs("[", ctx.out);
         for (int i = 0; i < data.GetSize(); ++i) {
             if (bJson)
-                PrintJsonRecord(ctx.out, *data.GetAt(i), data.GetWhoisFacts(*data.GetAt(i)), i == 0);
+                PrintJsonRecord(ctx.out, *data.GetAt(i), GetWhoisFacts(data, *data.GetAt(i)), i == 0);
             else
                 PrintPlainRecord(ctx.out, *data.GetAt(i));
         }

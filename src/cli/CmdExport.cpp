@@ -5,7 +5,7 @@
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
 #include "cli/TerminalProgress.h"
-#include "core/DottedQuad.h"
+#include "core/record/DottedQuad.h"
 #include "io/TableExport.h"
 #include "io/TextFile.h"
 

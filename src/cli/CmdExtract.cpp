@@ -5,9 +5,9 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/JsonText.h"
-#include "core/DottedQuad.h"
-#include "core/IPAddressData.h"
-#include "core/WhoisFacts.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPAddressData.h"
+#include "facts/WhoisFacts.h"
 #include "io/TableExport.h"
 
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
-#include "core/HostLookup.h"
+#include "core/record/HostLookup.h"
 #include "net/SystemNameResolver.h"
 
 namespace {

@@ -9,13 +9,14 @@
 #include "cli/JsonText.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
-#include "core/Clock.h"
-#include "core/DottedQuad.h"
-#include "core/NetloreDoc.h"
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
-#include "core/SettingsStore.h"
-#include "core/WhoisFacts.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/Clock.h"
+#include "core/record/DottedQuad.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
+#include "core/settings/SettingsStore.h"
+#include "facts/WhoisFacts.h"
+#include "facts/WhoisFactsCache.h"
 #include "net/IPWhoisLookup.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
@@ -226,7 +227,7 @@ public:
             for (int i = 0; i < data.GetSize(); ++i) {
                 const CIPAddressData* pRecord = data.GetAt(i);
                 if (data.HasFreshWhois(pRecord->IPAddressView(), settings.m_dwRescanGap, dtNow))
-                    reuse.NoteKnownRange(pRecord->IPAddressView(), data.GetWhoisFacts(*pRecord),
+                    reuse.NoteKnownRange(pRecord->IPAddressView(), GetWhoisFacts(data, *pRecord),
                                          pRecord->GetWhoisDone());
             }
         int nFresh = 0;
@@ -396,7 +397,7 @@ private:
             if (pReuse && o.m_bStored) {
                 CIPDataArray& data = doc.GetData();
                 if (const CIPAddressData* pRecord = data.FindByIP(o.m_strAddress)) {
-                    const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+                    const CWhoisFacts facts = GetWhoisFacts(data, *pRecord);
                     answered = pReuse->ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(), facts,
                                                         pRecord->GetWhoisDone());
                     nReused += int(answered.size());

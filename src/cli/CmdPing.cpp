@@ -3,8 +3,8 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
-#include "core/Clock.h"
-#include "core/IPDataArray.h"
+#include "core/record/Clock.h"
+#include "core/record/IPDataArray.h"
 #include "net/LinuxIcmpService.h"
 #include "net/PingCheck.h"
 #include "net/SystemNameResolver.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Utf8Text.h"
+#include "core/text/Utf8Text.h"
 
 #include <charconv>
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/ManPages.h"
-#include "core/CheckedSettingsStore.h"
+#include "core/settings/CheckedSettingsStore.h"
 #include "qt/QtSettingsStore.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "io/LogImportSettings.h"
 
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
 #include "io/IoTexts.h"
 
 namespace PS = ProgramSettings;

@@ -1,8 +1,9 @@
 #include "io/TableExport.h"
 
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/Utf8Text.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
+#include "core/text/Utf8Text.h"
+#include "facts/WhoisFactsCache.h"
 
 #include <algorithm>
 #include <ctime>
@@ -149,7 +150,7 @@ std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::st
             if (nIndex < 0)
                 continue;
             const CIPAddressData& r = *data.GetAt(nIndex);
-            const std::vector<std::string> fields = RecordRow(r, data.GetWhoisFacts(r));
+            const std::vector<std::string> fields = RecordRow(r, GetWhoisFacts(data, r));
             if (format == ETableFormat::kCsv) {
                 AppendCsvRow(out, fields);
             } else {
@@ -173,7 +174,7 @@ std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::st
         if (nIndex < 0)
             continue;
         const CIPAddressData& r = *data.GetAt(nIndex);
-        const CWhoisFacts& facts = data.GetWhoisFacts(r);
+        const CWhoisFacts& facts = GetWhoisFacts(data, r);
         auto key = std::make_pair(facts.RangeText(), facts.m_strHolder);
         auto [it, bNew] = networks.try_emplace(key);
         if (bNew) {

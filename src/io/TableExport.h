@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/WhoisFacts.h"
+#include "facts/WhoisFacts.h"
 
 #include <string>
 #include <string_view>

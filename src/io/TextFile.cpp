@@ -1,6 +1,6 @@
 #include "io/TextFile.h"
 
-#include "core/AtomicFile.h"
+#include "core/document/AtomicFile.h"
 
 #include <zlib.h>
 

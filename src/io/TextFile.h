@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TextSource.h"
+#include "core/text/TextSource.h"
 
 #include <cstdint>
 #include <string>

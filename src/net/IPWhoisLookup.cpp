@@ -1,9 +1,9 @@
 #include "net/IPWhoisLookup.h"
 
-#include "core/DottedQuad.h"
-#include "core/HostLookup.h"
-#include "core/NameResolver.h"
-#include "core/TextCase.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/HostLookup.h"
+#include "core/record/NameResolver.h"
+#include "core/text/TextCase.h"
 #include "net/WhoisQuery.h"
 #include "net/WhoisReferral.h"
 #include "net/WhoisServerTable.h"

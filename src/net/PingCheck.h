@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/NameResolver.h"
+#include "core/record/NameResolver.h"
 #include "net/IcmpService.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "net/PingEngine.h"
 
-#include "core/HostLookup.h"
+#include "core/record/HostLookup.h"
 #include "net/IcmpStatus.h"
 #include "net/PingTexts.h"
 

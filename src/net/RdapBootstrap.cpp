@@ -1,6 +1,6 @@
 #include "net/RdapBootstrap.h"
 
-#include "core/RdapText.h"
+#include "facts/RdapText.h"
 #include "net/RdapShippedBootstrap.h"
 
 #include <nlohmann/json.hpp>

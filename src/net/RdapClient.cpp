@@ -1,8 +1,8 @@
 #include "net/RdapClient.h"
 
-#include "core/HostLookup.h"
-#include "core/RdapText.h"
-#include "core/WhoisFacts.h"
+#include "core/record/HostLookup.h"
+#include "facts/RdapText.h"
+#include "facts/WhoisFacts.h"
 #include "net/WhoisReferral.h"
 #include "net/WhoisServerTable.h"
 #include "net/WhoisTexts.h"

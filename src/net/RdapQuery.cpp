@@ -1,8 +1,8 @@
 #include "net/RdapQuery.h"
 
-#include "core/HostLookup.h"
-#include "core/NameResolver.h"
-#include "core/RdapText.h"
+#include "core/record/HostLookup.h"
+#include "core/record/NameResolver.h"
+#include "facts/RdapText.h"
 #include "net/WhoisReferral.h"
 
 #include <curl/curl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/NameResolver.h"
+#include "core/record/NameResolver.h"
 
 // The platform's name service through getaddrinfo/getnameinfo, IPv4 only.
 // Both calls are re-entrant, so one object may serve every thread at once.

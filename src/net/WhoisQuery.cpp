@@ -1,7 +1,7 @@
 #include "net/WhoisQuery.h"
 
-#include "core/HostLookup.h"
-#include "core/NameResolver.h"
+#include "core/record/HostLookup.h"
+#include "core/record/NameResolver.h"
 #include "net/PlatformSocket.h"
 #include "net/WhoisServerTable.h"
 

@@ -1,8 +1,8 @@
 #include "net/WhoisReferral.h"
 
-#include "core/HostLookup.h"
-#include "core/NameResolver.h"
-#include "core/TextCase.h"
+#include "core/record/HostLookup.h"
+#include "core/record/NameResolver.h"
+#include "core/text/TextCase.h"
 #include "net/WhoisTexts.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "net/WhoisServerTable.h"
 
-#include "core/SettingsStore.h"
-#include "core/TextCase.h"
+#include "core/settings/SettingsStore.h"
+#include "core/text/TextCase.h"
 #include "net/WhoisTexts.h"
 
 namespace {

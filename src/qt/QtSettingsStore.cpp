@@ -1,6 +1,6 @@
 #include "qt/QtSettingsStore.h"
 
-#include "core/SettingsValue.h"
+#include "core/settings/SettingsValue.h"
 
 namespace {
 

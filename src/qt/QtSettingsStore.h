@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QSettings>
 #include <QString>

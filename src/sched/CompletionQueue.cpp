@@ -1,6 +1,6 @@
 #include "sched/CompletionQueue.h"
 
-#include "core/LookupJob.h"
+#include "core/record/LookupJob.h"
 
 CCompletionQueue::~CCompletionQueue()
 {

@@ -1,7 +1,7 @@
 #include "sched/ConnSettings.h"
 
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
 
 namespace PS = ProgramSettings;
 

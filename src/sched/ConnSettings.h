@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/ProgramSettings.h"
+#include "core/settings/ProgramSettings.h"
 
 class CSettingsLoader;
 class CSettingsStore;

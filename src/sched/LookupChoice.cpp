@@ -1,6 +1,6 @@
 #include "sched/LookupChoice.h"
 
-#include "core/IPDataArray.h"
+#include "core/record/IPDataArray.h"
 #include "sched/LookupProgress.h"
 #include "sched/RangeReuse.h"
 

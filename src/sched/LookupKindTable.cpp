@@ -1,8 +1,8 @@
 #include "sched/LookupKindTable.h"
 
-#include "core/LookupJob.h"
-#include "core/LookupKind.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/LookupJob.h"
+#include "core/record/LookupKind.h"
 #include "sched/ConnSettings.h"
 #include "sched/LookupCodes.h"
 #include "sched/LookupWorkers.h"

@@ -1,6 +1,6 @@
 #include "sched/LookupProgress.h"
 
-#include "core/Clock.h"
+#include "core/record/Clock.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/LookupKind.h"
-#include "core/OleDateTime.h"
+#include "core/record/LookupKind.h"
+#include "core/record/OleDateTime.h"
 
 #include <array>
 #include <string>

@@ -1,9 +1,9 @@
 #include "sched/LookupSession.h"
 
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/LookupJob.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
+#include "core/record/LookupJob.h"
 #include "net/RdapClient.h"
 #include "sched/LookupKindTable.h"
 #include "sched/RdapSettings.h"

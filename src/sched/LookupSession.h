@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/LookupKind.h"
+#include "core/record/LookupKind.h"
 #include "net/RdapBootstrap.h"
 #include "net/WhoisServerTable.h"
 #include "sched/CompletionQueue.h"

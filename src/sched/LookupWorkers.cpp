@@ -1,8 +1,8 @@
 #include "sched/LookupWorkers.h"
 
-#include "core/Clock.h"
-#include "core/HostLookup.h"
-#include "core/LookupJob.h"
+#include "core/record/Clock.h"
+#include "core/record/HostLookup.h"
+#include "core/record/LookupJob.h"
 #include "net/PingCheck.h"
 #include "net/Traceroute.h"
 #include "sched/CompletionSink.h"

@@ -1,10 +1,10 @@
 #include "sched/RangeReuse.h"
 
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/LookupKind.h"
-#include "core/SerStringArray.h"
-#include "core/WhoisFacts.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
+#include "core/record/LookupKind.h"
+#include "core/record/SerStringArray.h"
+#include "facts/WhoisFacts.h"
 
 #include <cmath>
 

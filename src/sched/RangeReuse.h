@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/OleDateTime.h"
+#include "core/record/OleDateTime.h"
 
 #include <array>
 #include <cstdint>

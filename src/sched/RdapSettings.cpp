@@ -1,6 +1,6 @@
 #include "sched/RdapSettings.h"
 
-#include "core/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "net/RdapClient.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "sched/RegistryBackoff.h"
 
-#include "core/Clock.h"
+#include "core/record/Clock.h"
 
 #include <algorithm>
 #include <cstdio>

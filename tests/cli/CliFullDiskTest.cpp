@@ -3,8 +3,8 @@
 // The file system is a tiny tmpfs mounted in a user and mount namespace of the
 // test's own (unshare -rm), so no privileges are needed where the kernel allows it.
 
-#include "core/NetloreDoc.h"
-#include "core/OleDateTime.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/OleDateTime.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

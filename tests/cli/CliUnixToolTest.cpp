@@ -3,9 +3,9 @@
 
 #include "LoopbackWhoisServer.h"
 
-#include "core/DocumentLock.h"
-#include "core/NetloreDoc.h"
-#include "core/OleDateTime.h"
+#include "core/document/DocumentLock.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/OleDateTime.h"
 
 #include "support/CliRunner.h"
 #include "support/TestFiles.h"

@@ -1,4 +1,4 @@
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
 
 #include "support/CliRunner.h"
 #include "support/TestFiles.h"

@@ -1,6 +1,6 @@
 #include "LoopbackWhoisServer.h"
 
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
 
 #include "support/CliRunner.h"
 #include "support/TestFiles.h"

@@ -3,8 +3,8 @@
 
 #include "LoopbackRdapServer.h"
 #include "LoopbackWhoisServer.h"
-#include "core/NetloreDoc.h"
-#include "core/RdapText.h"
+#include "core/document/NetloreDoc.h"
+#include "facts/RdapText.h"
 
 #include "support/CliRunner.h"
 #include "support/TestFiles.h"

@@ -1,6 +1,6 @@
 // addrscope-cli dump and extract, run as whole processes.
 
-#include "core/ArchiveBytes.h"
+#include "support/ArchiveBytes.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // addrscope-cli extract --address, dump --json facts and export --format csv|json
 // [--by network], run as whole processes on real whois answers.
 
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
 
 #include "support/CliRunner.h"
 #include "support/FakeClock.h"

@@ -2,8 +2,8 @@
 // never crash, hang or allocate beyond the input's size. What it read must also
 // write back and read again to the same records.
 
-#include "core/Archive.h"
-#include "core/IPDataArray.h"
+#include "core/document/Archive.h"
+#include "core/record/IPDataArray.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -8,10 +8,10 @@
 // runs up to the first zero byte; the rest is the text.
 
 #include "../support/PieceSource.h"
-#include "core/DottedQuad.h"
-#include "core/NameResolver.h"
-#include "core/NetloreDoc.h"
-#include "core/Progress.h"
+#include "core/document/NetloreDoc.h"
+#include "core/document/Progress.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/NameResolver.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -2,9 +2,9 @@
 // text built from them (which must give its JSON back), the bootstrap parser and
 // the whois extraction over the stored text. Nothing touches the network.
 
-#include "core/IPAddressData.h"
-#include "core/RdapText.h"
-#include "core/WhoisFacts.h"
+#include "core/record/IPAddressData.h"
+#include "facts/RdapText.h"
+#include "facts/WhoisFacts.h"
 #include "net/RdapBootstrap.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // answers. The first four bytes, when present, are the address asked for; the
 // rest is the answer. Checks what must hold for every input.
 
-#include "core/WhoisFacts.h"
+#include "facts/WhoisFacts.h"
 #include "io/TableExport.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // five answers separated by 0x1E bytes, handed out one per exchange (the last
 // repeats); the organisation query gets the next one. Nothing touches the network.
 
-#include "core/NameResolver.h"
+#include "core/record/NameResolver.h"
 #include "net/IPWhoisLookup.h"
 #include "net/WhoisReferral.h"
 #include "net/WhoisServerTable.h"

@@ -1,6 +1,6 @@
 #include "io/LogImportSettings.h"
 
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "LoopbackRdapServer.h"
-#include "core/IPAddressData.h"
-#include "core/RdapText.h"
+#include "core/record/IPAddressData.h"
+#include "facts/RdapText.h"
 #include "net/RdapBootstrap.h"
 #include "net/RdapClient.h"
 #include "net/WhoisServerTable.h"

@@ -1,5 +1,5 @@
 #include "net/SystemNameResolver.h"
-#include "core/HostLookup.h"
+#include "core/record/HostLookup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "net/WhoisReferral.h"
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "net/WhoisServerTable.h"
 #include "support/FakeNameResolver.h"
 

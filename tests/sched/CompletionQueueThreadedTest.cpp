@@ -1,4 +1,4 @@
-#include "core/LookupJob.h"
+#include "core/record/LookupJob.h"
 #include "sched/CompletionQueue.h"
 #include "sched/WorkerThreads.h"
 

@@ -1,5 +1,5 @@
 #include "sched/ConnSettings.h"
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "sched/LookupChoice.h"
 
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/WhoisFacts.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
+#include "facts/WhoisFacts.h"
 #include "sched/LookupProgress.h"
 #include "sched/RangeReuse.h"
 #include "support/FakeClock.h"

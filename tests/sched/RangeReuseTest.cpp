@@ -1,8 +1,8 @@
 #include "sched/RangeReuse.h"
 
-#include "core/DottedQuad.h"
-#include "core/IPDataArray.h"
-#include "core/WhoisFacts.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/IPDataArray.h"
+#include "facts/WhoisFacts.h"
 
 #include <gtest/gtest.h>
 

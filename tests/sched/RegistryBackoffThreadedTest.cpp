@@ -2,7 +2,7 @@
 // whois servers, with a clock the test moves.
 
 #include "LoopbackWhoisServer.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
 #include "net/WhoisLoopbackFixture.h"
 #include "sched/ConnSettings.h"
 #include "sched/LookupSession.h"

@@ -1,5 +1,5 @@
-#include "core/LookupJob.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/LookupJob.h"
 #include "net/WhoisLoopbackFixture.h"
 #include "sched/LookupCodes.h"
 #include "sched/LookupKindTable.h"

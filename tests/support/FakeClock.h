@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Clock.h"
+#include "core/record/Clock.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DottedQuad.h"
+#include "core/record/DottedQuad.h"
 
 #include <cstdint>
 #include <string>

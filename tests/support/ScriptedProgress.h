@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Progress.h"
+#include "core/document/Progress.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "ui/frame/AddrscopeApp.h"
-#include "core/MemorySettingsStore.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "support/TestFiles.h"
 #include "ui/frame/FramePrompts.h"
 #include "ui/frame/FrameTexts.h"

@@ -1,6 +1,6 @@
 #include "ui/lists/BigListCtrl.h"
 
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "ui/TextConv.h"
 #include "ui/lists/BigListModel.h"
 #include "ui/lists/BigListOwner.h"

@@ -4,9 +4,9 @@
 
 #include "MainFrameFixture.h"
 
-#include "core/DottedQuad.h"
-#include "core/LookupKind.h"
-#include "core/WhoisFacts.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/LookupKind.h"
+#include "facts/WhoisFacts.h"
 #include "support/FakeClock.h"
 #include "ui/frame/LogFileImportDlg.h"
 #include "ui/frame/LookupOptionsDlg.h"

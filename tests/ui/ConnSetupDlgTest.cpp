@@ -1,5 +1,5 @@
 #include "ui/frame/ConnSetupDlg.h"
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "ui/frame/LogFileImportDlg.h"
 
 #include <gtest/gtest.h>

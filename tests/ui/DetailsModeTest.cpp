@@ -3,8 +3,8 @@
 
 #include "MainFrameFixture.h"
 
-#include "core/DottedQuad.h"
-#include "core/OleDateTime.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/OleDateTime.h"
 #include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
 

@@ -1,8 +1,8 @@
 #include "ui/lists/IPListBar.h"
 
-#include "core/MemorySettingsStore.h"
-#include "core/NetloreDoc.h"
-#include "core/ViewNotifier.h"
+#include "core/document/NetloreDoc.h"
+#include "core/document/ViewNotifier.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "ui/lists/BigListCtrl.h"
 #include "ui/lists/BigListModel.h"
 #include "ui/lists/ListTexts.h"

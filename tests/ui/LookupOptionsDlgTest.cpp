@@ -1,6 +1,6 @@
 #include "ui/frame/LookupOptionsDlg.h"
 
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "ui/frame/LogFileImportDlg.h"
 
 #include <gtest/gtest.h>

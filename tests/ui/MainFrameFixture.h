@@ -3,7 +3,7 @@
 // The real main window against a loopback whois server (the addrscope-whoisd
 // program, replaying real registry answers) with settings in a temporary INI file.
 
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
 #include "qt/QtSettingsStore.h"
 #include "support/FakeNameResolver.h"
 #include "support/TestFiles.h"

@@ -4,8 +4,8 @@
 
 #include "MainFrameFixture.h"
 
-#include "core/DocumentLock.h"
-#include "core/RecoveryFile.h"
+#include "core/document/DocumentLock.h"
+#include "core/document/RecoveryFile.h"
 #include "ui/frame/DocManager.h"
 #include "ui/frame/MessageLogBar.h"
 

@@ -1,7 +1,7 @@
 #include "MainFrameFixture.h"
 
-#include "core/DocumentLock.h"
-#include "core/LookupKind.h"
+#include "core/document/DocumentLock.h"
+#include "core/record/LookupKind.h"
 #include "ui/frame/DocManager.h"
 #include "ui/frame/FrameTexts.h"
 #include "ui/frame/SystemTray.h"

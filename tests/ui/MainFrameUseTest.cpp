@@ -2,7 +2,7 @@
 
 #include "MainFrameFixture.h"
 
-#include "core/OleDateTime.h"
+#include "core/record/OleDateTime.h"
 #include "ui/frame/FramePrompts.h"
 #include "ui/frame/ProgressDlg.h"
 #include "ui/frame/TextResultView.h"

@@ -1,7 +1,7 @@
 // Writes pictures of the list in its four display modes and of the whois view
 // into <build>/ui-pictures, for a person to look at.
-#include "core/MemorySettingsStore.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "ui/frame/ProgressDlg.h"
 #include "ui/frame/TextResultView.h"
 #include "ui/lists/BigListCtrl.h"

@@ -1,6 +1,6 @@
 #include "ui/lists/SizingControlBar.h"
 
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 #include "ui/lists/RebarAnimCtrl.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "ui/frame/TextResultView.h"
 
-#include "core/Clock.h"
-#include "core/DateTimeText.h"
-#include "core/IPAddressData.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/Clock.h"
+#include "core/record/DateTimeText.h"
+#include "core/record/IPAddressData.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "ui/frame/WindowPlacement.h"
-#include "core/MemorySettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "ui/frame/AddrscopeApp.h"
 
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
-#include "core/SettingsStore.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
+#include "core/settings/SettingsStore.h"
 #include "ui/TextConv.h"
 #include "ui/frame/DocManager.h"
 #include "ui/frame/FrameTexts.h"

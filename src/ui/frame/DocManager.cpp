@@ -1,7 +1,7 @@
 #include "ui/frame/DocManager.h"
 
-#include "core/DocumentLock.h"
-#include "core/NetloreDoc.h"
+#include "core/document/DocumentLock.h"
+#include "core/document/NetloreDoc.h"
 #include "ui/TextConv.h"
 #include "ui/frame/FilePrompt.h"
 #include "ui/frame/FramePrompts.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RecoveryFile.h"
+#include "core/document/RecoveryFile.h"
 #include "ui/frame/RecentFileList.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "ui/frame/FilePrompt.h"
 
-#include "core/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "io/IoTexts.h"
 #include "ui/TextConv.h"
 

@@ -1,15 +1,16 @@
 #include "ui/frame/MainFrame.h"
 
-#include "core/CheckedSettingsStore.h"
-#include "core/Clock.h"
-#include "core/DottedQuad.h"
-#include "core/HostLookup.h"
-#include "core/IPAddressData.h"
-#include "core/LookupJob.h"
-#include "core/LookupKind.h"
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
-#include "core/SettingsStore.h"
+#include "core/record/Clock.h"
+#include "core/record/DottedQuad.h"
+#include "core/record/HostLookup.h"
+#include "core/record/IPAddressData.h"
+#include "core/record/LookupJob.h"
+#include "core/record/LookupKind.h"
+#include "core/settings/CheckedSettingsStore.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
+#include "core/settings/SettingsStore.h"
+#include "facts/WhoisFactsCache.h"
 #include "io/IoTexts.h"
 #include "io/TableExport.h"
 #include "io/TextFile.h"
@@ -141,7 +142,7 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     }
     if (!m_services.m_fnReadAbuse)
         m_services.m_fnReadAbuse = [this](const CIPAddressData& record) {
-            return m_doc.GetData().GetWhoisFacts(record).m_strAbuse;
+            return GetWhoisFacts(m_doc.GetData(), record).m_strAbuse;
         };
     if (!m_services.m_fnOpenUrl)
         m_services.m_fnOpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -925,7 +926,7 @@ void CMainFrame::ReuseAnswer(const std::string& strAddress)
     const CIPAddressData* pRecord = data.FindByIP(strAddress);
     if (!pRecord)
         return;
-    const CWhoisFacts facts = data.GetWhoisFacts(*pRecord);
+    const CWhoisFacts facts = GetWhoisFacts(data, *pRecord);
     const std::string strText = pRecord->GetRawWhois();
     const std::vector<std::string> answered =
         m_reuse.ApplyFinalAnswer(data, strAddress, strText, facts, pRecord->GetWhoisDone());
@@ -963,7 +964,7 @@ void CMainFrame::NoteKnownRanges()
     for (int i = 0; i < data.GetSize(); ++i) {
         const CIPAddressData* pRecord = data.GetAt(i);
         if (pRecord && data.HasFreshWhois(pRecord->IPAddressView(), nGap, dtNow))
-            m_reuse.NoteKnownRange(pRecord->IPAddressView(), data.GetWhoisFacts(*pRecord), pRecord->GetWhoisDone());
+            m_reuse.NoteKnownRange(pRecord->IPAddressView(), GetWhoisFacts(data, *pRecord), pRecord->GetWhoisDone());
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/DocumentHost.h"
-#include "core/NetloreDoc.h"
-#include "core/ViewNotifier.h"
+#include "core/document/DocumentHost.h"
+#include "core/document/NetloreDoc.h"
+#include "core/document/ViewNotifier.h"
 #include "sched/LookupChoice.h"
 #include "sched/LookupProgress.h"
 #include "sched/LookupSession.h"

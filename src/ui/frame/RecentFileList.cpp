@@ -1,6 +1,6 @@
 #include "ui/frame/RecentFileList.h"
 
-#include "core/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "ui/frame/FrameTexts.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "ui/frame/TextResultView.h"
 
-#include "core/RdapText.h"
+#include "facts/RdapText.h"
 
-#include "core/DateTimeText.h"
-#include "core/IPAddressData.h"
-#include "core/NetloreDoc.h"
+#include "core/document/NetloreDoc.h"
+#include "core/record/DateTimeText.h"
+#include "core/record/IPAddressData.h"
 #include "ui/TextConv.h"
 #include "ui/frame/ViewTexts.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ViewNotifier.h"
+#include "core/document/ViewNotifier.h"
 #include "ui/frame/ColorBackView.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ui/frame/WindowPlacement.h"
 
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #include "ui/lists/BigListCtrl.h"
 
-#include "core/MemorySettingsStore.h"
-#include "core/SettingsStore.h"
+#include "core/settings/MemorySettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "ui/TextConv.h"
 #include "ui/lists/BigListModel.h"
 #include "ui/lists/ListTexts.h"

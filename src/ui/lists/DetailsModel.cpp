@@ -1,9 +1,10 @@
 #include "ui/lists/DetailsModel.h"
 
-#include "core/IPAddressData.h"
-#include "core/IPDataArray.h"
-#include "core/TextCase.h"
-#include "core/WhoisFacts.h"
+#include "core/record/IPAddressData.h"
+#include "core/record/IPDataArray.h"
+#include "core/text/TextCase.h"
+#include "facts/WhoisFacts.h"
+#include "facts/WhoisFactsCache.h"
 #include "ui/TextConv.h"
 
 #include <algorithm>
@@ -342,9 +343,9 @@ void CDetailsModel::ApplyFilter()
         if (i + kRecordsAhead < nRecords)
             __builtin_prefetch(m_pData->GetAt(i + kRecordsAhead));
         if (bFacts && i + kFactsAhead < nRecords)
-            m_pData->PrefetchWhoisFacts(*m_pData->GetAt(i + kFactsAhead));
+            PrefetchWhoisFacts(*m_pData, *m_pData->GetAt(i + kFactsAhead));
         if (bFacts && i + kTextsAhead < nRecords)
-            m_pData->PrefetchWhoisTexts(*m_pData->GetAt(i + kTextsAhead));
+            PrefetchWhoisTexts(*m_pData, *m_pData->GetAt(i + kTextsAhead));
         const CIPAddressData* pRecord = m_pData->GetAt(i);
         if (pRecord && RowMatches(*pRecord, nColumns))
             m_rows.push_back(uint32_t(i));
@@ -357,7 +358,7 @@ bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) 
     char buf[kCellBuffer];
     static const CWhoisFacts kNoFacts;
     constexpr uint32_t kFactColumns = (1u << kHolder) | (1u << kCountry) | (1u << kRange) | (1u << kAbuse);
-    const CWhoisFacts& facts = (nColumns & kFactColumns) ? m_pData->GetWhoisFacts(record) : kNoFacts;
+    const CWhoisFacts& facts = (nColumns & kFactColumns) ? GetWhoisFacts(*m_pData, record) : kNoFacts;
     for (int c = 0; c < kColumnCount; ++c) {
         if (!(nColumns & (1u << c)))
             continue;
@@ -398,7 +399,7 @@ void CDetailsModel::ApplySort()
             std::string_view text;
             if (pRecord) {
                 // The views point into the record and its cached facts, which stay put while sorting.
-                const CWhoisFacts& facts = bFacts ? m_pData->GetWhoisFacts(*pRecord) : kNoFacts;
+                const CWhoisFacts& facts = bFacts ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
                 text = m_nSortColumn == kNotes ? FirstNote(*pRecord) : CellView(*pRecord, facts, m_nSortColumn, buf);
             }
             const auto [it, bNew] = ids.try_emplace(text, uint32_t(distinct.size()));
@@ -433,7 +434,7 @@ void CDetailsModel::ApplySort()
                 keys.push_back({0, 0, nRow});
                 continue;
             }
-            const CWhoisFacts& facts = bFacts ? m_pData->GetWhoisFacts(*pRecord) : kNoFacts;
+            const CWhoisFacts& facts = bFacts ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
             keys.push_back(NumberKey(*pRecord, facts, m_nSortColumn, nRow));
         }
         SortKeys(keys, m_order, NumberLess);
@@ -454,7 +455,7 @@ std::string CDetailsModel::CellText(int nRow, int nColumn) const
         return NotesText(*pRecord);
     static const CWhoisFacts kNoFacts;
     char buf[kCellBuffer];
-    const CWhoisFacts& facts = UsesFacts(nColumn) ? m_pData->GetWhoisFacts(*pRecord) : kNoFacts;
+    const CWhoisFacts& facts = UsesFacts(nColumn) ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
     return std::string(CellView(*pRecord, facts, nColumn, buf));
 }
 

@@ -1,7 +1,7 @@
 #include "ui/lists/DetailsView.h"
 
-#include "core/ProgramSettings.h"
-#include "core/SettingsLoader.h"
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
 #include "ui/TextConv.h"
 #include "ui/lists/BigListCtrl.h"
 #include "ui/lists/DetailsModel.h"

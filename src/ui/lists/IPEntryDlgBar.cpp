@@ -1,6 +1,6 @@
 #include "ui/lists/IPEntryDlgBar.h"
 
-#include "core/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "ui/TextConv.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "ui/lists/SizingControlBar.h"
 
-#include "core/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "ui/lists/ListTexts.h"
 
 #include <QMainWindow>

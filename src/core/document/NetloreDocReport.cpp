@@ -1,0 +1,60 @@
+// The raw whois export: every stored whois answer in a record envelope.
+
+#include "core/document/BatchTexts.h"
+#include "core/document/NetloreDoc.h"
+#include "core/document/Progress.h"
+#include "core/record/DateTimeText.h"
+
+#include <string_view>
+
+namespace {
+
+// Appends a "%s" format with its one argument, so that the text goes in byte for
+// byte whatever it holds.
+void AppendFormat(std::string& out, std::string_view format, std::string_view value)
+{
+    const size_t at = format.find("%s");
+    out.append(format.substr(0, at));
+    out.append(value);
+    out.append(format.substr(at + 2));
+}
+
+} // namespace
+
+int CNetloreDoc::CreateReport(const std::vector<std::string>& addresses, std::string& strReport, CProgress& progress)
+{
+    progress.Show(BatchTexts::kCreatingReport);
+    const size_t n = addresses.size();
+    // Sized up front: a large export would otherwise be copied again at every growth.
+    const size_t nEnvelope = sizeof BatchTexts::kRecordBegin + sizeof BatchTexts::kRecordAddress +
+                             sizeof BatchTexts::kRecordWhoisDone + sizeof BatchTexts::kRecordEnd + 64;
+    size_t nExpected = strReport.size();
+    for (const std::string& strAddress : addresses)
+        if (const CIPAddressData* pRecord = strAddress.empty() ? nullptr : m_data.FindByIP(strAddress))
+            if (pRecord->GetWhoisDone().IsValid())
+                nExpected += nEnvelope + strAddress.size() + pRecord->RawWhoisView().size();
+    strReport.reserve(nExpected);
+
+    int nBlocks = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (i % 5 == 0)
+            progress.SetPos(int(uint64_t(i) * 100 / n));
+        if (progress.PollCancel())
+            break;
+        const std::string& strAddress = addresses[i];
+        if (strAddress.empty())
+            continue;
+        const CIPAddressData* pRecord = m_data.FindByIP(strAddress);
+        // No record, or a lookup that never completed: nothing to export.
+        if (!pRecord || !pRecord->GetWhoisDone().IsValid())
+            continue;
+        strReport.append(BatchTexts::kRecordBegin);
+        AppendFormat(strReport, BatchTexts::kRecordAddress, strAddress);
+        AppendFormat(strReport, BatchTexts::kRecordWhoisDone, FormatDateTimeText(pRecord->GetWhoisDone()));
+        strReport.append(pRecord->RawWhoisView());
+        strReport.append(BatchTexts::kRecordEnd);
+        ++nBlocks;
+    }
+    progress.Close();
+    return nBlocks;
+}
