@@ -21,6 +21,14 @@ struct COptionSlot {
     CLI::Option* m_pOption;
 };
 
+bool IsValueOption(const std::string& strName, const std::vector<COptionSlot>& slots)
+{
+    return std::any_of(slots.begin(), slots.end(), [&strName](const COptionSlot& s) {
+        const std::vector<std::string> names = s.m_pParam->Names();
+        return s.m_pParam->m_kind == ECliParam::kValue && std::find(names.begin(), names.end(), strName) != names.end();
+    });
+}
+
 // "--page=" is an empty value; CLI11 would take the next word for it instead.
 std::vector<std::string> SplitEmptyValues(const std::vector<std::string>& words, const std::vector<COptionSlot>& slots,
                                           bool bUpToFirstWord)
@@ -28,21 +36,21 @@ std::vector<std::string> SplitEmptyValues(const std::vector<std::string>& words,
     std::vector<std::string> out;
     out.reserve(words.size());
     bool bDone = false;
+    bool bValueNext = false;
     for (const std::string& w : words) {
-        bDone = bDone || w == "--" || (bUpToFirstWord && (w.empty() || w[0] != '-'));
-        if (!bDone && w.size() > 3 && w.compare(0, 2, "--") == 0 && w.back() == '=') {
-            const std::string name = w.substr(0, w.size() - 1);
-            const bool bValue = std::any_of(slots.begin(), slots.end(), [&name](const COptionSlot& s) {
-                const std::vector<std::string> names = s.m_pParam->Names();
-                return s.m_pParam->m_kind == ECliParam::kValue &&
-                       std::find(names.begin(), names.end(), name) != names.end();
-            });
-            if (bValue) {
-                out.push_back(name);
-                out.emplace_back();
-                continue;
-            }
+        if (bValueNext || bDone) {
+            bValueNext = false;
+            out.push_back(w);
+            continue;
         }
+        bDone = w == "--" || (bUpToFirstWord && (w.empty() || w[0] != '-'));
+        if (!bDone && w.size() > 3 && w.compare(0, 2, "--") == 0 && w.back() == '=' &&
+            IsValueOption(w.substr(0, w.size() - 1), slots)) {
+            out.push_back(w.substr(0, w.size() - 1));
+            out.emplace_back();
+            continue;
+        }
+        bValueNext = bUpToFirstWord && IsValueOption(w, slots);
         out.push_back(w);
     }
     return out;

@@ -141,8 +141,10 @@ int main(int argc, char** argv)
     words.erase(words.begin());
     const CCliParseResult parsed = ParseCliCommand(*cmd, words);
     const CCliArgs& args = parsed.m_args;
-    // Help wins over every other word, a wrong one too.
-    if (args.Has("--help")) {
+    // A "--help" before any "--" shows the help and does nothing else, even where it
+    // would be an option's value ("-o --help") or stands beside a wrong word.
+    const auto optionsEnd = std::find(words.begin(), words.end(), "--");
+    if (std::find(words.begin(), optionsEnd, "--help") != optionsEnd) {
         std::fputs(CliCommandHelp(*cmd).c_str(), stdout);
         return FinishOutput(cmd->Name(), cliExitDone);
     }

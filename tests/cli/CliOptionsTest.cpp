@@ -213,3 +213,28 @@ TEST(CliOptions, UnknownOptionsAndMissingValuesAreUsageErrors)
     EXPECT_EQ(unknown.m_strErr.rfind("addrscope-cli: unknown command '--bogus'\nusage: addrscope-cli ", 0), 0u)
         << unknown.m_strErr;
 }
+
+// "--help" before any "--" shows the help and does nothing else, even as an option's
+// value or beside a wrong word; after "--" it is an argument like any other.
+TEST(CliOptions, HelpWinsUpToTheEndOfOptions)
+{
+    CTempDir dir;
+    const std::string settings = SettingsFile(dir);
+    const std::string doc = dir.File("d.qdl");
+    ASSERT_EQ(RunCli({"--settings", settings, "add", doc, "192.0.2.1"}).m_nStatus, 0);
+    const std::string before = ReadFileBytes(doc);
+    for (const Strings& args : {Strings {"export", doc, "-o", "--help"}, Strings {"dump", "--bogus", "--help"},
+                                Strings {"-q", "lookup", doc, "--kind", "--help"}}) {
+        Strings all = args;
+        all.insert(all.begin(), {"--settings", settings});
+        const CCliResult r = RunCli(all);
+        EXPECT_EQ(r.m_nStatus, 0) << args.back();
+        EXPECT_EQ(r.m_strOut.rfind("usage: addrscope-cli " + args[args[0] == "-q" ? 1 : 0] + " ", 0), 0u) << r.m_strOut;
+        EXPECT_EQ(r.m_strErr, "");
+    }
+    EXPECT_EQ(ReadFileBytes(doc), before);
+
+    const CCliResult after = RunCli({"--settings", settings, "dump", doc, "--", "--help"});
+    EXPECT_EQ(after.m_nStatus, 2);
+    EXPECT_EQ(after.m_strErr, "addrscope-cli dump: one document only\nusage: addrscope-cli dump DOC.qdl [--json]\n");
+}
