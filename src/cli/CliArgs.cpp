@@ -58,9 +58,10 @@ std::vector<std::string> SplitEmptyValues(const std::vector<std::string>& words,
 
 // A value is missing only when its option is the last word: "-o", or "-qo" where
 // -o ends a group of short options.
-const CCliParam* OptionShortOfValue(const std::string& strLast, const std::vector<COptionSlot>& slots,
-                                    std::string& strSpelled)
+void NoteMissingValue(CCliParseResult& result, const std::string& strLast, const std::vector<COptionSlot>& slots)
 {
+    result.m_error = ECliParseError::kMissingValue;
+    result.m_strWord = strLast;
     for (const COptionSlot& s : slots) {
         if (s.m_pParam->m_kind != ECliParam::kValue)
             continue;
@@ -68,13 +69,12 @@ const CCliParam* OptionShortOfValue(const std::string& strLast, const std::vecto
             const bool bShort = name.size() == 2 && name[0] == '-' && name[1] != '-';
             if (strLast == name ||
                 (bShort && strLast.size() > 2 && strLast[0] == '-' && strLast[1] != '-' && strLast.back() == name[1])) {
-                strSpelled = name;
-                return s.m_pParam;
+                result.m_strWord = name;
+                result.m_pOption = s.m_pParam;
+                return;
             }
         }
     }
-    strSpelled = strLast;
-    return nullptr;
 }
 
 } // namespace
@@ -112,7 +112,8 @@ CCliParseResult ParseCliWords(const std::vector<const std::vector<CCliParam>*>& 
 {
     CCliParseResult result;
     CWordParser parser;
-    // --help is declared like every other option; the caller decides what it does.
+    // --help is declared like every other option (in the common table); the caller
+    // decides what it does.
     parser.set_help_flag();
     parser.allow_extras();
     parser.prefix_command(bUpToFirstWord);
@@ -134,14 +135,13 @@ CCliParseResult ParseCliWords(const std::vector<const std::vector<CCliParam>*>& 
     try {
         parser.parse(reversed);
     } catch (const CLI::ArgumentMismatch&) {
-        result.m_error = ECliParseError::kMissingValue;
-        result.m_pOption = OptionShortOfValue(strLast, slots, result.m_strWord);
+        NoteMissingValue(result, strLast, slots);
     } catch (const CLI::Error& e) {
         result.m_error = ECliParseError::kRefused;
         result.m_strWord = e.what();
     }
 
-    // What was read before an error counts too, so that "--help" still shows help.
+    // What was read before an error is kept, for the caller to look at.
     for (const COptionSlot& s : slots) {
         if (s.m_pOption->count() == 0)
             continue;
