@@ -41,56 +41,75 @@ const std::vector<CCliCommand*>& CCliRegistry::All()
 
 int CliUsageError(CCliContext& ctx, const CCliCommand& cmd, const std::string& message)
 {
-    std::fprintf(ctx.err, "addrscope-cli %s: %s\nusage: addrscope-cli %s %s\n", cmd.Name(), message.c_str(), cmd.Name(),
+    return CliUsageError(ctx.err, cmd, message);
+}
+
+int CliUsageError(FILE* err, const CCliCommand& cmd, const std::string& message)
+{
+    std::fprintf(err, "addrscope-cli %s: %s\nusage: addrscope-cli %s %s\n", cmd.Name(), message.c_str(), cmd.Name(),
                  cmd.Usage());
-    return 2;
+    return cliExitUsage;
 }
 
-const char* CliCommonOptionsHelp()
+const std::vector<CCliParam>& CliCommonOptions()
 {
-    return "  -q, --quiet      no progress and no summary\n"
-           "  -v, --verbose    report each query and referral on standard error\n"
-           "  --settings FILE  use this INI file (it must exist) as the settings store instead of the user's\n"
-           "  --help           show this help and do nothing else\n";
+    static const std::vector<CCliParam> options {
+        CliFlag("-q,--quiet", "no progress and no summary"),
+        CliFlag("-v,--verbose", "report each query and referral on standard error"),
+        CliValue("--settings", "FILE", "use this INI file (it must exist) as the settings store instead of the user's",
+                 "needs a file name"),
+        CliFlag("--help", "show this help and do nothing else"),
+    };
+    return options;
 }
 
-const char* CliExitStatusHelp()
+const std::vector<CCliParam>& CliProgramOptions()
 {
-    return "  0  done\n"
-           "  1  some of the work failed\n"
-           "  2  usage or settings error\n"
-           "  3  the document is in use by another process\n";
+    static const std::vector<CCliParam> options {
+        CliFlag("-h", "show this help and do nothing else"),
+        CliFlag("--version", "print the version and do nothing else"),
+    };
+    return options;
+}
+
+const std::vector<CCliExitStatus>& CliExitStatuses()
+{
+    static const std::vector<CCliExitStatus> statuses {
+        {cliExitDone, "done"},
+        {cliExitFailed, "some of the work failed"},
+        {cliExitUsage, "usage or settings error"},
+        {cliExitInUse, "the document is in use by another process"},
+    };
+    return statuses;
+}
+
+CCliParseResult ParseCliCommand(const CCliCommand& cmd, const std::vector<std::string>& words)
+{
+    return ParseCliWords({&cmd.Params(), &CliCommonOptions()}, words);
+}
+
+std::string CliCommonOptionsHelp()
+{
+    return CliParamLines(CliCommonOptions());
+}
+
+std::string CliExitStatusHelp()
+{
+    std::string s;
+    for (const CCliExitStatus& e : CliExitStatuses())
+        s += "  " + std::to_string(e.m_nStatus) + "  " + e.m_pszMeaning + "\n";
+    return s;
 }
 
 std::string CliCommandHelp(const CCliCommand& cmd)
 {
     std::string s =
         std::string("usage: addrscope-cli ") + cmd.Name() + " " + cmd.Usage() + "\n\n" + cmd.Summary() + "\n";
-    if (*cmd.Help())
-        s += std::string("\nArguments and options:\n") + cmd.Help();
-    s += std::string("\nCommon options:\n") + CliCommonOptionsHelp();
-    s += std::string("\nExit status:\n") + CliExitStatusHelp();
+    if (!cmd.Params().empty())
+        s += "\nArguments and options:\n" + CliParamLines(cmd.Params()) + cmd.Notes();
+    s += "\nCommon options:\n" + CliCommonOptionsHelp();
+    s += "\nExit status:\n" + CliExitStatusHelp();
     return s;
-}
-
-std::vector<std::string> CliCommandOptions(const CCliCommand& cmd)
-{
-    std::vector<std::string> options;
-    const std::string text = std::string(cmd.Usage()) + "\n" + cmd.Help();
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool bStart = i == 0 || text[i - 1] == ' ' || text[i - 1] == '[' || text[i - 1] == '\n';
-        if (!bStart || text[i] != '-' || i + 1 >= text.size() ||
-            !(std::isalpha((unsigned char)text[i + 1]) || text[i + 1] == '-'))
-            continue;
-        size_t j = i + 1;
-        while (j < text.size() && (std::isalnum((unsigned char)text[j]) || text[j] == '-'))
-            ++j;
-        const std::string name = text.substr(i, j - i);
-        if (name.size() > 1 && name != "--" && std::find(options.begin(), options.end(), name) == options.end())
-            options.push_back(name);
-        i = j;
-    }
-    return options;
 }
 
 bool IsAddressOrHostName(const std::string& text)

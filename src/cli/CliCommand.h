@@ -1,5 +1,8 @@
 #pragma once
 
+#include "cli/CliArgs.h"
+#include "cli/CliParam.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,11 +38,14 @@ public:
     virtual const char* Name() const = 0;
     virtual const char* Usage() const = 0; // arguments after the verb
     virtual const char* Summary() const = 0; // one line for --help
-    // The options and arguments, one per line: "  --name VALUE  what it does". The
-    // help, the manual page and the shell completions are all built from these texts.
-    virtual const char* Help() const { return ""; }
-    // args: everything after the verb, global options already removed. Returns the exit status.
-    virtual int Run(CCliContext& ctx, const std::vector<std::string>& args) = 0;
+    // The arguments and options, declared once: the command line is read with them,
+    // and --help, the manual page and the shell completions list them.
+    virtual const std::vector<CCliParam>& Params() const = 0;
+    // Help lines after the list of arguments and options.
+    virtual const char* Notes() const { return ""; }
+    // args: the words after the verb, read with Params() and the common options.
+    // Returns the exit status.
+    virtual int Run(CCliContext& ctx, const CCliArgs& args) = 0;
 };
 
 class CCliRegistry
@@ -54,17 +60,30 @@ template <class T> struct CCliRegistration {
     CCliRegistration() { CCliRegistry::Add(new T); }
 };
 
+// The options every command takes: -q, -v, --settings FILE, --help.
+const std::vector<CCliParam>& CliCommonOptions();
+// What may stand before the command's name besides them: -h, --version.
+const std::vector<CCliParam>& CliProgramOptions();
+
+struct CCliExitStatus {
+    int m_nStatus;
+    const char* m_pszMeaning;
+};
+const std::vector<CCliExitStatus>& CliExitStatuses();
+
+// The words after a command's name read with its options and the common ones.
+CCliParseResult ParseCliCommand(const CCliCommand& cmd, const std::vector<std::string>& words);
+
 // The command's --help text: usage, summary, options, exit statuses.
 std::string CliCommandHelp(const CCliCommand& cmd);
-// The options a command takes, from its usage and help texts ("--kind", "-o", ...).
-std::vector<std::string> CliCommandOptions(const CCliCommand& cmd);
 // The options every command takes, as help lines.
-const char* CliCommonOptionsHelp();
+std::string CliCommonOptionsHelp();
 // The exit statuses, as help lines.
-const char* CliExitStatusHelp();
+std::string CliExitStatusHelp();
 
 // Exit status 2 with the usage line: for argument errors.
 int CliUsageError(CCliContext& ctx, const CCliCommand& cmd, const std::string& message);
+int CliUsageError(FILE* err, const CCliCommand& cmd, const std::string& message);
 
 // An IPv4 address in dotted form, or a host name (letters, digits and hyphens in
 // dot-separated labels of at most 63 characters, 253 in all, an optional final dot).

@@ -16,25 +16,19 @@ public:
     {
         return "add the addresses or host names of the texts (one per line) to DOC, creating it when missing";
     }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  DOC.qdl  the document (created when missing)\n"
-               "  TEXT     addresses or host names, one per line or one per argument\n"
-               "  -        read the addresses or host names from standard input, one per line\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("DOC.qdl", "the document (created when missing)"),
+            CliArgument("TEXT", "addresses or host names, one per line or one per argument"),
+            CliArgument("-", "read the addresses or host names from standard input, one per line"),
+        };
+        return params;
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::vector<std::string> positional;
-        bool bOptionsEnded = false;
-        for (const std::string& a : args) {
-            if (!bOptionsEnded && a == "--")
-                bOptionsEnded = true;
-            else if (!bOptionsEnded && a.size() > 1 && a[0] == '-')
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            else
-                positional.push_back(a);
-        }
+        const std::vector<std::string>& positional = args.Words();
         if (positional.size() < 2)
             return CliUsageError(ctx, *this, "expected a document and a text");
         const std::string strPath = positional[0];

@@ -76,26 +76,21 @@ public:
     const char* Name() const override { return "dump"; }
     const char* Usage() const override { return "DOC.qdl [--json]"; }
     const char* Summary() const override { return "print every record of a document"; }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  DOC.qdl  the document (read only: no lock is taken)\n"
-               "  --json   print the records as a JSON array of objects\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("DOC.qdl", "the document (read only: no lock is taken)"),
+            CliFlag("--json", "print the records as a JSON array of objects"),
+        };
+        return params;
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::string strPath;
-        bool bJson = false;
-        for (const std::string& a : args) {
-            if (a == "--json")
-                bJson = true;
-            else if (a.size() > 1 && a[0] == '-')
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            else if (strPath.empty())
-                strPath = a;
-            else
-                return CliUsageError(ctx, *this, "one document only");
-        }
+        const bool bJson = args.Has("--json");
+        if (args.Words().size() > 1)
+            return CliUsageError(ctx, *this, "one document only");
+        const std::string strPath = args.Words().empty() ? "" : args.Words()[0];
         if (strPath.empty())
             return CliUsageError(ctx, *this, "no document given");
 

@@ -46,13 +46,17 @@ class CCmdExport : public CCliCommand
 public:
     const char* Name() const override { return "export"; }
     const char* Usage() const override { return "DOC.qdl [--format raw|csv|json] [--by network] [-o OUT] [ADDR...]"; }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  DOC.qdl            the document (read only: no lock is taken)\n"
-               "  --format FORMAT    raw (the stored whois texts, the default), csv or json (the whois facts)\n"
-               "  --by network       one row per network instead of per record (csv and json)\n"
-               "  -o, --output OUT   write to OUT (never the document itself, nor another document)\n"
-               "  ADDR               the addresses to export; all records when none\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("DOC.qdl", "the document (read only: no lock is taken)"),
+            CliValue("--format", "FORMAT", "raw (the stored whois texts, the default), csv or json (the whois facts)"),
+            CliValue("--by", "network", "one row per network instead of per record (csv and json)"),
+            CliValue("-o,--output", "OUT", "write to OUT (never the document itself, nor another document)",
+                     "needs a file name"),
+            CliArgument("ADDR", "the addresses to export; all records when none"),
+        };
+        return params;
     }
     const char* Summary() const override
     {
@@ -60,40 +64,15 @@ public:
                "or their whois facts as a CSV or JSON table";
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::string strDoc;
-        std::string strOut;
-        bool bHaveOut = false;
-        std::vector<std::string> addresses;
-        std::string strFormat = "raw";
-        std::string strBy;
-        for (size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            if (a == "--format" || a == "--by") {
-                if (i + 1 >= args.size())
-                    return CliUsageError(ctx, *this, a + " needs a value");
-                (a == "--format" ? strFormat : strBy) = args[++i];
-            } else if (a.compare(0, 9, "--format=") == 0) {
-                strFormat = a.substr(9);
-            } else if (a.compare(0, 5, "--by=") == 0) {
-                strBy = a.substr(5);
-            } else if (a == "-o" || a == "--output") {
-                if (i + 1 >= args.size())
-                    return CliUsageError(ctx, *this, a + " needs a file name");
-                strOut = args[++i];
-                bHaveOut = true;
-            } else if (a.compare(0, 9, "--output=") == 0) {
-                strOut = a.substr(9);
-                bHaveOut = true;
-            } else if (a.size() > 1 && a[0] == '-') {
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            } else if (strDoc.empty()) {
-                strDoc = a;
-            } else {
-                addresses.push_back(a);
-            }
-        }
+        const std::vector<std::string>& words = args.Words();
+        const std::string strDoc = words.empty() ? "" : words[0];
+        std::vector<std::string> addresses(words.begin() + (words.empty() ? 0 : 1), words.end());
+        const bool bHaveOut = args.Has("--output");
+        const std::string strOut = args.Value("--output");
+        const std::string strFormat = args.Has("--format") ? args.Value("--format") : "raw";
+        const std::string strBy = args.Value("--by");
         if (strDoc.empty())
             return CliUsageError(ctx, *this, "expected a document");
         if (bHaveOut && strOut.empty())

@@ -32,35 +32,24 @@ public:
     const char* Name() const override { return "extract"; }
     const char* Usage() const override { return "[FILE] [--address A] [--rdap]"; }
     const char* Summary() const override { return "extract owner, country and net range from a whois text"; }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  FILE         the whois text (standard input when missing or -)\n"
-               "  --address A  the address the text was asked for, to pick the most specific range holding it\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("FILE", "the whois text (standard input when missing or -)"),
+            CliValue("--address", "A", "the address the text was asked for, to pick the most specific range holding it",
+                     "needs an address"),
+            CliFlag("--rdap", "the text is an RDAP answer (its JSON as received): print only its whois facts"),
+        };
+        return params;
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::vector<std::string> files;
+        const std::vector<std::string>& files = args.Words();
         std::optional<uint32_t> dwAddress;
-        bool bRdap = false;
-        for (size_t i = 0; i < args.size(); ++i) {
-            std::string strAddress;
-            if (args[i] == "--rdap") {
-                bRdap = true;
-                continue;
-            }
-            if (args[i] == "--address") {
-                if (i + 1 >= args.size())
-                    return CliUsageError(ctx, *this, "--address needs an address");
-                strAddress = args[++i];
-            } else if (args[i].compare(0, 10, "--address=") == 0) {
-                strAddress = args[i].substr(10);
-            } else if (args[i].size() > 1 && args[i][0] == '-') {
-                return CliUsageError(ctx, *this, "unknown option " + args[i]);
-            } else {
-                files.push_back(args[i]);
-                continue;
-            }
+        const bool bRdap = args.Has("--rdap");
+        if (args.Has("--address")) {
+            const std::string& strAddress = args.Value("--address");
             if (!IsValidDottedQuad(strAddress))
                 return CliUsageError(ctx, *this, "not an IPv4 address: " + strAddress);
             dwAddress = ParseDottedQuad(strAddress);

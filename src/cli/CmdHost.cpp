@@ -13,10 +13,15 @@ public:
     const char* Name() const override { return "host"; }
     const char* Usage() const override { return "ADDRESS"; }
     const char* Summary() const override { return "print the host name of an address (\"unavailable\" when none)"; }
-    const char* Help() const override { return "  ADDRESS  an IPv4 address or a host name\n"; }
-
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    const std::vector<CCliParam>& Params() const override
     {
+        static const std::vector<CCliParam> params {CliArgument("ADDRESS", "an IPv4 address or a host name")};
+        return params;
+    }
+
+    int Run(CCliContext& ctx, const CCliArgs& parsed) override
+    {
+        const std::vector<std::string>& args = parsed.Words();
         if (args.size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
         if (!IsAddressOrHostName(args[0]))

@@ -26,16 +26,19 @@ public:
     {
         return "DOC.qdl FILE|- [--no-convert] [--not-found] [--exploit] [--page TEXT] [--custom TEXT] [--lookup]";
     }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  DOC.qdl        the document (created when missing)\n"
-               "  FILE           a text file or web log, plain or gzip; - reads standard input\n"
-               "  --no-convert   do not turn host names into addresses\n"
-               "  --not-found    keep log lines of requests that were not found (404)\n"
-               "  --exploit      keep log lines of known exploit attempts\n"
-               "  --page TEXT    keep log lines that request the page TEXT\n"
-               "  --custom TEXT  keep log lines that hold TEXT\n"
-               "  --lookup       then look up the addresses that were added, as lookup does\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("DOC.qdl", "the document (created when missing)"),
+            CliArgument("FILE", "a text file or web log, plain or gzip; - reads standard input"),
+            CliFlag("--no-convert", "do not turn host names into addresses"),
+            CliFlag("--not-found", "keep log lines of requests that were not found (404)"),
+            CliFlag("--exploit", "keep log lines of known exploit attempts"),
+            CliValue("--page", "TEXT", "keep log lines that request the page TEXT", "needs a text"),
+            CliValue("--custom", "TEXT", "keep log lines that hold TEXT", "needs a text"),
+            CliFlag("--lookup", "then look up the addresses that were added, as lookup does"),
+        };
+        return params;
     }
     const char* Summary() const override
     {
@@ -43,50 +46,20 @@ public:
                "matching log lines; --lookup looks the added addresses up";
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::vector<std::string> positional;
-        bool bNoConvert = false;
-        bool bLogImport = false;
-        bool bLookup = false;
+        const std::vector<std::string>& positional = args.Words();
+        const bool bNoConvert = args.Has("--no-convert");
+        const bool bLookup = args.Has("--lookup");
         CLogImportSettings conditions;
-        for (size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            auto value = [&](const char* option, std::string& out) -> int {
-                const std::string prefix = std::string(option) + "=";
-                if (a.compare(0, prefix.size(), prefix) == 0) {
-                    out = a.substr(prefix.size());
-                    return 1;
-                }
-                if (a != option)
-                    return 0;
-                if (i + 1 >= args.size())
-                    return -1;
-                out = args[++i];
-                return 1;
-            };
-            int r;
-            if (a == "--no-convert")
-                bNoConvert = true;
-            else if (a == "--not-found")
-                bLogImport = conditions.m_bError = true;
-            else if (a == "--lookup")
-                bLookup = true;
-            else if (a == "--exploit")
-                bLogImport = conditions.m_bExploit = true;
-            else if ((r = value("--page", conditions.m_strDownloadFile)) != 0) {
-                if (r < 0)
-                    return CliUsageError(ctx, *this, "--page needs a text");
-                bLogImport = conditions.m_bDownload = true;
-            } else if ((r = value("--custom", conditions.m_strCustomText)) != 0) {
-                if (r < 0)
-                    return CliUsageError(ctx, *this, "--custom needs a text");
-                bLogImport = conditions.m_bCustom = true;
-            } else if (a.size() > 1 && a[0] == '-' && a != "--")
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            else
-                positional.push_back(a);
-        }
+        conditions.m_bError = args.Has("--not-found");
+        conditions.m_bExploit = args.Has("--exploit");
+        conditions.m_bDownload = args.Has("--page");
+        conditions.m_strDownloadFile = args.Value("--page");
+        conditions.m_bCustom = args.Has("--custom");
+        conditions.m_strCustomText = args.Value("--custom");
+        const bool bLogImport =
+            conditions.m_bError || conditions.m_bExploit || conditions.m_bDownload || conditions.m_bCustom;
         if (positional.size() != 2)
             return CliUsageError(ctx, *this, "expected a document and a file");
         const std::string& strDoc = positional[0];
@@ -175,7 +148,7 @@ private:
         }
         if (lookupArgs.size() == 1)
             return 0;
-        return pLookup->Run(ctx, lookupArgs);
+        return pLookup->Run(ctx, CCliArgs(std::move(lookupArgs)));
     }
 };
 

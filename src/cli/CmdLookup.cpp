@@ -80,17 +80,26 @@ public:
         return "DOC.qdl [--kind whois|host|ping|trace] [--source rdap|whois] [--tick MS] [--force] [--json] "
                "[ADDR...|-]";
     }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  DOC.qdl        the document (created when addresses are given)\n"
-               "  ADDR           the addresses to look up; all records when none; - reads them from standard input, "
-               "one per line\n"
-               "  --kind KIND    whois (the default), host, ping or trace\n"
-               "  --tick MS      milliseconds between two scheduler ticks (2000)\n"
-               "  --force        look up again even what is fresher than the rescan gap\n"
-               "  --json         one JSON object per finished address on standard output (keys address, kind, "
-               "status, owner, country, range, time); the summary goes to standard error\n"
-               "The document is saved every \"Checkpoint Seconds\" (30) and every \"Checkpoint Results\" (500) "
+        static const std::vector<CCliParam> params {
+            CliArgument("DOC.qdl", "the document (created when addresses are given)"),
+            CliArgument("ADDR", "the addresses to look up; all records when none; - reads them from standard input, "
+                                "one per line"),
+            CliValue("--kind", "KIND", "whois (the default), host, ping or trace"),
+            CliValue("--source", "SOURCE",
+                     "where whois lookups ask: rdap (the registry's RDAP service first) or whois (port 43 only); "
+                     "the settings' \"Use RDAP\" when not given"),
+            CliValue("--tick", "MS", "milliseconds between two scheduler ticks (2000)"),
+            CliFlag("--force", "look up again even what is fresher than the rescan gap"),
+            CliFlag("--json", "one JSON object per finished address on standard output (keys address, kind, status, "
+                              "owner, country, range, time); the summary goes to standard error"),
+        };
+        return params;
+    }
+    const char* Notes() const override
+    {
+        return "The document is saved every \"Checkpoint Seconds\" (30) and every \"Checkpoint Results\" (500) "
                "results; SIGTERM, SIGHUP or Ctrl+C stop starting lookups, wait up to 10 s for the running ones, save "
                "and exit 1 (a second Ctrl+C quits unsaved).\n";
     }
@@ -100,59 +109,31 @@ public:
                "in DOC and print how many were looked up, skipped as fresh and failed";
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
         int nKind = lookupWhois;
         int nTickMs = kDefaultTickMs;
-        bool bForce = false;
-        bool bJson = false;
+        const bool bForce = args.Has("--force");
+        const bool bJson = args.Has("--json");
         bool bFromInput = false;
         std::vector<std::string> positional;
-        std::string strSource;
-        for (size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            if (a == "--source" || a.compare(0, 9, "--source=") == 0) {
-                if (a == "--source" && i + 1 >= args.size())
-                    return CliUsageError(ctx, *this, "--source needs a value");
-                strSource = a == "--source" ? args[++i] : a.substr(9);
-                if (strSource != "rdap" && strSource != "whois")
-                    return CliUsageError(ctx, *this, "unknown source '" + strSource + "'");
-                continue;
-            }
-            std::string value;
-            bool bKind = false;
-            bool bTick = false;
-            if (a == "--force") {
-                bForce = true;
-            } else if (a == "--json") {
-                bJson = true;
-            } else if (a == "-" && !positional.empty()) {
+        for (const std::string& a : args.Words()) {
+            if (a == "-" && !positional.empty())
                 bFromInput = true;
-            } else if (a == "--kind" || a == "--tick") {
-                if (i + 1 >= args.size())
-                    return CliUsageError(ctx, *this, a + " needs a value");
-                value = args[++i];
-                (a == "--kind" ? bKind : bTick) = true;
-            } else if (a.compare(0, 7, "--kind=") == 0) {
-                value = a.substr(7);
-                bKind = true;
-            } else if (a.compare(0, 7, "--tick=") == 0) {
-                value = a.substr(7);
-                bTick = true;
-            } else if (a.size() > 1 && a[0] == '-') {
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            } else {
+            else
                 positional.push_back(a);
-            }
-            if (bKind) {
-                const CLookupKindRow* pRow = LookupKindNamed(value);
-                if (!pRow)
-                    return CliUsageError(ctx, *this, "unknown kind '" + value + "'");
-                nKind = pRow->m_nKind;
-            }
-            if (bTick && !ParseTick(value, nTickMs))
-                return CliUsageError(ctx, *this, "--tick needs milliseconds from 1 to 3600000");
         }
+        const std::string strSource = args.Value("--source");
+        if (args.Has("--source") && strSource != "rdap" && strSource != "whois")
+            return CliUsageError(ctx, *this, "unknown source '" + strSource + "'");
+        if (args.Has("--kind")) {
+            const CLookupKindRow* pRow = LookupKindNamed(args.Value("--kind"));
+            if (!pRow)
+                return CliUsageError(ctx, *this, "unknown kind '" + args.Value("--kind") + "'");
+            nKind = pRow->m_nKind;
+        }
+        if (args.Has("--tick") && !ParseTick(args.Value("--tick"), nTickMs))
+            return CliUsageError(ctx, *this, "--tick needs milliseconds from 1 to 3600000");
         if (positional.empty())
             return CliUsageError(ctx, *this, "expected a document");
         const std::string strDoc = positional[0];

@@ -21,10 +21,15 @@ public:
         return "send 3 echo requests; print the failures, the average time and the record's ping text";
     }
 
-    const char* Help() const override { return "  ADDRESS  an IPv4 address or a host name\n"; }
-
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    const std::vector<CCliParam>& Params() const override
     {
+        static const std::vector<CCliParam> params {CliArgument("ADDRESS", "an IPv4 address or a host name")};
+        return params;
+    }
+
+    int Run(CCliContext& ctx, const CCliArgs& parsed) override
+    {
+        const std::vector<std::string>& args = parsed.Words();
         if (args.size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
         if (!IsAddressOrHostName(args[0]))

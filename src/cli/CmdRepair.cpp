@@ -18,18 +18,18 @@ public:
     {
         return "save what can be read of a damaged document into a new one and say what was lost";
     }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  DAMAGED.qdl  the damaged document (only read)\n"
-               "  OUT.qdl      the new document; it must not exist yet\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("DAMAGED.qdl", "the damaged document (only read)"),
+            CliArgument("OUT.qdl", "the new document; it must not exist yet"),
+        };
+        return params;
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::vector<std::string> positional;
-        for (const std::string& a : args)
-            if (a != "--")
-                positional.push_back(a);
+        const std::vector<std::string>& positional = args.Words();
         if (positional.size() != 2)
             return CliUsageError(ctx, *this, "expected a damaged document and a new file name");
         const std::string& strIn = positional[0];

@@ -16,28 +16,21 @@ public:
     const char* Usage() const override { return "ADDRESS [--resolve-hops]"; }
     const char* Summary() const override { return "trace the routers on the way to an address (up to 24 hops)"; }
 
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  ADDRESS         an IPv4 address or a host name\n"
-               "  --resolve-hops  look up the host name of every router on the way\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("ADDRESS", "an IPv4 address or a host name"),
+            CliFlag("--resolve-hops", "look up the host name of every router on the way"),
+        };
+        return params;
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::string address;
-        bool resolveHops = false;
-        for (const std::string& a : args) {
-            if (a == "--resolve-hops")
-                resolveHops = true;
-            else if (!a.empty() && a[0] == '-')
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            else if (address.empty())
-                address = a;
-            else
-                return CliUsageError(ctx, *this, "expected one address");
-        }
-        if (address.empty())
+        const bool resolveHops = args.Has("--resolve-hops");
+        if (args.Words().size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
+        const std::string& address = args.Words()[0];
         if (!IsAddressOrHostName(address))
             return CliUsageError(ctx, *this, "'" + address + "' is neither an IPv4 address nor a host name");
 

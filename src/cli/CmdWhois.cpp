@@ -39,49 +39,29 @@ public:
     {
         return "print the IP whois text of addresses or host names, following the registries' referrals";
     }
-    const char* Help() const override
+    const std::vector<CCliParam>& Params() const override
     {
-        return "  TARGET           an IPv4 address or a host name; several are looked up one after another\n"
-               "  -h, --host HOST  send QUERY (its words joined by spaces) to the whois server HOST only, "
-               "without referrals\n"
-               "  -p, --port PORT  the port of that server (43 when not given)\n"
-               "  --rdap           ask the registry's RDAP service first; port 43 when it cannot answer\n";
+        static const std::vector<CCliParam> params {
+            CliArgument("TARGET", "an IPv4 address or a host name; several are looked up one after another"),
+            CliValue("-h,--host", "HOST",
+                     "send QUERY (its words joined by spaces) to the whois server HOST only, without referrals"),
+            CliValue("-p,--port", "PORT", "the port of that server (43 when not given)"),
+            CliFlag("--rdap", "ask the registry's RDAP service first; port 43 when it cannot answer"),
+        };
+        return params;
     }
 
-    int Run(CCliContext& ctx, const std::vector<std::string>& args) override
+    int Run(CCliContext& ctx, const CCliArgs& args) override
     {
-        std::string strHost;
+        const std::string strHost = args.Value("--host");
         int nPort = 43;
-        bool bPortGiven = false;
-        std::vector<std::string> targets;
-        bool bOptionsEnded = false;
-        for (size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            if (bOptionsEnded) {
-                targets.push_back(a);
-            } else if (a == "--rdap") {
-                m_bRdap = true;
-            } else if (a == "--") {
-                bOptionsEnded = true;
-            } else if (a == "-h" || a == "--host" || a == "-p" || a == "--port") {
-                if (i + 1 >= args.size())
-                    return CliUsageError(ctx, *this, a + " needs a value");
-                const std::string& value = args[++i];
-                if (a == "-h" || a == "--host") {
-                    strHost = value;
-                    if (strHost.empty())
-                        return CliUsageError(ctx, *this, "the server name is empty");
-                } else {
-                    if (!ParsePort(value, nPort))
-                        return CliUsageError(ctx, *this, "the port must be a number from 1 to 65535");
-                    bPortGiven = true;
-                }
-            } else if (a.size() > 1 && a[0] == '-') {
-                return CliUsageError(ctx, *this, "unknown option " + a);
-            } else {
-                targets.push_back(a);
-            }
-        }
+        const bool bPortGiven = args.Has("--port");
+        const std::vector<std::string>& targets = args.Words();
+        m_bRdap = args.Has("--rdap");
+        if (args.Has("--host") && strHost.empty())
+            return CliUsageError(ctx, *this, "the server name is empty");
+        if (bPortGiven && !ParsePort(args.Value("--port"), nPort))
+            return CliUsageError(ctx, *this, "the port must be a number from 1 to 65535");
         if (bPortGiven && strHost.empty())
             return CliUsageError(ctx, *this, "-p needs -h");
         if (targets.empty())

@@ -2,8 +2,6 @@
 
 #include "cli/CliCommand.h"
 
-#include <sstream>
-
 namespace {
 
 // Text as roff shows it: backslashes and hyphens escaped, no line starting with a
@@ -26,26 +24,24 @@ std::string Roff(const std::string& text)
     return out;
 }
 
-// Help lines "  --name VALUE  text" as tagged paragraphs.
-std::string RoffOptions(const std::string& help)
+// Arguments and options as tagged paragraphs.
+std::string RoffParams(const std::vector<CCliParam>& params)
 {
     std::string out;
-    std::istringstream in(help);
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t start = line.find_first_not_of(' ');
-        if (start == std::string::npos)
-            continue;
-        const size_t gap = line.find("  ", start);
-        if (start <= 2 && gap != std::string::npos) {
-            const size_t text = line.find_first_not_of(' ', gap);
-            out += ".TP\n.B " + Roff(line.substr(start, gap - start)) + "\n" +
-                   Roff(text == std::string::npos ? "" : line.substr(text)) + "\n";
-        } else {
-            out += Roff(line.substr(start)) + "\n";
-        }
-    }
+    for (const CCliParam& p : params)
+        out += ".TP\n.B " + Roff(p.Label()) + "\n" + Roff(p.m_pszHelp) + "\n";
     return out;
+}
+
+// The names of every option of the table, space-separated: what a shell completes.
+std::string OptionNames(const std::vector<CCliParam>& params)
+{
+    std::string names;
+    for (const CCliParam& p : params)
+        if (p.IsOption())
+            for (const std::string& n : p.Names())
+                names += (names.empty() ? "" : " ") + n;
+    return names;
 }
 
 std::string CommandNames()
@@ -71,11 +67,13 @@ std::string GenerateCliManPage(const char* pszVersion)
     for (CCliCommand* c : CCliRegistry::All()) {
         s += ".SS \"" + Roff(c->Name()) + "\"\n" + Roff(std::string("addrscope-cli ") + c->Name() + " " + c->Usage()) +
              "\n.PP\n" + Roff(c->Summary()) + "\n";
-        if (*c->Help())
-            s += ".RS\n" + RoffOptions(c->Help()) + ".RE\n";
+        if (!c->Params().empty())
+            s += ".RS\n" + RoffParams(c->Params()) + Roff(c->Notes()) + ".RE\n";
     }
-    s += ".SH OPTIONS\nEvery command takes these options:\n" + RoffOptions(CliCommonOptionsHelp());
-    s += ".SH EXIT STATUS\n" + RoffOptions(CliExitStatusHelp());
+    s += ".SH OPTIONS\nEvery command takes these options:\n" + RoffParams(CliCommonOptions());
+    s += ".SH EXIT STATUS\n";
+    for (const CCliExitStatus& e : CliExitStatuses())
+        s += ".TP\n.B " + std::to_string(e.m_nStatus) + "\n" + Roff(e.m_pszMeaning) + "\n";
     s += ".SH SEE ALSO\n.BR addrscope (1)\n";
     return s;
 }
@@ -111,16 +109,14 @@ std::string GenerateBashCompletion()
                     "    if [[ \"${COMP_WORDS[COMP_CWORD-1]}\" == --settings ]]; then\n"
                     "        COMPREPLY=($(compgen -f -- \"$cur\")); return\n"
                     "    fi\n"
-                    "    local common=\"-q --quiet -v --verbose --settings --help\"\n"
+                    "    local common=\"" +
+                    OptionNames(CliCommonOptions()) +
+                    "\"\n"
                     "    case \"$cmd\" in\n"
                     "        \"\") COMPREPLY=($(compgen -W \"" +
-                    CommandNames() + " --version --help $common\" -- \"$cur\")); return ;;\n";
-    for (CCliCommand* c : CCliRegistry::All()) {
-        std::string opts;
-        for (const std::string& o : CliCommandOptions(*c))
-            opts += (opts.empty() ? "" : " ") + o;
-        s += std::string("        ") + c->Name() + ") local opts=\"" + opts + "\" ;;\n";
-    }
+                    CommandNames() + " " + OptionNames(CliProgramOptions()) + " $common\" -- \"$cur\")); return ;;\n";
+    for (CCliCommand* c : CCliRegistry::All())
+        s += std::string("        ") + c->Name() + ") local opts=\"" + OptionNames(c->Params()) + "\" ;;\n";
     s += "    esac\n"
          "    if [[ \"$cur\" == -* ]]; then\n"
          "        COMPREPLY=($(compgen -W \"$opts $common\" -- \"$cur\"))\n"
@@ -143,19 +139,26 @@ std::string GenerateZshCompletion()
             quoted += ch == '\'' ? std::string("'\\''") : ch == ':' ? std::string("\\:") : std::string(1, ch);
         s += std::string("  '") + c->Name() + ":" + quoted + "'\n";
     }
-    s += ")\nlocal -a common\ncommon=(-q --quiet -v --verbose --settings --help)\n"
+    s += ")\nlocal -a common\ncommon=(" + OptionNames(CliCommonOptions()) +
+         ")\n"
          "local cmd i\nfor ((i = 2; i < CURRENT; i++)); do\n"
          "  case $words[i] in\n    --settings) ((i++)) ;;\n    -*) ;;\n    *) cmd=$words[i]; break ;;\n"
          "  esac\ndone\n"
          "if [[ -z $cmd ]]; then\n  _describe -t commands 'addrscope-cli command' commands\n"
-         "  compadd -- --version --help $common\n  return\nfi\n"
+         "  compadd -- " +
+         OptionNames(CliProgramOptions()) +
+         " $common\n  return\nfi\n"
          "local -a opts\ncase $cmd in\n";
-    for (CCliCommand* c : CCliRegistry::All()) {
-        std::string opts;
-        for (const std::string& o : CliCommandOptions(*c))
-            opts += (opts.empty() ? "" : " ") + o;
-        s += std::string("  ") + c->Name() + ") opts=(" + opts + ") ;;\n";
-    }
+    for (CCliCommand* c : CCliRegistry::All())
+        s += std::string("  ") + c->Name() + ") opts=(" + OptionNames(c->Params()) + ") ;;\n";
     s += "esac\nif [[ $PREFIX == -* ]]; then\n  compadd -- $opts $common\nelse\n  _files\nfi\n";
+    return s;
+}
+
+std::string GenerateOptionList()
+{
+    std::string s = "common: " + OptionNames(CliCommonOptions()) + "\n";
+    for (CCliCommand* c : CCliRegistry::All())
+        s += std::string(c->Name()) + ": " + OptionNames(c->Params()) + "\n";
     return s;
 }

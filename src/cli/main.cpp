@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -44,8 +45,10 @@ int Generate(const std::string& kind, const std::string& path)
         text = GenerateBashCompletion();
     else if (kind == "zsh")
         text = GenerateZshCompletion();
+    else if (kind == "options")
+        text = GenerateOptionList();
     else {
-        std::fprintf(stderr, "addrscope-cli: --generate takes man, man-gui, bash or zsh\n");
+        std::fprintf(stderr, "addrscope-cli: --generate takes man, man-gui, bash, zsh or options\n");
         return cliExitUsage;
     }
     FILE* f = path.empty() || path == "-" ? stdout : std::fopen(path.c_str(), "wb");
@@ -56,6 +59,26 @@ int Generate(const std::string& kind, const std::string& path)
     std::fwrite(text.data(), 1, text.size(), f);
     const bool bOk = f == stdout ? std::fflush(f) == 0 && !std::ferror(f) : std::fclose(f) == 0;
     return bOk ? cliExitDone : cliExitFailed;
+}
+
+int UnknownCommand(const std::string& strName)
+{
+    std::fprintf(stderr, "addrscope-cli: unknown command '%s'\n", TerminalSafe(strName).c_str());
+    std::fputs(ProgramHelp().c_str(), stderr);
+    return cliExitUsage;
+}
+
+// An error that is not the command's: "addrscope-cli: --settings needs a file name".
+int GlobalUsageError(const std::string& strMessage)
+{
+    std::fprintf(stderr, "addrscope-cli: %s\n", TerminalSafe(strMessage).c_str());
+    return cliExitUsage;
+}
+
+bool IsCommonOption(const CCliParam* pParam)
+{
+    const std::vector<CCliParam>& common = CliCommonOptions();
+    return std::any_of(common.begin(), common.end(), [pParam](const CCliParam& p) { return &p == pParam; });
 }
 
 // Standard output is checked once, at the end, for every command: a full disk or
@@ -88,69 +111,51 @@ int main(int argc, char** argv)
     if (argc >= 2 && std::strcmp(argv[1], "--generate") == 0)
         return Generate(argc >= 3 ? argv[2] : "", argc >= 4 ? argv[3] : "");
 
-    // The global options may stand before or after the verb (up to a "--").
-    std::string settingsPath;
-    bool bSettingsGiven = false;
-    bool bQuiet = false;
-    bool bVerbose = false;
-    bool bOptionsEnded = false;
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (bOptionsEnded) {
-            args.emplace_back(a);
-        } else if (std::strcmp(a, "--") == 0) {
-            bOptionsEnded = true;
-            args.emplace_back(a);
-        } else if (std::strcmp(a, "--settings") == 0) {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "addrscope-cli: --settings needs a file name\n");
-                return cliExitUsage;
-            }
-            settingsPath = argv[++i];
-            bSettingsGiven = true;
-        } else if (std::strncmp(a, "--settings=", 11) == 0) {
-            settingsPath = a + 11;
-            bSettingsGiven = true;
-        } else if (std::strcmp(a, "-q") == 0 || std::strcmp(a, "--quiet") == 0) {
-            bQuiet = true;
-        } else if (std::strcmp(a, "-v") == 0 || std::strcmp(a, "--verbose") == 0) {
-            bVerbose = true;
-        } else {
-            args.emplace_back(a);
-        }
-    }
-
-    if (args.empty()) {
-        const std::string help = ProgramHelp();
-        std::fputs(help.c_str(), stderr);
-        return cliExitUsage;
-    }
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    // The global options before the command's name; after it they are read with the
+    // command's own options, so they may stand there too (up to a "--").
+    const CCliParseResult global = ParseCliWords({&CliCommonOptions(), &CliProgramOptions()},
+                                                 std::vector<std::string>(argv + 1, argv + argc), true);
+    if (global.m_error == ECliParseError::kUnknownOption)
+        return UnknownCommand(global.m_strWord);
+    if (global.m_error != ECliParseError::kNone)
+        return GlobalUsageError(global.Message());
+    std::vector<std::string> words = global.m_args.Words();
+    if (global.m_args.Has("--help") || global.m_args.Has("-h") || (!words.empty() && words[0] == "help")) {
         const std::string help = ProgramHelp();
         std::fputs(help.c_str(), stdout);
         return FinishOutput(nullptr, cliExitDone);
     }
-    if (args[0] == "--version") {
+    if (global.m_args.Has("--version")) {
         std::fputs("addrscope-cli " ADDRSCOPE_VERSION "\n", stdout);
         return FinishOutput(nullptr, cliExitDone);
     }
-
-    CCliCommand* cmd = CCliRegistry::Find(args[0]);
-    if (!cmd) {
-        std::fprintf(stderr, "addrscope-cli: unknown command '%s'\n", TerminalSafe(args[0]).c_str());
-        std::fputs(ProgramHelp().c_str(), stderr);
+    if (words.empty()) {
+        const std::string help = ProgramHelp();
+        std::fputs(help.c_str(), stderr);
         return cliExitUsage;
     }
-    args.erase(args.begin());
-    for (const std::string& a : args) {
-        if (a == "--")
-            break;
-        if (a == "--help") {
-            std::fputs(CliCommandHelp(*cmd).c_str(), stdout);
-            return FinishOutput(cmd->Name(), cliExitDone);
-        }
+
+    CCliCommand* cmd = CCliRegistry::Find(words[0]);
+    if (!cmd)
+        return UnknownCommand(words[0]);
+    words.erase(words.begin());
+    const CCliParseResult parsed = ParseCliCommand(*cmd, words);
+    const CCliArgs& args = parsed.m_args;
+    // A "--help" before any "--" shows the help and does nothing else, even where it
+    // would be an option's value ("-o --help") or stands beside a wrong word.
+    const auto optionsEnd = std::find(words.begin(), words.end(), "--");
+    if (std::find(words.begin(), optionsEnd, "--help") != optionsEnd) {
+        std::fputs(CliCommandHelp(*cmd).c_str(), stdout);
+        return FinishOutput(cmd->Name(), cliExitDone);
     }
+    if (parsed.m_error == ECliParseError::kMissingValue && IsCommonOption(parsed.m_pOption))
+        return GlobalUsageError(parsed.Message());
+
+    const bool bSettingsGiven = global.m_args.Has("--settings") || args.Has("--settings");
+    const std::string settingsPath =
+        args.Has("--settings") ? args.Value("--settings") : global.m_args.Value("--settings");
+    const bool bQuiet = global.m_args.Has("--quiet") || args.Has("--quiet");
+    const bool bVerbose = global.m_args.Has("--verbose") || args.Has("--verbose");
 
     if (bSettingsGiven) {
         struct stat st { };
@@ -165,6 +170,9 @@ int main(int argc, char** argv)
             return cliExitUsage;
         }
     }
+
+    if (parsed.m_error != ECliParseError::kNone)
+        return CliUsageError(stderr, *cmd, parsed.Message());
 
     std::unique_ptr<CQtSettingsStore> store =
         !bSettingsGiven ? std::make_unique<CQtSettingsStore>()
