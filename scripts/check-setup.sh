@@ -13,15 +13,18 @@
 #
 #   usage: scripts/check-setup.sh [--setup FILE] [BUILD_DIR]     (default: build)
 #   --setup FILE, or SETUP_SH=FILE: check the list of that set-up script instead
+#   -v: list each package the build used, with one of its files
 # Exit status: 0 all covered, 1 something is not, 2 the check could not run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 setup=${SETUP_SH:-$root/scripts/setup.sh}
 build=""
+verbose=0
 while [ $# -gt 0 ]; do
   case $1 in
     --setup) [ $# -ge 2 ] || { echo "check-setup: --setup needs a file" >&2; exit 2; }; setup=$2; shift 2 ;;
     --setup=*) setup=${1#--setup=}; shift ;;
+    -v) verbose=1; shift ;;
     -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "check-setup: unknown option $1" >&2; exit 2 ;;
     *) [ -z "$build" ] || { echo "check-setup: one build folder only" >&2; exit 2; }; build=$1; shift ;;
@@ -60,7 +63,8 @@ fi
 used=$work/used
 : >"$used"
 # Headers (and anything else the compiler read) that are not the project's own.
-ninja -C "$build" -t deps 2>/dev/null | awk '/^[[:space:]]+[^[:space:]]/ { print $1 }' | sort -u >"$work/deps"
+ninja -C "$build" -t deps 2>"$work/ninja-err" | awk '/^[[:space:]]+[^[:space:]]/ { print $1 }' | sort -u >"$work/deps" ||
+  fail "ninja -t deps: $(head -n 3 "$work/ninja-err")"
 [ -s "$work/deps" ] || fail "nothing has been built in $build yet"
 (cd "$build" && xargs -r -d '\n' realpath -ms -- <"$work/deps") | sed 's/^/header\t/' >>"$used"
 
@@ -117,12 +121,12 @@ find "$build" -type f -perm -u+x ! -path '*/CMakeFiles/*' ! -path '*/_CPack_Pack
 : >"$work/ldd"
 while IFS= read -r exe; do
   [ "$(head -c 4 "$exe" | od -An -c | tr -d ' ')" = '177ELF' ] || continue
-  ldd "$exe" 2>/dev/null | sed "s|^|$exe\t|" >>"$work/ldd" || true
+  ldd "$exe" 2>/dev/null | sed "s|^[[:space:]]*|$exe\t|" >>"$work/ldd" || true
 done <"$work/programs"
 awk -F'\t' '
-  $2 ~ /=> not found/ { l = $2; sub(/^[[:space:]]+/, "", l); sub(/ .*/, "", l); printf "missing\tlibrary %s (for %s)\n", l, $1; next }
+  $2 ~ /=> not found/ { l = $2; sub(/ .*/, "", l); printf "missing\tlibrary %s (for %s)\n", l, $1; next }
   match($2, /=> \/[^ ]+/) { print "library\t" substr($2, RSTART + 3, RLENGTH - 3); next }
-  match($2, /^[[:space:]]+\/[^ ]+/) { p = substr($2, RSTART, RLENGTH); sub(/^[[:space:]]+/, "", p); print "library\t" p }
+  match($2, /^\/[^ ]+/) { print "library\t" substr($2, RSTART, RLENGTH) }
 ' "$work/ldd" | sort -u >>"$used"
 
 # The window's Qt plugins, loaded at run time: X11 and offscreen platforms, SVG icons.
@@ -185,9 +189,9 @@ closure=$cache_dir/closure-$key
 if [ ! -s "$closure" ]; then
   apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks --no-replaces --no-enhances \
     $(cat "$work/named") >"$work/apt" 2>"$work/apt-err" || true
-  unknown=$(sed -n 's/^[EW]: \(Unable to locate package\|No packages found\) *\(.*\)$/\2/p' "$work/apt-err")
-  [ -z "$unknown" ] || { echo "check-setup: $setup names packages apt does not know: $unknown"; exit 1; }
-  [ -s "$work/apt" ] || fail "apt-cache depends gave nothing: $(head -n 3 "$work/apt-err")"
+  # apt-cache passes over a name it does not know when it knows another one.
+  unknown=$(sed -n 's/^[^ ]/&/p' "$work/apt" | tr -d '<>' | sort -u | comm -13 - "$work/named")
+  [ -z "$unknown" ] || { echo "check-setup: $setup names packages apt does not know:" $unknown; exit 1; }
   # Follow the first alternative of each dependency, as apt does on a fresh machine;
   # a virtual package stands for its providers.
   awk -v named="$work/named" '
@@ -220,7 +224,7 @@ dpkg-query -W -f='${Package} ${Priority} ${Essential}\n' |
 sort -u "$closure" "$work/base" >"$work/allowed"
 
 # --- the verdict -------------------------------------------------------------------
-awk -F'\t' -v setup="$setup" -v pairs="$work/pairs" -v owners="$work/owners" -v allowed="$work/allowed" '
+awk -F'\t' -v setup="$setup" -v verbose="$verbose" -v pairs="$work/pairs" -v owners="$work/owners" -v allowed="$work/allowed" '
   function alias(p) {
     if (p ~ /^\/usr\/(lib|lib64|bin|sbin)\//) return substr(p, 5)
     if (p ~ /^\/(lib|lib64|bin|sbin)\//) return "/usr" p
@@ -242,7 +246,7 @@ awk -F'\t' -v setup="$setup" -v pairs="$work/pairs" -v owners="$work/owners" -v 
     if (o == "" && ($2 in real)) o = own(real[$2])
     if (o == "") { problems[++np] = "not from a Debian package: " $1 " " $2; next }
     n = split(o, list, " "); covered = 0
-    for (i = 1; i <= n; i++) { all[list[i]] = 1; if (list[i] in ok) covered = 1 }
+    for (i = 1; i <= n; i++) { if (!(list[i] in all)) all[list[i]] = $1 " " $2; if (list[i] in ok) covered = 1 }
     if (!covered && !(list[1] in example)) { example[list[1]] = $1 " " $2; bad[++nb] = list[1] }
     files++
   }
@@ -250,7 +254,8 @@ awk -F'\t' -v setup="$setup" -v pairs="$work/pairs" -v owners="$work/owners" -v 
     for (i = 1; i <= nb; i++)
       printf "check-setup: %s is used by the build but not installed by %s (%s)\n", bad[i], setup, example[bad[i]]
     for (i = 1; i <= np; i++) printf "check-setup: %s\n", problems[i]
-    for (p in all) packages++
+    for (p in all) { packages++; if (verbose) printf "  %s: %s\n", p, all[p] | "sort" }
+    close("sort")
     if (nb || np) exit 1
     printf "check-setup: the %d packages owning the %d files the build used come from %s\n", packages, files, setup
   }' "$work/outside"
