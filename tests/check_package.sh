@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this build with CPack, unpacks it into a scratch
 # folder and runs the unpacked command line. The package holds the programs, their
-# manual pages and completions, the desktop entry with its icon and metainfo, no
-# test servers, tests or benchmarks, and Depends, computed from the programs,
-# names the Qt and curl libraries they link.
+# manual pages and completions, the desktop entry with its icon and metainfo (which
+# AppStream finds together in the unpacked tree), no test servers, tests or
+# benchmarks, and Depends, computed from the programs, names the Qt and curl
+# libraries they link.
 # The scratch folder is removed when all is well, and kept (and named) when not.
 # usage: check_package.sh BUILD_DIR
 set -euo pipefail
@@ -47,6 +48,9 @@ extra=$(cd "$root" && find . -type f | grep -E '/(test_|bench_|gen_|fuzz_)[^/]*$
 if ldd "$root/usr/bin/addrscope" "$root/usr/bin/addrscope-cli" | grep -q 'not found'; then
   fail "the unpacked programs need libraries this machine lacks: $(ldd "$root/usr/bin/addrscope-cli" | grep 'not found')"
 fi
+
+# As installed, the metainfo finds its desktop entry (its launchable) and icon.
+out=$(appstreamcli validate-tree --no-net "$root" 2>&1) || fail "appstreamcli validate-tree on the package: $out"
 
 cli=$root/usr/bin/addrscope-cli
 out=$("$cli" --version) || fail "addrscope-cli --version exits $?"
