@@ -26,4 +26,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads the SVG icon engine at run time, so shlibdeps cannot see it; without it
 # the window's icons are blank.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PackageManPages.cmake)
 include(CPack)

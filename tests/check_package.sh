@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this build with CPack, unpacks it into a scratch
 # folder and runs the unpacked command line. The package holds the programs, their
-# manual pages and completions, the desktop entry with its icon and metainfo (which
+# manual pages (compressed) and completions, the desktop entry with its icon and metainfo (which
 # AppStream finds together in the unpacked tree), no test servers, tests or
 # benchmarks, and Depends, computed from the programs, names the Qt and curl
 # libraries they link.
@@ -35,11 +35,15 @@ done
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/addrscope usr/bin/addrscope-cli \
-  usr/share/man/man1/addrscope.1 usr/share/man/man1/addrscope-cli.1 \
+  usr/share/man/man1/addrscope.1.gz usr/share/man/man1/addrscope-cli.1.gz \
   usr/share/bash-completion/completions/addrscope-cli usr/share/zsh/vendor-completions/_addrscope-cli \
   usr/share/applications/addrscope.desktop usr/share/icons/hicolor/scalable/apps/addrscope.svg \
   usr/share/metainfo/io.github.addrscope.Addrscope.metainfo.xml usr/share/addrscope/rdap/ipv4.json; do
   [ -s "$root/$f" ] || fail "the package lacks $f"
+done
+for page in addrscope addrscope-cli; do
+  head=$(zcat "$root/usr/share/man/man1/$page.1.gz" 2>/dev/null | head -n 1 || true)
+  case $head in ".TH ${page^^} 1 "*) ;; *) fail "usr/share/man/man1/$page.1.gz does not start its page: '$head'" ;; esac
 done
 extra=$(cd "$root" && find . -type f | sed 's|^\./||' | grep -E '^usr/bin/' | grep -vxE 'usr/bin/addrscope(-cli)?' || true)
 [ -z "$extra" ] || fail "the package ships programs that are not for users: $extra"
