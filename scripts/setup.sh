@@ -11,8 +11,8 @@ packages=(
   libcli11-dev libsqlite3-dev
   # tests, fuzzing, benchmarks and the format check
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  clang-14 libclang-rt-14-dev clang-format
-  iproute2 iputils-ping traceroute time
+  clang-14 libclang-rt-14-dev clang-format git
+  iproute2 iputils-ping traceroute time openssl
   xvfb xauth
   # what the programs load at run time
   qt6-qpa-plugins libqt6svg6

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build, the AddressSanitizer+UBSan build,
-# the threaded tests under ThreadSanitizer, and a bounded run of each fuzz target.
+# the threaded tests under ThreadSanitizer, and a bounded run of each fuzz target;
+# each build folder is also checked against scripts/setup.sh (check-setup.sh).
 #   FUZZ_SECONDS=N  seconds per fuzz target (default 60; 0 skips fuzzing)
 #   QUICK=1         only the normal build
 set -euo pipefail
@@ -40,6 +41,16 @@ run_ctest() {
   return 0
 }
 
+# What each build used must come from scripts/setup.sh; a miss fails the run.
+check_setup() {
+  local name=$1 dir=$2
+  if ./scripts/check-setup.sh "$dir"; then
+    summary+=("setup check, $name: 1 passed, 0 failed"); passed=$((passed + 1))
+  else
+    summary+=("setup check, $name: 0 passed, 1 failed"); failed=$((failed + 1))
+  fi
+}
+
 configure_build() {
   local dir=$1; shift
   cmake -S . -B "$dir" "${generator[@]}" "$@" >/dev/null
@@ -55,16 +66,19 @@ fi
 
 stage "normal build"
 configure_build build -DCMAKE_BUILD_TYPE=Release
+check_setup normal build
 run_ctest normal --test-dir build
 
 if [ "${QUICK:-0}" != 1 ]; then
   stage "AddressSanitizer + UndefinedBehaviorSanitizer"
   configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_ASAN=ON -DADDRSCOPE_BENCH=OFF
+  check_setup asan build-asan
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_ctest asan --test-dir build-asan
 
   stage "ThreadSanitizer (threaded tests)"
   configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_TSAN=ON -DADDRSCOPE_QT=OFF -DADDRSCOPE_BENCH=OFF
+  check_setup tsan build-tsan
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp run_ctest tsan --test-dir build-tsan -R Threaded
 
   if [ "$fuzz_seconds" != 0 ] && command -v clang++-14 >/dev/null; then
@@ -73,6 +87,7 @@ if [ "${QUICK:-0}" != 1 ]; then
       -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DADDRSCOPE_FUZZ=ON -DADDRSCOPE_QT=OFF \
       -DADDRSCOPE_FUZZ_SECONDS="$fuzz_seconds" >/dev/null
     cmake --build build-fuzz -j"$jobs" --target fuzzers
+    check_setup fuzz build-fuzz
     run_ctest fuzz --test-dir build-fuzz -R '^Fuzz\.'
   fi
 fi
