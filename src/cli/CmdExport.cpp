@@ -6,6 +6,7 @@
 #include "cli/CliOutput.h"
 #include "cli/TerminalProgress.h"
 #include "core/record/DottedQuad.h"
+#include "core/text/TextCase.h"
 #include "io/TableExport.h"
 #include "io/TextFile.h"
 
@@ -22,9 +23,7 @@ namespace {
 // tag right after the record count, or the four zero bytes of an empty document.
 bool LooksLikeDocument(const std::string& strPath)
 {
-    std::string lower = strPath;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".qdl") == 0)
+    if (EndsWithNoCase(strPath, ".qdl"))
         return true;
     const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

@@ -7,6 +7,7 @@
 #include "cli/JsonText.h"
 #include "core/record/DottedQuad.h"
 #include "core/record/IPAddressData.h"
+#include "facts/RdapFacts.h"
 #include "facts/WhoisFacts.h"
 #include "io/TableExport.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/text/JsonString.h"
 #include "core/text/Utf8Text.h"
 
 #include <charconv>
@@ -16,78 +17,17 @@
 // column (tab, CR, LF) shown as blanks.
 inline std::string PlainText(std::string_view s)
 {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = Utf8SequenceAt(s, i);
-        if (n == 0) {
-            AppendLatin1(out, (unsigned char)s[i]);
-            ++i;
-            continue;
-        }
-        if (n == 1 && (s[i] == '\t' || s[i] == '\r' || s[i] == '\n'))
-            out.push_back(' ');
-        else
-            out.append(s.substr(i, n));
-        i += n;
-    }
+    std::string out = Utf8OrLatin1(s);
+    for (char& c : out)
+        if (c == '\t' || c == '\r' || c == '\n')
+            c = ' ';
     return out;
 }
 
 // A JSON string literal, quotes included.
 inline std::string JsonString(std::string_view s)
 {
-    std::string out;
-    out.reserve(s.size() + 2);
-    out.push_back('"');
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = Utf8SequenceAt(s, i);
-        if (n == 0) {
-            AppendLatin1(out, (unsigned char)s[i]);
-            ++i;
-            continue;
-        }
-        if (n > 1) {
-            out.append(s.substr(i, n));
-            i += n;
-            continue;
-        }
-        const char c = s[i++];
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if ((unsigned char)c < 0x20) {
-                static const char kHex[] = "0123456789abcdef";
-                out += "\\u00";
-                out.push_back(kHex[(c >> 4) & 0xF]);
-                out.push_back(kHex[c & 0xF]);
-            } else {
-                out.push_back(c);
-            }
-        }
-    }
-    out.push_back('"');
-    return out;
+    return QuotedJson(s, EJsonEscapes::kShort);
 }
 
 // A JSON number: the shortest text that reads back as the same double; null for

@@ -1,6 +1,10 @@
+#include "facts/RdapFacts.h"
+
 #include "facts/CountryNames.h"
 #include "facts/RdapText.h"
 #include "facts/WhoisFacts.h"
+
+#include "core/text/TextCase.h"
 
 #include <nlohmann/json.hpp>
 
@@ -169,22 +173,12 @@ std::string EntityName(const Json& entity)
     return name;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // A RIPE maintainer object ("SWITCH-MNT", "MNT-HEG"): who may change the block, not who holds it.
 bool IsMaintainer(const Json& entity)
 {
     const std::string handle = Text(entity, "handle");
-    return (handle.size() > 4 && EqualsNoCase(std::string_view(handle).substr(handle.size() - 4), "-MNT")) ||
-           (handle.size() > 4 && EqualsNoCase(std::string_view(handle).substr(0, 4), "MNT-"));
+    return (handle.size() > 4 && EqualNoCase(std::string_view(handle).substr(handle.size() - 4), "-MNT")) ||
+           (handle.size() > 4 && EqualNoCase(std::string_view(handle).substr(0, 4), "MNT-"));
 }
 
 // How well a registrant names the holder: 0 not at all (no name, or a maintainer),

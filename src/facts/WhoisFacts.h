@@ -38,10 +38,6 @@ struct CWhoisFacts {
 // JSON. Linear in the text's length; never throws.
 CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwAddress = std::nullopt);
 
-// Reads the facts from an RDAP IP network object (RFC 9083) as received. Never
-// throws: invalid or non-RDAP JSON gives empty facts.
-CWhoisFacts ReadRdapFacts(std::string_view strJson, std::optional<uint32_t> dwAddress = std::nullopt);
-
 // Whether a description line ("descr:", an RDAP description remark) names who holds
 // the block ("Japan Network Information Center") rather than describing the addresses
 // ("Pool for Broadband customers") or saying where they are ("Zurich, Switzerland").

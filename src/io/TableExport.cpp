@@ -2,6 +2,7 @@
 
 #include "core/record/DottedQuad.h"
 #include "core/record/IPDataArray.h"
+#include "core/text/JsonString.h"
 #include "core/text/Utf8Text.h"
 #include "facts/WhoisFactsCache.h"
 
@@ -90,38 +91,7 @@ std::string CsvField(std::string_view s)
 
 std::string JsonQuoted(std::string_view s)
 {
-    static const char kHex[] = "0123456789abcdef";
-    const std::string text = TableUtf8(s);
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if ((unsigned char)c < 0x20 || c == 0x7F) {
-                out += "\\u00";
-                out += kHex[(c >> 4) & 0xF];
-                out += kHex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-    return out;
+    return QuotedJson(s, EJsonEscapes::kUnicode);
 }
 
 std::string WhoisFactsJson(const CWhoisFacts& f)

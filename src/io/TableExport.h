@@ -36,5 +36,5 @@ std::string TableUtf8(std::string_view s);
 // One CSV field: quoted when it holds a quote, comma or line end; a leading
 // '=', '+', '-', '@', tab or CR gets a "'" first so that no spreadsheet runs it.
 std::string CsvField(std::string_view s);
-// A JSON string literal, quotes included.
+// A JSON string literal, quotes included, control characters and DEL as \u escapes.
 std::string JsonQuoted(std::string_view s);

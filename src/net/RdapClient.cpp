@@ -1,6 +1,7 @@
 #include "net/RdapClient.h"
 
 #include "core/record/HostLookup.h"
+#include "facts/RdapFacts.h"
 #include "facts/RdapText.h"
 #include "facts/WhoisFacts.h"
 #include "net/WhoisReferral.h"

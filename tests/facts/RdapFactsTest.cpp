@@ -1,3 +1,4 @@
+#include "facts/RdapFacts.h"
 #include "core/record/DottedQuad.h"
 #include "core/record/IPAddressData.h"
 #include "facts/RdapText.h"

@@ -3,6 +3,7 @@
 // the whois extraction over the stored text. Nothing touches the network.
 
 #include "core/record/IPAddressData.h"
+#include "facts/RdapFacts.h"
 #include "facts/RdapText.h"
 #include "facts/WhoisFacts.h"
 #include "net/RdapBootstrap.h"

@@ -24,6 +24,26 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+inline bool EndsWithNoCase(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && EqualNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// Whether text holds needle, ASCII letters of both folded; linear for the short
+// needles of the answer readers.
+inline bool ContainsNoCase(std::string_view text, std::string_view needle)
+{
+    if (needle.empty())
+        return true;
+    if (text.size() < needle.size())
+        return false;
+    const char first = FoldCase(needle[0]);
+    for (size_t i = 0; i + needle.size() <= text.size(); ++i)
+        if (FoldCase(text[i]) == first && EqualNoCase(text.substr(i, needle.size()), needle))
+            return true;
+    return false;
+}
+
 // Byte order with ASCII letters folded: no locale collation, so a sort is the
 // same on every machine and costs no more than a byte compare.
 inline int CompareNoCase(std::string_view a, std::string_view b)
