@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/HostLookup.h"
 #include "core/LookupJob.h"
+#include "net/ExchangeCancel.h"
 #include "net/PingCheck.h"
 #include "net/Traceroute.h"
 #include "sched/CompletionSink.h"
@@ -14,6 +15,7 @@ namespace {
 
 void PostJob(const CWorkerEnvironment& env, CLookupJob* pJob)
 {
+    pJob->m_bCancelled = env.m_pCancel && env.m_pCancel->IsCancelled();
     try {
         env.m_pSink->Post(pJob->m_nKindCode, pJob);
     } catch (...) {
@@ -39,6 +41,7 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
     pJob->m_bRetryLater = report.m_bRetryLater;
     pJob->m_strLimitRegistry = std::move(report.m_strLimitRegistry);
     pJob->m_nLimitSeconds = report.m_nLimitSeconds;
+    pJob->m_bDeniedForGood = report.m_bDeniedForGood;
     pJob->m_goodRegistries = std::move(report.m_goodRegistries);
     env.m_pLastWhoisDone->Set(env.m_pClock->Now());
     PostJob(env, pJob);

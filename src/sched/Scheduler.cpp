@@ -5,6 +5,7 @@
 #include "core/IPDataArray.h"
 #include "core/LookupJob.h"
 #include "core/NetloreDoc.h"
+#include "net/ExchangeCancel.h"
 #include "net/RdapBootstrap.h"
 #include "net/WhoisServerTable.h"
 #include "sched/ConnSettings.h"
@@ -121,7 +122,10 @@ bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSecond
     const auto proc = pRow->m_pfnWorker;
     bool bStarted = false;
     try {
-        bStarted = env.m_pThreads->Start([pJob, envCopy, proc] { proc(pJob, envCopy); });
+        bStarted = env.m_pThreads->Start([pJob, envCopy, proc] {
+            const CExchangeCancel::CScope scope(envCopy.m_pCancel);
+            proc(pJob, envCopy);
+        });
     } catch (...) {
         bStarted = false;
     }
