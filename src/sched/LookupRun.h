@@ -5,6 +5,7 @@
 #include "sched/LookupSession.h"
 #include "sched/RangeReuse.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <climits>
@@ -135,6 +136,8 @@ public:
                   std::chrono::milliseconds slice = std::chrono::milliseconds(200));
     // Saves now if anything is unsaved (bNow), or when the cadence says so.
     void Checkpoint(bool bNow = false);
+    // A checkpoint written in the background failed: results are unsaved again.
+    void CheckpointFailedLater() { m_nUnsaved = std::max(m_nUnsaved, 1); }
     // Stop All: nothing waits any more; running lookups still report.
     void StopAll();
     // Stops starting lookups; those running get the grace, then they are cancelled.
