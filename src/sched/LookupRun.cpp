@@ -260,8 +260,6 @@ void CLookupRun::OnOutcome(const CLookupOutcome& outcome)
         return;
     if (outcome.m_bStored)
         ++m_nUnsaved;
-    if (!outcome.m_strDeniedRegistry.empty())
-        RegistryDenied(outcome.m_strDeniedRegistry);
     if (outcome.m_bCancelled)
         return;
     if (outcome.m_bRequeued) {
@@ -290,6 +288,8 @@ void CLookupRun::OnOutcome(const CLookupOutcome& outcome)
             m_doc.UpdateAllViews(&outcome.m_strAddress);
     }
     Finished(finished);
+    if (!outcome.m_strDeniedRegistry.empty())
+        RegistryDenied(outcome.m_strDeniedRegistry);
     if (outcome.m_nKind == lookupWhois && outcome.m_bStored)
         ReuseAnswer(outcome.m_strAddress);
 }
