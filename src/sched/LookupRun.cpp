@@ -12,6 +12,18 @@ namespace {
 // Ticks in a row on which no worker thread could be started before the run gives up.
 constexpr int kMaxStartFailures = 10;
 
+CRunFinished WhoisEnd(const std::string& strAddress, const std::string& strReusedFrom,
+                      ERunStatus status = ERunStatus::ok, const std::string& strReason = std::string())
+{
+    CRunFinished finished;
+    finished.m_nKind = lookupWhois;
+    finished.m_strAddress = strAddress;
+    finished.m_status = status;
+    finished.m_strReusedFrom = strReusedFrom;
+    finished.m_strReason = strReason;
+    return finished;
+}
+
 } // namespace
 
 CLookupRun::CLookupRun(CNetloreDoc& doc, CNameResolver& resolver, CIcmpService* pIcmp, const CClock& clock,
@@ -64,12 +76,8 @@ CQueueCounts CLookupRun::Queue(const std::vector<std::string>& addresses, const 
         if (counts.m_nFromKnownRange > 0) {
             ++m_nReused;
             m_doc.SetModifiedFlag();
-            CRunFinished finished;
-            finished.m_nKind = lookupWhois;
-            finished.m_strAddress = strAddress;
-            finished.m_strReusedFrom = m_reuse.GetReusedFrom(strAddress);
             if (m_pListener)
-                m_pListener->OnAddressFinished(finished);
+                m_pListener->OnAddressFinished(WhoisEnd(strAddress, m_reuse.GetReusedFrom(strAddress)));
         }
     }
     if (total.m_nFromKnownRange > 0)
@@ -321,11 +329,7 @@ void CLookupRun::ReuseAnswer(const std::string& strAddress)
     m_doc.UpdateAllViews(nullptr);
     for (const std::string& strNeighbour : answered) {
         m_givenUp.erase(strNeighbour);
-        CRunFinished finished;
-        finished.m_nKind = lookupWhois;
-        finished.m_strAddress = strNeighbour;
-        finished.m_strReusedFrom = strAddress;
-        Finished(finished);
+        Finished(WhoisEnd(strNeighbour, strAddress));
     }
 }
 
@@ -345,11 +349,7 @@ void CLookupRun::ReuseForWaiting(const std::string& strAddress)
     ++m_nUnsaved;
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(&strAddress);
-    CRunFinished finished;
-    finished.m_nKind = lookupWhois;
-    finished.m_strAddress = strAddress;
-    finished.m_strReusedFrom = strFrom;
-    Finished(finished);
+    Finished(WhoisEnd(strAddress, strFrom));
 }
 
 void CLookupRun::RegistryDenied(const std::string& strRegistry)
@@ -363,12 +363,7 @@ void CLookupRun::RegistryDenied(const std::string& strRegistry)
     // Its other waiting addresses end here too, each with the reason.
     for (const std::string& strAddress : m_pSession->FailWaitingOf(m_doc, strRegistry)) {
         m_reuse.ForgetReusedFrom(strAddress);
-        CRunFinished finished;
-        finished.m_nKind = lookupWhois;
-        finished.m_strAddress = strAddress;
-        finished.m_status = ERunStatus::failed;
-        finished.m_strReason = strReason;
-        Finished(finished);
+        Finished(WhoisEnd(strAddress, std::string(), ERunStatus::failed, strReason));
     }
 }
 

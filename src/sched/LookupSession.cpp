@@ -41,6 +41,7 @@ CLookupSession::CLookupSession(CNameResolver& resolver, CIcmpService* pIcmp, con
     m_env.m_pPaused = &m_paused;
     m_env.m_pDenied = &m_denied;
     m_env.m_pCancel = &m_cancel;
+    m_env.m_pRunningJobs = &m_runningJobs;
     m_env.m_pRegistries = &m_registries;
     m_env.m_pServers = &m_servers;
     m_env.m_pResolver = &resolver;

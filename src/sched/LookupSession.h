@@ -10,6 +10,7 @@
 #include "sched/LookupCounts.h"
 #include "sched/PausedRegistries.h"
 #include "sched/RegistryBackoff.h"
+#include "sched/RunningJobs.h"
 #include "sched/WhoisSource.h"
 #include "sched/WorkerEnvironment.h"
 #include "sched/WorkerThreads.h"
@@ -191,6 +192,8 @@ private:
     // The registries that denied access for good, as the workers see them.
     CPausedRegistries m_denied;
     CExchangeCancel m_cancel;
+    // The started jobs until their workers report them.
+    CRunningJobs m_runningJobs;
     // The bootstrap that names each address's registry.
     CRdapBootstrap m_registries;
     // Last: destroyed first, so every worker has finished before what it uses goes.

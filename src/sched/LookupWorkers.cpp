@@ -8,6 +8,7 @@
 #include "net/Traceroute.h"
 #include "sched/CompletionSink.h"
 #include "sched/LastWhoisDone.h"
+#include "sched/RunningJobs.h"
 #include "sched/WhoisSource.h"
 #include "sched/WorkerEnvironment.h"
 
@@ -16,6 +17,9 @@ namespace {
 void PostJob(const CWorkerEnvironment& env, CLookupJob* pJob)
 {
     pJob->m_bCancelled = env.m_pCancel && env.m_pCancel->IsCancelled();
+    // From here the completion carries the job.
+    if (env.m_pRunningJobs)
+        env.m_pRunningJobs->Release(pJob);
     try {
         env.m_pSink->Post(pJob->m_nKindCode, pJob);
     } catch (...) {

@@ -12,6 +12,7 @@ class CNameResolver;
 class CPausedRegistries;
 class CRdapBootstrap;
 class CRdapClient;
+class CRunningJobs;
 class CThreadStarter;
 class CWhoisServerTable;
 
@@ -38,6 +39,8 @@ struct CWorkerEnvironment {
     // Which registry each address belongs to, for starting only addresses whose
     // registry is not paused (UI thread only). Null: every address may start.
     const CRdapBootstrap* m_pRegistries = nullptr;
+    // Owns each job while its worker runs; null: the job is the worker's until it reports.
+    CRunningJobs* m_pRunningJobs = nullptr;
     // The switch that ends the workers' exchanges when a run is cancelled; null: none.
     CExchangeCancel* m_pCancel = nullptr;
     // Told about each whois exchange, from the worker threads; null: nobody.

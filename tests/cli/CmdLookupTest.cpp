@@ -47,6 +47,25 @@ protected:
                            settingsLines);
     }
 
+    // The command line in the background, standard output and error in outDir's
+    // files "out" and "err".
+    bool Spawn(Strings args, const CTempDir& outDir, pid_t& pid)
+    {
+        args.insert(args.begin(), {ADDRSCOPE_CLI, "--settings", SettingsFile(m_dir)});
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const bool bStarted = posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        return bStarted;
+    }
+
     CCliResult Cli(Strings args, int nTimeout = 120)
     {
         args.insert(args.begin(), {"--settings", SettingsFile(m_dir)});
@@ -113,20 +132,8 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
     const std::string doc = m_dir.File("int.qdl");
     CTempDir outDir;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", SettingsFile(m_dir), "lookup",      doc,
-                                       "--tick",      "20",         "130.66.76.1",       "130.66.76.2", "130.66.76.3"};
-    std::vector<char*> argv;
-    for (auto& a : argStore)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid;
-    ASSERT_EQ(posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(Spawn({"lookup", doc, "--tick", "20", "130.66.76.1", "130.66.76.2", "130.66.76.3"}, outDir, pid));
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (m_server.Connections(kArin) == 0 && std::chrono::steady_clock::now() < deadline)
@@ -299,20 +306,8 @@ TEST_F(CliLookupTest, ATemporaryDenialIsNoAnswerTheAddressWaitsAndNothingIsStore
     m_server.SetDefaultAnswer(kRipe, kRipeDeniedForNow);
     const std::string doc = m_dir.File("denied.qdl");
     CTempDir outDir;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", SettingsFile(m_dir), "lookup", doc, "--json",
-                                       "--tick",      "20",         "130.66.76.1"};
-    std::vector<char*> argv;
-    for (auto& a : argStore)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid;
-    ASSERT_EQ(posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(Spawn({"lookup", doc, "--json", "--tick", "20", "130.66.76.1"}, outDir, pid));
 
     // RIPE is paused, the address waits: then the run is stopped.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

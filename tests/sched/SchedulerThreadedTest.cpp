@@ -557,3 +557,25 @@ TEST_F(SchedulerThreadedTest, CancellingEndsAnExchangeWithAServerThatNeverAnswer
     const CLookupCounts counts = m_session.GetCounts(m_doc, lookupWhois);
     EXPECT_EQ(counts.Finished(), 0) << "a cancelled lookup is not looked up, nor failed";
 }
+
+TEST_F(SchedulerThreadedTest, AJobWhoseWorkerNeverReportsIsDeletedWithTheSession)
+{
+    // A platform that says it started the thread and then loses the work.
+    class CLosingThreads : public CThreadStarter
+    {
+    public:
+        bool Start(std::function<void()>) override { return true; }
+    } losing;
+    const int nBefore = CLookupJob::LiveCount();
+    {
+        CNetloreDoc doc(&m_clock);
+        CLookupSession session(m_resolver, &m_icmp, m_clock);
+        session.SetThreadStarter(&losing);
+        session.Queue(doc, lookupWhois, "130.66.76.1", 0);
+        session.Tick(doc);
+        EXPECT_EQ(doc.GetData().GetRunningList(lookupWhois).size(), 1u);
+        EXPECT_EQ(CLookupJob::LiveCount(), nBefore + 1);
+        doc.GetData().ClearAllPending();
+    }
+    EXPECT_EQ(CLookupJob::LiveCount(), nBefore);
+}
