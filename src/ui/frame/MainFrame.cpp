@@ -745,6 +745,8 @@ void CMainFrame::OnTimer()
 void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 {
     TakeCheckpointResult();
+    // The setting may change between two results; it is read as each one arrives.
+    m_pRun->SetReuseKnownRanges(CSettingsLoader(m_store).Get(PS::kReuseKnownRanges));
     m_pRun->Complete(nCode, pJob);
     UpdateCommandStates();
 }
