@@ -367,3 +367,42 @@ TEST_F(CliLookupTest, APermanentDenialFailsEveryAddressOfTheRegistrySaysSoOnceAn
     for (const char* a : {"193.0.6.1", "193.0.6.2", "193.0.6.3"})
         EXPECT_EQ(stored.GetData().GetRawWhois(a), "") << a;
 }
+
+TEST_F(CliLookupTest, ALookupStillRunningWhenTheGraceEndsIsCancelledAndTheRunEndsNormally)
+{
+    // ARIN never answers and the client would wait ten minutes for it.
+    m_server.SetMode(kArin, EWhoisServerMode::neverAnswer);
+    WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
+    const std::string settings = ReadFileBytes(m_dir.File("s.ini"));
+    WriteFileBytes(m_dir.File("s.ini"),
+                   std::string(settings).replace(settings.find("Idle%20Timeout=1000"), 19,
+                                                 "Idle%20Timeout=600000\nAnswer%20Timeout=600000"));
+    const std::string doc = m_dir.File("grace.qdl");
+    CTempDir outDir;
+    pid_t pid;
+    ASSERT_TRUE(Spawn({"lookup", doc, "--tick", "20", "130.66.76.1", "130.66.76.2"}, outDir, pid));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (m_server.Connections(kArin) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "did not end after the grace";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::string err = ReadFileBytes(outDir.File("err"));
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+    EXPECT_NE(err.find("SIGTERM: waiting up to 10 s for 1 running lookup(s), then saving"), std::string::npos) << err;
+    EXPECT_NE(err.find("saving without the 1 lookup(s) still running"), std::string::npos) << err;
+    EXPECT_EQ(ReadFileBytes(outDir.File("out")), "looked up 0, skipped as fresh 0, failed 0, not looked up 2\n");
+
+    CNetloreDoc stored;
+    ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
+    EXPECT_EQ(stored.GetData().GetSize(), 2);
+    EXPECT_EQ(stored.GetData().GetRawWhois("130.66.76.1"), "");
+}
