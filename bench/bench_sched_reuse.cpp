@@ -11,12 +11,9 @@
 #include "LoopbackWhoisServer.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/Clock.h"
-#include "facts/WhoisFacts.h"
-#include "facts/WhoisFactsCache.h"
 #include "net/SystemNameResolver.h"
 #include "net/WhoisServerTable.h"
-#include "sched/LookupSession.h"
-#include "sched/RangeReuse.h"
+#include "sched/LookupRun.h"
 
 #include <algorithm>
 #include <chrono>
@@ -57,58 +54,66 @@ struct CResult {
     double m_dLongestMs = 0;
 };
 
+// Counts what the run reports and times the driving thread's work on each report.
+class CBenchListener : public CLookupRunListener
+{
+public:
+    void OnAddressFinished(const CRunFinished& finished) override
+    {
+        if (finished.m_strReusedFrom.empty()) {
+            if (finished.m_status == ERunStatus::ok)
+                ++m_result.m_nLookups;
+        } else {
+            ++m_result.m_nReused;
+        }
+    }
+    CResult m_result;
+};
+
 CResult Run(const std::vector<std::string>& addresses, bool bReuse, CLoopbackWhoisServer& server,
             const CWhoisServerTable& table)
 {
     const int nQueriesBefore = server.Connections(kHosts[0]) + server.Connections(kHosts[1]);
     CSystemNameResolver resolver;
     CSystemClock clock;
-    CLookupSession session(resolver, nullptr, clock);
+    CNetloreDoc doc;
+    CLookupRun run(doc, resolver, nullptr, clock);
+    CLookupSession& session = run.Session();
     session.SetServers(table);
     CConnSettings settings;
     settings.m_nWhoisInterval = 0;
     settings.m_nWhoisLimit = 8;
     session.SetSettings(settings);
     session.SetTickInterval(5ms);
+    CBenchListener listener;
+    run.SetListener(&listener);
+    run.SetReuseKnownRanges(bReuse);
 
-    CNetloreDoc doc;
-    CRangeReuse reuse;
-    for (const std::string& a : addresses) {
+    for (const std::string& a : addresses)
         doc.AddIP(a);
-        if (session.Queue(doc, lookupWhois, a, 0) && bReuse)
-            reuse.NoteWaiting(a);
-    }
-    CResult result;
+    CLookupChoice choice;
+    choice.m_bSkipFresh = false;
+    run.Queue(addresses, choice);
+    CResult& result = listener.m_result;
     auto longest = [&](SteadyClock::time_point start) {
         result.m_dLongestMs = std::max(result.m_dLongestMs,
                                        std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count());
     };
     const auto start = SteadyClock::now();
-    SteadyClock::time_point mergeStart;
     while (doc.HasPendingLookups()) {
         const auto tickStart = SteadyClock::now();
-        session.TickIfDue(doc);
+        run.TickIfDue();
         longest(tickStart);
-        session.MergeArrived(
-            &doc, session.NextTick(),
-            [&](const CLookupOutcome& o) {
-                const auto one = SteadyClock::now();
-                if (o.m_bStored) {
-                    ++result.m_nLookups;
-                    CIPDataArray& data = doc.GetData();
-                    const CIPAddressData* pRecord = bReuse ? data.FindByIP(o.m_strAddress) : nullptr;
-                    if (pRecord) {
-                        const CWhoisFacts facts = GetWhoisFacts(data, *pRecord);
-                        result.m_nReused += int(reuse
-                                                    .ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(),
-                                                                      facts, pRecord->GetWhoisDone())
-                                                    .size());
-                    }
-                }
-                longest(one);
-            },
-            64);
+        // One completion at a time, so that each merge (reuse included) is timed alone.
+        const auto deadline = session.NextTick();
+        while (SteadyClock::now() < deadline) {
+            const auto mergeStart = SteadyClock::now();
+            if (run.MergeArrived(deadline, 1) == 0)
+                break;
+            longest(mergeStart);
+        }
     }
+    run.Finish();
     result.m_dSeconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     result.m_nQueries = server.Connections(kHosts[0]) + server.Connections(kHosts[1]) - nQueriesBefore;
     return result;

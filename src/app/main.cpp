@@ -91,18 +91,14 @@ int main(int argc, char* argv[])
         pScript->Start();
     }
     const int nResult = app.exec();
-    if (CMainFrame* pFrame = addrscope.GetMainFrame())
+    // Lookups still running are cancelled: with no window left nothing could store
+    // their results, and a server that never answers must not keep the program
+    // alive for minutes. Their workers end at once and are joined as the frame goes.
+    if (CMainFrame* pFrame = addrscope.GetMainFrame()) {
+        pFrame->GetRun().CancelRunning();
         pFrame->DestroyViews();
+    }
     addrscope.ExitInstance();
     pStore->Sync();
-    // Lookups still running are not waited for: a server that never answers would
-    // keep the program alive, with no window, for minutes. The document question,
-    // the settings and the run marker are all done by now.
-    if (CMainFrame* pFrame = addrscope.GetMainFrame()) {
-        if (pFrame->GetSession().RunningWorkers() > 0) {
-            std::fflush(nullptr);
-            std::_Exit(nResult);
-        }
-    }
     return nResult;
 }

@@ -21,8 +21,7 @@
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
 #include "sched/LookupKindTable.h"
-#include "sched/LookupSession.h"
-#include "sched/RangeReuse.h"
+#include "sched/LookupRun.h"
 
 #include <algorithm>
 #include <chrono>
@@ -38,16 +37,9 @@ using namespace std::chrono_literals;
 
 constexpr int kDefaultTickMs = 2000;
 constexpr int kMaxTickMs = 3600 * 1000;
-// Ticks in a row on which no worker thread could be started before giving up.
-constexpr int kMaxStartFailures = 10;
-// Longest wait between two looks at Ctrl+C.
-constexpr auto kPollSlice = 200ms;
 // After a stop signal, how long the running lookups may take before the document is
 // saved without them.
 constexpr auto kStopGrace = 10s;
-// Saves along the way, so that a crash or a kill loses at most this much work.
-constexpr int kDefaultCheckpointSeconds = ProgramSettings::kCheckpointSeconds.m_nDefault;
-constexpr int kDefaultCheckpointResults = ProgramSettings::kCheckpointResults.m_nDefault;
 
 // Now as ISO 8601 local time with its offset from UTC.
 std::string LocalTimeText()
@@ -70,6 +62,152 @@ bool ParseTick(const std::string& text, int& nMs)
     nMs = std::stoi(text);
     return nMs > 0 && nMs <= kMaxTickMs;
 }
+
+// What the command line does with a run: JSON lines and the progress line, the
+// checkpoints' saves, the stop's messages.
+class CCliRunListener : public CLookupRunListener
+{
+public:
+    CCliRunListener(CCliContext& ctx, const CCliCommand& command, CLookupRun& run, CNetloreDoc& doc, int nKind,
+                    const std::string& strDoc, bool bJson)
+        : m_ctx(ctx)
+        , m_command(command)
+        , m_run(run)
+        , m_doc(doc)
+        , m_nKind(nKind)
+        , m_strDoc(strDoc)
+        , m_bJson(bJson)
+        , m_bTerminal(isatty(fileno(ctx.err)) != 0)
+        , m_progress(ctx.m_bQuiet ? nullptr : ctx.err)
+    { }
+
+    // Runs the queued lookups to their end; bInterrupted: a signal or Ctrl+C stopped them.
+    void RunLookups(bool& bInterrupted)
+    {
+        m_progress.Show(std::string("Looking up (") + LookupKindRow(m_nKind)->m_pszName + ")");
+        m_bShowing = true;
+        // After the progress bar, so that these handlers are the ones in place.
+        CStopSignals stopSignals;
+        m_run.RunToEnd(
+            [&] {
+                const int nSignal = stopSignals.Received();
+                if (nSignal == 0 && !m_progress.PollCancel())
+                    return false;
+                bInterrupted = true;
+                m_progress.Close();
+                CliMessage(m_ctx, m_command.Name(),
+                           std::string(nSignal ? CStopSignals::Name(nSignal) : "interrupted") + ": waiting up to " +
+                               std::to_string(kStopGrace.count()) + " s for " + std::to_string(m_run.RunningCount()) +
+                               " running lookup(s), then saving" +
+                               (nSignal == SIGINT ? " (Ctrl+C again quits without saving)" : ""));
+                return true;
+            },
+            kStopGrace);
+        m_progress.Close();
+        if (m_run.StartFailed())
+            std::fprintf(m_ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
+    }
+
+    void OnAddressFinished(const CRunFinished& f) override
+    {
+        const bool bFailed = f.m_status != ERunStatus::ok;
+        if (f.m_status == ERunStatus::gaveUp)
+            CliMessage(m_ctx, m_command.Name(),
+                       f.m_strAddress + ": no whois answer after " + std::to_string(f.m_nEmptyAnswers) + " tries");
+        if (m_bJson)
+            PrintJsonLine(f);
+        // Progress follows what the servers answered; known ranges only count.
+        if (m_ctx.m_bQuiet || !m_bShowing || !f.m_strReusedFrom.empty())
+            return;
+        const int nDone = m_run.Progress().GetDone(m_nKind);
+        const int nTotal = std::max(1, m_run.Progress().GetTotal(m_nKind));
+        char line[64];
+        std::snprintf(line, sizeof line, "%d/%d ", nDone, m_run.Progress().GetTotal(m_nKind));
+        if (m_bTerminal) {
+            m_strProgress = line + TerminalSafe(f.m_strAddress);
+            m_progress.SetText(WithBackoff(m_strProgress, m_strBackoff));
+            m_progress.SetPos(int(int64_t(nDone) * 100 / nTotal));
+        } else {
+            std::fprintf(m_ctx.err, "%s%s%s%s\n", line, TerminalSafe(f.m_strAddress).c_str(), bFailed ? " failed" : "",
+                         f.m_strReason.empty() ? "" : (" (" + f.m_strReason + ")").c_str());
+        }
+    }
+
+    ECheckpoint OnCheckpointDue(bool) override
+    {
+        const int nUnsaved = m_run.UnsavedResults();
+        // A failed checkpoint is reported; the final save tries again.
+        if (SaveCliDocument(m_ctx, m_command.Name(), m_strDoc, m_doc) && m_ctx.m_bVerbose)
+            CliMessage(m_ctx, m_command.Name(), "checkpoint: saved " + std::to_string(nUnsaved) + " new results");
+        return ECheckpoint::written;
+    }
+
+    void OnPauseChanged(const std::string& strPauses) override
+    {
+        if (m_ctx.m_bQuiet)
+            return;
+        m_strBackoff = strPauses;
+        if (m_bTerminal)
+            m_progress.SetText(WithBackoff(m_strProgress, m_strBackoff));
+        else
+            std::fprintf(m_ctx.err, "%s\n",
+                         strPauses.empty() ? "Query limit: pause over, asking again" : strPauses.c_str());
+    }
+
+    void OnRegistryDenied(const std::string&, const std::string& strReason) override
+    {
+        CliMessage(m_ctx, m_command.Name(), strReason + "; its addresses are not looked up");
+    }
+
+    void OnGraceOver(int nRunning) override
+    {
+        m_progress.Close();
+        CliMessage(m_ctx, m_command.Name(),
+                   "saving without the " + std::to_string(nRunning) + " lookup(s) still running");
+    }
+
+private:
+    static std::string WithBackoff(const std::string& strProgress, const std::string& strBackoff)
+    {
+        if (strBackoff.empty())
+            return strProgress;
+        return strProgress.empty() ? strBackoff : strProgress + " | " + strBackoff;
+    }
+
+    void PrintJsonLine(const CRunFinished& f)
+    {
+        const char* pszStatus = f.m_status == ERunStatus::gaveUp   ? "gave-up"
+                                : f.m_status == ERunStatus::failed ? "failed"
+                                                                   : "ok";
+        const CIPAddressData* r = m_doc.GetData().FindByIP(f.m_strAddress);
+        std::string s =
+            "{\"address\": " + JsonString(f.m_strAddress) +
+            ", \"kind\": " + JsonString(LookupKindRow(f.m_nKind)->m_pszName) +
+            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
+            ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
+            ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
+            ", \"time\": " + JsonString(LocalTimeText()) +
+            (f.m_strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(f.m_strReusedFrom)) +
+            (f.m_strReason.empty() ? std::string() : ", \"reason\": " + JsonString(f.m_strReason)) + "}\n";
+        std::fwrite(s.data(), 1, s.size(), m_ctx.out);
+        // As it happens: a reader at the end of a pipe sees each address when it is done.
+        std::fflush(m_ctx.out);
+    }
+
+    CCliContext& m_ctx;
+    const CCliCommand& m_command;
+    CLookupRun& m_run;
+    CNetloreDoc& m_doc;
+    int m_nKind;
+    std::string m_strDoc;
+    bool m_bJson;
+    bool m_bTerminal;
+    CTerminalProgress m_progress;
+    bool m_bShowing = false;
+    // The progress line's text and the registry pauses shown with it.
+    std::string m_strProgress;
+    std::string m_strBackoff;
+};
 
 class CCmdLookup : public CCliCommand
 {
@@ -152,14 +290,16 @@ public:
         CLinuxIcmpService icmp;
         CSystemClock clock;
         // -v: every whois exchange of every worker, one whole line each (declared
-        // before the session, whose workers call it until they are joined).
+        // before the run, whose workers call it until they are joined).
         const WhoisStepObserver verbose = [&ctx, this](const CWhoisStep& step) {
             CliMessage(ctx, Name(),
                        "asked " + step.m_strServer + ":" + std::to_string(step.m_nPort) + " for '" + step.m_strQuery +
                            "': " + DescribeWhoisQueryEnd(step.m_end) + ", " + std::to_string(step.m_pAnswer->size()) +
                            " bytes");
         };
-        CLookupSession session(resolver, &icmp, clock);
+        CNetloreDoc doc;
+        CLookupRun run(doc, resolver, &icmp, clock);
+        CLookupSession& session = run.Session();
         if (ctx.m_bVerbose)
             session.SetWhoisObserver(&verbose);
         session.LoadSettings(ctx.settings);
@@ -172,7 +312,6 @@ public:
         const CConnSettings& settings = session.GetSettings();
         const CLookupKindRow& row = *LookupKindRow(nKind);
 
-        CNetloreDoc doc;
         CDocumentLock lock;
         const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, !given.empty(), &lock);
         if (!opened.m_bOpened)
@@ -200,80 +339,21 @@ public:
 
         // One query per network: whois answers cover the addresses waiting inside
         // their range, and fresh ranges the document holds answer at queue time.
-        CRangeReuse reuse;
-        const bool bReuse =
-            nKind == lookupWhois && CSettingsLoader(ctx.settings).Get(ProgramSettings::kReuseKnownRanges);
-        const COleDateTime dtNow = clock.Now();
-        if (bReuse)
-            for (int i = 0; i < data.GetSize(); ++i) {
-                const CIPAddressData* pRecord = data.GetAt(i);
-                if (data.HasFreshWhois(pRecord->IPAddressView(), settings.m_dwRescanGap, dtNow))
-                    reuse.NoteKnownRange(pRecord->IPAddressView(), GetWhoisFacts(data, *pRecord),
-                                         pRecord->GetWhoisDone());
-            }
-        int nFresh = 0;
-        int nReused = 0;
-        for (const std::string& a : addresses) {
-            if (bReuse && !bForce && !data.HasFreshWhois(a, settings.m_dwRescanGap, dtNow) &&
-                !data.GetWaitingList(nKind).Contains(a)) {
-                const std::string strFrom = reuse.AnswerFromKnownRange(data, a, settings.m_dwRescanGap, dtNow);
-                if (!strFrom.empty()) {
-                    ++nReused;
-                    doc.SetModifiedFlag();
-                    if (bJson)
-                        PrintJsonLine(ctx, data, a, nKind, "ok", strFrom);
-                    continue;
-                }
-            }
-            bool bQueued = bForce ? session.Queue(doc, nKind, a, 0) : session.Queue(doc, nKind, a);
-            // A known host name is never asked again, unless forced.
-            if (!bQueued && bForce && nKind == lookupHostName && !a.empty()) {
-                data.GetWaitingList(lookupHostName).AddUnique(a);
-                bQueued = true;
-            }
-            if (!bQueued && !a.empty())
-                ++nFresh;
-        }
+        CSettingsLoader loader(ctx.settings);
+        run.SetReuseKnownRanges(nKind == lookupWhois && !bForce && loader.Get(ProgramSettings::kReuseKnownRanges));
+        run.SetCheckpointCadence(loader.Get(ProgramSettings::kCheckpointSeconds),
+                                 loader.Get(ProgramSettings::kCheckpointResults));
+        run.OnDocumentChanged();
+        CCliRunListener listener(ctx, *this, run, doc, nKind, strDoc, bJson);
+        run.SetListener(&listener);
+        CLookupChoice choice;
+        choice.m_bKinds = {};
+        choice.m_bKinds[size_t(nKind)] = true;
+        choice.m_bSkipFresh = !bForce;
+        const int nFresh = run.Queue(addresses, choice).m_nKept;
         const int nTotal = data.GetWaitingList(nKind).GetSize();
-        const int nQueuedReused = nReused;
 
         bool bInterrupted = false;
-        bool bGaveUp = false;
-        auto notDone = [&] { return nTotal - session.GetCounts(doc, nKind).Finished() - (nReused - nQueuedReused); };
-        auto saveAndReport = [&] {
-            bool bSaved = true;
-            if (doc.IsModified() || opened.m_bCreated)
-                bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
-            // The counts stand for stored results: none when the save failed.
-            if (bSaved && !ctx.m_bQuiet) {
-                const CLookupCounts counts = session.GetCounts(doc, nKind);
-                // With --json, standard output holds JSON alone.
-                FILE* summary = bJson ? ctx.err : ctx.out;
-                std::fprintf(summary, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh,
-                             counts.m_nFailed);
-                if (nReused > 0)
-                    std::fprintf(summary, ", answered from a known range %d", nReused);
-                if (notDone() > 0)
-                    std::fprintf(summary, ", not looked up %d", notDone());
-                std::fprintf(summary, "\n");
-            }
-            return bSaved;
-        };
-        CRunOptions options;
-        options.m_strDoc = strDoc;
-        options.m_bJson = bJson;
-        options.m_nCheckpointSeconds = CSettingsLoader(ctx.settings).Get(ProgramSettings::kCheckpointSeconds);
-        options.m_nCheckpointResults = CSettingsLoader(ctx.settings).Get(ProgramSettings::kCheckpointResults);
-        options.m_fnAbandon = [&] {
-            // Workers still wait on their servers and write into jobs the document owns:
-            // save what is done and end here instead of waiting for them.
-            saveAndReport();
-            lock.Release();
-            if (std::fflush(ctx.out) != 0 || std::ferror(ctx.out))
-                CliMessage(ctx, Name(), "cannot write to standard output");
-            std::fflush(ctx.err);
-            std::_Exit(cliExitFailed);
-        };
         const int nLimit = settings.*row.m_pnLimit;
         if (nTotal > 0 && nLimit <= 0) {
             std::fprintf(ctx.err,
@@ -281,26 +361,32 @@ public:
                          "was looked up\n",
                          row.m_pszName, nLimit);
             data.ClearAllPending();
-            bGaveUp = true;
+            bInterrupted = true;
         } else if (nTotal > 0) {
-            RunLookups(ctx, session, doc, nKind, nTotal, bReuse ? &reuse : nullptr, nReused, options, bInterrupted,
-                       bGaveUp);
+            listener.RunLookups(bInterrupted);
         }
 
-        const bool bSaved = saveAndReport();
+        bool bSaved = true;
+        if (doc.IsModified() || opened.m_bCreated)
+            bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
         const CLookupCounts counts = session.GetCounts(doc, nKind);
-        return bSaved && !bInterrupted && !bGaveUp && counts.m_nFailed == 0 && notDone() <= 0 ? 0 : 1;
+        // The counts stand for stored results: none when the save failed.
+        if (bSaved && !ctx.m_bQuiet) {
+            // With --json, standard output holds JSON alone.
+            FILE* summary = bJson ? ctx.err : ctx.out;
+            std::fprintf(summary, "looked up %d, skipped as fresh %d, failed %d", counts.m_nDone, nFresh,
+                         counts.m_nFailed);
+            if (run.ReusedCount() > 0)
+                std::fprintf(summary, ", answered from a known range %d", run.ReusedCount());
+            if (run.NotDone(nKind) > 0)
+                std::fprintf(summary, ", not looked up %d", run.NotDone(nKind));
+            std::fprintf(summary, "\n");
+        }
+        return bSaved && !bInterrupted && !run.StartFailed() && counts.m_nFailed == 0 && run.NotDone(nKind) <= 0 ? 0
+                                                                                                                 : 1;
     }
 
 private:
-    struct CRunOptions {
-        std::string m_strDoc;
-        bool m_bJson = false;
-        int m_nCheckpointSeconds = kDefaultCheckpointSeconds;
-        int m_nCheckpointResults = kDefaultCheckpointResults;
-        std::function<void()> m_fnAbandon; // saves and ends the process; does not return
-    };
-
     // One address or host per line; blanks around it and empty lines are skipped.
     bool ReadAddresses(CCliContext& ctx, std::vector<std::string>& out)
     {
@@ -326,172 +412,6 @@ private:
             start = end + 1;
         }
         return true;
-    }
-
-    void RunLookups(CCliContext& ctx, CLookupSession& session, CNetloreDoc& doc, int nKind, int nTotal,
-                    CRangeReuse* pReuse, int& nReused, const CRunOptions& options, bool& bInterrupted, bool& bGaveUp)
-    {
-        const int nReusedBefore = nReused;
-        const bool bTerminal = isatty(fileno(ctx.err)) != 0;
-        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
-        progress.Show(std::string("Looking up (") + LookupKindRow(nKind)->m_pszName + ")");
-        // After the progress bar, so that these handlers are the ones in place.
-        CStopSignals stopSignals;
-        auto lastSave = Clock::now();
-        int nSinceSave = 0;
-        // The progress line's text and the registry pauses shown with it.
-        std::string strProgress;
-        std::string strBackoff;
-        auto showBackoff = [&] {
-            const std::string strNow = session.BackoffText();
-            if (strNow == strBackoff || ctx.m_bQuiet)
-                return;
-            const bool bEnded = strNow.empty();
-            strBackoff = strNow;
-            if (bTerminal)
-                progress.SetText(WithBackoff(strProgress, strBackoff));
-            else
-                std::fprintf(ctx.err, "%s\n", bEnded ? "Query limit: pause over, asking again" : strNow.c_str());
-        };
-        auto stopDeadline = Clock::time_point::max();
-
-        auto report = [&](const CLookupOutcome& o) {
-            if (pReuse && o.m_bRequeued) {
-                // Back in the waiting list: a neighbour's answer that came meanwhile may cover it.
-                CIPDataArray& data = doc.GetData();
-                const std::string strFrom =
-                    pReuse->AnswerFromKnownRange(data, o.m_strAddress, session.GetSettings().m_dwRescanGap,
-                                                 session.GetEnvironment().m_pClock->Now());
-                if (strFrom.empty()) {
-                    pReuse->NoteWaiting(o.m_strAddress);
-                    return;
-                }
-                data.GetWaitingList(nKind).RemoveTexts({o.m_strAddress});
-                ++nReused;
-                doc.SetModifiedFlag();
-                if (options.m_bJson)
-                    PrintJsonLine(ctx, data, o.m_strAddress, o.m_nKind, "ok", strFrom);
-            }
-            if (o.m_bRequeued)
-                return;
-            std::vector<std::string> answered;
-            if (pReuse && o.m_bStored) {
-                CIPDataArray& data = doc.GetData();
-                if (const CIPAddressData* pRecord = data.FindByIP(o.m_strAddress)) {
-                    const CWhoisFacts facts = GetWhoisFacts(data, *pRecord);
-                    answered = pReuse->ApplyFinalAnswer(data, o.m_strAddress, pRecord->GetRawWhois(), facts,
-                                                        pRecord->GetWhoisDone());
-                    nReused += int(answered.size());
-                }
-            }
-            if (o.m_bGaveUp)
-                CliMessage(ctx, Name(),
-                           o.m_strAddress + ": no whois answer after " + std::to_string(o.m_nEmptyAnswers) + " tries");
-            ++nSinceSave;
-            if (options.m_bJson) {
-                PrintJsonLine(ctx, doc.GetData(), o.m_strAddress, o.m_nKind,
-                              o.m_bGaveUp   ? "gave-up"
-                              : o.m_bFailed ? "failed"
-                                            : "ok");
-                for (const std::string& strNeighbour : answered)
-                    PrintJsonLine(ctx, doc.GetData(), strNeighbour, o.m_nKind, "ok", o.m_strAddress);
-            }
-            if (ctx.m_bQuiet)
-                return;
-            const int nDone = session.GetCounts(doc, nKind).Finished() + nReused - nReusedBefore;
-            char line[64];
-            std::snprintf(line, sizeof line, "%d/%d ", nDone, nTotal);
-            if (bTerminal) {
-                strProgress = line + TerminalSafe(o.m_strAddress);
-                progress.SetText(WithBackoff(strProgress, strBackoff));
-                progress.SetPos(int(int64_t(nDone) * 100 / nTotal));
-            } else {
-                std::fprintf(ctx.err, "%s%s%s\n", line, TerminalSafe(o.m_strAddress).c_str(),
-                             o.m_bFailed ? " failed" : "");
-            }
-        };
-
-        auto checkpoint = [&] {
-            if (nSinceSave == 0 || !doc.IsModified())
-                return;
-            const auto now = Clock::now();
-            if (nSinceSave < options.m_nCheckpointResults &&
-                now - lastSave < std::chrono::seconds(options.m_nCheckpointSeconds))
-                return;
-            // A failed checkpoint is reported; the final save tries again.
-            if (SaveCliDocument(ctx, Name(), options.m_strDoc, doc) && ctx.m_bVerbose)
-                CliMessage(ctx, Name(), "checkpoint: saved " + std::to_string(nSinceSave) + " new results");
-            lastSave = now;
-            nSinceSave = 0;
-        };
-
-        while (doc.HasPendingLookups()) {
-            const auto now = Clock::now();
-            if (now >= stopDeadline) {
-                progress.Close();
-                size_t nRunning = 0;
-                for (int k = 0; k < kLookupKindCount; ++k)
-                    nRunning += doc.GetData().GetRunningList(k).size();
-                CliMessage(ctx, Name(), "saving without the " + std::to_string(nRunning) + " lookup(s) still running");
-                session.Stop(doc);
-                options.m_fnAbandon();
-            }
-            if (session.TickIfDue(doc) && session.ConsecutiveStartFailures() >= kMaxStartFailures &&
-                session.RunningWorkers() == 0 && doc.GetData().GetRunningList(nKind).empty()) {
-                std::fprintf(ctx.err, "addrscope-cli lookup: no worker thread could be started; stopping\n");
-                bGaveUp = true;
-                session.Stop(doc);
-                continue;
-            }
-            const bool bStopping = session.IsStopping();
-            session.MergeArrived(&doc, bStopping ? now + kPollSlice : std::min(session.NextTick(), now + kPollSlice),
-                                 report);
-            showBackoff();
-            checkpoint();
-            const int nSignal = stopSignals.Received();
-            if (!bStopping && !bInterrupted && (nSignal != 0 || progress.PollCancel())) {
-                bInterrupted = true;
-                stopDeadline = Clock::now() + kStopGrace;
-                progress.Close();
-                size_t nRunning = 0;
-                for (int k = 0; k < kLookupKindCount; ++k)
-                    nRunning += doc.GetData().GetRunningList(k).size();
-                CliMessage(ctx, Name(),
-                           std::string(nSignal ? CStopSignals::Name(nSignal) : "interrupted") + ": waiting up to " +
-                               std::to_string(kStopGrace.count()) + " s for " + std::to_string(nRunning) +
-                               " running lookup(s), then saving" +
-                               (nSignal == SIGINT ? " (Ctrl+C again quits without saving)" : ""));
-            }
-            if (bInterrupted)
-                session.Stop(doc);
-        }
-        progress.Close();
-        session.JoinAll();
-        session.MergeArrived(&doc, Clock::now(), report);
-    }
-
-    static std::string WithBackoff(const std::string& strProgress, const std::string& strBackoff)
-    {
-        if (strBackoff.empty())
-            return strProgress;
-        return strProgress.empty() ? strBackoff : strProgress + " | " + strBackoff;
-    }
-
-    // strReusedFrom: the address whose answer this one received from its range.
-    static void PrintJsonLine(CCliContext& ctx, const CIPDataArray& data, const std::string& strAddress, int nKind,
-                              const char* pszStatus, const std::string& strReusedFrom = std::string())
-    {
-        const CIPAddressData* r = data.FindByIP(strAddress);
-        std::string s =
-            "{\"address\": " + JsonString(strAddress) + ", \"kind\": " + JsonString(LookupKindRow(nKind)->m_pszName) +
-            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
-            ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
-            ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
-            ", \"time\": " + JsonString(LocalTimeText()) +
-            (strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(strReusedFrom)) + "}\n";
-        std::fwrite(s.data(), 1, s.size(), ctx.out);
-        // As it happens: a reader at the end of a pipe sees each address when it is done.
-        std::fflush(ctx.out);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "core/text/TextCase.h"
 #include "net/WhoisQuery.h"
 #include "net/WhoisReferral.h"
+#include "net/WhoisRefusal.h"
 #include "net/WhoisServerTable.h"
 #include "net/WhoisTexts.h"
 
@@ -325,7 +326,17 @@ void ChainLookup(std::string target, std::string& result, const CWhoisServerTabl
         exchange(target, server, answer, port);
         port = servers.m_nWhoisPort;
 
-        const bool overLimit = Contains(answer, WhoisTexts::kQueryLimit);
+        const EWhoisRefusal refusal = FindWhoisRefusal(answer);
+        if (refusal == EWhoisRefusal::deniedForGood) {
+            // Asked again, the server would only keep us out for longer.
+            if (pReport) {
+                const std::string registry = servers.RegistryOf(askedServer);
+                pReport->m_strLimitRegistry = registry.empty() ? askedServer : registry;
+                pReport->m_bDeniedForGood = true;
+            }
+            return;
+        }
+        const bool overLimit = refusal == EWhoisRefusal::limit;
         if (answer.empty() || overLimit) {
             limitAtServer = limitAtServer || overLimit;
             answer.clear();

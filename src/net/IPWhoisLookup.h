@@ -43,6 +43,8 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
 struct CWhoisChainReport {
     // The registry whose "query limit" answer ended the chain; empty when none did.
     std::string m_strLimitRegistry;
+    // That registry's server denied access permanently (not only for a while).
+    bool m_bDeniedForGood = false;
     // The chain stopped before asking this registry, because the caller paused it.
     std::string m_strPausedRegistry;
     // Registries that gave a usable answer (a referral or the final one).

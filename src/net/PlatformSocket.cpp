@@ -1,5 +1,7 @@
 #include "net/PlatformSocket.h"
 
+#include "net/ExchangeCancel.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -30,7 +32,21 @@ bool CPlatformSocket::Open()
 {
     Close();
     m_nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
-    return m_nFd >= 0;
+    if (m_nFd < 0)
+        return false;
+    if (CExchangeCancel* pCancel = CExchangeCancel::Current()) {
+        if (!pCancel->Register(m_nFd)) {
+            Close();
+            return false;
+        }
+        m_pCancel = pCancel;
+    }
+    return true;
+}
+
+bool CPlatformSocket::Cancelled() const
+{
+    return m_pCancel && m_pCancel->IsCancelled();
 }
 
 bool CPlatformSocket::Wait(short events, int nTimeoutMs)
@@ -69,7 +85,7 @@ bool CPlatformSocket::Connect(uint32_t dwAddress, int nPort, int nTimeoutMs)
     socklen_t len = sizeof error;
     if (::getsockopt(m_nFd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
         return false;
-    return error == 0;
+    return error == 0 && !Cancelled();
 }
 
 bool CPlatformSocket::SendAll(const char* data, size_t size, int nTimeoutMs)
@@ -107,8 +123,9 @@ CPlatformSocket::EReceive CPlatformSocket::Receive(char* buffer, size_t size, in
             nReceived = size_t(n);
             return received;
         }
+        // A cancelled exchange was shut down here, not closed by the server.
         if (n == 0)
-            return closedByPeer;
+            return Cancelled() ? failed : closedByPeer;
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
@@ -131,6 +148,9 @@ void CPlatformSocket::ShutdownReceive()
 void CPlatformSocket::Close()
 {
     if (m_nFd >= 0) {
+        if (m_pCancel)
+            m_pCancel->Unregister(m_nFd);
+        m_pCancel = nullptr;
         // close() is not retried on EINTR on Linux: the descriptor is gone either way.
         ::close(m_nFd);
         m_nFd = -1;

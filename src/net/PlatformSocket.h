@@ -3,9 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+class CExchangeCancel;
+
 // One IPv4 TCP client socket with every blocking step bounded by a time-out.
 // The descriptor is non-blocking and close-on-exec; waits use poll, EINTR is
-// retried, and sends never raise SIGPIPE. Closed by the destructor.
+// retried, and sends never raise SIGPIPE. Closed by the destructor. A socket opened
+// under a cancel switch (ExchangeCancel.h) ends with a failure once it is cancelled.
 class CPlatformSocket
 {
 public:
@@ -38,5 +41,8 @@ private:
     // Waits for the events; false on time-out or error.
     bool Wait(short events, int nTimeoutMs);
 
+    bool Cancelled() const;
+
     int m_nFd = -1;
+    CExchangeCancel* m_pCancel = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "net/RdapQuery.h"
 
+#include "net/ExchangeCancel.h"
+
 #include "core/record/HostLookup.h"
 #include "core/record/NameResolver.h"
 #include "facts/RdapText.h"
@@ -121,6 +123,15 @@ bool Resolve(CNameResolver& resolver, const std::string& host, uint32_t& address
 
 } // namespace
 
+namespace {
+
+int CancelledTransfer(void* pData, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const CExchangeCancel*>(pData)->IsCancelled() ? 1 : 0;
+}
+
+} // namespace
+
 bool RdapHttpGet(const std::string& strUrl, const CRdapHttpLimits& limits, CNameResolver& resolver,
                  CRdapHttpAnswer& answer)
 {
@@ -191,6 +202,16 @@ bool RdapHttpGet(const std::string& strUrl, const CRdapHttpLimits& limits, CName
         curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+        // A cancelled run ends the transfer from its next progress call.
+        if (CExchangeCancel* pCancel = CExchangeCancel::Current()) {
+            if (pCancel->IsCancelled()) {
+                answer.m_strError = "cancelled";
+                return false;
+            }
+            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CancelledTransfer);
+            curl_easy_setopt(curl, CURLOPT_XFERINFODATA, pCancel);
+            curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        }
 
         const CURLcode rc = curl_easy_perform(curl);
         if (rc != CURLE_OK) {

@@ -9,6 +9,7 @@
 #include "sched/RdapSettings.h"
 #include "sched/Scheduler.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -38,6 +39,9 @@ CLookupSession::CLookupSession(CNameResolver& resolver, CIcmpService* pIcmp, con
     , m_registries(CRdapBootstrap::Shipped())
 {
     m_env.m_pPaused = &m_paused;
+    m_env.m_pDenied = &m_denied;
+    m_env.m_pCancel = &m_cancel;
+    m_env.m_pRunningJobs = &m_runningJobs;
     m_env.m_pRegistries = &m_registries;
     m_env.m_pServers = &m_servers;
     m_env.m_pResolver = &resolver;
@@ -86,6 +90,27 @@ std::string CLookupSession::RegistryOf(std::string_view strAddress) const
     return m_registries.RegistryOf(ParseDottedQuad(strAddress));
 }
 
+std::string CLookupSession::DeniedReason(std::string_view strRegistry)
+{
+    return std::string(strRegistry) + " denied access permanently";
+}
+
+std::vector<std::string> CLookupSession::FailWaitingOf(CNetloreDoc& doc, std::string_view strRegistry)
+{
+    std::vector<std::string> failed;
+    CSerStringArray& waiting = doc.GetData().GetWaitingList(lookupWhois);
+    for (int i = 0; i < waiting.GetSize(); ++i)
+        if (RegistryOf(waiting.GetString(i)) == strRegistry)
+            failed.push_back(waiting.GetString(i));
+    if (failed.empty())
+        return failed;
+    waiting.RemoveTexts(failed);
+    m_counts[lookupWhois].m_nFailed += int(failed.size());
+    for (const std::string& strAddress : failed)
+        m_emptyAnswers.erase(strAddress);
+    return failed;
+}
+
 void CLookupSession::RefreshPauses()
 {
     std::vector<std::string> paused = m_backoff.PausedRegistries();
@@ -107,8 +132,10 @@ bool CLookupSession::Queue(CNetloreDoc& doc, int nKind, std::string_view strAddr
     if (pRow->m_bRetriesEmpty)
         m_emptyAnswers.erase(std::string(strAddress));
     const bool bQueued = pRow->m_pfnQueue(doc, strAddress, nGapMinutes);
-    if (bQueued)
+    if (bQueued) {
         m_bStopping = false;
+        m_cancel.Reset();
+    }
     return bQueued;
 }
 
@@ -122,11 +149,19 @@ void CLookupSession::Tick(CNetloreDoc& doc)
 
 bool CLookupSession::TickIfDue(CNetloreDoc& doc)
 {
-    const auto now = SteadyClock::now();
-    if (m_bStopping || now < m_nextTick)
+    return TickIfDue(doc, SteadyClock::now());
+}
+
+bool CLookupSession::TickIfDue(CNetloreDoc& doc, SteadyClock::time_point now)
+{
+    if (m_bStopping || (m_bTicked && now < m_nextTick))
         return false;
     Tick(doc);
-    m_nextTick = std::max(m_nextTick + m_tickInterval, now);
+    // Catching up after a late tick would start a second job of a kind at once.
+    m_nextTick = m_bTicked ? m_nextTick + m_tickInterval : now + m_tickInterval;
+    if (m_nextTick <= now)
+        m_nextTick = now + m_tickInterval;
+    m_bTicked = true;
     return true;
 }
 
@@ -140,17 +175,38 @@ CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob
         return outcome;
     }
     outcome.m_nKind = pRow->m_nKind;
+    if (pJob && pJob->m_bCancelled) {
+        // Cut off by a stop: no result to keep, the address was not looked up.
+        outcome.m_strAddress = pJob->m_strAddress;
+        outcome.m_bCancelled = true;
+        if (pDoc) {
+            std::vector<CLookupJob*>& running = pDoc->GetData().GetRunningList(pRow->m_nKind);
+            running.erase(std::remove(running.begin(), running.end(), pJob), running.end());
+            pDoc->GetData().GetWaitingList(pRow->m_nKind).RemoveTexts({outcome.m_strAddress});
+        }
+        delete pJob;
+        m_threads.Reap();
+        return outcome;
+    }
     bool bRetryLater = false;
     if (pJob) {
         outcome.m_strAddress = pJob->m_strAddress;
         outcome.m_bFailed = pRow->m_pfnFailed(*pJob);
         bRetryLater = pJob->m_bRetryLater;
+        if (pJob->m_bDeniedForGood && !pJob->m_strLimitRegistry.empty())
+            outcome.m_strDeniedRegistry = pJob->m_strLimitRegistry;
         // A good answer forgives its registry's earlier limits; a limit answer
         // pauses the registry, at least for as long as it asked.
         for (const std::string& strRegistry : pJob->m_goodRegistries)
             if (strRegistry != pJob->m_strLimitRegistry)
                 m_backoff.OnGoodAnswer(strRegistry);
-        if (!pJob->m_strLimitRegistry.empty()) {
+        if (!outcome.m_strDeniedRegistry.empty()) {
+            if (!m_denied.IsPaused(outcome.m_strDeniedRegistry)) {
+                std::vector<std::string> denied = m_denied.Get();
+                denied.push_back(outcome.m_strDeniedRegistry);
+                m_denied.Set(std::move(denied));
+            }
+        } else if (!pJob->m_strLimitRegistry.empty()) {
             m_backoff.OnLimit(pJob->m_strLimitRegistry, pJob->m_nLimitSeconds);
             outcome.m_strLimitRegistry = pJob->m_strLimitRegistry;
         }
@@ -160,6 +216,17 @@ CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob
     m_threads.Reap();
     if (!pJob)
         return outcome;
+
+    // Shut out for good: the address ends here, failed, whatever the retry rule says.
+    if (!outcome.m_strDeniedRegistry.empty() && pRow->m_bRetriesEmpty) {
+        if (pDoc)
+            pDoc->GetData().GetWaitingList(pRow->m_nKind).RemoveTexts({outcome.m_strAddress});
+        m_emptyAnswers.erase(outcome.m_strAddress);
+        outcome.m_bFailed = true;
+        outcome.m_strReason = DeniedReason(outcome.m_strDeniedRegistry);
+        ++m_counts[pRow->m_nKind].m_nFailed;
+        return outcome;
+    }
 
     // The registry asked us to wait: the address waits again and no try is spent.
     if (bRetryLater && pRow->m_bRetriesEmpty && pDoc && !m_bStopping) {
@@ -204,6 +271,12 @@ int CLookupSession::MergeArrived(CNetloreDoc* pDoc, std::chrono::steady_clock::t
             fnOutcome(outcome);
     } while (nMerged < nMost && m_queue.TryTake(c));
     return nMerged;
+}
+
+void CLookupSession::CancelRunning()
+{
+    m_bStopping = true;
+    m_cancel.Cancel();
 }
 
 void CLookupSession::Stop(CNetloreDoc& doc)

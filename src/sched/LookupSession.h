@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/record/LookupKind.h"
+#include "net/ExchangeCancel.h"
 #include "net/RdapBootstrap.h"
 #include "net/WhoisServerTable.h"
 #include "sched/CompletionQueue.h"
@@ -9,6 +10,7 @@
 #include "sched/LookupCounts.h"
 #include "sched/PausedRegistries.h"
 #include "sched/RegistryBackoff.h"
+#include "sched/RunningJobs.h"
 #include "sched/WhoisSource.h"
 #include "sched/WorkerEnvironment.h"
 #include "sched/WorkerThreads.h"
@@ -45,6 +47,12 @@ struct CLookupOutcome {
     int m_nEmptyAnswers = 0;
     // The registry whose query limit this lookup met (now paused); empty when none.
     std::string m_strLimitRegistry;
+    // The registry that denied access for good; the lookup failed for that reason.
+    std::string m_strDeniedRegistry;
+    // Cancelled while it ran (a stop's grace ended): not looked up, nothing counted.
+    bool m_bCancelled = false;
+    // Why the lookup failed, when there is more to say than "no answer".
+    std::string m_strReason;
 };
 
 // One lookup run for a front end: the server table, the settings snapshot, the
@@ -104,9 +112,11 @@ public:
     bool Queue(CNetloreDoc& doc, int nKind, std::string_view strAddress, uint32_t nGapMinutes);
     // One tick: every kind's start operation; then finished threads are joined.
     void Tick(CNetloreDoc& doc);
-    // A tick when the interval since the last one has passed; true when it ticked.
-    // Never while stopping.
+    // A tick when the interval since the last one has passed (the first call always
+    // ticks); true when it ticked. Never while stopping. Ticks are never bunched: one
+    // that comes late moves the next a whole interval on.
     bool TickIfDue(CNetloreDoc& doc);
+    bool TickIfDue(CNetloreDoc& doc, std::chrono::steady_clock::time_point now);
     std::chrono::steady_clock::time_point NextTick() const { return m_nextTick; }
     // A completion on the UI thread: merged into the document (deleted unmerged
     // without one), counted, and the retry rule applied.
@@ -120,6 +130,9 @@ public:
     // that found nothing is given up at once. Running jobs still report.
     void Stop(CNetloreDoc& doc);
     bool IsStopping() const { return m_bStopping; }
+    // Ends the exchanges of the running workers at once (sockets shut down, transfers
+    // aborted) and makes every later one fail at once; their jobs still report.
+    void CancelRunning();
 
     // ---- state ----
     CLookupCounts GetCounts(const CNetloreDoc& doc, int nKind) const;
@@ -135,6 +148,13 @@ public:
     std::string BackoffText() const { return m_backoff.StatusText(); }
     // The registry an address belongs to (its RDAP bootstrap entry); empty when unknown.
     std::string RegistryOf(std::string_view strAddress) const;
+    // "RIPE denied access permanently".
+    static std::string DeniedReason(std::string_view strRegistry);
+    // The registry denied access for good during this session; its addresses are not asked.
+    bool IsDenied(std::string_view strRegistry) const { return m_denied.IsPaused(strRegistry); }
+    // Takes the whois addresses of a registry that denied access out of the waiting
+    // list and counts each as failed; returns them in list order.
+    std::vector<std::string> FailWaitingOf(CNetloreDoc& doc, std::string_view strRegistry);
 
     // Worker threads started and not yet finished.
     int RunningWorkers();
@@ -160,6 +180,7 @@ private:
     std::unordered_map<std::string, int> m_emptyAnswers;
     std::chrono::milliseconds m_tickInterval {2000};
     std::chrono::steady_clock::time_point m_nextTick {};
+    bool m_bTicked = false;
     std::chrono::nanoseconds m_busy {0};
     bool m_bStopping = false;
     std::unique_ptr<CRdapClient> m_pRdap;
@@ -168,6 +189,11 @@ private:
     CRegistryBackoff m_backoff;
     // What the workers see of m_backoff; refreshed on every tick and completion.
     CPausedRegistries m_paused;
+    // The registries that denied access for good, as the workers see them.
+    CPausedRegistries m_denied;
+    CExchangeCancel m_cancel;
+    // The started jobs until their workers report them.
+    CRunningJobs m_runningJobs;
     // The bootstrap that names each address's registry.
     CRdapBootstrap m_registries;
     // Last: destroyed first, so every worker has finished before what it uses goes.

@@ -3,10 +3,12 @@
 #include "core/record/Clock.h"
 #include "core/record/HostLookup.h"
 #include "core/record/LookupJob.h"
+#include "net/ExchangeCancel.h"
 #include "net/PingCheck.h"
 #include "net/Traceroute.h"
 #include "sched/CompletionSink.h"
 #include "sched/LastWhoisDone.h"
+#include "sched/RunningJobs.h"
 #include "sched/WhoisSource.h"
 #include "sched/WorkerEnvironment.h"
 
@@ -14,6 +16,10 @@ namespace {
 
 void PostJob(const CWorkerEnvironment& env, CLookupJob* pJob)
 {
+    pJob->m_bCancelled = env.m_pCancel && env.m_pCancel->IsCancelled();
+    // From here the completion carries the job.
+    if (env.m_pRunningJobs)
+        env.m_pRunningJobs->Release(pJob);
     try {
         env.m_pSink->Post(pJob->m_nKindCode, pJob);
     } catch (...) {
@@ -39,6 +45,7 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
     pJob->m_bRetryLater = report.m_bRetryLater;
     pJob->m_strLimitRegistry = std::move(report.m_strLimitRegistry);
     pJob->m_nLimitSeconds = report.m_nLimitSeconds;
+    pJob->m_bDeniedForGood = report.m_bDeniedForGood;
     pJob->m_goodRegistries = std::move(report.m_goodRegistries);
     env.m_pLastWhoisDone->Set(env.m_pClock->Now());
     PostJob(env, pJob);

@@ -5,17 +5,20 @@
 #include "core/record/DottedQuad.h"
 #include "core/record/IPDataArray.h"
 #include "core/record/LookupJob.h"
+#include "net/ExchangeCancel.h"
 #include "net/RdapBootstrap.h"
 #include "net/WhoisServerTable.h"
 #include "sched/ConnSettings.h"
 #include "sched/LastWhoisDone.h"
 #include "sched/LookupKindTable.h"
 #include "sched/PausedRegistries.h"
+#include "sched/RunningJobs.h"
 #include "sched/ThreadStarter.h"
 #include "sched/WorkerEnvironment.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -114,20 +117,27 @@ bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSecond
         if (nAt < 0)
             return false;
     }
-    auto* pJob = new CLookupJob(waiting.GetString(nAt), pRow->m_nCode);
+    auto pNewJob = std::make_unique<CLookupJob>(waiting.GetString(nAt), pRow->m_nCode);
+    CLookupJob* pJob = env.m_pRunningJobs ? env.m_pRunningJobs->Adopt(std::move(pNewJob)) : pNewJob.release();
     if (nKind == lookupTrace)
         pJob->m_bResolveHops = data.GetResolveTraceHops();
     const CWorkerEnvironment envCopy = env;
     const auto proc = pRow->m_pfnWorker;
     bool bStarted = false;
     try {
-        bStarted = env.m_pThreads->Start([pJob, envCopy, proc] { proc(pJob, envCopy); });
+        bStarted = env.m_pThreads->Start([pJob, envCopy, proc] {
+            const CExchangeCancel::CScope scope(envCopy.m_pCancel);
+            proc(pJob, envCopy);
+        });
     } catch (...) {
         bStarted = false;
     }
     if (!bStarted) {
         // No worker will ever report this job: it must not hold a running slot.
-        delete pJob;
+        if (env.m_pRunningJobs)
+            env.m_pRunningJobs->Discard(pJob);
+        else
+            delete pJob;
         return false;
     }
     // A job that runs but could not be listed is still finished (and deleted) when

@@ -11,9 +11,12 @@ void Port43Query(const std::string& strAddress, std::string& strText, const CWor
                  CWhoisSourceReport& report)
 {
     const CPausedRegistries* pPaused = env.m_pPaused;
+    const CPausedRegistries* pDenied = env.m_pDenied;
     RegistryPausedProc isPaused;
-    if (pPaused)
-        isPaused = [pPaused](const std::string& strRegistry) { return pPaused->IsPaused(strRegistry); };
+    if (pPaused || pDenied)
+        isPaused = [pPaused, pDenied](const std::string& strRegistry) {
+            return (pPaused && pPaused->IsPaused(strRegistry)) || (pDenied && pDenied->IsPaused(strRegistry));
+        };
     CWhoisChainReport chain;
     IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver, isPaused, chain,
                   env.m_pWhoisObserver ? *env.m_pWhoisObserver : WhoisStepObserver());
@@ -23,8 +26,15 @@ void Port43Query(const std::string& strAddress, std::string& strText, const CWor
         report.m_strLimitRegistry = chain.m_strLimitRegistry;
         report.m_bRetryLater = true;
     }
-    if (!chain.m_strPausedRegistry.empty())
+    if (!chain.m_strPausedRegistry.empty()) {
         report.m_bRetryLater = true;
+        // A registry that shut us out is not asked again: the chain ends there as if denied.
+        if (pDenied && pDenied->IsPaused(chain.m_strPausedRegistry)) {
+            report.m_strLimitRegistry = chain.m_strPausedRegistry;
+            chain.m_bDeniedForGood = true;
+        }
+    }
+    report.m_bDeniedForGood = chain.m_bDeniedForGood;
     if (report.m_bRetryLater)
         strText.clear();
 }

@@ -24,6 +24,8 @@ struct CWhoisSourceReport {
     bool m_bRetryLater = false;
     // The registry whose limit answer came just now; empty when none.
     std::string m_strLimitRegistry;
+    // That registry denied access for good: the address ends failed, not waiting.
+    bool m_bDeniedForGood = false;
     // How long that registry asked us to wait (RDAP's Retry-After), 0: it did not say.
     long m_nLimitSeconds = 0;
     // Registries that gave usable answers.

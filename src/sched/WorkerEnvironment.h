@@ -4,6 +4,7 @@
 #include "sched/WhoisSource.h"
 
 class CClock;
+class CExchangeCancel;
 class CCompletionSink;
 class CIcmpService;
 class CLastWhoisDone;
@@ -11,6 +12,7 @@ class CNameResolver;
 class CPausedRegistries;
 class CRdapBootstrap;
 class CRdapClient;
+class CRunningJobs;
 class CThreadStarter;
 class CWhoisServerTable;
 
@@ -32,9 +34,15 @@ struct CWorkerEnvironment {
     CRdapClient* m_pRdap = nullptr;
     // The registries the back-off pauses now: a whois chain asks none of them. Null: none is.
     const CPausedRegistries* m_pPaused = nullptr;
+    // The registries that denied access for good: no chain asks them again. Null: none did.
+    const CPausedRegistries* m_pDenied = nullptr;
     // Which registry each address belongs to, for starting only addresses whose
     // registry is not paused (UI thread only). Null: every address may start.
     const CRdapBootstrap* m_pRegistries = nullptr;
+    // Owns each job while its worker runs; null: the job is the worker's until it reports.
+    CRunningJobs* m_pRunningJobs = nullptr;
+    // The switch that ends the workers' exchanges when a run is cancelled; null: none.
+    CExchangeCancel* m_pCancel = nullptr;
     // Told about each whois exchange, from the worker threads; null: nobody.
     const WhoisStepObserver* m_pWhoisObserver = nullptr;
 };

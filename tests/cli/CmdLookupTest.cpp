@@ -47,6 +47,25 @@ protected:
                            settingsLines);
     }
 
+    // The command line in the background, standard output and error in outDir's
+    // files "out" and "err".
+    bool Spawn(Strings args, const CTempDir& outDir, pid_t& pid)
+    {
+        args.insert(args.begin(), {ADDRSCOPE_CLI, "--settings", SettingsFile(m_dir)});
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const bool bStarted = posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        return bStarted;
+    }
+
     CCliResult Cli(Strings args, int nTimeout = 120)
     {
         args.insert(args.begin(), {"--settings", SettingsFile(m_dir)});
@@ -113,20 +132,8 @@ TEST_F(CliLookupTest, CtrlCWaitsForTheRunningLookupSavesItAndFails)
     WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
     const std::string doc = m_dir.File("int.qdl");
     CTempDir outDir;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outDir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, outDir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argStore {ADDRSCOPE_CLI, "--settings", SettingsFile(m_dir), "lookup",      doc,
-                                       "--tick",      "20",         "130.66.76.1",       "130.66.76.2", "130.66.76.3"};
-    std::vector<char*> argv;
-    for (auto& a : argStore)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid;
-    ASSERT_EQ(posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(Spawn({"lookup", doc, "--tick", "20", "130.66.76.1", "130.66.76.2", "130.66.76.3"}, outDir, pid));
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (m_server.Connections(kArin) == 0 && std::chrono::steady_clock::now() < deadline)
@@ -273,4 +280,129 @@ TEST_F(CliLookupTest, JsonLinesNameTheAddressWhoseRangeAnsweredThem)
         }
         EXPECT_EQ(seen, run.m_expected) << r.m_strOut;
     }
+}
+
+namespace {
+
+// The RIPE server's refusals as it sends them on port 43.
+const char* const kRipeDeniedForNow = "%ERROR:201: access denied for 127.0.0.1\n"
+                                      "%\n"
+                                      "% Queries from your IP address have passed the daily limit of controlled "
+                                      "objects.\n"
+                                      "% Access from your host has been temporarily denied.\n"
+                                      "% For more information, see\n"
+                                      "% https://docs.db.ripe.net/FAQ/#why-did-i-receive-an-error-201-access-denied\n";
+const char* const kRipeDeniedForGood = "%ERROR:201: access denied for 127.0.0.1\n"
+                                       "%\n"
+                                       "% Sorry, access from your host has been permanently\n"
+                                       "% denied because of a repeated excessive querying.\n"
+                                       "% For more information, see\n"
+                                       "% https://docs.db.ripe.net/FAQ/#why-did-i-receive-an-error-201-access-denied\n";
+
+} // namespace
+
+TEST_F(CliLookupTest, ATemporaryDenialIsNoAnswerTheAddressWaitsAndNothingIsStored)
+{
+    m_server.SetDefaultAnswer(kRipe, kRipeDeniedForNow);
+    const std::string doc = m_dir.File("denied.qdl");
+    CTempDir outDir;
+    pid_t pid;
+    ASSERT_TRUE(Spawn({"lookup", doc, "--json", "--tick", "20", "130.66.76.1"}, outDir, pid));
+
+    // RIPE is paused, the address waits: then the run is stopped.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int status = 0;
+    bool bExited = false;
+    while (ReadFileBytes(outDir.File("err")).find("Query limit: RIPE paused until") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline && !(bExited = waitpid(pid, &status, WNOHANG) == pid))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!bExited) {
+        ASSERT_EQ(kill(pid, SIGTERM), 0);
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                FAIL() << "did not end after SIGTERM";
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    const std::string err = ReadFileBytes(outDir.File("err"));
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+    EXPECT_EQ(ReadFileBytes(outDir.File("out")), "") << "no address finished, none as ok";
+    EXPECT_NE(err.find("looked up 0, skipped as fresh 0, failed 0, not looked up 1\n"), std::string::npos) << err;
+
+    CNetloreDoc stored;
+    ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
+    EXPECT_EQ(stored.GetData().GetRawWhois("130.66.76.1"), "");
+    EXPECT_EQ(stored.GetData().GetOwner("130.66.76.1"), "");
+}
+
+TEST_F(CliLookupTest, APermanentDenialFailsEveryAddressOfTheRegistrySaysSoOnceAndExits1)
+{
+    m_server.SetDefaultAnswer(kRipe, kRipeDeniedForGood);
+    WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
+    const std::string doc = m_dir.File("banned.qdl");
+    // 193.0.0.0/8 is RIPE's.
+    const CCliResult r = Cli({"lookup", doc, "--json", "--tick", "20", "193.0.6.1", "193.0.6.2", "193.0.6.3"});
+    EXPECT_EQ(r.m_nStatus, 1) << r.m_strErr;
+    EXPECT_EQ(Count(r.m_strErr, "RIPE denied access permanently; its addresses are not looked up\n"), 1) << r.m_strErr;
+    EXPECT_NE(r.m_strErr.find("looked up 0, skipped as fresh 0, failed 3\n"), std::string::npos) << r.m_strErr;
+    EXPECT_EQ(m_server.Connections(kRipe), 1) << "asked once, never again";
+
+    std::istringstream lines(r.m_strOut);
+    std::map<std::string, std::string> reasons;
+    for (std::string line; std::getline(lines, line);) {
+        const nlohmann::json j = nlohmann::json::parse(line);
+        EXPECT_EQ(j.at("status"), "failed") << line;
+        reasons[j.at("address")] = j.at("reason");
+    }
+    EXPECT_EQ(reasons, (std::map<std::string, std::string> {{"193.0.6.1", "RIPE denied access permanently"},
+                                                            {"193.0.6.2", "RIPE denied access permanently"},
+                                                            {"193.0.6.3", "RIPE denied access permanently"}}));
+
+    CNetloreDoc stored;
+    ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
+    for (const char* a : {"193.0.6.1", "193.0.6.2", "193.0.6.3"})
+        EXPECT_EQ(stored.GetData().GetRawWhois(a), "") << a;
+}
+
+TEST_F(CliLookupTest, ALookupStillRunningWhenTheGraceEndsIsCancelledAndTheRunEndsNormally)
+{
+    // ARIN never answers and the client would wait ten minutes for it.
+    m_server.SetMode(kArin, EWhoisServerMode::neverAnswer);
+    WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
+    const std::string settings = ReadFileBytes(m_dir.File("s.ini"));
+    WriteFileBytes(m_dir.File("s.ini"),
+                   std::string(settings).replace(settings.find("Idle%20Timeout=1000"), 19,
+                                                 "Idle%20Timeout=600000\nAnswer%20Timeout=600000"));
+    const std::string doc = m_dir.File("grace.qdl");
+    CTempDir outDir;
+    pid_t pid;
+    ASSERT_TRUE(Spawn({"lookup", doc, "--tick", "20", "130.66.76.1", "130.66.76.2"}, outDir, pid));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (m_server.Connections(kArin) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "did not end after the grace";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::string err = ReadFileBytes(outDir.File("err"));
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+    EXPECT_NE(err.find("SIGTERM: waiting up to 10 s for 1 running lookup(s), then saving"), std::string::npos) << err;
+    EXPECT_NE(err.find("saving without the 1 lookup(s) still running"), std::string::npos) << err;
+    EXPECT_EQ(ReadFileBytes(outDir.File("out")), "looked up 0, skipped as fresh 0, failed 0, not looked up 2\n");
+
+    CNetloreDoc stored;
+    ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
+    EXPECT_EQ(stored.GetData().GetSize(), 2);
+    EXPECT_EQ(stored.GetData().GetRawWhois("130.66.76.1"), "");
 }

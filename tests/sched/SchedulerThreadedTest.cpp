@@ -508,3 +508,74 @@ TEST(LookupKindTable, NamesCodesAndKindsLeadToTheSameRow)
     EXPECT_EQ(LookupKindRow(-1), nullptr);
     EXPECT_EQ(LookupKindOfCode(1234), nullptr);
 }
+
+TEST_F(SchedulerThreadedTest, DueTicksAreNeverBunchedSoTheFirstTwoAreAWholeIntervalApart)
+{
+    // "IP Whois Interval" 3 s, limit 3: the second due tick must not follow the first at once.
+    m_session.SetThreadStarter(&m_gated);
+    Set(&CConnSettings::m_nWhoisLimit, 3);
+    Set(&CConnSettings::m_nWhoisInterval, 3);
+    m_session.SetTickInterval(2000ms);
+    Queue(3);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(m_session.TickIfDue(m_doc, start));
+    EXPECT_FALSE(m_session.TickIfDue(m_doc, start));
+    EXPECT_FALSE(m_session.TickIfDue(m_doc, start + 1999ms));
+    EXPECT_EQ(RunningWhois(), 1u);
+    EXPECT_TRUE(m_session.TickIfDue(m_doc, start + 2000ms));
+    // A late tick moves the next one a whole interval on instead of catching up.
+    EXPECT_TRUE(m_session.TickIfDue(m_doc, start + 7000ms));
+    EXPECT_FALSE(m_session.TickIfDue(m_doc, start + 7001ms));
+    EXPECT_FALSE(m_session.TickIfDue(m_doc, start + 8999ms));
+    EXPECT_TRUE(m_session.TickIfDue(m_doc, start + 9000ms));
+}
+
+TEST_F(SchedulerThreadedTest, CancellingEndsAnExchangeWithAServerThatNeverAnswers)
+{
+    // Without the cancel this worker would wait for its server for ten minutes.
+    CWhoisServerTable table = WhoisLoopback::TableFor(m_server);
+    table.m_nIdleTimeoutMs = 600000;
+    table.m_nAnswerTimeoutMs = 600000;
+    m_session.SetServers(table);
+    m_server.SetMode(WhoisLoopback::kArin, EWhoisServerMode::neverAnswer);
+    Queue(1);
+    Tick();
+    ASSERT_EQ(RunningWhois(), 1u);
+    while (m_server.ActiveConnections() == 0)
+        std::this_thread::sleep_for(1ms);
+
+    m_session.CancelRunning();
+    m_session.JoinAll();
+    bool bCancelled = false;
+    EXPECT_EQ(m_session.MergeArrived(&m_doc, std::chrono::steady_clock::now() + 10s,
+                                     [&](const CLookupOutcome& o) { bCancelled = o.m_bCancelled; }),
+              1);
+    EXPECT_TRUE(bCancelled);
+    EXPECT_EQ(RunningWhois(), 0u);
+    EXPECT_FALSE(m_doc.HasPendingLookups());
+    EXPECT_EQ(m_doc.GetData().GetRawWhois("130.66.76.1"), "");
+    const CLookupCounts counts = m_session.GetCounts(m_doc, lookupWhois);
+    EXPECT_EQ(counts.Finished(), 0) << "a cancelled lookup is not looked up, nor failed";
+}
+
+TEST_F(SchedulerThreadedTest, AJobWhoseWorkerNeverReportsIsDeletedWithTheSession)
+{
+    // A platform that says it started the thread and then loses the work.
+    class CLosingThreads : public CThreadStarter
+    {
+    public:
+        bool Start(std::function<void()>) override { return true; }
+    } losing;
+    const int nBefore = CLookupJob::LiveCount();
+    {
+        CNetloreDoc doc(&m_clock);
+        CLookupSession session(m_resolver, &m_icmp, m_clock);
+        session.SetThreadStarter(&losing);
+        session.Queue(doc, lookupWhois, "130.66.76.1", 0);
+        session.Tick(doc);
+        EXPECT_EQ(doc.GetData().GetRunningList(lookupWhois).size(), 1u);
+        EXPECT_EQ(CLookupJob::LiveCount(), nBefore + 1);
+        doc.GetData().ClearAllPending();
+    }
+    EXPECT_EQ(CLookupJob::LiveCount(), nBefore);
+}

@@ -32,5 +32,7 @@ public:
     // and the registries that gave usable answers.
     std::string m_strLimitRegistry;
     long m_nLimitSeconds = 0;
+    bool m_bCancelled = false; // the run cancelled the exchanges while it ran: no result
+    bool m_bDeniedForGood = false; // whois only: that registry shut us out for good
     std::vector<std::string> m_goodRegistries;
 };

@@ -148,39 +148,31 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
         m_services.m_fnOpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     m_doc.SetClock(m_services.m_pClock);
-    m_pProgress = std::make_unique<CLookupProgress>(*m_services.m_pClock);
+    // The lookup run, and the settings snapshot it keeps.
+    m_pSink = new CGuiCompletionSink([this](int nCode, CLookupJob* pJob) { OnLookupCompleted(nCode, pJob); }, this);
+    m_pRun =
+        std::make_unique<CLookupRun>(m_doc, *m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
+    m_pRun->SetListener(this);
+    m_pRun->Session().LoadSettings(m_store);
     m_doc.SetViewNotifier(this);
     m_doc.SetHost(this);
     m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
     m_pDocs->SetParentWidget(this);
     m_pDocs->SetRecoveryFolder(m_services.m_strRecoveryFolder);
     m_pDocs->SetChangedHandler([this] {
-        // Saved, replaced or restored: nothing unsaved yet that a checkpoint owes.
-        m_nUnsavedResults = 0;
-        m_lastCheckpoint = std::chrono::steady_clock::now();
-        // Another document: nothing known about the old one's ranges or run carries over.
-        m_reuse.Clear();
-        m_noAnswer.clear();
-        m_pProgress->Reset();
-        NoteKnownRanges();
+        // Saved, replaced or restored: nothing of the old run carries over.
+        m_pRun->OnDocumentChanged();
         RefreshListBar();
         UpdateAllViews(nullptr);
         RebuildRecentFiles();
     });
 
-    // The lookup settings snapshot and the frame's own values.
-    m_pSink = new CGuiCompletionSink([this](int nCode, CLookupJob* pJob) { OnLookupCompleted(nCode, pJob); }, this);
-    m_pSession =
-        std::make_unique<CLookupSession>(*m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
-    m_pSession->LoadSettings(m_store);
     QTimer::singleShot(0, this, [this] { ReportRdapProblem(); });
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
     CSettingsLoader loader(m_store);
     m_bReportSelected = loader.Get(PS::kSelectedRowReport);
     m_nAutoLoad = loader.Get(PS::kAutoDocLoad);
-    m_nCheckpointSeconds = loader.Get(PS::kCheckpointSeconds);
-    m_nCheckpointResults = loader.Get(PS::kCheckpointResults);
-    m_lastCheckpoint = std::chrono::steady_clock::now();
+    m_pRun->SetCheckpointCadence(loader.Get(PS::kCheckpointSeconds), loader.Get(PS::kCheckpointResults));
 
     setWindowIcon(CFrameIcons::Get(CFrameIcons::kApp));
     setAcceptDrops(true);
@@ -191,7 +183,7 @@ CMainFrame::~CMainFrame()
 {
     DestroyViews();
     // Running lookups are not stopped; their workers finish before the services they use go.
-    m_pSession->JoinAll();
+    m_pRun->Session().JoinAll();
 }
 
 void CMainFrame::DestroyViews()
@@ -559,7 +551,7 @@ bool CMainFrame::CreateListBar()
     m_pListBar->SetDocument(&m_doc);
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
     m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
-    m_pListBar->SetNoAnswerTest([this](const std::string& strAddress) { return m_noAnswer.count(strAddress) != 0; });
+    m_pListBar->SetNoAnswerTest([this](const std::string& strAddress) { return m_pRun->IsGivenUp(strAddress); });
     addDockWidget(ListSide(), m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
     PlaceListBar();
@@ -707,8 +699,8 @@ void CMainFrame::UpdateStatusPanes()
     if (m_pDisplayPane)
         m_pDisplayPane->setText(Pane(FT::kPaneDisplay, bFiltered ? m_pListBar->GetShownRowCount() : n));
     // A paused registry and the end of its pause show beside the run's progress.
-    std::string strRunText = m_pProgress->Text();
-    const std::string strBackoff = m_pSession->BackoffText();
+    std::string strRunText = m_pRun->Progress().Text();
+    const std::string strBackoff = m_pRun->Session().BackoffText();
     if (!strBackoff.empty() && m_doc.HasPendingLookups())
         strRunText += (strRunText.empty() ? "" : "; ") + strBackoff;
     const QString strRun = ToQString(strRunText);
@@ -726,7 +718,7 @@ void CMainFrame::UpdateStatusPanes()
     }
     // Where the lookups stand, as the command line counts them.
     if (m_pAnim)
-        m_pAnim->setToolTip(ToQString(m_pSession->DescribeCounts(m_doc)));
+        m_pAnim->setToolTip(ToQString(m_pRun->Session().DescribeCounts(m_doc)));
 }
 
 void CMainFrame::RefreshListBar()
@@ -738,17 +730,14 @@ void CMainFrame::RefreshListBar()
 
 void CMainFrame::OnTimer()
 {
-    if (m_doc.HasPendingLookups()) {
-        if (m_pAnim)
+    if (m_pAnim) {
+        if (m_doc.HasPendingLookups())
             m_pAnim->StartAnimation();
-        m_pSession->Tick(m_doc);
-    } else {
-        if (m_pAnim)
+        else
             m_pAnim->StopAnimation();
-        m_pProgress->Reset();
     }
-    m_pSession->RunningWorkers();
-    Checkpoint();
+    TakeCheckpointResult();
+    m_pRun->OnTimer();
     UpdateStatusPanes();
     UpdateTitle();
     UpdateCommandStates();
@@ -756,11 +745,10 @@ void CMainFrame::OnTimer()
 
 void CMainFrame::OnLookupCompleted(int nCode, CLookupJob* pJob)
 {
-    const CLookupOutcome outcome = m_pSession->Complete(&m_doc, nCode, pJob);
-    OnLookupOutcome(outcome);
-    if (outcome.m_bStored)
-        ++m_nUnsavedResults;
-    Checkpoint();
+    TakeCheckpointResult();
+    // The setting may change between two results; it is read as each one arrives.
+    m_pRun->SetReuseKnownRanges(CSettingsLoader(m_store).Get(PS::kReuseKnownRanges));
+    m_pRun->Complete(nCode, pJob);
     UpdateCommandStates();
 }
 
@@ -769,31 +757,41 @@ void CMainFrame::Checkpoint(bool bNow)
     if (bNow)
         m_pDocs->WaitForRecoveryWrite();
     TakeCheckpointResult();
-    if (m_nUnsavedResults == 0)
-        return;
-    if (!m_doc.IsModified()) {
-        m_nUnsavedResults = 0;
-        return;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (!bNow && m_nUnsavedResults < m_nCheckpointResults &&
-        now - m_lastCheckpoint < std::chrono::seconds(m_nCheckpointSeconds))
-        return;
+    m_pRun->Checkpoint(bNow);
+}
+
+ECheckpoint CMainFrame::OnCheckpointDue(bool bNow)
+{
     // The previous checkpoint is still being written: a later tick takes this one.
-    if (m_pDocs->IsWritingRecovery())
-        return;
-    // A failure is said once; the next checkpoint tries again.
-    m_lastCheckpoint = now;
+    if (!bNow && m_pDocs->IsWritingRecovery())
+        return ECheckpoint::busy;
     std::string strError;
     // Usually the disk is left to a thread of its own, so that a large document's
     // checkpoint holds the window up only while its bytes are made.
     if (bNow ? m_pDocs->WriteRecovery(strError) : m_pDocs->StartRecoveryWrite(strError)) {
-        m_nUnsavedResults = 0;
         if (bNow)
             m_bCheckpointFailed = false;
-        return;
+        return ECheckpoint::written;
     }
+    // A failure is said once; the next checkpoint tries again.
     CheckpointFailed(strError);
+    return ECheckpoint::failed;
+}
+
+void CMainFrame::OnAddressFinished(const CRunFinished&)
+{
+    UpdateStatusPanes();
+}
+
+void CMainFrame::OnPauseChanged(const std::string&)
+{
+    // A registry's pause has begun or ended: show it at once.
+    UpdateStatusPanes();
+}
+
+void CMainFrame::OnRegistryDenied(const std::string&, const std::string& strReason)
+{
+    LogMessage(ToQString(strReason));
 }
 
 void CMainFrame::TakeCheckpointResult()
@@ -805,6 +803,7 @@ void CMainFrame::TakeCheckpointResult()
         break;
     case CRecoveryFile::EWrite::kFailed:
         CheckpointFailed(strError);
+        m_pRun->CheckpointFailedLater();
         break;
     case CRecoveryFile::EWrite::kNone:
     case CRecoveryFile::EWrite::kWriting:
@@ -817,8 +816,6 @@ void CMainFrame::CheckpointFailed(const std::string& strError)
     if (!strError.empty() && !m_bCheckpointFailed)
         LogMessage(Text(FT::kMsgCheckpointFailed).arg(ToQString(strError)));
     m_bCheckpointFailed = true;
-    // Still unsaved, but the next try waits its turn instead of following every result.
-    m_nUnsavedResults = 1;
 }
 
 // ------------------------------------------------------------------ row commands
@@ -852,11 +849,8 @@ void CMainFrame::OnLookupSelected()
     const std::vector<std::string> addresses = CollectRows(true);
     for (const std::string& strAddress : addresses) {
         // Only the first selected address is looked up; a row emptied meanwhile counts as none.
-        if (!strAddress.empty() && m_pSession->Queue(m_doc, lookupWhois, strAddress)) {
-            // An explicit request asks the servers, whatever a neighbour's answer says.
-            m_reuse.NoteExplicit(strAddress);
-            m_noAnswer.erase(strAddress);
-        }
+        // An explicit request asks the servers, whatever a neighbour's answer says.
+        m_pRun->QueueExplicit(lookupWhois, strAddress);
         break;
     }
 }
@@ -872,107 +866,17 @@ void CMainFrame::OnLookupWithOptions()
 
 void CMainFrame::QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice)
 {
-    const bool bReuse = CSettingsLoader(m_store).Get(PS::kReuseKnownRanges);
-    auto fnQueue = [this](int nKind, const std::string& strAddress, uint32_t nGap) {
-        const bool bQueued = m_pSession->Queue(m_doc, nKind, strAddress, nGap);
-        if (bQueued && nKind == lookupWhois)
-            m_noAnswer.erase(strAddress);
-        return bQueued;
-    };
-    const CQueueCounts counts =
-        QueueChosenLookups(m_doc.GetData(), fnQueue, addresses, choice, GetConnSettings().m_dwRescanGap,
-                           m_services.m_pClock->Now(), bReuse ? &m_reuse : nullptr, m_pProgress.get());
-    if (counts.m_nFromKnownRange > 0) {
-        m_doc.SetModifiedFlag();
-        m_doc.UpdateAllViews(nullptr);
-    }
+    m_pRun->SetReuseKnownRanges(CSettingsLoader(m_store).Get(PS::kReuseKnownRanges));
+    m_pRun->Queue(addresses, choice);
     UpdateStatusPanes();
     UpdateCommandStates();
 }
 
-void CMainFrame::OnLookupOutcome(const CLookupOutcome& outcome)
-{
-    if (outcome.m_nKind < 0)
-        return;
-    if (outcome.m_bRequeued) {
-        // It waits again; a neighbour's answer that came while it ran may cover it.
-        if (outcome.m_nKind == lookupWhois)
-            ReuseForWaiting(outcome.m_strAddress);
-        // A registry's pause has begun: show it at once.
-        if (!outcome.m_strLimitRegistry.empty())
-            UpdateStatusPanes();
-        return;
-    }
-    m_pProgress->Finished(outcome.m_nKind, outcome.m_strAddress);
-    if (outcome.m_nKind == lookupWhois) {
-        if (outcome.m_bGaveUp)
-            m_noAnswer.insert(outcome.m_strAddress);
-        else
-            m_noAnswer.erase(outcome.m_strAddress);
-        m_reuse.ForgetReusedFrom(outcome.m_strAddress);
-        if (outcome.m_bStored)
-            ReuseAnswer(outcome.m_strAddress);
-        if (outcome.m_bGaveUp)
-            m_doc.UpdateAllViews(&outcome.m_strAddress);
-    }
-    UpdateStatusPanes();
-}
-
-void CMainFrame::ReuseAnswer(const std::string& strAddress)
-{
-    if (!CSettingsLoader(m_store).Get(PS::kReuseKnownRanges))
-        return;
-    CIPDataArray& data = m_doc.GetData();
-    const CIPAddressData* pRecord = data.FindByIP(strAddress);
-    if (!pRecord)
-        return;
-    const CWhoisFacts facts = GetWhoisFacts(data, *pRecord);
-    const std::string strText = pRecord->GetRawWhois();
-    const std::vector<std::string> answered =
-        m_reuse.ApplyFinalAnswer(data, strAddress, strText, facts, pRecord->GetWhoisDone());
-    if (answered.empty())
-        return;
-    for (const std::string& strNeighbour : answered) {
-        m_pProgress->Finished(lookupWhois, strNeighbour);
-        m_noAnswer.erase(strNeighbour);
-    }
-    m_doc.SetModifiedFlag();
-    m_doc.UpdateAllViews(nullptr);
-}
-
-void CMainFrame::ReuseForWaiting(const std::string& strAddress)
-{
-    if (!CSettingsLoader(m_store).Get(PS::kReuseKnownRanges))
-        return;
-    CIPDataArray& data = m_doc.GetData();
-    if (m_reuse.AnswerFromKnownRange(data, strAddress, GetConnSettings().m_dwRescanGap, m_services.m_pClock->Now())
-            .empty()) {
-        m_reuse.NoteWaiting(strAddress);
-        return;
-    }
-    data.GetWaitingList(lookupWhois).RemoveTexts({strAddress});
-    m_pProgress->Finished(lookupWhois, strAddress);
-    m_doc.SetModifiedFlag();
-    m_doc.UpdateAllViews(&strAddress);
-}
-
-void CMainFrame::NoteKnownRanges()
-{
-    const CIPDataArray& data = m_doc.GetData();
-    const uint32_t nGap = GetConnSettings().m_dwRescanGap;
-    const COleDateTime dtNow = m_services.m_pClock->Now();
-    for (int i = 0; i < data.GetSize(); ++i) {
-        const CIPAddressData* pRecord = data.GetAt(i);
-        if (pRecord && data.HasFreshWhois(pRecord->IPAddressView(), nGap, dtNow))
-            m_reuse.NoteKnownRange(pRecord->IPAddressView(), GetWhoisFacts(data, *pRecord), pRecord->GetWhoisDone());
-    }
-}
-
 std::string CMainFrame::CaptionNote(const std::string& strAddress) const
 {
-    if (m_noAnswer.count(strAddress) != 0)
+    if (m_pRun->IsGivenUp(strAddress))
         return FT::kNoteNoAnswer;
-    const std::string strSource = m_reuse.GetReusedFrom(strAddress);
+    const std::string strSource = m_pRun->Reuse().GetReusedFrom(strAddress);
     if (strSource.empty())
         return {};
     char szNote[96];
@@ -989,7 +893,7 @@ void CMainFrame::OnQueueSelected(int nCommandId)
         const int nKind = nCommandId == FT::kCmdLookupHostNames ? lookupHostName
                           : nCommandId == FT::kCmdPingSelected  ? lookupPing
                                                                 : lookupTrace;
-        m_pSession->Queue(m_doc, nKind, strAddress, 0);
+        m_pRun->Session().Queue(m_doc, nKind, strAddress, 0);
     }
 }
 
@@ -1017,7 +921,7 @@ void CMainFrame::OnQuickLookup()
     m_doc.SelectIP(strText);
     RefreshListBar();
     m_doc.UpdateAllViews(nullptr);
-    m_pSession->Queue(m_doc, lookupWhois, strText);
+    m_pRun->Session().Queue(m_doc, lookupWhois, strText);
 }
 
 bool CMainFrame::FindTypedAddress(const std::string& strTyped, std::string& strAddress)
@@ -1059,10 +963,7 @@ void CMainFrame::OnDelete()
 void CMainFrame::OnStopAll()
 {
     // Nothing starts any more, and what still reports empty is not asked again.
-    m_pSession->Stop(m_doc);
-    m_doc.GetData().ClearAllPending();
-    m_reuse.ClearWaiting();
-    m_pProgress->Reset();
+    m_pRun->StopAll();
     UpdateStatusPanes();
 }
 
@@ -1304,8 +1205,8 @@ void CMainFrame::OnConnectionSettings()
     CConnSetupDlg dlg(m_store, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    m_pSession->SetSettings(LoadConnSettings(m_store));
-    m_pSession->LoadRdapSettings(m_store);
+    m_pRun->Session().SetSettings(LoadConnSettings(m_store));
+    m_pRun->Session().LoadRdapSettings(m_store);
     ReportRdapProblem();
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
 }
@@ -1313,8 +1214,8 @@ void CMainFrame::OnConnectionSettings()
 void CMainFrame::ReportRdapProblem()
 {
     // Once per reading of the settings, and only when RDAP is in use.
-    if (m_pSession->GetWhoisSource() == EWhoisSource::kRdap && !m_pSession->GetRdapProblem().empty())
-        statusBar()->showMessage(QString::fromLocal8Bit(m_pSession->GetRdapProblem().c_str()), 15000);
+    if (m_pRun->Session().GetWhoisSource() == EWhoisSource::kRdap && !m_pRun->Session().GetRdapProblem().empty())
+        statusBar()->showMessage(QString::fromLocal8Bit(m_pRun->Session().GetRdapProblem().c_str()), 15000);
 }
 
 // ------------------------------------------------------------------ tray, web, application

@@ -5,6 +5,7 @@
 #include "core/document/ViewNotifier.h"
 #include "sched/LookupChoice.h"
 #include "sched/LookupProgress.h"
+#include "sched/LookupRun.h"
 #include "sched/LookupSession.h"
 #include "sched/RangeReuse.h"
 #include "ui/frame/FrameServices.h"
@@ -14,11 +15,9 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 class CCheckedSettingsStore;
@@ -46,9 +45,9 @@ class QToolBar;
 // The program's one window: menus, the main and options toolbars, the quick lookup
 // bar, the busy animation, the status panes, the docking IP list, the whois view
 // and the tray icon. Every command arrives here; the 2-second timer drives the
-// lookup scheduler, and finished lookups come back through the completion sink to
-// be merged into the document on this thread.
-class CMainFrame : public QMainWindow, public CViewNotifier, public CDocumentHost
+// lookup run, finished lookups come back through the completion sink to be merged
+// on this thread, and the run tells the window what to show.
+class CMainFrame : public QMainWindow, public CViewNotifier, public CDocumentHost, public CLookupRunListener
 {
     Q_OBJECT
 public:
@@ -108,6 +107,12 @@ public:
     void UpdateAllViews(const std::string* pHint) override;
     void PostListRefresh() override;
 
+    // ---- CLookupRunListener ----
+    void OnAddressFinished(const CRunFinished& finished) override;
+    ECheckpoint OnCheckpointDue(bool bNow) override;
+    void OnPauseChanged(const std::string& strPauses) override;
+    void OnRegistryDenied(const std::string& strRegistry, const std::string& strReason) override;
+
     // ---- parts ----
     CNetloreDoc& GetDocument() { return m_doc; }
     CDocManager& GetDocManager() { return *m_pDocs; }
@@ -125,14 +130,15 @@ public:
     QLabel* GetDisplayPane() const { return m_pDisplayPane; }
     // "Looking up N of M" of the current bulk run; empty between runs.
     QLabel* GetRunPane() const { return m_pRunPane; }
-    const CLookupProgress& GetRunProgress() const { return *m_pProgress; }
-    CRangeReuse& GetRangeReuse() { return m_reuse; }
+    const CLookupProgress& GetRunProgress() const { return m_pRun->Progress(); }
+    CRangeReuse& GetRangeReuse() { return m_pRun->Reuse(); }
     QTimer& GetTimer() { return m_timer; }
-    const CConnSettings& GetConnSettings() const { return m_pSession->GetSettings(); }
+    const CConnSettings& GetConnSettings() const { return m_pRun->Session().GetSettings(); }
     int GetViewMode() const { return m_nViewMode; }
     bool IsReportSelected() const { return m_bReportSelected; }
     bool IsAutoLoad() const { return m_nAutoLoad != 0; }
-    CLookupSession& GetSession() { return *m_pSession; }
+    CLookupSession& GetSession() { return m_pRun->Session(); }
+    CLookupRun& GetRun() { return *m_pRun; }
     // Rows and selection of the list as the commands see them: none while the bar is hidden.
     int GetRowCount() const;
     int GetSelectedCount() const;
@@ -164,18 +170,9 @@ private:
     bool FindTypedAddress(const std::string& strTyped, std::string& strAddress);
     void OnLookupSelected();
     void OnLookupWithOptions();
-    // Queues the addresses for the choice's kinds as one run; answers from fresh
-    // known ranges when "Reuse Known Ranges" is on.
+    // Queues the addresses for the choice's kinds as one run ("Reuse Known Ranges"
+    // read at the time).
     void QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice);
-    // A merged completion: the run's counts, the end after empty answers, and the
-    // neighbours a final whois answer covers.
-    void OnLookupOutcome(const CLookupOutcome& outcome);
-    void ReuseAnswer(const std::string& strAddress);
-    // An address back in the waiting list after an empty answer, answered from a
-    // known range when one covers it.
-    void ReuseForWaiting(const std::string& strAddress);
-    // The fresh ranges the records of a document just opened hold.
-    void NoteKnownRanges();
     std::string CaptionNote(const std::string& strAddress) const;
     void OnDelete();
     void OnViewRawWhois();
@@ -224,15 +221,6 @@ private:
     bool m_bReportSelected = true;
     int m_nAutoLoad = 1;
     CLookupChoice m_lastChoice;
-    CRangeReuse m_reuse;
-    // Addresses given up after empty answers, until they are asked again.
-    std::unordered_set<std::string> m_noAnswer;
-    std::unique_ptr<CLookupProgress> m_pProgress;
-    // Results stored since the recovery file was last written.
-    int m_nUnsavedResults = 0;
-    int m_nCheckpointSeconds = 30;
-    int m_nCheckpointResults = 500;
-    std::chrono::steady_clock::time_point m_lastCheckpoint;
     bool m_bCheckpointFailed = false;
     // Messages that came before the log of messages was made.
     QStringList m_earlyMessages;
@@ -261,5 +249,5 @@ private:
     QTimer m_timer;
 
     // Last: destroyed first, so every worker has finished before what it uses goes.
-    std::unique_ptr<CLookupSession> m_pSession;
+    std::unique_ptr<CLookupRun> m_pRun;
 };
