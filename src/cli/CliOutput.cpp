@@ -1,5 +1,7 @@
 #include "cli/CliOutput.h"
 
+#include "cli/StopSignals.h"
+
 #include <cstring>
 #include <unistd.h>
 
@@ -35,6 +37,14 @@ void CliWriteUntrusted(FILE* pStream, std::string_view text)
     } else {
         std::fwrite(text.data(), 1, text.size(), pStream);
     }
+}
+
+bool CliWriteFlushed(FILE* pStream, std::string_view text)
+{
+    const bool bOk = std::fwrite(text.data(), 1, text.size(), pStream) == text.size() && std::fflush(pStream) == 0;
+    if (!bOk)
+        CStopSignals::NoteOutputFailed();
+    return bOk;
 }
 
 void CliMessage(const CCliContext& ctx, const char* pszCommand, const std::string& strMessage)

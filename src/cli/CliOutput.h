@@ -18,6 +18,10 @@ bool IsTerminal(FILE* pStream);
 // bytes unchanged into a pipe or file.
 void CliWriteUntrusted(FILE* pStream, std::string_view text);
 
+// Writes the bytes and flushes them; a failure (a closed pipe, a full disk) asks
+// the running command to stop and save, as a stop signal does.
+bool CliWriteFlushed(FILE* pStream, std::string_view text);
+
 // "addrscope-cli COMMAND: message" on standard error, always made safe (a
 // diagnostic line stays one line, wherever it goes). Nothing with -q when bQuiet.
 void CliMessage(const CCliContext& ctx, const char* pszCommand, const std::string& strMessage);

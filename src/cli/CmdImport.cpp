@@ -5,6 +5,8 @@
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
+#include "cli/StopProgress.h"
+#include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
 #include "core/DottedQuad.h"
 #include "core/ProgramSettings.h"
@@ -111,7 +113,10 @@ public:
 
         const bool bConvert = !bNoConvert && CSettingsLoader(ctx.settings).Get(ProgramSettings::kConvertHostNames);
         CSystemNameResolver resolver;
-        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
+        CTerminalProgress terminal(ctx.m_bQuiet ? nullptr : ctx.err);
+        // SIGTERM and SIGHUP keep what was added so far, as Ctrl+C does.
+        CStopSignals stopSignals;
+        CStopProgress progress(terminal, stopSignals);
         uint64_t nDropped = 0;
         int nAdded = 0;
         const int nBefore = doc.GetData().GetSize();
@@ -122,7 +127,9 @@ public:
             nAdded = doc.AddIPsFromSource(reader, bConvert, nullptr, resolver, progress, &nDropped);
         }
         const CTextReadResult& read = reader.Result();
-        if (!read.m_bComplete && !progress.WasCancelled())
+        const int nSignal = stopSignals.Received();
+        const bool bCancelled = terminal.WasCancelled() || nSignal != 0;
+        if (!read.m_bComplete && !bCancelled)
             CliMessage(ctx, Name(),
                        strShown + ": reading stopped after " + std::to_string(read.m_nTextBytes) +
                            " bytes: " + read.m_strError + "; imported what was read");
@@ -135,10 +142,12 @@ public:
                        strShown + ": " + std::to_string(nDropped) + " bytes of overlong lines were skipped");
         if (read.m_nTextBytes == 0 && read.m_bComplete)
             CliMessage(ctx, Name(), strShown + " is empty: nothing to import");
-        if (progress.WasCancelled())
-            CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
+        if (bCancelled)
+            CliMessage(ctx, Name(),
+                       std::string(nSignal ? CStopSignals::Name(nSignal) : "cancelled") +
+                           "; the addresses added so far are kept");
 
-        int status = read.m_bComplete && nDropped == 0 && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
+        int status = read.m_bComplete && nDropped == 0 && !bCancelled ? cliExitDone : cliExitFailed;
         if (nAdded > 0 || doc.IsModified() || opened.m_bCreated) {
             if (opened.m_nErrors > 0) {
                 CliMessage(ctx, Name(),

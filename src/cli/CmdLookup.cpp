@@ -507,9 +507,8 @@ private:
             ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
             ", \"time\": " + JsonString(LocalTimeText()) +
             (strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(strReusedFrom)) + "}\n";
-        std::fwrite(s.data(), 1, s.size(), ctx.out);
         // As it happens: a reader at the end of a pipe sees each address when it is done.
-        std::fflush(ctx.out);
+        CliWriteFlushed(ctx.out, s);
     }
 };
 

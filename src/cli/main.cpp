@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/ManPages.h"
+#include "cli/StopSignals.h"
 #include "core/CheckedSettingsStore.h"
 #include "qt/QtSettingsStore.h"
 
@@ -82,6 +83,7 @@ int FinishOutput(const char* pszCommand, int nStatus)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    CStopSignals::IgnoreBrokenPipe();
     QCoreApplication::setOrganizationName(CQtSettingsStore::OrganizationName());
     QCoreApplication::setApplicationName(CQtSettingsStore::ApplicationName());
 

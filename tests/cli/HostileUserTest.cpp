@@ -1,0 +1,245 @@
+// What a hostile user tries against addrscope-cli: a second writer through another
+// spelling of the path, a closed pipe, signals in the middle of an import, endless
+// or odd input, settings that cannot be used as written.
+
+#include "LoopbackWhoisServer.h"
+
+#include "core/DocumentLock.h"
+#include "core/NetloreDoc.h"
+
+#include "support/CliProcess.h"
+#include "support/CliRunner.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const char* const kArin = "127.0.0.2";
+const char* const kRipe = "127.0.0.3";
+
+Strings ReadAddresses(const std::string& path)
+{
+    CNetloreDoc doc;
+    Strings out;
+    if (!doc.OnOpenDocument(path, [](const std::string&) {}))
+        return out;
+    for (int i = 0; i < doc.GetData().GetSize(); ++i)
+        out.push_back(doc.GetData().GetIPAddressAt(i));
+    return out;
+}
+
+int LookedUp(const std::string& path)
+{
+    CNetloreDoc doc;
+    int n = 0;
+    if (!doc.OnOpenDocument(path, [](const std::string&) {}))
+        return -1;
+    for (int i = 0; i < doc.GetData().GetSize(); ++i)
+        n += doc.GetData().GetAt(i)->GetWhoisDone().IsValid() ? 1 : 0;
+    return n;
+}
+
+void WriteAddresses(const std::string& path, const Strings& addresses)
+{
+    CNetloreDoc doc;
+    doc.OnNewDocument();
+    for (const std::string& a : addresses)
+        doc.AddIP(a);
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st { };
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool WaitFor(const std::string& path, int nSeconds = 20)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
+    while (!Exists(path)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class HostileUserTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_server.AddRegistryHosts();
+        ASSERT_TRUE(m_server.Start());
+        m_server.SetDefaultAnswer(
+            kArin, ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+        m_server.SetDefaultAnswer(kRipe, ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+        WriteSettings("");
+        m_strDoc = m_dir.File("doc.qdl");
+    }
+
+    std::string ServerLines() const
+    {
+        const std::string port = std::to_string(m_server.Port());
+        return "ARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\nAUNIC=127.0.0.6\n"
+               "RWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\n"
+               "Whois%20Port=" +
+               port + "\nRWhois%20Port=" + port + "\nConnect%20Timeout=2000\nIdle%20Timeout=1000\n";
+    }
+
+    void WriteSettings(const std::string& extra)
+    {
+        WriteFileBytes(m_dir.File("s.ini"),
+                       "[Whois%20Servers]\n" + ServerLines() + extra + "\n[Settings]\nIP%20Whois%20Interval=0\n");
+    }
+
+    Strings WithSettings(Strings args) const
+    {
+        args.insert(args.begin(), {"--settings", m_dir.File("s.ini")});
+        return args;
+    }
+
+    CCliResult Cli(Strings args, const std::string& in = "/dev/null")
+    {
+        return RunCli(WithSettings(std::move(args)), 60, in);
+    }
+
+    int AllConnections() const
+    {
+        int n = 0;
+        for (const char* a : CLoopbackWhoisServer::kRegistryHosts)
+            n += m_server.Connections(a);
+        return n;
+    }
+
+    CLoopbackWhoisServer m_server;
+    CTempDir m_dir;
+    std::string m_strDoc;
+};
+
+} // namespace
+
+// The lock belongs to the file a save replaces, however the path is spelt.
+TEST_F(HostileUserTest, ASecondWriterThroughALinkIsRefused)
+{
+    WriteAddresses(m_strDoc, {"192.0.2.1"});
+    ASSERT_EQ(mkdir(m_dir.File("other").c_str(), 0700), 0);
+    ASSERT_EQ(symlink(m_strDoc.c_str(), m_dir.File("link.qdl").c_str()), 0);
+    ASSERT_EQ(symlink("../link.qdl", m_dir.File("other/chain.qdl").c_str()), 0);
+    ASSERT_EQ(symlink(m_dir.Path().c_str(), m_dir.File("alias").c_str()), 0);
+
+    // The first writer: an import that waits for the rest of its standard input.
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    CCliProcess first;
+    ASSERT_TRUE(first.Start(WithSettings({"import", m_strDoc, "-"}), {fds[0], ""}, {-1, m_dir.File("out")},
+                            {-1, m_dir.File("err")}));
+    close(fds[0]);
+    const int fdFifo = fds[1];
+    ASSERT_TRUE(WaitFor(m_strDoc + ".lock"));
+
+    const std::string inUse = " is in use by process " + std::to_string(first.Pid());
+    const struct {
+        const char* m_pszCase;
+        Strings m_args;
+    } cases[] = {
+        {"add through a link", {"add", m_dir.File("link.qdl"), "198.51.100.1"}},
+        {"lookup through a link", {"lookup", m_dir.File("link.qdl"), "130.66.76.222"}},
+        {"import through a chain of links", {"import", m_dir.File("other/chain.qdl"), "-"}},
+        {"add through a linked folder", {"add", m_dir.File("alias/doc.qdl"), "198.51.100.2"}},
+    };
+    for (const auto& c : cases) {
+        const CCliResult r = Cli(c.m_args);
+        EXPECT_EQ(r.m_nStatus, 3) << c.m_pszCase << ": " << r.m_strErr;
+        EXPECT_TRUE(Contains(r.m_strErr, inUse)) << c.m_pszCase << ": " << r.m_strErr;
+    }
+    EXPECT_FALSE(Exists(m_dir.File("link.qdl.lock")));
+    EXPECT_EQ(AllConnections(), 0);
+
+    const std::string text = "203.0.113.9\n";
+    ASSERT_EQ(write(fdFifo, text.data(), text.size()), ssize_t(text.size()));
+    close(fdFifo);
+    EXPECT_EQ(first.Wait(60), 0) << ReadFileBytes(m_dir.File("err"));
+    EXPECT_EQ(ReadAddresses(m_strDoc), (Strings {"192.0.2.1", "203.0.113.9"}));
+}
+
+// Nobody reading any more: the run stops as it does for SIGTERM, saves and says why.
+TEST_F(HostileUserTest, AClosedPipeSavesWhatWasDone)
+{
+    const struct {
+        const char* m_pszCase;
+        Strings m_args;
+        int m_nClosedStream; // 1 or 2
+    } cases[] = {
+        {"lookup --json | head -1", {"lookup", m_strDoc, "--json"}, 1},
+        {"lookup 2>&1 | head -1", {"lookup", m_strDoc}, 2},
+    };
+    for (const auto& c : cases) {
+        WriteAddresses(m_strDoc, {"130.66.76.1", "130.66.76.2", "130.66.76.3", "130.66.76.4"});
+        int fds[2];
+        ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        close(fds[0]); // the reader is gone before the first line
+        const CCliProcess::CStream pipeEnd {fds[1], ""};
+        const CCliProcess::CStream out {-1, m_dir.File("out")};
+        const CCliProcess::CStream err {-1, m_dir.File("err")};
+        CCliProcess p;
+        ASSERT_TRUE(p.Start(WithSettings(c.m_args), {-1, "/dev/null"}, c.m_nClosedStream == 1 ? pipeEnd : out,
+                            c.m_nClosedStream == 2 ? pipeEnd : err));
+        close(fds[1]);
+        const std::optional<int> status = p.Wait(60);
+        ASSERT_TRUE(status.has_value()) << c.m_pszCase;
+        EXPECT_EQ(p.TermSignal(), 0) << c.m_pszCase;
+        EXPECT_EQ(*status, 1) << c.m_pszCase;
+        EXPECT_GE(LookedUp(m_strDoc), 1) << c.m_pszCase;
+        EXPECT_FALSE(Exists(m_strDoc + ".lock")) << c.m_pszCase;
+        if (c.m_nClosedStream == 1) {
+            EXPECT_TRUE(Contains(ReadFileBytes(m_dir.File("err")), "standard output could not be written"))
+                << ReadFileBytes(m_dir.File("err"));
+        }
+    }
+}
+
+// SIGTERM and SIGHUP during an import keep what was added so far, as Ctrl+C does.
+TEST_F(HostileUserTest, AStopSignalDuringAnImportSavesTheAddressesAddedSoFar)
+{
+    for (const int nSignal : {SIGTERM, SIGHUP}) {
+        std::remove(m_strDoc.c_str());
+        const std::string fifo = m_dir.File("log.fifo");
+        std::remove(fifo.c_str());
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        CCliProcess p;
+        ASSERT_TRUE(p.Start(WithSettings({"import", m_strDoc, fifo}), {-1, "/dev/null"}, {-1, m_dir.File("out")},
+                            {-1, m_dir.File("err")}));
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        // More than the reader's buffer, so that part of it has been taken in.
+        std::string text;
+        for (int i = 0; text.size() < (size_t(1) << 19); ++i)
+            text += "10." + std::to_string(i / 65536 % 256) + "." + std::to_string(i / 256 % 256) + "." +
+                    std::to_string(i % 256) + " - - [x] \"GET / HTTP/1.0\" 200 1\n";
+        ASSERT_EQ(write(fd, text.data(), text.size()), ssize_t(text.size()));
+        ASSERT_TRUE(WaitFor(m_strDoc + ".lock"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        kill(p.Pid(), nSignal);
+        const std::optional<int> status = p.Wait(60);
+        close(fd);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(p.TermSignal(), 0) << strsignal(nSignal);
+        EXPECT_EQ(*status, 1) << ReadFileBytes(m_dir.File("err"));
+        EXPECT_GT(ReadAddresses(m_strDoc).size(), 0u) << strsignal(nSignal);
+        EXPECT_TRUE(Contains(ReadFileBytes(m_dir.File("err")), "the addresses added so far are kept"))
+            << ReadFileBytes(m_dir.File("err"));
+        EXPECT_FALSE(Exists(m_strDoc + ".lock"));
+    }
+}
