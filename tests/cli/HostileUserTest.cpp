@@ -243,3 +243,34 @@ TEST_F(HostileUserTest, AStopSignalDuringAnImportSavesTheAddressesAddedSoFar)
         EXPECT_FALSE(Exists(m_strDoc + ".lock"));
     }
 }
+
+// Input that never ends, or a line longer than any list holds, is read in bounded
+// memory: the command ends with a message instead of an allocation failure.
+TEST_F(HostileUserTest, EndlessInputEndsWithAMessageNamingTheLimit)
+{
+    WriteAddresses(m_strDoc, {"192.0.2.1"});
+    const std::string longLine = m_dir.File("long.txt");
+    WriteFileBytes(longLine, "198.51.100.7\n" + std::string((size_t(17) << 20), '9') + "\n198.51.100.8\n");
+    const struct {
+        const char* m_pszCase;
+        Strings m_args;
+        std::string m_strIn;
+        int m_nStatus;
+        std::string m_strMessage;
+    } cases[] = {
+        {"lookup - < /dev/zero", {"lookup", m_strDoc, "-"}, "/dev/zero", 1, "standard input: is not a regular file"},
+        {"add - < /dev/zero", {"add", m_strDoc, "-"}, "/dev/zero", 1, "standard input: is not a regular file"},
+        {"extract < /dev/zero", {"extract"}, "/dev/zero", 1, "larger than Max Answer Size (4194304 bytes)"},
+        {"extract /dev/zero", {"extract", "/dev/zero"}, "/dev/null", 1, "larger than Max Answer Size (4194304 bytes)"},
+        {"add - with a 17 MiB line", {"add", m_strDoc, "-"}, longLine, 1, "1 lines longer than 16 MiB were skipped"},
+    };
+    for (const auto& c : cases) {
+        const CCliResult r = RunCli(WithSettings(c.m_args), 30, c.m_strIn);
+        EXPECT_FALSE(r.m_bTimedOut) << c.m_pszCase;
+        EXPECT_EQ(r.m_nStatus, c.m_nStatus) << c.m_pszCase << ": " << r.m_strErr;
+        EXPECT_TRUE(Contains(r.m_strErr, c.m_strMessage)) << c.m_pszCase << ": " << r.m_strErr;
+    }
+    // The lines around the long one were added.
+    EXPECT_EQ(ReadAddresses(m_strDoc), (Strings {"192.0.2.1", "198.51.100.7", "198.51.100.8"}));
+    EXPECT_EQ(AllConnections(), 0);
+}
