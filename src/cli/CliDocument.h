@@ -26,13 +26,18 @@ struct CCliOpenResult {
 // Why a file cannot be read, in the system's words (empty when it can be opened).
 inline std::string CliReadReason(const std::string& strPath)
 {
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO must not wait for a writer (holding the lock meanwhile).
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return SystemReason(errno);
     struct stat st { };
-    const bool bDir = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    const bool bStat = ::fstat(fd, &st) == 0;
     ::close(fd);
-    return bDir ? SystemReason(EISDIR) : std::string();
+    if (bStat && S_ISDIR(st.st_mode))
+        return "is a directory";
+    if (bStat && !S_ISREG(st.st_mode))
+        return "is not a regular file";
+    return std::string();
 }
 
 // Opens a document. A command that will save it passes pLock: the document's lock

@@ -274,3 +274,36 @@ TEST_F(HostileUserTest, EndlessInputEndsWithAMessageNamingTheLimit)
     EXPECT_EQ(ReadAddresses(m_strDoc), (Strings {"192.0.2.1", "198.51.100.7", "198.51.100.8"}));
     EXPECT_EQ(AllConnections(), 0);
 }
+
+// A document or a bootstrap file that is a FIFO is refused at once, not waited on.
+TEST_F(HostileUserTest, AFifoIsNoDocumentNorBootstrapFile)
+{
+    const std::string fifo = m_dir.File("ff.qdl");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char* m_pszCase;
+        Strings m_args;
+    } documents[] = {
+        {"dump", {"dump", fifo}},
+        {"add", {"add", fifo, "198.51.100.1"}},
+        {"export", {"export", fifo}},
+        {"lookup", {"lookup", fifo, "130.66.76.222"}},
+        {"repair", {"repair", fifo, m_dir.File("out.qdl")}},
+    };
+    for (const auto& c : documents) {
+        const CCliResult r = RunCli(WithSettings(c.m_args), 20);
+        EXPECT_FALSE(r.m_bTimedOut) << c.m_pszCase;
+        EXPECT_EQ(r.m_nStatus, 1) << c.m_pszCase << ": " << r.m_strErr;
+        EXPECT_TRUE(Contains(r.m_strErr, fifo + ": ")) << c.m_pszCase << ": " << r.m_strErr;
+        EXPECT_TRUE(Contains(r.m_strErr, "is not a regular file")) << c.m_pszCase << ": " << r.m_strErr;
+        EXPECT_FALSE(Exists(fifo + ".lock")) << c.m_pszCase;
+    }
+
+    WriteSettings("\n[RDAP]\nUse%20RDAP=1\nBootstrap%20File=" + fifo + "\n");
+    for (const Strings& args : {Strings {"whois", "--rdap", "192.0.2.1"},
+                                Strings {"lookup", m_strDoc, "--source", "rdap", "130.66.76.222"}}) {
+        const CCliResult r = RunCli(WithSettings(args), 20);
+        EXPECT_FALSE(r.m_bTimedOut) << args[0];
+        EXPECT_TRUE(Contains(r.m_strErr, fifo + ": is not a regular file")) << args[0] << ": " << r.m_strErr;
+    }
+}
