@@ -6,6 +6,7 @@
 #include "cli/StopSignals.h"
 #include "core/CheckedSettingsStore.h"
 #include "qt/QtSettingsStore.h"
+#include "sched/SettingsFileCheck.h"
 
 #include <QCoreApplication>
 
@@ -171,6 +172,16 @@ int main(int argc, char** argv)
     std::unique_ptr<CQtSettingsStore> store =
         !bSettingsGiven ? std::make_unique<CQtSettingsStore>()
                         : std::make_unique<CQtSettingsStore>(QString::fromLocal8Bit(settingsPath.c_str()));
+    // Settings that cannot be used as written stop here: a silent default would ask
+    // the real registries instead of the servers the file names.
+    const std::string strSettingsFile = store->Settings().fileName().toLocal8Bit().toStdString();
+    const std::vector<std::string> problems = CheckSettingsFile(strSettingsFile, *store);
+    for (const std::string& strProblem : problems)
+        std::fprintf(stderr, "addrscope-cli: settings file '%s': %s\n", TerminalSafe(strSettingsFile).c_str(),
+                     TerminalSafe(strProblem).c_str());
+    if (!problems.empty())
+        return cliExitUsage;
+
     CCliContext* pCtx = nullptr;
     CCheckedSettingsStore settings(*store, [&pCtx](const std::string& strMessage) {
         if (pCtx)

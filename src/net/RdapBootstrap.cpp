@@ -221,13 +221,24 @@ CRdapBootstrap CRdapBootstrap::Shipped()
     return b;
 }
 
+bool CRdapBootstrap::ReadFile(const std::string& strFile, std::string& strError)
+{
+    std::string text;
+    if (!ReadSmallFile(strFile, text, strError))
+        return false;
+    if (Parse(text, strError))
+        return true;
+    strError = strFile + ": " + strError;
+    return false;
+}
+
 CRdapBootstrap CRdapBootstrap::Load(const std::string& strFile, std::string& strProblem)
 {
     strProblem.clear();
     if (!strFile.empty()) {
         CRdapBootstrap b;
-        std::string text, error;
-        if (ReadSmallFile(strFile, text, error) && b.Parse(text, error))
+        std::string error;
+        if (b.ReadFile(strFile, error))
             return b;
         strProblem = "RDAP bootstrap file not used, the shipped one is: " + error;
     }

@@ -307,3 +307,104 @@ TEST_F(HostileUserTest, AFifoIsNoDocumentNorBootstrapFile)
         EXPECT_TRUE(Contains(r.m_strErr, fifo + ": is not a regular file")) << args[0] << ": " << r.m_strErr;
     }
 }
+
+// A settings file that cannot be used as written stops the command before any
+// query: exit 2, naming the file, the setting and the reason.
+TEST_F(HostileUserTest, SettingsThatCannotBeUsedStopBeforeAnyQuery)
+{
+    const std::string port = std::to_string(m_server.Port());
+    auto servers = [&](const std::string& arin) {
+        return "[Whois%20Servers]\nARIN=" + arin +
+               "\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\nAUNIC=127.0.0.6\n"
+               "RWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\nWhois%20Port=" +
+               port + "\nRWhois%20Port=" + port + "\n";
+    };
+    const std::string good = servers("127.0.0.2");
+    auto rdap = [&](const std::string& key, const std::string& value) {
+        return good + "\n[RDAP]\nUse%20RDAP=1\n" + key + "=" + value + "\n";
+    };
+    ASSERT_EQ(mkdir(m_dir.File("folder").c_str(), 0700), 0);
+    WriteFileBytes(m_dir.File("empty.json"), "");
+    WriteFileBytes(m_dir.File("bad.json"), "{\"services\": [[[\"130.66");
+    WriteFileBytes(m_dir.File("huge.json"), std::string(5 << 20, ' '));
+    const std::string ini = m_dir.File("bad.ini");
+    const struct {
+        const char* m_pszCase;
+        std::string m_strSettings;
+        std::string m_strReason;
+    } cases[] = {
+        {"binary garbage",
+         std::string("\x7f"
+                     "ELF\x02\x01\x01\0\0\0\0",
+                     12) +
+             "\xff\xfe",
+         "is not an INI file"},
+        {"text that is no INI file", "%PDF-1.4\n" + good,
+         "is not an INI file: line 1 is neither [Section] nor Key=Value"},
+        {"an empty server", servers(""), "Whois Servers/ARIN: is empty, not a host"},
+        {"a server longer than a host name", servers(std::string(300, 'a')),
+         "Whois Servers/ARIN: is longer than a host name can be"},
+        {"a server that is no host", servers("127.0.0.2 whois"), "Whois Servers/ARIN: '127.0.0.2 whois' is not a host"},
+        {"a key in lowercase", good + "whois%20port=" + port + "\n",
+         "Whois Servers/whois port: no such setting; it is spelt Whois Servers/Whois Port"},
+        {"a section in lowercase", good + "[rdap]\nUse%20RDAP=1\n",
+         "rdap/Use RDAP: no such setting; it is spelt RDAP/Use RDAP"},
+        {"a missing bootstrap file", rdap("Bootstrap%20File", m_dir.File("none.json")),
+         "RDAP/Bootstrap File: " + m_dir.File("none.json") + ": No such file or directory"},
+        {"an empty bootstrap file", rdap("Bootstrap%20File", m_dir.File("empty.json")),
+         "RDAP/Bootstrap File: " + m_dir.File("empty.json") + ": "},
+        {"a malformed bootstrap file", rdap("Bootstrap%20File", m_dir.File("bad.json")),
+         "RDAP/Bootstrap File: " + m_dir.File("bad.json") + ": "},
+        {"a huge bootstrap file", rdap("Bootstrap%20File", m_dir.File("huge.json")),
+         "RDAP/Bootstrap File: " + m_dir.File("huge.json") + ": is not a bootstrap file (larger than"},
+        {"a folder as bootstrap file", rdap("Bootstrap%20File", m_dir.File("folder")),
+         "RDAP/Bootstrap File: " + m_dir.File("folder") + ": is a directory"},
+        {"a missing CA file", rdap("CA%20File", m_dir.File("none.pem")),
+         "RDAP/CA File: " + m_dir.File("none.pem") + ": No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(ini, c.m_strSettings);
+        for (const Strings& args :
+             {Strings {"whois", "130.66.76.222"}, Strings {"lookup", m_strDoc, "--source", "rdap", "130.66.76.222"}}) {
+            Strings all {"--settings", ini, "-v"};
+            all.insert(all.end(), args.begin(), args.end());
+            const CCliResult r = RunCli(all, 30);
+            EXPECT_EQ(r.m_nStatus, 2) << c.m_pszCase << ", " << args[0] << ": " << r.m_strErr;
+            EXPECT_TRUE(Contains(r.m_strErr, "settings file '" + ini + "': " + c.m_strReason))
+                << c.m_pszCase << ": " << r.m_strErr;
+            EXPECT_FALSE(Contains(r.m_strErr, "asked ")) << c.m_pszCase << ": " << r.m_strErr;
+            EXPECT_EQ(r.m_strOut, "") << c.m_pszCase;
+        }
+    }
+    EXPECT_EQ(AllConnections(), 0);
+    EXPECT_FALSE(Exists(m_strDoc));
+
+    if (geteuid() != 0) {
+        WriteFileBytes(ini, good);
+        ASSERT_EQ(chmod(ini.c_str(), 0), 0);
+        const CCliResult r = RunCli({"--settings", ini, "whois", "130.66.76.222"}, 30);
+        EXPECT_EQ(r.m_nStatus, 2);
+        EXPECT_TRUE(Contains(r.m_strErr, "cannot be read: Permission denied")) << r.m_strErr;
+    }
+}
+
+// Every value outside its range is reported once, in "Whois Servers" as elsewhere.
+TEST_F(HostileUserTest, OutOfRangeServerValuesAreReportedOnce)
+{
+    const std::string port = std::to_string(m_server.Port());
+    WriteFileBytes(m_dir.File("s.ini"),
+                   "[Whois%20Servers]\nARIN=127.0.0.2\nWhois%20Port=70000\nRWhois%20Port=-1\nIdle%20Timeout=0\n"
+                   "Max%20Answer%20Size=1\n[Settings]\nCheckpoint%20Seconds=0\n");
+    WriteFileBytes(m_dir.File("whois.txt"), "OrgName: Example\nCountry: NL\n");
+    const CCliResult r = Cli({"extract", m_dir.File("whois.txt")});
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    for (const std::string& warning : {
+             std::string("settings: Whois Servers/Whois Port: 70000 is outside 1..65535; 43 is used"),
+             std::string("settings: Whois Servers/RWhois Port: -1 is outside 1..65535; 4321 is used"),
+             std::string("settings: Whois Servers/Idle Timeout: 0 is outside 50..600000; 30000 is used"),
+             std::string("settings: Whois Servers/Max Answer Size: 1 is outside 65536..67108864; 4194304 is used"),
+         }) {
+        ASSERT_TRUE(Contains(r.m_strErr, warning)) << r.m_strErr;
+        EXPECT_EQ(r.m_strErr.find(warning), r.m_strErr.rfind(warning)) << "reported once";
+    }
+}
