@@ -15,6 +15,7 @@
 #include "io/TextFile.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
+#include "sched/SettingsFileCheck.h"
 #include "ui/TextConv.h"
 #include "ui/frame/ConnSetupDlg.h"
 #include "ui/frame/DocManager.h"
@@ -50,6 +51,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QSizePolicy>
@@ -585,6 +587,30 @@ void CMainFrame::CreateMessageLog()
         m_pMessageLog->AddMessage(strMessage);
 }
 
+void CMainFrame::CheckSettingsFile(const std::string& strPath, bool bDialog)
+{
+    m_settingsProblems = ::CheckSettingsFile(strPath, m_store);
+    if (m_settingsProblems.empty())
+        return;
+    QString strAll;
+    for (const std::string& strProblem : m_settingsProblems) {
+        const QString strLine = ToQString("settings file '" + strPath + "': " + strProblem);
+        LogMessage(strLine);
+        strAll += strLine + QLatin1Char('\n');
+    }
+    LogMessage(QStringLiteral("No lookup starts until the settings file is mended and Addrscope is started again."));
+    if (bDialog) {
+        // Plain text: the file and its values are anyone's text.
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        QStringLiteral("The settings cannot be used as written:\n\n") + strAll +
+                            QStringLiteral("\nNo lookup starts until the settings file is mended and Addrscope is "
+                                           "started again."),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+}
+
 void CMainFrame::LogMessage(const QString& strMessage)
 {
     if (!m_pMessageLog) {
@@ -737,7 +763,9 @@ void CMainFrame::RefreshListBar()
 
 void CMainFrame::OnTimer()
 {
-    if (m_doc.HasPendingLookups()) {
+    if (!m_settingsProblems.empty()) {
+        // Asking with settings that are not the user's would reach the real registries.
+    } else if (m_doc.HasPendingLookups()) {
         if (m_pAnim)
             m_pAnim->StartAnimation();
         m_pSession->Tick(m_doc);
