@@ -408,3 +408,37 @@ TEST_F(HostileUserTest, OutOfRangeServerValuesAreReportedOnce)
         EXPECT_EQ(r.m_strErr.find(warning), r.m_strErr.rfind(warning)) << "reported once";
     }
 }
+
+// An answer whose range does not hold the address asked answers nobody else.
+TEST_F(HostileUserTest, ARangeThatMissesTheAskedAddressIsNeverReused)
+{
+    WriteFileBytes(m_dir.File("s.ini"),
+                   "[Whois%20Servers]\n" + ServerLines() +
+                       "\n[Settings]\nIP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
+    m_server.SetDefaultAnswer(kArin, "NetRange:       12.0.0.0 - 12.255.255.255\r\nCIDR:           12.0.0.0/8\r\n"
+                                     "NetName:        ATT\r\nOrgName:        AT&T Services\r\nCountry:        US\r\n");
+    const struct {
+        const char* m_pszCase;
+        Strings m_first; // looked up in a run of their own first ("" when none)
+        Strings m_then;
+        size_t m_nQueries;
+    } cases[] = {
+        {"waiting in the same run", {}, {"11.0.0.1", "12.0.0.6"}, 2},
+        {"queued after the answer is stored", {"11.0.0.1"}, {"12.0.0.7"}, 2},
+    };
+    for (const auto& c : cases) {
+        std::remove(m_strDoc.c_str());
+        const size_t nBefore = m_server.Queries(kArin).size();
+        if (!c.m_first.empty()) {
+            Strings args {"lookup", m_strDoc};
+            args.insert(args.end(), c.m_first.begin(), c.m_first.end());
+            ASSERT_EQ(Cli(args).m_nStatus, 0) << c.m_pszCase;
+        }
+        Strings args {"lookup", m_strDoc, "--json", "--tick", "5"};
+        args.insert(args.end(), c.m_then.begin(), c.m_then.end());
+        const CCliResult r = Cli(args);
+        EXPECT_EQ(r.m_nStatus, 0) << c.m_pszCase << ": " << r.m_strErr;
+        EXPECT_FALSE(Contains(r.m_strOut, "reusedFrom")) << c.m_pszCase << ": " << r.m_strOut;
+        EXPECT_EQ(m_server.Queries(kArin).size() - nBefore, c.m_nQueries) << c.m_pszCase;
+    }
+}
