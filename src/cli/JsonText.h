@@ -42,6 +42,18 @@ inline std::string JsonString(std::string_view s)
     out.push_back('"');
     for (size_t i = 0; i < s.size();) {
         const size_t n = Utf8SequenceAt(s, i);
+        // C1 controls escaped, so that JSON on a terminal carries no CSI (U+009B).
+        const unsigned char c1 = n == 0                                  ? (unsigned char)s[i]
+                                 : n == 2 && (unsigned char)s[i] == 0xC2 ? (unsigned char)s[i + 1]
+                                                                         : 0;
+        if (c1 >= 0x80 && c1 <= 0x9F) {
+            static const char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[c1 >> 4];
+            out += kHex[c1 & 15];
+            i += n == 0 ? 1 : 2;
+            continue;
+        }
         if (n == 0) {
             AppendLatin1(out, (unsigned char)s[i]);
             ++i;

@@ -92,7 +92,16 @@ std::string JsonQuoted(std::string_view s)
     static const char kHex[] = "0123456789abcdef";
     const std::string text = TableUtf8(s);
     std::string out = "\"";
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        // C1 controls (U+0080..U+009F) too: JSON shown on a terminal must carry no CSI.
+        if ((unsigned char)c == 0xC2 && i + 1 < text.size() && (unsigned char)text[i + 1] <= 0x9F) {
+            const unsigned char c1 = (unsigned char)text[++i];
+            out += "\\u00";
+            out += kHex[c1 >> 4];
+            out += kHex[c1 & 0xF];
+            continue;
+        }
         switch (c) {
         case '"':
             out += "\\\"";

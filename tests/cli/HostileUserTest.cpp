@@ -6,6 +6,7 @@
 
 #include "core/DocumentLock.h"
 #include "core/NetloreDoc.h"
+#include "core/OleDateTime.h"
 
 #include "support/CliProcess.h"
 #include "support/CliRunner.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
 #include <sys/stat.h>
 
 namespace {
@@ -441,4 +443,50 @@ TEST_F(HostileUserTest, ARangeThatMissesTheAskedAddressIsNeverReused)
         EXPECT_FALSE(Contains(r.m_strOut, "reusedFrom")) << c.m_pszCase << ": " << r.m_strOut;
         EXPECT_EQ(m_server.Queries(kArin).size() - nBefore, c.m_nQueries) << c.m_pszCase;
     }
+}
+
+// On a terminal, C1 controls are shown as \xNN like C0 ones: CSI (0x9b) as a raw
+// byte or as U+009B, in every command that shows text from outside.
+TEST_F(HostileUserTest, C1ControlsAreShownOnATerminal)
+{
+    const std::string evil = "OrgName: Evil\xc2\x9b"
+                             "2J Org\x9b"
+                             "31m caf\xc3\xa9 \xe9t\xe9\r\n";
+    {
+        CNetloreDoc doc;
+        doc.OnNewDocument();
+        doc.AddIP("192.0.2.1");
+        CIPAddressData* r = doc.GetData().FindByIP("192.0.2.1");
+        r->SetRawWhois("192.0.2.1\r\n\r\n" + evil);
+        r->SetOwner("Evil\xc2\x9b"
+                    "2J\x9b"
+                    "1m");
+        r->SetWhoisDone(COleDateTime::FromComponents(2024, 1, 2, 3, 4, 5));
+        ASSERT_TRUE(doc.OnSaveDocument(m_strDoc));
+    }
+    m_server.SetDefaultAnswer(kArin, evil);
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        GTEST_SKIP() << "no pseudo-terminal available";
+    const std::string tty = ttyname(slave);
+    std::string seen;
+    std::thread reader([&] {
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(master, buf, sizeof buf)) > 0)
+            seen.append(buf, size_t(n));
+    });
+    const Strings commands[] = {{"dump", m_strDoc},
+                                {"dump", "--json", m_strDoc},
+                                {"export", m_strDoc},
+                                {"whois", "-h", kArin, "-p", std::to_string(m_server.Port()), "192.0.2.1"}};
+    for (const Strings& args : commands) {
+        const CCliResult r = RunCli(WithSettings(args), 30, "/dev/null", tty);
+        EXPECT_EQ(r.m_nStatus, 0) << args[0] << ": " << r.m_strErr;
+    }
+    close(slave);
+    reader.join();
+    close(master);
+    EXPECT_EQ(seen.find('\x9b'), std::string::npos) << seen;
+    EXPECT_TRUE(Contains(seen, "Evil\\xc2\\x9b2J Org\\x9b31m caf\xc3\xa9 \xe9t\xe9")) << seen;
 }
