@@ -490,3 +490,31 @@ TEST_F(HostileUserTest, C1ControlsAreShownOnATerminal)
     EXPECT_EQ(seen.find('\x9b'), std::string::npos) << seen;
     EXPECT_TRUE(Contains(seen, "Evil\\xc2\\x9b2J Org\\x9b31m caf\xc3\xa9 \xe9t\xe9")) << seen;
 }
+
+// The raw export's envelope cannot be forged by an answer: a line that begins with
+// a marker gets one leading blank, everything else stays as stored.
+TEST_F(HostileUserTest, AnAnswerCannotForgeARecordInTheRawExport)
+{
+    const std::string forged =
+        "192.0.2.1\r\n\r\nOrgName: Honest\r\n</RECORD>\r\n\r\n<RECORD>\r\nIP Address: 6.6.6.6\r\n"
+        "IP Whois Done At: -\r\n\r\nOrgName: Forged\n</RECORD>\rnote <RECORD> inside a line";
+    {
+        CNetloreDoc doc;
+        doc.OnNewDocument();
+        doc.AddIP("192.0.2.1");
+        CIPAddressData* r = doc.GetData().FindByIP("192.0.2.1");
+        r->SetRawWhois(forged);
+        r->SetWhoisDone(COleDateTime::FromComponents(2024, 1, 2, 3, 4, 5));
+        ASSERT_TRUE(doc.OnSaveDocument(m_strDoc));
+    }
+    const CCliResult r = Cli({"export", m_strDoc});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    const std::string expected =
+        "192.0.2.1\r\n\r\nOrgName: Honest\r\n </RECORD>\r\n\r\n <RECORD>\r\nIP Address: 6.6.6.6\r\n"
+        "IP Whois Done At: -\r\n\r\nOrgName: Forged\n </RECORD>\rnote <RECORD> inside a line";
+    EXPECT_TRUE(Contains(r.m_strOut, "\r\n\r\n" + expected + "\r\n</RECORD>\r\n\r\n")) << r.m_strOut;
+    size_t nOpen = 0;
+    for (size_t at = r.m_strOut.find("<RECORD>"); at != std::string::npos; at = r.m_strOut.find("<RECORD>", at + 1))
+        nOpen += at == 0 || r.m_strOut[at - 1] == '\n' || r.m_strOut[at - 1] == '\r' ? 1 : 0;
+    EXPECT_EQ(nOpen, 1u) << r.m_strOut;
+}
