@@ -106,6 +106,7 @@ public:
 
         // Read piece by piece while the addresses are added: a log of any size fits.
         CTextFileReader reader;
+        reader.SkipDamagedLines();
         if (!reader.Open(strReadPath)) {
             CliMessage(ctx, Name(), "cannot open " + strShown + ": " + reader.Result().m_strError);
             return cliExitFailed;
@@ -133,10 +134,10 @@ public:
             CliMessage(ctx, Name(),
                        strShown + ": reading stopped after " + std::to_string(read.m_nTextBytes) +
                            " bytes: " + read.m_strError + "; imported what was read");
-        if (read.m_nBytesCut > 0)
+        if (read.m_nDamagedLines > 0)
             CliMessage(ctx, Name(),
-                       strShown + " holds NUL bytes; " + std::to_string(read.m_nBytesCut) +
-                           " bytes after them in their 1000-byte chunks were skipped");
+                       strShown + " holds NUL bytes; " + std::to_string(read.m_nDamagedLines) + " damaged lines (" +
+                           std::to_string(read.m_nBytesCut) + " bytes) were skipped");
         if (nDropped > 0)
             CliMessage(ctx, Name(),
                        strShown + ": " + std::to_string(nDropped) + " bytes of overlong lines were skipped");
@@ -147,7 +148,8 @@ public:
                        std::string(nSignal ? CStopSignals::Name(nSignal) : "cancelled") +
                            "; the addresses added so far are kept");
 
-        int status = read.m_bComplete && nDropped == 0 && !bCancelled ? cliExitDone : cliExitFailed;
+        int status =
+            read.m_bComplete && nDropped == 0 && read.m_nDamagedLines == 0 && !bCancelled ? cliExitDone : cliExitFailed;
         if (nAdded > 0 || doc.IsModified() || opened.m_bCreated) {
             if (opened.m_nErrors > 0) {
                 CliMessage(ctx, Name(),

@@ -518,3 +518,28 @@ TEST_F(HostileUserTest, AnAnswerCannotForgeARecordInTheRawExport)
         nOpen += at == 0 || r.m_strOut[at - 1] == '\n' || r.m_strOut[at - 1] == '\r' ? 1 : 0;
     EXPECT_EQ(nOpen, 1u) << r.m_strOut;
 }
+
+// A zero byte costs only the line that holds it; the import counts the damaged
+// lines and fails, and every valid line around them is imported.
+TEST_F(HostileUserTest, ZeroBytesInALogDropOnlyTheirOwnLines)
+{
+    std::string log;
+    Strings expected;
+    for (int i = 1; i <= 24; ++i) {
+        const std::string address = "198.51.100." + std::to_string(i);
+        if (i == 5) {
+            log += address + " - - [x] \"GET /a" + '\0' + "b HTTP/1.0\" 404 1\n"; // a NUL inside the line
+        } else if (i == 13) {
+            log += std::string(3000, '\0') + address + " - - [x] \"GET / HTTP/1.0\" 404 1\n"; // NULs before it
+        } else {
+            log += address + " - - [x] \"GET /" + std::string(100, 'p') + " HTTP/1.0\" 404 1\n";
+            expected.push_back(address);
+        }
+    }
+    WriteFileBytes(m_dir.File("nul.log"), log);
+    const CCliResult r = Cli({"import", m_strDoc, m_dir.File("nul.log"), "--not-found"});
+    EXPECT_EQ(r.m_nStatus, 1) << r.m_strErr;
+    EXPECT_TRUE(Contains(r.m_strErr, "holds NUL bytes; 2 damaged lines")) << r.m_strErr;
+    EXPECT_EQ(ReadAddresses(m_strDoc), expected);
+    EXPECT_EQ(r.m_strOut, "22\n");
+}

@@ -1274,6 +1274,8 @@ void CMainFrame::ImportFile(bool bLog)
                                              IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
         return;
     CTextFileReader reader;
+    // A zero byte costs its own line only.
+    reader.SkipDamagedLines();
     bool bEmpty = true;
     if (reader.Open(strPath)) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -1282,6 +1284,9 @@ void CMainFrame::ImportFile(bool bLog)
     }
     const CTextReadResult& read = reader.Result();
     const auto reportRead = [&](int nAdded) {
+        if (read.m_nDamagedLines > 0)
+            LogMessage(ToQString(strPath + " holds NUL bytes; " + std::to_string(read.m_nDamagedLines) +
+                                 " damaged lines were skipped"));
         if (!read.m_bOpened || (bEmpty && !read.m_strError.empty()))
             m_services.m_pPrompts->ShowMessage(
                 this, QString::fromLatin1(IoTexts::kMsgCannotRead).arg(ToQString(strPath), ToQString(read.m_strError)));
