@@ -73,10 +73,9 @@ inline CCliOpenResult OpenCliDocument(CCliContext& ctx, const char* pszCommand, 
         result.m_bCreated = true;
         return result;
     }
-    auto sink = [&](const std::string& strMessage) {
-        const std::string line = TerminalSafe(strMessage) + "\n";
-        std::fwrite(line.data(), 1, line.size(), ctx.err);
-    };
+    // Named like every other message of the command, so that it reads as this
+    // command's report about this file.
+    auto sink = [&](const std::string& strMessage) { CliMessage(ctx, pszCommand, strMessage); };
     if (!doc.OnOpenDocument(strPath, sink, &result.m_nErrors)) {
         const std::string strReason = CliReadReason(strPath);
         CliMessage(ctx, pszCommand,

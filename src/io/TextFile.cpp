@@ -45,7 +45,13 @@ std::string GzErrorText(gzFile gz)
     const char* msg = gzerror(gz, &code);
     if (code == Z_ERRNO)
         return std::strerror(errno);
-    return msg && *msg ? msg : "read error";
+    if (!msg || !*msg)
+        return "read error";
+    // zlib names a descriptor it was given as "<fd:N>": the caller names the file.
+    std::string_view text(msg);
+    if (text.rfind("<fd:", 0) == 0 && text.find(">: ") != std::string_view::npos)
+        text.remove_prefix(text.find(">: ") + 3);
+    return std::string(text);
 }
 
 } // namespace
@@ -69,6 +75,10 @@ bool CTextFileReader::Open(const std::string& strPath)
     struct stat st { };
     if (fstat(m_fd, &st) != 0) {
         m_result.m_strError = std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        m_result.m_strError = "is a directory";
         return false;
     }
     // A device such as /dev/zero never ends: reading it would never return.

@@ -543,3 +543,54 @@ TEST_F(HostileUserTest, ZeroBytesInALogDropOnlyTheirOwnLines)
     EXPECT_EQ(ReadAddresses(m_strDoc), expected);
     EXPECT_EQ(r.m_strOut, "22\n");
 }
+
+// Asking to export addresses the document does not hold is a failure that says so.
+TEST_F(HostileUserTest, ExportingAddressesNotInTheDocumentFails)
+{
+    WriteAddresses(m_strDoc, {"192.0.2.1", "192.0.2.2"});
+    const CCliResult r = Cli({"export", m_strDoc, "99.99.99.99"});
+    EXPECT_EQ(r.m_nStatus, 1) << r.m_strErr;
+    EXPECT_TRUE(Contains(r.m_strErr, "99.99.99.99 is not in " + m_strDoc)) << r.m_strErr;
+    EXPECT_TRUE(Contains(r.m_strErr, "the asked addresses are not in " + m_strDoc)) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "");
+}
+
+// Every message names the file and the real reason.
+TEST_F(HostileUserTest, MessagesNameTheFileAndTheRealReason)
+{
+    WriteAddresses(m_strDoc, {"192.0.2.1", "192.0.2.2"});
+    const std::string damaged = m_dir.File("damaged.qdl");
+    WriteFileBytes(damaged, ReadFileBytes(m_strDoc).substr(0, 40));
+    const std::string gz = m_dir.File("cut.gz");
+    WriteFileBytes(gz, std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xab\x00\x00", 13));
+    const std::string folder = m_dir.Path().string();
+    const struct {
+        const char* m_pszCase;
+        Strings m_args;
+        std::string m_strMessage;
+        std::string m_strNot;
+    } cases[] = {
+        {"extract of a folder",
+         {"extract", folder},
+         "extract: cannot read " + folder + ": is a directory",
+         "Input/output"},
+        {"import of a folder",
+         {"import", m_dir.File("new.qdl"), folder},
+         "import: cannot open " + folder + ": is a directory",
+         "ioctl"},
+        {"a cut gzip file", {"import", m_dir.File("new.qdl"), gz}, "import: " + gz + ": reading stopped", "<fd:"},
+        {"a damaged document", {"dump", damaged}, "addrscope-cli dump: An attempt was made to access " + damaged, ""},
+    };
+    for (const auto& c : cases) {
+        const CCliResult r = Cli(c.m_args);
+        EXPECT_EQ(r.m_nStatus, 1) << c.m_pszCase << ": " << r.m_strErr;
+        EXPECT_TRUE(Contains(r.m_strErr, c.m_strMessage)) << c.m_pszCase << ": " << r.m_strErr;
+        if (!c.m_strNot.empty()) {
+            EXPECT_FALSE(Contains(r.m_strErr, c.m_strNot)) << c.m_pszCase << ": " << r.m_strErr;
+        }
+    }
+    WriteSettings("\n[RDAP]\nUse%20RDAP=1\nBootstrap%20File=" + folder + "\n");
+    const CCliResult r = Cli({"whois", "--rdap", "192.0.2.1"});
+    EXPECT_TRUE(Contains(r.m_strErr, "Bootstrap File: " + folder + ": is a directory")) << r.m_strErr;
+    EXPECT_FALSE(Contains(r.m_strErr, "too large")) << r.m_strErr;
+}
