@@ -27,7 +27,7 @@ bool ReadSmallFile(const std::string& path, std::string& out, std::string& error
     // is read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
     struct stat st { };

@@ -352,7 +352,7 @@ TEST_F(HostileUserTest, SettingsThatCannotBeUsedStopBeforeAnyQuery)
         {"a section in lowercase", good + "[rdap]\nUse%20RDAP=1\n",
          "rdap/Use RDAP: no such setting; it is spelt RDAP/Use RDAP"},
         {"a missing bootstrap file", rdap("Bootstrap%20File", m_dir.File("none.json")),
-         "RDAP/Bootstrap File: " + m_dir.File("none.json") + ": No such file or directory"},
+         "RDAP/Bootstrap File: cannot open " + m_dir.File("none.json") + ": No such file or directory"},
         {"an empty bootstrap file", rdap("Bootstrap%20File", m_dir.File("empty.json")),
          "RDAP/Bootstrap File: " + m_dir.File("empty.json") + ": "},
         {"a malformed bootstrap file", rdap("Bootstrap%20File", m_dir.File("bad.json")),
