@@ -80,6 +80,10 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // An unattended run has nobody to close a dialog: the log of messages says it.
+    addrscope.GetMainFrame()->CheckSettingsFile(pStore->Settings().fileName().toLocal8Bit().toStdString(),
+                                                !parser.isSet(lookupOption));
+
     if (nModeCommand != 0)
         addrscope.GetMainFrame()->OnCommand(nModeCommand);
 

@@ -26,13 +26,18 @@ struct CCliOpenResult {
 // Why a file cannot be read, in the system's words (empty when it can be opened).
 inline std::string CliReadReason(const std::string& strPath)
 {
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO must not wait for a writer (holding the lock meanwhile).
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return SystemReason(errno);
     struct stat st { };
-    const bool bDir = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    const bool bStat = ::fstat(fd, &st) == 0;
     ::close(fd);
-    return bDir ? SystemReason(EISDIR) : std::string();
+    if (bStat && S_ISDIR(st.st_mode))
+        return "is a directory";
+    if (bStat && !S_ISREG(st.st_mode))
+        return "is not a regular file";
+    return std::string();
 }
 
 // Opens a document. A command that will save it passes pLock: the document's lock
@@ -68,10 +73,9 @@ inline CCliOpenResult OpenCliDocument(CCliContext& ctx, const char* pszCommand, 
         result.m_bCreated = true;
         return result;
     }
-    auto sink = [&](const std::string& strMessage) {
-        const std::string line = TerminalSafe(strMessage) + "\n";
-        std::fwrite(line.data(), 1, line.size(), ctx.err);
-    };
+    // Named like every other message of the command, so that it reads as this
+    // command's report about this file.
+    auto sink = [&](const std::string& strMessage) { CliMessage(ctx, pszCommand, strMessage); };
     if (!doc.OnOpenDocument(strPath, sink, &result.m_nErrors)) {
         const std::string strReason = CliReadReason(strPath);
         CliMessage(ctx, pszCommand,

@@ -2,6 +2,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
+#include "cli/CliInput.h"
 #include "cli/TerminalProgress.h"
 #include "net/SystemNameResolver.h"
 
@@ -33,16 +34,18 @@ public:
             return CliUsageError(ctx, *this, "expected a document and a text");
         const std::string strPath = positional[0];
         std::string strText;
+        uint64_t nLongLines = 0;
         for (size_t i = 1; i < positional.size(); ++i) {
             if (positional[i] == "-") {
-                char buf[65536];
-                size_t n;
-                while ((n = std::fread(buf, 1, sizeof buf, ctx.in)) > 0)
-                    strText.append(buf, n);
-                if (std::ferror(ctx.in)) {
-                    CliMessage(ctx, Name(), "cannot read standard input");
+                const CCliLineRead read = CliReadLines(ctx.in, [&](const std::string& line) {
+                    strText += line;
+                    strText += '\n';
+                });
+                if (!read.m_strError.empty()) {
+                    CliMessage(ctx, Name(), "cannot read standard input: " + read.m_strError);
                     return cliExitFailed;
                 }
+                nLongLines += read.m_nLongLines;
             } else {
                 strText += positional[i];
             }
@@ -61,7 +64,11 @@ public:
         const int nAdded = doc.AddIPsFromText(strText, true, nullptr, resolver, progress);
         if (progress.WasCancelled())
             CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
-        const int status = progress.WasCancelled() ? cliExitFailed : cliExitDone;
+        if (nLongLines > 0)
+            CliMessage(ctx, Name(),
+                       "standard input: " + std::to_string(nLongLines) + " lines longer than " +
+                           std::to_string(kMaxInputLine >> 20) + " MiB were skipped");
+        const int status = progress.WasCancelled() || nLongLines > 0 ? cliExitFailed : cliExitDone;
         if (nAdded > 0 || opened.m_bCreated) {
             if (opened.m_nErrors > 0) {
                 CliMessage(ctx, Name(),

@@ -107,9 +107,12 @@ public:
         const CCliOpenResult opened = OpenCliDocument(ctx, Name(), strDoc, doc, false);
         if (!opened.m_bOpened)
             return opened.m_nExit;
+        size_t nMissing = 0;
         for (const std::string& a : addresses)
-            if (!ctx.m_bQuiet && !doc.GetData().FindByIP(a))
+            if (!doc.GetData().FindByIP(a)) {
+                ++nMissing;
                 CliMessage(ctx, Name(), a + " is not in " + strDoc);
+            }
         if (addresses.empty()) {
             const CIPDataArray& data = doc.GetData();
             addresses.reserve(size_t(data.GetSize()));
@@ -120,7 +123,9 @@ public:
         CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         std::string strReport;
         int nBlocks = 0;
-        int status = opened.m_nErrors > 0 ? 1 : 0;
+        // None of them there at all: a failure (one missing among others is reported only).
+        const bool bNoneThere = nMissing > 0 && nMissing == addresses.size();
+        int status = opened.m_nErrors > 0 || bNoneThere ? 1 : 0;
         if (strFormat == "raw") {
             nBlocks = doc.CreateReport(addresses, strReport, progress);
             if (progress.WasCancelled()) {
@@ -128,7 +133,9 @@ public:
                 CliMessage(ctx, Name(), "cancelled; writing what was built");
             }
             if (nBlocks == 0) {
-                CliMessage(ctx, Name(), "nothing to export: no address has a completed whois lookup");
+                CliMessage(ctx, Name(),
+                           bNoneThere ? "nothing to export: the asked addresses are not in " + strDoc
+                                      : "nothing to export: no address has a completed whois lookup");
                 return status;
             }
         } else {

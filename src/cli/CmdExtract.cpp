@@ -3,6 +3,7 @@
 // an RDAP answer (its JSON as received).
 
 #include "cli/CliCommand.h"
+#include "cli/CliInput.h"
 #include "cli/CliOutput.h"
 #include "cli/JsonText.h"
 #include "core/record/DottedQuad.h"
@@ -10,6 +11,8 @@
 #include "facts/RdapFacts.h"
 #include "facts/WhoisFacts.h"
 #include "io/TableExport.h"
+#include "net/WhoisServerTable.h"
+#include "net/WhoisTexts.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,15 +20,6 @@
 #include <string>
 
 namespace {
-
-bool ReadAll(FILE* in, std::string& out)
-{
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
-        out.append(buf, n);
-    return !std::ferror(in);
-}
 
 class CCmdExtract : public CCliCommand
 {
@@ -58,22 +52,23 @@ public:
         if (files.size() > 1)
             return CliUsageError(ctx, *this, "one file at most");
         std::string strText;
-        if (files.empty() || files[0] == "-") {
-            if (!ReadAll(ctx.in, strText)) {
-                CliMessage(ctx, Name(), "cannot read standard input");
-                return 1;
-            }
+        // A whois text is no longer than an answer may be.
+        CWhoisServerTable table;
+        table.Load(ctx.settings);
+        const bool bStdin = files.empty() || files[0] == "-";
+        const std::string strShown = bStdin ? "standard input" : files[0];
+        std::string strReason;
+        if (bStdin) {
+            strReason = CliReadBounded(ctx.in, table.m_nMaxAnswerBytes, WhoisTexts::kMaxAnswerSize, strText);
+        } else if (FILE* f = std::fopen(files[0].c_str(), "rb")) {
+            strReason = CliReadBounded(f, table.m_nMaxAnswerBytes, WhoisTexts::kMaxAnswerSize, strText);
+            std::fclose(f);
         } else {
-            errno = 0;
-            FILE* f = std::fopen(files[0].c_str(), "rb");
-            const bool bOk = f && ReadAll(f, strText);
-            if (f)
-                std::fclose(f);
-            if (!bOk) {
-                const int nErr = errno;
-                CliMessage(ctx, Name(), "cannot read " + files[0] + ": " + SystemReason(f || !nErr ? EIO : nErr));
-                return 1;
-            }
+            strReason = SystemReason(errno);
+        }
+        if (!strReason.empty()) {
+            CliMessage(ctx, Name(), "cannot read " + strShown + ": " + strReason);
+            return 1;
         }
 
         if (bRdap) {

@@ -5,6 +5,8 @@
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
+#include "cli/StopProgress.h"
+#include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
 #include "core/record/DottedQuad.h"
 #include "core/settings/ProgramSettings.h"
@@ -77,6 +79,7 @@ public:
 
         // Read piece by piece while the addresses are added: a log of any size fits.
         CTextFileReader reader;
+        reader.SkipDamagedLines();
         if (!reader.Open(strReadPath)) {
             CliMessage(ctx, Name(), "cannot open " + strShown + ": " + reader.Result().m_strError);
             return cliExitFailed;
@@ -84,7 +87,10 @@ public:
 
         const bool bConvert = !bNoConvert && CSettingsLoader(ctx.settings).Get(ProgramSettings::kConvertHostNames);
         CSystemNameResolver resolver;
-        CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
+        CTerminalProgress terminal(ctx.m_bQuiet ? nullptr : ctx.err);
+        // SIGTERM and SIGHUP keep what was added so far, as Ctrl+C does.
+        CStopSignals stopSignals;
+        CStopProgress progress(terminal, stopSignals);
         uint64_t nDropped = 0;
         int nAdded = 0;
         const int nBefore = doc.GetData().GetSize();
@@ -95,23 +101,28 @@ public:
             nAdded = doc.AddIPsFromSource(reader, bConvert, nullptr, resolver, progress, &nDropped);
         }
         const CTextReadResult& read = reader.Result();
-        if (!read.m_bComplete && !progress.WasCancelled())
+        const int nSignal = stopSignals.Received();
+        const bool bCancelled = terminal.WasCancelled() || nSignal != 0;
+        if (!read.m_bComplete && !bCancelled)
             CliMessage(ctx, Name(),
                        strShown + ": reading stopped after " + std::to_string(read.m_nTextBytes) +
                            " bytes: " + read.m_strError + "; imported what was read");
-        if (read.m_nBytesCut > 0)
+        if (read.m_nDamagedLines > 0)
             CliMessage(ctx, Name(),
-                       strShown + " holds NUL bytes; " + std::to_string(read.m_nBytesCut) +
-                           " bytes after them in their 1000-byte chunks were skipped");
+                       strShown + " holds NUL bytes; " + std::to_string(read.m_nDamagedLines) + " damaged lines (" +
+                           std::to_string(read.m_nBytesCut) + " bytes) were skipped");
         if (nDropped > 0)
             CliMessage(ctx, Name(),
                        strShown + ": " + std::to_string(nDropped) + " bytes of overlong lines were skipped");
         if (read.m_nTextBytes == 0 && read.m_bComplete)
             CliMessage(ctx, Name(), strShown + " is empty: nothing to import");
-        if (progress.WasCancelled())
-            CliMessage(ctx, Name(), "cancelled; the addresses added so far are kept");
+        if (bCancelled)
+            CliMessage(ctx, Name(),
+                       std::string(nSignal ? CStopSignals::Name(nSignal) : "cancelled") +
+                           "; the addresses added so far are kept");
 
-        int status = read.m_bComplete && nDropped == 0 && !progress.WasCancelled() ? cliExitDone : cliExitFailed;
+        int status =
+            read.m_bComplete && nDropped == 0 && read.m_nDamagedLines == 0 && !bCancelled ? cliExitDone : cliExitFailed;
         if (nAdded > 0 || doc.IsModified() || opened.m_bCreated) {
             if (opened.m_nErrors > 0) {
                 CliMessage(ctx, Name(),

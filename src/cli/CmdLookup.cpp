@@ -5,6 +5,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
+#include "cli/CliInput.h"
 #include "cli/CliOutput.h"
 #include "cli/JsonText.h"
 #include "cli/StopSignals.h"
@@ -276,7 +277,8 @@ public:
             return CliUsageError(ctx, *this, "expected a document");
         const std::string strDoc = positional[0];
         std::vector<std::string> given(positional.begin() + 1, positional.end());
-        if (bFromInput && !ReadAddresses(ctx, given))
+        bool bLinesSkipped = false;
+        if (bFromInput && !ReadAddresses(ctx, given, bLinesSkipped))
             return cliExitFailed;
         for (const std::string& a : given)
             if (!IsValidDottedQuad(a))
@@ -382,34 +384,31 @@ public:
                 std::fprintf(summary, ", not looked up %d", run.NotDone(nKind));
             std::fprintf(summary, "\n");
         }
-        return bSaved && !bInterrupted && !run.StartFailed() && counts.m_nFailed == 0 && run.NotDone(nKind) <= 0 ? 0
-                                                                                                                 : 1;
+        return bSaved && !bInterrupted && !bLinesSkipped && !run.StartFailed() && counts.m_nFailed == 0 &&
+                       run.NotDone(nKind) <= 0
+                   ? 0
+                   : 1;
     }
 
 private:
     // One address or host per line; blanks around it and empty lines are skipped.
-    bool ReadAddresses(CCliContext& ctx, std::vector<std::string>& out)
+    bool ReadAddresses(CCliContext& ctx, std::vector<std::string>& out, bool& bLinesSkipped)
     {
-        std::string text;
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, ctx.in)) > 0)
-            text.append(buf, n);
-        if (std::ferror(ctx.in)) {
-            CliMessage(ctx, Name(), "cannot read standard input");
-            return false;
-        }
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos)
-                end = text.size();
-            std::string line = text.substr(start, end - start);
+        const CCliLineRead read = CliReadLines(ctx.in, [&](const std::string& line) {
             const size_t first = line.find_first_not_of(" \t\r");
             const size_t last = line.find_last_not_of(" \t\r");
             if (first != std::string::npos)
                 out.push_back(line.substr(first, last - first + 1));
-            start = end + 1;
+        });
+        if (!read.m_strError.empty()) {
+            CliMessage(ctx, Name(), "cannot read standard input: " + read.m_strError);
+            return false;
+        }
+        if (read.m_nLongLines > 0) {
+            CliMessage(ctx, Name(),
+                       "standard input: " + std::to_string(read.m_nLongLines) + " lines longer than " +
+                           std::to_string(kMaxInputLine >> 20) + " MiB were skipped");
+            bLinesSkipped = true;
         }
         return true;
     }

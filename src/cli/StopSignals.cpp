@@ -1,6 +1,7 @@
 #include "cli/StopSignals.h"
 
 #include <atomic>
+#include <cstdio>
 
 namespace {
 
@@ -38,7 +39,19 @@ CStopSignals::~CStopSignals()
 
 int CStopSignals::Received() const
 {
+    if (g_nReceived.load() == 0 && (std::ferror(stdout) || std::ferror(stderr)))
+        NoteOutputFailed();
     return g_nReceived.load();
+}
+
+void CStopSignals::IgnoreBrokenPipe()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void CStopSignals::NoteOutputFailed()
+{
+    OnStop(SIGPIPE);
 }
 
 const char* CStopSignals::Name(int nSignal)
@@ -50,6 +63,8 @@ const char* CStopSignals::Name(int nSignal)
         return "SIGHUP";
     case SIGINT:
         return "SIGINT";
+    case SIGPIPE:
+        return "standard output could not be written";
     default:
         return "a signal";
     }

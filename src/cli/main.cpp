@@ -3,8 +3,10 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/ManPages.h"
+#include "cli/StopSignals.h"
 #include "core/settings/CheckedSettingsStore.h"
 #include "qt/QtSettingsStore.h"
+#include "sched/SettingsFileCheck.h"
 
 #include <QCoreApplication>
 
@@ -105,6 +107,7 @@ int FinishOutput(const char* pszCommand, int nStatus)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    CStopSignals::IgnoreBrokenPipe();
     QCoreApplication::setOrganizationName(CQtSettingsStore::OrganizationName());
     QCoreApplication::setApplicationName(CQtSettingsStore::ApplicationName());
 
@@ -177,6 +180,16 @@ int main(int argc, char** argv)
     std::unique_ptr<CQtSettingsStore> store =
         !bSettingsGiven ? std::make_unique<CQtSettingsStore>()
                         : std::make_unique<CQtSettingsStore>(QString::fromLocal8Bit(settingsPath.c_str()));
+    // Settings that cannot be used as written stop here: a silent default would ask
+    // the real registries instead of the servers the file names.
+    const std::string strSettingsFile = store->Settings().fileName().toLocal8Bit().toStdString();
+    const std::vector<std::string> problems = CheckSettingsFile(strSettingsFile, *store);
+    for (const std::string& strProblem : problems)
+        std::fprintf(stderr, "addrscope-cli: settings file '%s': %s\n", TerminalSafe(strSettingsFile).c_str(),
+                     TerminalSafe(strProblem).c_str());
+    if (!problems.empty())
+        return cliExitUsage;
+
     CCliContext* pCtx = nullptr;
     CCheckedSettingsStore settings(*store, [&pCtx](const std::string& strMessage) {
         if (pCtx)

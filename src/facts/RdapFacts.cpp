@@ -313,7 +313,7 @@ namespace {
 void ReadInto(std::string_view strJson, CWhoisFacts& facts);
 }
 
-CWhoisFacts ReadRdapFacts(std::string_view strJson, std::optional<uint32_t> /*dwAddress*/)
+CWhoisFacts ReadRdapFacts(std::string_view strJson, std::optional<uint32_t> dwAddress)
 {
     // An RDAP query names one address and the answer is the one network holding it.
     CWhoisFacts facts;
@@ -325,6 +325,8 @@ CWhoisFacts ReadRdapFacts(std::string_view strJson, std::optional<uint32_t> /*dw
         // Out of memory or a type surprise the checks missed: no facts rather than a crash.
         facts = CWhoisFacts();
     }
+    facts.m_bMissesAddress =
+        dwAddress && facts.m_bHasRange && (*dwAddress < facts.m_dwRangeStart || *dwAddress > facts.m_dwRangeEnd);
     return facts;
 }
 

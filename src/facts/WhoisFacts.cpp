@@ -221,6 +221,7 @@ CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwA
     facts.m_bHasRange = b.bRange;
     facts.m_dwRangeStart = b.dwStart;
     facts.m_dwRangeEnd = b.dwEnd;
+    facts.m_bMissesAddress = dwAddress && b.bRange && (*dwAddress < b.dwStart || *dwAddress > b.dwEnd);
     facts.m_strNetName = b.netName;
     facts.m_strOriginAS = b.originAS.empty() ? origin : b.originAS;
     facts.m_bIsRegistryStub = b.bStub;

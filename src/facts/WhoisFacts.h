@@ -25,6 +25,9 @@ struct CWhoisFacts {
     bool m_bIsRegistryStub = false;
     // The answer came from RDAP (a summary and the JSON as received).
     bool m_bFromRdap = false;
+    // The range the answer gives does not hold the address that was asked: the
+    // answer is about some other network, and answers nobody else.
+    bool m_bMissesAddress = false;
 
     // "192.0.2.0 - 192.0.2.255", empty without a range.
     std::string RangeText() const;

@@ -45,7 +45,13 @@ std::string GzErrorText(gzFile gz)
     const char* msg = gzerror(gz, &code);
     if (code == Z_ERRNO)
         return std::strerror(errno);
-    return msg && *msg ? msg : "read error";
+    if (!msg || !*msg)
+        return "read error";
+    // zlib names a descriptor it was given as "<fd:N>": the caller names the file.
+    std::string_view text(msg);
+    if (text.rfind("<fd:", 0) == 0 && text.find(">: ") != std::string_view::npos)
+        text.remove_prefix(text.find(">: ") + 3);
+    return std::string(text);
 }
 
 } // namespace
@@ -69,6 +75,10 @@ bool CTextFileReader::Open(const std::string& strPath)
     struct stat st { };
     if (fstat(m_fd, &st) != 0) {
         m_result.m_strError = std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        m_result.m_strError = "is a directory";
         return false;
     }
     // A device such as /dev/zero never ends: reading it would never return.
@@ -135,6 +145,15 @@ bool CTextFileReader::Read(std::string& strBuffer, size_t nWanted)
         while (strBuffer.size() - nStart < nWanted) {
             const int nRead = gzread(m_gz, chunk, kChunkSize);
             const size_t nGot = nRead > 0 ? size_t(nRead) : 0;
+            if (m_bSkipDamagedLines) {
+                AppendLines(strBuffer, chunk, nGot);
+                if (nRead != int(kChunkSize)) {
+                    AppendLines(strBuffer, nullptr, 0);
+                    Finish(nRead);
+                    break;
+                }
+                continue;
+            }
             // A zero byte cuts its chunk short.
             const void* pZero = std::memchr(chunk, 0, nGot);
             const size_t nKeep = pZero ? size_t(static_cast<const char*>(pZero) - chunk) : nGot;
@@ -158,6 +177,61 @@ bool CTextFileReader::Read(std::string& strBuffer, size_t nWanted)
         m_nOffsetAsked = m_result.m_nTextBytes;
     }
     return !m_bEnded;
+}
+
+void CTextFileReader::AppendLines(std::string& strBuffer, const char* pData, size_t nSize)
+{
+    // A line longer than this is handed on in pieces (the reader of lines bounds
+    // it); a zero byte after that point drops only the rest of the line.
+    constexpr size_t kHoldLimit = size_t(1) << 20;
+    auto append = [&](std::string_view piece) {
+        if (strBuffer.size() + piece.size() > strBuffer.capacity())
+            strBuffer.reserve(strBuffer.capacity() + strBuffer.capacity() / 2 + piece.size());
+        strBuffer.append(piece);
+    };
+    if (!pData) {
+        // The end of the text ends the last line.
+        if (m_bLineDamaged) {
+            ++m_result.m_nDamagedLines;
+            m_result.m_nBytesCut += m_strLine.size();
+        } else {
+            append(m_strLine);
+        }
+        std::string().swap(m_strLine);
+        m_bLineDamaged = false;
+        return;
+    }
+    const std::string_view data(pData, nSize);
+    size_t nPos = 0;
+    while (nPos < data.size()) {
+        const size_t nBreak = data.find_first_of("\r\n", nPos);
+        const size_t nEnd = nBreak == std::string_view::npos ? data.size() : nBreak + 1;
+        const std::string_view piece = data.substr(nPos, nEnd - nPos);
+        nPos = nEnd;
+        if (!m_bLineDamaged && piece.find('\0') != std::string_view::npos) {
+            m_bLineDamaged = true;
+            m_result.m_nBytesCut += m_strLine.size();
+            m_strLine.clear();
+        }
+        if (m_bLineDamaged)
+            m_result.m_nBytesCut += piece.size();
+        else
+            m_strLine.append(piece);
+        if (nBreak == std::string_view::npos) {
+            if (!m_bLineDamaged && m_strLine.size() >= kHoldLimit) {
+                append(m_strLine);
+                m_strLine.clear();
+            }
+            break;
+        }
+        if (m_bLineDamaged) {
+            ++m_result.m_nDamagedLines;
+            m_bLineDamaged = false;
+        } else {
+            append(m_strLine);
+            m_strLine.clear();
+        }
+    }
 }
 
 bool CTextFileReader::IsEmpty()

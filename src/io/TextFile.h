@@ -12,7 +12,8 @@ typedef struct gzFile_s* gzFile;
 struct CTextReadResult {
     bool m_bOpened = false; // false: the file could not be opened, the text is empty
     bool m_bComplete = false; // read to its end without an error
-    uint64_t m_nBytesCut = 0; // bytes dropped after zero bytes inside their chunk
+    uint64_t m_nBytesCut = 0; // bytes dropped after zero bytes inside their chunk (or of damaged lines)
+    uint64_t m_nDamagedLines = 0; // lines dropped for a zero byte (SkipDamagedLines)
     uint64_t m_nTextBytes = 0; // bytes of text delivered
     std::string m_strError; // why reading failed or ended early
 };
@@ -32,6 +33,9 @@ public:
 
     // False when the file cannot be read at all (the reason in Result()).
     [[nodiscard]] bool Open(const std::string& strPath);
+    // Instead of cutting a chunk at a zero byte, drops only the line (up to CR or LF)
+    // that holds it, and counts it: the valid lines around it are kept. Before Open.
+    void SkipDamagedLines() { m_bSkipDamagedLines = true; }
     bool Read(std::string& strBuffer, size_t nWanted) override;
     // A plain file by the text's offset, a compressed one by the compressed bytes read.
     int Percent(uint64_t nTextOffset) const override;
@@ -48,6 +52,7 @@ public:
 
 private:
     void Finish(int nLastRead);
+    void AppendLines(std::string& strBuffer, const char* pData, size_t nSize);
 
     gzFile m_gz = nullptr;
     int m_fd = -1;
@@ -58,6 +63,9 @@ private:
     bool m_bCompressed = false;
     bool m_bEnded = false;
     std::string m_strAhead; // read by IsEmpty, handed out by the next Read
+    bool m_bSkipDamagedLines = false;
+    std::string m_strLine; // the line being read, held until its end shows it whole
+    bool m_bLineDamaged = false;
     CTextReadResult m_result;
 };
 

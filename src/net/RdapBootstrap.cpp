@@ -6,8 +6,12 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Json = nlohmann::json;
@@ -15,25 +19,44 @@ using Json = nlohmann::json;
 namespace {
 
 // The real file is a few kilobytes; anything far larger is not one.
-constexpr std::streamoff kMaxFileBytes = 4 * 1024 * 1024;
+constexpr off_t kMaxFileBytes = 4 * 1024 * 1024;
 
 bool ReadSmallFile(const std::string& path, std::string& out, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
+    // Non-blocking, so that a FIFO does not wait for a writer; only a regular file
+    // is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxFileBytes) {
-        error = path + " is not a bootstrap file (too large)";
-        return false;
+    struct stat st { };
+    std::string reason;
+    if (::fstat(fd, &st) != 0)
+        reason = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        reason = "is a directory";
+    else if (!S_ISREG(st.st_mode))
+        reason = "is not a regular file";
+    else if (st.st_size > kMaxFileBytes)
+        reason = "is not a bootstrap file (larger than " + std::to_string(kMaxFileBytes) + " bytes)";
+    if (reason.empty()) {
+        out.assign(size_t(st.st_size), '\0');
+        size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, off_t(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                reason = n < 0 ? std::strerror(errno) : "changed while it was read";
+                break;
+            }
+            done += size_t(n);
+        }
     }
-    in.seekg(0);
-    out.assign(size_t(size), '\0');
-    if (!in.read(out.data(), size)) {
-        error = "cannot read " + path;
+    ::close(fd);
+    if (!reason.empty()) {
+        error = path + ": " + reason;
         return false;
     }
     return true;
@@ -198,13 +221,24 @@ CRdapBootstrap CRdapBootstrap::Shipped()
     return b;
 }
 
+bool CRdapBootstrap::ReadFile(const std::string& strFile, std::string& strError)
+{
+    std::string text;
+    if (!ReadSmallFile(strFile, text, strError))
+        return false;
+    if (Parse(text, strError))
+        return true;
+    strError = strFile + ": " + strError;
+    return false;
+}
+
 CRdapBootstrap CRdapBootstrap::Load(const std::string& strFile, std::string& strProblem)
 {
     strProblem.clear();
     if (!strFile.empty()) {
         CRdapBootstrap b;
-        std::string text, error;
-        if (ReadSmallFile(strFile, text, error) && b.Parse(text, error))
+        std::string error;
+        if (b.ReadFile(strFile, error))
             return b;
         strProblem = "RDAP bootstrap file not used, the shipped one is: " + error;
     }

@@ -31,6 +31,8 @@ public:
     // data file in the build tree or the install prefix, else the copy compiled in).
     // strProblem says why a named file was not used; empty when all went well.
     static CRdapBootstrap Load(const std::string& strFile, std::string& strProblem);
+    // Reads and parses a bootstrap file; false with "FILE: reason" when it cannot be used.
+    bool ReadFile(const std::string& strFile, std::string& strError);
     static CRdapBootstrap Shipped();
 
 private:

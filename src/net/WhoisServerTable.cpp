@@ -23,7 +23,14 @@ constexpr size_t kMaxHostLength = 253;
 int ReadBounded(CSettingsStore& store, const char* name, int nDefault, int nMin, int nMax)
 {
     const int value = store.GetProfileInt(WhoisTexts::kSection, name, nDefault);
-    return value < nMin || value > nMax ? nDefault : value;
+    if (value >= nMin && value <= nMax)
+        return value;
+    // Worded as the other sections' values are reported.
+    store.ReportProblem(WhoisTexts::kSection, name,
+                        std::string(WhoisTexts::kSection) + "/" + name + ": " + std::to_string(value) + " is outside " +
+                            std::to_string(nMin) + ".." + std::to_string(nMax) + "; " + std::to_string(nDefault) +
+                            " is used");
+    return nDefault;
 }
 
 } // namespace

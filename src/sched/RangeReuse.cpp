@@ -30,10 +30,26 @@ int SizeClass(uint32_t dwStart, uint32_t dwEnd)
 
 } // namespace
 
+namespace {
+
+// A range that does not hold the address it was asked for says nothing about the
+// addresses it does hold.
+bool HoldsSource(const CWhoisFacts& facts, std::string_view strSource)
+{
+    const std::string strAddress(strSource);
+    if (!IsValidDottedQuad(strAddress))
+        return true;
+    const uint32_t dwAddress = ParseDottedQuad(strAddress);
+    return dwAddress >= facts.m_dwRangeStart && dwAddress <= facts.m_dwRangeEnd;
+}
+
+} // namespace
+
 bool IsReusableRange(const CWhoisFacts& facts)
 {
     static constexpr std::string_view kRegistries[] = {"ARIN", "RIPE", "APNIC", "LACNIC", "AFRINIC"};
-    if (!facts.m_bHasRange || facts.m_bIsRegistryStub || facts.m_dwRangeStart > facts.m_dwRangeEnd)
+    if (!facts.m_bHasRange || facts.m_bIsRegistryStub || facts.m_bMissesAddress ||
+        facts.m_dwRangeStart > facts.m_dwRangeEnd)
         return false;
     if (uint64_t(facts.m_dwRangeEnd) - facts.m_dwRangeStart + 1 > kWidestRange)
         return false;
@@ -75,7 +91,7 @@ std::vector<std::string> CRangeReuse::ApplyFinalAnswer(CIPDataArray& data, std::
     ForgetReusedFrom(strSource);
     m_explicit.erase(std::string(strSource));
     std::vector<std::string> answered;
-    if (!IsReusableRange(facts))
+    if (!IsReusableRange(facts) || !HoldsSource(facts, strSource))
         return answered;
     RememberRange(strSource, facts, dtWhen);
 
@@ -111,7 +127,7 @@ std::vector<std::string> CRangeReuse::ApplyFinalAnswer(CIPDataArray& data, std::
 
 void CRangeReuse::NoteKnownRange(std::string_view strSource, const CWhoisFacts& facts, const COleDateTime& dtWhen)
 {
-    if (IsReusableRange(facts))
+    if (IsReusableRange(facts) && HoldsSource(facts, strSource))
         RememberRange(strSource, facts, dtWhen);
 }
 

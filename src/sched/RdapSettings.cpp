@@ -3,14 +3,7 @@
 #include "core/settings/SettingsStore.h"
 #include "net/RdapClient.h"
 
-namespace {
-
-constexpr const char* kSection = "RDAP";
-constexpr const char* kUseRdap = "Use RDAP";
-constexpr const char* kBootstrapFile = "Bootstrap File";
-constexpr const char* kCaFile = "CA File";
-
-} // namespace
+using namespace RdapSettingNames;
 
 CRdapSettings LoadRdapSettings(CSettingsStore& store)
 {

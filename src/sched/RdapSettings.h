@@ -7,6 +7,13 @@ class CRdapClient;
 class CSettingsStore;
 class CWhoisServerTable;
 
+namespace RdapSettingNames {
+inline constexpr const char* kSection = "RDAP";
+inline constexpr const char* kUseRdap = "Use RDAP";
+inline constexpr const char* kBootstrapFile = "Bootstrap File";
+inline constexpr const char* kCaFile = "CA File";
+} // namespace RdapSettingNames
+
 // Section "RDAP": whether whois lookups ask RDAP first, the bootstrap file that
 // replaces the shipped one, and an extra CA file to trust.
 struct CRdapSettings {

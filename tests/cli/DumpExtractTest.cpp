@@ -120,7 +120,7 @@ TEST(CliDump, DamagedFilePrintsWhatWasReadAndFails)
     const CliRun r = RunCli(dir, "dump " + Quote(dir.File("d.qdl")));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
-    EXPECT_EQ(r.err, "An attempt was made to access " + dir.File("d.qdl") + " past its end.\n");
+    EXPECT_EQ(r.err, "addrscope-cli dump: An attempt was made to access " + dir.File("d.qdl") + " past its end.\n");
 
     WriteFileBytes(dir.File("e.qdl"), std::string(4, '\0'));
     const CliRun empty = RunCli(dir, "dump --json " + Quote(dir.File("e.qdl")));

@@ -1,6 +1,7 @@
 #include "core/document/DocumentLock.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -49,6 +50,24 @@ pid_t ReadPid(int fd)
 }
 
 } // namespace
+
+std::string CDocumentLock::RealPathOf(const std::string& strDocPath)
+{
+    if (char* pReal = ::realpath(strDocPath.c_str(), nullptr)) {
+        std::string strReal = pReal;
+        std::free(pReal);
+        return strReal;
+    }
+    const size_t nSlash = strDocPath.rfind('/');
+    const std::string strFolder = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strDocPath.substr(0, nSlash);
+    const std::string strBase = nSlash == std::string::npos ? strDocPath : strDocPath.substr(nSlash + 1);
+    if (char* pReal = ::realpath(strFolder.c_str(), nullptr)) {
+        std::string strReal = pReal;
+        std::free(pReal);
+        return (strReal == "/" ? "" : strReal) + "/" + strBase;
+    }
+    return strDocPath;
+}
 
 CDocumentLock::~CDocumentLock()
 {

@@ -34,7 +34,12 @@ public:
     pid_t OwnerPid() const { return m_nOwnerPid; }
     const std::string& Error() const { return m_strError; }
 
-    static std::string LockPathFor(const std::string& strDocPath) { return strDocPath + ".lock"; }
+    // The lock belongs to the file a save would replace: through a symbolic link or
+    // another spelling of the path, two writers still meet at the same lock.
+    static std::string LockPathFor(const std::string& strDocPath) { return RealPathOf(strDocPath) + ".lock"; }
+    // The resolved path of the document, or of its folder when the file does not exist
+    // yet (the path as given when neither resolves).
+    static std::string RealPathOf(const std::string& strDocPath);
 
 private:
     int m_nFd = -1;

@@ -21,6 +21,38 @@ void AppendFormat(std::string& out, std::string_view format, std::string_view va
 
 } // namespace
 
+namespace {
+
+// The stored text as it is, except that a line beginning with the envelope's own
+// opening or closing marker gets one leading blank: an answer must not be able to
+// end its record and forge another one in the report.
+void AppendEnvelopedText(std::string& strReport, std::string_view text)
+{
+    static constexpr std::string_view kBegin = "<RECORD>";
+    static constexpr std::string_view kEnd = "</RECORD>";
+    if (text.find("RECORD>") == std::string_view::npos) {
+        strReport.append(text);
+        return;
+    }
+    size_t nLine = 0;
+    while (nLine < text.size()) {
+        const std::string_view rest = text.substr(nLine);
+        if (rest.substr(0, kBegin.size()) == kBegin || rest.substr(0, kEnd.size()) == kEnd)
+            strReport.push_back(' ');
+        size_t nBreak = text.find_first_of("\r\n", nLine);
+        if (nBreak == std::string_view::npos)
+            nBreak = text.size();
+        else if (text[nBreak] == '\r' && nBreak + 1 < text.size() && text[nBreak + 1] == '\n')
+            nBreak += 2;
+        else
+            nBreak += 1;
+        strReport.append(text.substr(nLine, nBreak - nLine));
+        nLine = nBreak;
+    }
+}
+
+} // namespace
+
 int CNetloreDoc::CreateReport(const std::vector<std::string>& addresses, std::string& strReport, CProgress& progress)
 {
     progress.Show(BatchTexts::kCreatingReport);
@@ -51,7 +83,7 @@ int CNetloreDoc::CreateReport(const std::vector<std::string>& addresses, std::st
         strReport.append(BatchTexts::kRecordBegin);
         AppendFormat(strReport, BatchTexts::kRecordAddress, strAddress);
         AppendFormat(strReport, BatchTexts::kRecordWhoisDone, FormatDateTimeText(pRecord->GetWhoisDone()));
-        strReport.append(pRecord->RawWhoisView());
+        AppendEnvelopedText(strReport, pRecord->RawWhoisView());
         strReport.append(BatchTexts::kRecordEnd);
         ++nBlocks;
     }

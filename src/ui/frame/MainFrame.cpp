@@ -16,6 +16,7 @@
 #include "io/TextFile.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
+#include "sched/SettingsFileCheck.h"
 #include "ui/TextConv.h"
 #include "ui/frame/ConnSetupDlg.h"
 #include "ui/frame/DocManager.h"
@@ -51,6 +52,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QSizePolicy>
@@ -578,6 +580,30 @@ void CMainFrame::CreateMessageLog()
         m_pMessageLog->AddMessage(strMessage);
 }
 
+void CMainFrame::CheckSettingsFile(const std::string& strPath, bool bDialog)
+{
+    m_settingsProblems = ::CheckSettingsFile(strPath, m_store);
+    if (m_settingsProblems.empty())
+        return;
+    QString strAll;
+    for (const std::string& strProblem : m_settingsProblems) {
+        const QString strLine = ToQString("settings file '" + strPath + "': " + strProblem);
+        LogMessage(strLine);
+        strAll += strLine + QLatin1Char('\n');
+    }
+    LogMessage(QStringLiteral("No lookup starts until the settings file is mended and Addrscope is started again."));
+    if (bDialog) {
+        // Plain text: the file and its values are anyone's text.
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        QStringLiteral("The settings cannot be used as written:\n\n") + strAll +
+                            QStringLiteral("\nNo lookup starts until the settings file is mended and Addrscope is "
+                                           "started again."),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+}
+
 void CMainFrame::LogMessage(const QString& strMessage)
 {
     if (!m_pMessageLog) {
@@ -731,13 +757,15 @@ void CMainFrame::RefreshListBar()
 void CMainFrame::OnTimer()
 {
     if (m_pAnim) {
-        if (m_doc.HasPendingLookups())
+        if (m_doc.HasPendingLookups() && m_settingsProblems.empty())
             m_pAnim->StartAnimation();
         else
             m_pAnim->StopAnimation();
     }
     TakeCheckpointResult();
-    m_pRun->OnTimer();
+    // Asking with settings that are not the user's would reach the real registries.
+    if (m_settingsProblems.empty())
+        m_pRun->OnTimer();
     UpdateStatusPanes();
     UpdateTitle();
     UpdateCommandStates();
@@ -1148,6 +1176,8 @@ void CMainFrame::ImportFile(bool bLog)
                                              IoTexts::kImportPromptExtension, IoTexts::kImportPromptTitle, strPath))
         return;
     CTextFileReader reader;
+    // A zero byte costs its own line only.
+    reader.SkipDamagedLines();
     bool bEmpty = true;
     if (reader.Open(strPath)) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -1156,6 +1186,9 @@ void CMainFrame::ImportFile(bool bLog)
     }
     const CTextReadResult& read = reader.Result();
     const auto reportRead = [&](int nAdded) {
+        if (read.m_nDamagedLines > 0)
+            LogMessage(ToQString(strPath + " holds NUL bytes; " + std::to_string(read.m_nDamagedLines) +
+                                 " damaged lines were skipped"));
         if (!read.m_bOpened || (bEmpty && !read.m_strError.empty()))
             m_services.m_pPrompts->ShowMessage(
                 this, QString::fromLatin1(IoTexts::kMsgCannotRead).arg(ToQString(strPath), ToQString(read.m_strError)));

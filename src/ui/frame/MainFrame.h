@@ -99,6 +99,10 @@ public:
     void Checkpoint(bool bNow = false);
     // A line in the log of messages (and for a while in the status bar).
     void LogMessage(const QString& strMessage);
+    // Checks the settings file behind the store: what cannot be used as written goes
+    // to the log of messages and a dialog, and no lookup starts until it is mended
+    // (the next start reads the mended file). bDialog: false for unattended runs.
+    void CheckSettingsFile(const std::string& strPath, bool bDialog);
 
     // Runs the command after the current one.
     void PostCommand(int nCommandId);
@@ -224,6 +228,8 @@ private:
     bool m_bCheckpointFailed = false;
     // Messages that came before the log of messages was made.
     QStringList m_earlyMessages;
+    // What makes the settings file unusable; lookups wait while it holds anything.
+    std::vector<std::string> m_settingsProblems;
 
     std::map<int, QAction*> m_actions;
     QMenu* m_pFileMenu = nullptr;
