@@ -248,10 +248,42 @@ std::string_view WithoutHandle(std::string_view s)
     return s;
 }
 
-// A descr line that names somebody rather than describing the addresses.
+// A word that only a company's name carries ("Example Broadband GmbH", "JSC \"Ufanet\"").
+bool HasLegalForm(std::string_view s)
+{
+    static constexpr std::string_view kForms[] = {
+        "gmbh", "ltd", "limited", "inc", "llc", "sa",  "spa", "ab",  "oy",   "oyj", "pjsc", "jsc", "ojsc", "cjsc",
+        "llp",  "plc", "ag",      "bv",  "nv",  "srl", "sl",  "sas", "sarl", "kg",  "corp", "pty", "ltda", "sro",
+    };
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+        size_t e = i;
+        while (e < s.size() && s[e] != ' ' && s[e] != '\t')
+            ++e;
+        std::string word;
+        for (size_t k = i; k < e && word.size() < 8; ++k) {
+            const char c = s[k];
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+                word += char(c | 0x20);
+            else if (c != '.' && c != ',' && c != ';' && c != '(' && c != ')' && c != '"' && c != '\'')
+                word += '?';
+        }
+        for (std::string_view form : kForms)
+            if (word == form)
+                return true;
+        i = e;
+    }
+    return false;
+}
+
+// A descr line that names somebody rather than describing the addresses; a company's
+// legal form names it even beside a word that usually describes.
 bool ReadsAsName(std::string_view s)
 {
-    return ReadsAsHolderName(s);
+    const std::string_view t = TrimView(s);
+    return ReadsAsHolderName(t) || (t.size() <= 120 && HasLegalForm(t));
 }
 
 } // namespace
@@ -697,11 +729,6 @@ private:
         const CObject* p = FindContact(handle);
         return p && EqualNoCase(p->type, "irt") ? p : nullptr;
     }
-    const CObject* FindPerson(std::string_view handle) const
-    {
-        const CObject* p = FindContact(handle);
-        return p && (EqualNoCase(p->type, "role") || EqualNoCase(p->type, "person")) ? p : nullptr;
-    }
 
     std::string_view ContactMail(const CObject* p, bool bAnyMail) const
     {
@@ -758,18 +785,16 @@ private:
             if (contacts[i]->bAboutAbuse)
                 b.abuse = contacts[i]->abuseRemark.empty() ? contacts[i]->eMail : contacts[i]->abuseRemark;
 
-        // Last resort for the holder: the contact the network names first.
-        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
-            if (EqualNoCase(m_attrs[i].key, "admin-c") || EqualNoCase(m_attrs[i].key, "tech-c"))
-                if (const CObject* p = FindPerson(m_attrs[i].value))
-                    b.holder = TrimView(p->name);
-
         const std::string_view source = Value(o, "source");
         if (m_answer.strRegistry.empty())
             m_answer.strRegistry = RegistryOfSource(source);
         b.bStub = EqualNoCase(b.netName, "NON-RIPE-NCC-MANAGED-ADDRESS-BLOCK") || EqualNoCase(b.netName, "IANA-BLK") ||
                   StartsWithNoCase(b.netName, "IANA-NETBLOCK") || ContainsNoCase(b.netName, "ERX-NETBLOCK") ||
                   StartsWithNoCase(b.netName, "AFRINIC-NET-TRANSFERRED");
+        // Last resort for the holder: the network's own name. A person or role object is a
+        // contact, never the holder.
+        if (b.holder.empty() && !b.bStub)
+            b.holder = TrimView(b.netName);
     }
 
     static std::string RegistryOfSource(std::string_view source)
@@ -1197,6 +1222,16 @@ std::string CWhoisFacts::RangeText() const
     if (!m_bHasRange)
         return {};
     return FormatDottedQuad(m_dwRangeStart) + " - " + FormatDottedQuad(m_dwRangeEnd);
+}
+
+bool CoversAddress(const CWhoisFacts& facts, uint32_t dwAddress)
+{
+    return facts.m_bHasRange && facts.m_dwRangeStart <= dwAddress && dwAddress <= facts.m_dwRangeEnd;
+}
+
+bool MissesAddress(const CWhoisFacts& facts, uint32_t dwAddress)
+{
+    return facts.m_bHasRange && !CoversAddress(facts, dwAddress);
 }
 
 CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwAddress)

@@ -31,6 +31,14 @@ struct CWhoisFacts {
     bool operator==(const CWhoisFacts&) const = default;
 };
 
+// Whether the answer's range holds the address. False without a range, and when a
+// server answered for another block than the one asked about (a referral that
+// went to the wrong registry, a stale answer): such a range says nothing about
+// the address.
+bool CoversAddress(const CWhoisFacts& facts, uint32_t dwAddress);
+// The answer names a range, and it does not hold the address.
+bool MissesAddress(const CWhoisFacts& facts, uint32_t dwAddress);
+
 // Reads the facts from a stored whois text. The address is dwAddress when given,
 // else the dotted address on the text's first line (every stored result starts
 // with it); without either, the smallest block in the answer counts. Texts that
