@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 class CIPAddressData;
@@ -26,3 +27,10 @@ std::string_view RecordStatusToken(ERecordStatus status);
 // text, stub, range-mismatch, else ok. Reused, cached, failed and gave-up are known
 // to the run that produced the result, which overrides this.
 ERecordStatus RecordStatusOf(const CIPAddressData& record, const CWhoisFacts& facts);
+
+// A record's status with what the run knows beside it, as the exports write it.
+struct CRecordStatus {
+    ERecordStatus m_eStatus = ERecordStatus::kNotLookedUp;
+    std::string m_strReusedFrom; // the address whose answer was reused, or "cache"
+    std::string m_strReason; // why a lookup failed ("time-out", "no answer", ...)
+};
