@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/document/DeletionUndo.h"
 #include "core/document/DocumentHost.h"
 #include "core/document/NetloreDoc.h"
 #include "core/document/ViewNotifier.h"
+#include "facts/RecordStatus.h"
 #include "sched/LookupChoice.h"
 #include "sched/LookupProgress.h"
 #include "sched/LookupSession.h"
@@ -23,6 +25,8 @@
 
 class CCheckedSettingsStore;
 class CClock;
+struct CWhoisFacts;
+class CIPAddressData;
 class CDocManager;
 class CFilePrompt;
 class CFramePrompts;
@@ -177,7 +181,13 @@ private:
     // The fresh ranges the records of a document just opened hold.
     void NoteKnownRanges();
     std::string CaptionNote(const std::string& strAddress) const;
+    std::string RangeMismatchNote(const std::string& strAddress) const;
+    // The record's status with what this window's runs know (reused answers, give-ups).
+    CRecordStatus RunStatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const;
     void OnDelete();
+    void OnUndo();
+    void OnFind();
+    void NoteReportWritten(const std::string& strPath, int nRows);
     void OnViewRawWhois();
     void OnStopAll();
     void OnDisplayMode(int nMode);
@@ -225,6 +235,7 @@ private:
     int m_nAutoLoad = 1;
     CLookupChoice m_lastChoice;
     CRangeReuse m_reuse;
+    CDeletionUndo m_undo;
     // Addresses given up after empty answers, until they are asked again.
     std::unordered_set<std::string> m_noAnswer;
     std::unique_ptr<CLookupProgress> m_pProgress;
