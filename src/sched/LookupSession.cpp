@@ -55,7 +55,7 @@ CLookupSession::~CLookupSession()
 
 void CLookupSession::LoadSettings(CSettingsStore& store)
 {
-    m_settings = LoadUsableConnSettings(store);
+    m_settings = LoadConnSettings(store);
     m_servers.Load(store);
     LoadRdapSettings(store);
 }

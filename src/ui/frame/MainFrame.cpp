@@ -178,6 +178,8 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     m_pSession =
         std::make_unique<CLookupSession>(*m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
     m_pSession->LoadSettings(m_store);
+    // A stored limit below 1 would keep every lookup of its kind waiting: said once, and the default used.
+    m_pSession->SetSettings(LoadUsableConnSettings(m_store));
     QTimer::singleShot(0, this, [this] { ReportRdapProblem(); });
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
     CSettingsLoader loader(m_store);
