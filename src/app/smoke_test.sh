@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Starts the real addrscope under a virtual X server, looks one address up through
 # the quick lookup bar against a loopback whois server that replays a real
-# ARIN -> RIPE referral, and saves a screenshot of the window, the list shown in
+# ARIN -> RIPE referral (ARIN's answer for RIPE's 2.0.0.0/8 and RIPE's answer for
+# the address, so that each range holds it), and saves a screenshot of the window, the list shown in
 # MODE (binary, hex, dotted, decimal or details; default: as the settings say, dotted).
 # usage: smoke_test.sh ADDRSCOPE WHOISD TEST_DATA_DIR SCREENSHOT.png [MODE]
 set -euo pipefail
 addrscope=$1 whoisd=$2 data=$3 shot=$4 mode=${5:-}
-address=130.66.76.222
+address=2.18.111.79
 
 if ! command -v xvfb-run >/dev/null; then
   echo "SKIP: xvfb-run is not installed (run scripts/setup.sh)"
@@ -22,8 +23,8 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$work/arin" "$work/ripe" "$work/home"
-cp "$data/whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt" "$work/arin/$address"
-cp "$data/whois/ripe/weppos-bouygtel-128.79.0.0.txt" "$work/ripe/$address"
+cp "$data/whois/arin/larsonzh-2026-referral-ripe-noscheme-2.0.0.1.txt" "$work/arin/$address"
+cp "$data/whois/ripe/lab5-akamai-eu-role-only-2.18.111.79.txt" "$work/ripe/$address"
 
 "$whoisd" --serve 127.0.0.2="$work/arin" --serve 127.0.0.3="$work/ripe" >"$work/port" &
 whoisd_pid=$!

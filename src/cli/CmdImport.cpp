@@ -8,10 +8,12 @@
 #include "cli/StopProgress.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
+#include "core/document/ImportTally.h"
 #include "core/record/DottedQuad.h"
 #include "core/settings/ProgramSettings.h"
 #include "core/settings/SettingsLoader.h"
 #include "core/settings/SettingsStore.h"
+#include "io/ImportSummary.h"
 #include "io/LogImportSettings.h"
 #include "io/TextFile.h"
 #include "net/SystemNameResolver.h"
@@ -94,12 +96,15 @@ public:
         uint64_t nDropped = 0;
         int nAdded = 0;
         const int nBefore = doc.GetData().GetSize();
+        CImportTally tally;
         if (bLogImport) {
             const std::string strPatterns = conditions.BuildPatterns();
-            nAdded = doc.AddIPsFromSource(reader, bConvert, &strPatterns, resolver, progress, &nDropped);
+            nAdded = doc.AddIPsFromSource(reader, bConvert, &strPatterns, resolver, progress, &nDropped, &tally);
         } else {
-            nAdded = doc.AddIPsFromSource(reader, bConvert, nullptr, resolver, progress, &nDropped);
+            nAdded = doc.AddIPsFromSource(reader, bConvert, nullptr, resolver, progress, &nDropped, &tally);
         }
+        if (!ctx.m_bQuiet)
+            CliMessage(ctx, Name(), strShown + ": " + FormatImportSummary(tally));
         const CTextReadResult& read = reader.Result();
         const int nSignal = stopSignals.Received();
         const bool bCancelled = terminal.WasCancelled() || nSignal != 0;

@@ -126,6 +126,41 @@ std::string VcardText(const Json& entity, std::string_view name)
     return {};
 }
 
+// An entity's e-mail address for abuse reports: one typed "abuse" outranks a plain one.
+std::string AbuseMail(const Json& entity)
+{
+    const Json* props = VcardProperties(entity);
+    if (!props)
+        return {};
+    std::string plain;
+    for (const Json& p : *props) {
+        if (!p.is_array() || p.size() < 4 || !p[0].is_string() || p[0].get_ref<const std::string&>() != "email" ||
+            !p[3].is_string())
+            continue;
+        bool bAbuse = false;
+        if (const Json& params = p[1]; params.is_object())
+            if (const auto it = params.find("type"); it != params.end()) {
+                const auto isAbuse = [](const Json& t) {
+                    return t.is_string() && EqualNoCase(t.get_ref<const std::string&>(), "abuse");
+                };
+                if (it->is_array()) {
+                    for (const Json& t : *it)
+                        bAbuse = bAbuse || isAbuse(t);
+                } else {
+                    bAbuse = isAbuse(*it);
+                }
+            }
+        std::string mail = Clean(p[3].get<std::string>());
+        if (mail.empty())
+            continue;
+        if (bAbuse)
+            return mail;
+        if (plain.empty())
+            plain = std::move(mail);
+    }
+    return plain;
+}
+
 // A country as the facts give it everywhere else: its two-letter code. ARIN writes the
 // English name ("UNITED STATES") at the end of a vCard label; a name the standard does
 // not list is kept as written.
@@ -394,7 +429,7 @@ void ReadInto(std::string_view strJson, CWhoisFacts& facts)
 
     for (const Json* e : entities)
         if (HasRole(*e, "abuse"))
-            if (std::string mail = VcardText(*e, "email"); !mail.empty()) {
+            if (std::string mail = AbuseMail(*e); !mail.empty()) {
                 facts.m_strAbuse = std::move(mail);
                 break;
             }

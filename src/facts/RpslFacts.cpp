@@ -204,11 +204,6 @@ private:
         const CObject* p = FindContact(handle);
         return p && EqualNoCase(p->type, "irt") ? p : nullptr;
     }
-    const CObject* FindPerson(std::string_view handle) const
-    {
-        const CObject* p = FindContact(handle);
-        return p && (EqualNoCase(p->type, "role") || EqualNoCase(p->type, "person")) ? p : nullptr;
-    }
 
     std::string_view ContactMail(const CObject* p, bool bAnyMail) const
     {
@@ -229,7 +224,7 @@ private:
             b.holder = pOrg->orgName;
         SetIfEmpty(b.holder, Value(o, "owner"));
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
-            if (EqualNoCase(m_attrs[i].key, "descr") && ReadsAsHolderName(m_attrs[i].value))
+            if (EqualNoCase(m_attrs[i].key, "descr") && ReadsAsDescrName(m_attrs[i].value))
                 b.holder = m_attrs[i].value;
 
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.country.empty(); ++i)
@@ -265,18 +260,16 @@ private:
             if (contacts[i]->bAboutAbuse)
                 b.abuse = contacts[i]->abuseRemark.empty() ? contacts[i]->eMail : contacts[i]->abuseRemark;
 
-        // Last resort for the holder: the contact the network names first.
-        for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
-            if (EqualNoCase(m_attrs[i].key, "admin-c") || EqualNoCase(m_attrs[i].key, "tech-c"))
-                if (const CObject* p = FindPerson(m_attrs[i].value))
-                    b.holder = TrimView(p->name);
-
         const std::string_view source = Value(o, "source");
         if (m_answer.strRegistry.empty())
             m_answer.strRegistry = RegistryOfSource(source);
         b.bStub = EqualNoCase(b.netName, "NON-RIPE-NCC-MANAGED-ADDRESS-BLOCK") || EqualNoCase(b.netName, "IANA-BLK") ||
                   StartsWithNoCase(b.netName, "IANA-NETBLOCK") || ContainsNoCase(b.netName, "ERX-NETBLOCK") ||
                   StartsWithNoCase(b.netName, "AFRINIC-NET-TRANSFERRED");
+        // Last resort for the holder: the network's own name. A person or role object is a
+        // contact, never the holder.
+        if (b.holder.empty() && !b.bStub)
+            b.holder = TrimView(b.netName);
     }
 
     static std::string RegistryOfSource(std::string_view source)

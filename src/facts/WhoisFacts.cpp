@@ -23,6 +23,47 @@
 
 using namespace WhoisAnswer;
 
+namespace {
+
+// A word that only a company's name carries ("Example Broadband GmbH", "JSC \"Ufanet\"").
+bool HasLegalForm(std::string_view s)
+{
+    static constexpr std::string_view kForms[] = {
+        "gmbh", "ltd", "limited", "inc", "llc", "sa",  "spa", "ab",  "oy",   "oyj", "pjsc", "jsc", "ojsc", "cjsc",
+        "llp",  "plc", "ag",      "bv",  "nv",  "srl", "sl",  "sas", "sarl", "kg",  "corp", "pty", "ltda", "sro",
+    };
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+        size_t e = i;
+        while (e < s.size() && s[e] != ' ' && s[e] != '\t')
+            ++e;
+        std::string word;
+        for (size_t k = i; k < e && word.size() < 8; ++k) {
+            const char c = s[k];
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+                word += char(c | 0x20);
+            else if (c != '.' && c != ',' && c != ';' && c != '(' && c != ')' && c != '"' && c != '\'')
+                word += '?';
+        }
+        for (std::string_view form : kForms)
+            if (word == form)
+                return true;
+        i = e;
+    }
+    return false;
+}
+
+} // namespace
+
+bool ReadsAsDescrName(std::string_view s)
+{
+    // A company's legal form names it even beside a word that usually describes.
+    const std::string_view t = TrimView(s);
+    return ReadsAsHolderName(t) || (t.size() <= 120 && HasLegalForm(t));
+}
+
 bool ReadsAsHolderName(std::string_view s)
 {
     s = TrimView(s);
@@ -172,6 +213,16 @@ std::string CWhoisFacts::RangeText() const
     if (!m_bHasRange)
         return {};
     return FormatDottedQuad(m_dwRangeStart) + " - " + FormatDottedQuad(m_dwRangeEnd);
+}
+
+bool CoversAddress(const CWhoisFacts& facts, uint32_t dwAddress)
+{
+    return facts.m_bHasRange && facts.m_dwRangeStart <= dwAddress && dwAddress <= facts.m_dwRangeEnd;
+}
+
+bool MissesAddress(const CWhoisFacts& facts, uint32_t dwAddress)
+{
+    return facts.m_bHasRange && !CoversAddress(facts, dwAddress);
 }
 
 CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwAddress)

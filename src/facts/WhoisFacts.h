@@ -34,6 +34,14 @@ struct CWhoisFacts {
     bool operator==(const CWhoisFacts&) const = default;
 };
 
+// Whether the answer's range holds the address. False without a range, and when a
+// server answered for another block than the one asked about (a referral that
+// went to the wrong registry, a stale answer): such a range says nothing about
+// the address.
+bool CoversAddress(const CWhoisFacts& facts, uint32_t dwAddress);
+// The answer names a range, and it does not hold the address.
+bool MissesAddress(const CWhoisFacts& facts, uint32_t dwAddress);
+
 // Reads the facts from a stored whois text. The address is dwAddress when given,
 // else the dotted address on the text's first line (every stored result starts
 // with it); without either, the smallest block in the answer counts. Texts that
@@ -45,3 +53,5 @@ CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwA
 // the block ("Japan Network Information Center") rather than describing the addresses
 // ("Pool for Broadband customers") or saying where they are ("Zurich, Switzerland").
 bool ReadsAsHolderName(std::string_view strLine);
+// A descr line that names the holder: a name, or a text carrying a company's legal form.
+bool ReadsAsDescrName(std::string_view strLine);

@@ -27,6 +27,11 @@ inline constexpr const char kSavePromptFilter[] = "Text Files (*.txt)|*.txt|All 
 inline constexpr const char kSavePromptExtension[] = "txt";
 inline constexpr const char kFilePathSection[] = "File Path";
 
+// After every import, in the window and on the command line.
+inline constexpr const char kImportSummary[] =
+    "Imported %lld addresses (%lld new) from %lld matching lines of %lld; skipped %lld lines (%lld damaged, %lld not "
+    "an address)";
+
 // I/O failures shown in the window; the reason comes from the system.
 inline constexpr const char kMsgCannotWriteReport[] = "The report could not be written.\n\n%1";
 inline constexpr const char kMsgCannotRead[] = "%1 could not be read:\n%2";

@@ -43,3 +43,11 @@ std::string CLogImportSettings::BuildPatterns() const
         patterns += m_strCustomText;
     return patterns;
 }
+
+std::string CLogImportSettings::ImportPatterns() const
+{
+    std::string patterns = BuildPatterns();
+    if (m_bCustom && !m_strCustomText.empty() && m_strCustomText.back() != '|')
+        patterns += '|';
+    return patterns;
+}

@@ -24,4 +24,10 @@ public:
     // ends each pattern with '|'. Nothing ticked gives an empty list, which
     // matches no line.
     std::string BuildPatterns() const;
+
+    // The list an import filters with: BuildPatterns, with a bar after a custom
+    // text that lacks one, so that a text typed without it still matches (the
+    // stored text stays as typed). Empty when nothing is ticked: the import then
+    // takes every visitor, as a text import does.
+    std::string ImportPatterns() const;
 };

@@ -12,8 +12,9 @@
 
 namespace {
 
-constexpr const char* kRecordColumns[] = {"address", "hostName", "holder",   "country",   "range", "abuse",
-                                          "netName", "originAS", "registry", "whoisTime", "ping",  "notes"};
+constexpr const char* kRecordColumns[] = {"address", "hostName", "holder",   "country",    "range",
+                                          "abuse",   "netName",  "originAS", "registry",   "whoisTime",
+                                          "ping",    "notes",    "status",   "reusedFrom", "reason"};
 constexpr size_t kRecordColumnCount = sizeof kRecordColumns / sizeof kRecordColumns[0];
 
 // "2026-12-07T13:05:09" in local time; empty for a lookup that never happened.
@@ -27,7 +28,7 @@ std::string IsoDateTime(const COleDateTime& dt)
     return std::string(buf, n);
 }
 
-std::vector<std::string> RecordRow(const CIPAddressData& r, const CWhoisFacts& f)
+std::vector<std::string> RecordRow(const CIPAddressData& r, const CWhoisFacts& f, const CRecordStatus& status)
 {
     std::string notes;
     bool bAnyNote = false;
@@ -36,12 +37,21 @@ std::vector<std::string> RecordRow(const CIPAddressData& r, const CWhoisFacts& f
         bAnyNote = bAnyNote || !note.empty();
         notes += (i ? " | " : "") + note;
     }
-    return {r.GetIPAddress(), r.GetHostName(),
-            f.m_strHolder,    f.m_strCountry,
-            f.RangeText(),    f.m_strAbuse,
-            f.m_strNetName,   f.m_strOriginAS,
-            f.m_strRegistry,  IsoDateTime(r.GetWhoisDone()),
-            r.GetPingText(),  bAnyNote ? notes : std::string()};
+    return {r.GetIPAddress(),
+            r.GetHostName(),
+            f.m_strHolder,
+            f.m_strCountry,
+            f.RangeText(),
+            f.m_strAbuse,
+            f.m_strNetName,
+            f.m_strOriginAS,
+            f.m_strRegistry,
+            IsoDateTime(r.GetWhoisDone()),
+            r.GetPingText(),
+            bAnyNote ? notes : std::string(),
+            std::string(RecordStatusToken(status.m_eStatus)),
+            status.m_strReusedFrom,
+            status.m_strReason};
 }
 
 void AppendCsvRow(std::string& out, const std::vector<std::string>& fields)
@@ -106,7 +116,7 @@ std::string WhoisFactsJson(const CWhoisFacts& f)
 }
 
 std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::string>& addresses, ETableFormat format,
-                             ETableRows rows, int& nRows)
+                             ETableRows rows, int& nRows, const TableStatusFn& fnStatus)
 {
     nRows = 0;
     std::string out;
@@ -120,7 +130,13 @@ std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::st
             if (nIndex < 0)
                 continue;
             const CIPAddressData& r = *data.GetAt(nIndex);
-            const std::vector<std::string> fields = RecordRow(r, GetWhoisFacts(data, r));
+            const CWhoisFacts& facts = GetWhoisFacts(data, r);
+            CRecordStatus status;
+            if (fnStatus)
+                status = fnStatus(r, facts);
+            else
+                status.m_eStatus = RecordStatusOf(r, facts);
+            const std::vector<std::string> fields = RecordRow(r, facts, status);
             if (format == ETableFormat::kCsv) {
                 AppendCsvRow(out, fields);
             } else {

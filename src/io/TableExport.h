@@ -1,11 +1,15 @@
 #pragma once
 
+#include "facts/RecordStatus.h"
 #include "facts/WhoisFacts.h"
+
+#include <functional>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+class CIPAddressData;
 class CIPDataArray;
 
 // The table export beside the raw whois export: one row per record with the
@@ -24,8 +28,12 @@ enum class ETableRows
 
 // Builds the table of the given addresses (addresses without a record are
 // skipped); nRows receives the number of rows written.
+// Each record row ends with its status, reusedFrom and reason: what fnStatus says
+// (the run knows of reused answers and failures), else what the record and its
+// facts tell (RecordStatusOf).
+using TableStatusFn = std::function<CRecordStatus(const CIPAddressData& record, const CWhoisFacts& facts)>;
 std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::string>& addresses, ETableFormat format,
-                             ETableRows rows, int& nRows);
+                             ETableRows rows, int& nRows, const TableStatusFn& fnStatus = {});
 
 // The "facts" object: holder, country, rangeStart, rangeEnd, range, abuse,
 // netName, originAS, registry, isRegistryStub; null for what is absent.

@@ -2,6 +2,9 @@
 
 #include "core/settings/ProgramSettings.h"
 #include "core/settings/SettingsLoader.h"
+#include "core/settings/SettingsStore.h"
+
+#include <string>
 
 namespace PS = ProgramSettings;
 
@@ -23,6 +26,25 @@ CConnSettings LoadConnSettings(CSettingsStore& store)
 {
     CSettingsLoader loader(store);
     return LoadConnSettings(loader);
+}
+
+CConnSettings LoadUsableConnSettings(CSettingsStore& store)
+{
+    CConnSettings s = LoadConnSettings(store);
+    const std::pair<const CIntSetting*, int*> limits[] = {{&PS::kWhoisLimit, &s.m_nWhoisLimit},
+                                                          {&PS::kDnsLimit, &s.m_nDnsLimit},
+                                                          {&PS::kTraceLimit, &s.m_nTraceLimit},
+                                                          {&PS::kPingLimit, &s.m_nPingLimit}};
+    for (const auto& [pSetting, pnValue] : limits) {
+        if (*pnValue >= 1)
+            continue;
+        std::string strLine = std::string(pSetting->m_pszSection) + "/" + pSetting->m_pszKey + ": " +
+                              std::to_string(*pnValue) + " is below 1, so no such lookup would start; " +
+                              std::to_string(pSetting->m_nDefault) + " is used";
+        store.ReportProblem(pSetting->m_pszSection, pSetting->m_pszKey, strLine);
+        *pnValue = pSetting->m_nDefault;
+    }
+    return s;
 }
 
 void SaveConnSettings(CSettingsStore& store, const CConnSettings& s)

@@ -25,5 +25,10 @@ struct CConnSettings {
 CConnSettings LoadConnSettings(CSettingsLoader& loader);
 CConnSettings LoadConnSettings(CSettingsStore& store);
 
+// LoadConnSettings for lookups that are to run: a limit below 1 would stop its kind
+// of lookup for good, so each such stored value is reported (through the store's
+// ReportProblem, which a checked store shows once) and its default used.
+CConnSettings LoadUsableConnSettings(CSettingsStore& store);
+
 // Writes all eight, in the order the settings dialog does; the switches as 0 or 1.
 void SaveConnSettings(CSettingsStore& store, const CConnSettings& settings);

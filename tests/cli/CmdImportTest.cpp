@@ -231,3 +231,39 @@ TEST_F(CliImportTest, UsageErrors)
     EXPECT_EQ(Import(m_dir.File("d.qdl"), m_elastic, {"--bogus"}).m_nStatus, 2);
     EXPECT_EQ(RunCli({"--settings", SettingsFile(m_dir), "import", m_dir.File("d.qdl")}).m_nStatus, 2);
 }
+
+// Every import says on standard error what it took and what it skipped; standard
+// output keeps the count of records added.
+TEST_F(CliImportTest, EveryImportSaysWhatItTookAndSkipped)
+{
+    const std::string text = m_dir.File("mixed.txt");
+    WriteFileBytes(text, "10.0.0.1\nnot-an-address\n10.0.0.2 x\n10.0.0.1\n2001:db8::1\n");
+    struct Case {
+        std::string m_strFile;
+        Strings m_flags;
+        std::string m_strOut;
+        std::string m_strSummary;
+    };
+    const Case cases[] = {
+        {text,
+         {"--no-convert"},
+         "2\n",
+         "Imported 2 addresses (2 new) from 3 matching lines of 5; skipped 2 lines (0 damaged, 2 not an address)"},
+        {m_elastic,
+         {"--no-convert"},
+         "123\n",
+         "Imported 123 addresses (123 new) from 600 matching lines of 600; skipped 0 lines (0 damaged, 0 not an "
+         "address)"},
+        {m_elastic,
+         {"--no-convert", "--not-found"},
+         "4\n",
+         "Imported 4 addresses (4 new) from 7 matching lines of 600; skipped 593 lines (0 damaged, 0 not an address)"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const CCliResult r = Import(m_dir.File("summary" + std::to_string(n++) + ".qdl"), c.m_strFile, c.m_flags);
+        EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+        EXPECT_EQ(r.m_strOut, c.m_strOut);
+        EXPECT_NE(r.m_strErr.find(c.m_strSummary), std::string::npos) << r.m_strErr;
+    }
+}

@@ -171,3 +171,33 @@ TEST(CliExtract, NothingFoundAndOddBytes)
                      "\"originAS\": null, \"registry\": \"ARIN\", \"isRegistryStub\": false}}\n");
     EXPECT_NE(RunCli(dir, "extract " + Quote(dir.File("none.txt"))).status, 0);
 }
+
+// extract never names a person or role object as the holder: the organisation, a
+// descr that names a company, then the network's name.
+TEST(CliExtract, HolderIsNeverAPersonOrRole)
+{
+    CTempDir dir;
+    WriteFileBytes(dir.File("person.txt"), "inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-NET\n"
+                                           "descr: Example Broadband GmbH\nadmin-c: JS1-RIPE\nsource: RIPE\n\n"
+                                           "person: John Smith\nnic-hdl: JS1-RIPE\nsource: RIPE\n");
+    WriteFileBytes(dir.File("role.txt"), "inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-DSL\n"
+                                         "descr: Pool for Broadband customers\ntech-c: NOC1-RIPE\nsource: RIPE\n\n"
+                                         "role: Example Network Operation Centre\nnic-hdl: NOC1-RIPE\nsource: RIPE\n");
+    const struct {
+        std::string file;
+        const char* holder;
+    } cases[] = {
+        {dir.File("person.txt"), "Example Broadband GmbH"},
+        {dir.File("role.txt"), "EXAMPLE-DSL"},
+        {TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt"), "BOUYGTEL-ISP-CABLE"},
+        {TestDataPath("extract/ipwhois-bt-62.239.237.1.txt"), "BT-CORPORATE"},
+        {TestDataPath("whois/ripe/lab5-akamai-eu-role-only-2.18.111.79.txt"), "Akamai Technologies"},
+        {TestDataPath("whois/ripe/netincident-ufanet-crlf-94.41.54.105.txt"), "JSC \\\"Ufanet\\\""},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = RunCli(dir, "extract " + Quote(c.file));
+        EXPECT_EQ(r.status, 0) << c.file;
+        EXPECT_NE(r.out.find("\"facts\": {\"holder\": \"" + std::string(c.holder) + "\""), std::string::npos)
+            << c.file << ": " << r.out;
+    }
+}

@@ -302,3 +302,29 @@ TEST(RdapFactsTest, VcardCountryNamesBecomeCodes)
         EXPECT_EQ(ReadRdapFacts(json).m_strCountry, row.country);
     }
 }
+
+// An abuse contact's card with a plain address and one typed "abuse": the typed one.
+TEST(RdapFactsTest, AbuseTypedMailOutranksThePlainOne)
+{
+    const struct {
+        const char* m_pszJson;
+        const char* m_pszAbuse;
+    } cases[] = {
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "entities": [{"roles": ["abuse"],
+            "vcardArray": ["vcard", [["email", {}, "text", "noc@isp.example.net"],
+                                     ["email", {"type": "abuse"}, "text", "abuse@isp.example.net"]]]}]})",
+         "abuse@isp.example.net"},
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "entities": [{"roles": ["abuse"],
+            "vcardArray": ["vcard", [["email", {"type": "work"}, "text", "noc@isp.example.net"],
+                                     ["email", {"type": ["work", "Abuse"]}, "text", "abuse@isp.example.net"]]]}]})",
+         "abuse@isp.example.net"},
+        {R"({"startAddress": "192.0.2.0", "endAddress": "192.0.2.255", "entities": [{"roles": ["abuse"],
+            "vcardArray": ["vcard", [["email", {"type": 7}, "text", "noc@isp.example.net"],
+                                     ["email", {"type": "abuse"}, "text", 5]]]}]})",
+         "noc@isp.example.net"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_pszJson);
+        EXPECT_EQ(ReadRdapFacts(c.m_pszJson).m_strAbuse, c.m_pszAbuse);
+    }
+}

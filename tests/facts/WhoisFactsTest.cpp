@@ -618,3 +618,90 @@ TEST(WhoisFacts, CacheSlotsAreReusedOnlyByTheirOwners)
     EXPECT_EQ(cache.Get(a), CWhoisFacts());
     EXPECT_EQ(cache.GetCount(), 2u);
 }
+
+// A person or role object is a contact, never the holder: the organisation, then a
+// descr that names a company (its legal form names it even beside a word that
+// describes the network), then the network's name.
+TEST(WhoisFacts, HolderIsNeverAPersonOrRole)
+{
+    const std::string person = "\n\nperson: John Smith\nnic-hdl: JS1-RIPE\naddress: Somewhere\n\n"
+                               "role: Example NOC\nnic-hdl: NOC1-RIPE\nabuse-mailbox: abuse@isp.example.net\n";
+    const struct {
+        std::string text;
+        const char* holder;
+    } cases[] = {
+        {"inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-NET\ndescr: Example Broadband GmbH\n"
+         "admin-c: JS1-RIPE\ntech-c: NOC1-RIPE\nsource: RIPE" +
+             person,
+         "Example Broadband GmbH"},
+        {"inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-NET\ndescr: Hosting range of Example Ltd.\n"
+         "admin-c: JS1-RIPE\nsource: RIPE" +
+             person,
+         "Hosting range of Example Ltd."},
+        {"inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-NET\ndescr: JSC \"Example\" broadband block\n"
+         "tech-c: NOC1-RIPE\nsource: RIPE" +
+             person,
+         "JSC \"Example\" broadband block"},
+        // Only describing descr lines and contacts: the network's name.
+        {"inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-DSL\ndescr: Pool for Broadband customers\n"
+         "admin-c: JS1-RIPE\ntech-c: NOC1-RIPE\nsource: RIPE" +
+             person,
+         "EXAMPLE-DSL"},
+        // The organisation outranks a descr with a legal form.
+        {"inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-NET\ndescr: Reseller Oy\norg: ORG-EX1-RIPE\n"
+         "admin-c: JS1-RIPE\nsource: RIPE\n\norganisation: ORG-EX1-RIPE\norg-name: Example AB\n" +
+             person,
+         "Example AB"},
+        // A word that merely holds a legal form's letters is no legal form.
+        {"inetnum: 192.0.2.0 - 192.0.2.255\nnetname: EXAMPLE-NET\ndescr: Incoming broadband abuse\n"
+         "admin-c: JS1-RIPE\nsource: RIPE" +
+             person,
+         "EXAMPLE-NET"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ReadWhoisFacts(c.text).m_strHolder, c.holder);
+    }
+
+    // Real answers whose only name-like objects are a role or a person.
+    const struct {
+        const char* file;
+        const char* holder;
+    } real[] = {
+        {"whois/ripe/weppos-bouygtel-128.79.0.0.txt", "BOUYGTEL-ISP-CABLE"},
+        {"extract/ipwhois-bt-62.239.237.1.txt", "BT-CORPORATE"},
+        {"whois/ripe/lab5-akamai-eu-role-only-2.18.111.79.txt", "Akamai Technologies"},
+    };
+    for (const auto& r : real) {
+        SCOPED_TRACE(r.file);
+        EXPECT_EQ(ReadWhoisFacts(ReadFileBytes(TestDataPath(r.file))).m_strHolder, r.holder);
+    }
+}
+
+// A real ARIN referral paired with RIPE's answer for another block: the facts say
+// that the range does not hold the address; a matching pair holds it.
+TEST(WhoisFacts, ARangeThatDoesNotHoldTheAddressIsNamedSo)
+{
+    const struct {
+        std::string text;
+        const char* address;
+        bool covers;
+        bool misses;
+    } cases[] = {
+        {ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")), "130.66.76.222", false, true},
+        {ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")), "128.79.0.1", true, false},
+        {ReadFileBytes(TestDataPath("whois/ripe/lab5-akamai-eu-role-only-2.18.111.79.txt")), "2.18.111.79", true,
+         false},
+        {ReadFileBytes(TestDataPath("whois/arin/larsonzh-2026-referral-ripe-noscheme-2.0.0.1.txt")), "2.18.111.79",
+         true, false},
+        {"NetRange: 12.0.0.0 - 12.255.255.255\nOrgName: X\n", "11.0.0.1", false, true},
+        {"OrgName: X\n", "11.0.0.1", false, false}, // no range: nothing to say
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        const uint32_t dw = ParseDottedQuad(c.address);
+        const CWhoisFacts facts = ReadWhoisFacts(c.text, dw);
+        EXPECT_EQ(CoversAddress(facts, dw), c.covers);
+        EXPECT_EQ(MissesAddress(facts, dw), c.misses);
+    }
+}

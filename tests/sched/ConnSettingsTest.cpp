@@ -1,4 +1,5 @@
 #include "sched/ConnSettings.h"
+#include "core/settings/CheckedSettingsStore.h"
 #include "core/settings/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -70,4 +71,29 @@ TEST(ConnSettings, StoredValuesAreReadAsTheyAre)
     EXPECT_EQ(s.m_nDnsLimit, 8);
     EXPECT_FALSE(s.m_bConvertHostNames);
     EXPECT_TRUE(s.m_bTraceHostLookup);
+}
+
+// Lookups run with usable limits: a stored limit below 1 is reported once and its
+// default used; other values stay as stored.
+TEST(ConnSettings, UsableLimitsReplaceThoseBelowOneAndSaySo)
+{
+    CMemorySettingsStore inner;
+    inner.WriteProfileString("Settings", "IP Whois Simul Connections", "0");
+    inner.WriteProfileString("Settings", "DNS Simul Connections", "-5");
+    inner.WriteProfileString("Settings", "Trace Simul Connections", "1");
+    inner.WriteProfileString("Settings", "IP Whois Interval", "-5");
+    std::vector<std::string> reports;
+    CCheckedSettingsStore store(inner, [&](const std::string& s) { reports.push_back(s); });
+    for (int i = 0; i < 2; ++i) {
+        const CConnSettings s = LoadUsableConnSettings(store);
+        EXPECT_EQ(s.m_nWhoisLimit, 3);
+        EXPECT_EQ(s.m_nDnsLimit, 8);
+        EXPECT_EQ(s.m_nTraceLimit, 1);
+        EXPECT_EQ(s.m_nPingLimit, 3);
+        EXPECT_EQ(s.m_nWhoisInterval, -5);
+    }
+    const std::vector<std::string> expected = {
+        "settings: Settings/IP Whois Simul Connections: 0 is below 1, so no such lookup would start; 3 is used",
+        "settings: Settings/DNS Simul Connections: -5 is below 1, so no such lookup would start; 8 is used"};
+    EXPECT_EQ(reports, expected);
 }

@@ -54,6 +54,34 @@ TEST(ConnSetupDlg, OkChecksNumbersAndWritesAllEight)
     EXPECT_EQ(store.GetProfileInt("Settings", "Convert Host Names", 0), 1);
 }
 
+// A limit below 1 would stop its kind of lookup for good: refused, naming the field.
+TEST(ConnSetupDlg, ALimitBelowOneIsRefusedNamingItsField)
+{
+    CMemorySettingsStore store;
+    CConnSetupDlg dlg(store);
+    QStringList prompts;
+    dlg.SetPromptFunction([&](const QString& s) { prompts << s; });
+    const std::pair<QLineEdit*, const char*> cases[] = {
+        {dlg.GetWhoisLimitEdit(), "\"IP Whois Lookups\" must be at least 1."},
+        {dlg.GetWhoisLimitEdit(), "\"IP Whois Lookups\" must be at least 1."},
+        {dlg.GetTraceLimitEdit(), "\"Traceroutes\" must be at least 1."},
+        {dlg.GetPingLimitEdit(), "\"Ping Checks\" must be at least 1."}};
+    const char* values[] = {"0", "-5", "0", "-1"};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const QString strOld = cases[i].first->text();
+        cases[i].first->setText(QString::fromLatin1(values[i]));
+        dlg.accept();
+        EXPECT_EQ(dlg.result(), 0);
+        EXPECT_EQ(prompts.value(int(i)), QString::fromLatin1(cases[i].second));
+        EXPECT_EQ(store.GetProfileInt("Settings", "IP Whois Simul Connections", -99), -99);
+        cases[i].first->setText(strOld);
+    }
+    dlg.GetWhoisLimitEdit()->setText(QStringLiteral("1"));
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), int(QDialog::Accepted));
+    EXPECT_EQ(store.GetProfileInt("Settings", "IP Whois Simul Connections", -99), 1);
+}
+
 TEST(ConnSetupDlg, CancelWritesNothing)
 {
     CMemorySettingsStore store;

@@ -2,6 +2,15 @@
 
 #include "MainFrameFixture.h"
 
+#include "ui/frame/LogFileImportDlg.h"
+#include "ui/frame/MessageLogBar.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTimer>
+
 #include <zlib.h>
 
 #include <cstring>
@@ -10,6 +19,7 @@
 namespace {
 
 constexpr int kCmdImportTextFile = 32772;
+constexpr int kCmdImportWebLog = 32849;
 constexpr int kCmdExportRawWhois = 32840;
 constexpr int kCmdReportAll = 32850;
 
@@ -97,4 +107,40 @@ TEST_F(CMainFrameIoTest, ALogEndingInATruncatedGzipStreamSaysHowMuchWasImported)
     Trigger(kCmdImportTextFile);
     EXPECT_TRUE(m_prompts.m_messages.empty());
     EXPECT_EQ(Doc().GetData().GetSize(), 20000);
+}
+
+// The log dialog as it first opens takes every visitor; a custom text typed without
+// its closing bar still matches; every import says what it took.
+TEST_F(CMainFrameIoTest, ALogImportTakesEveryVisitorOrTheCustomTextAndSaysWhatItTook)
+{
+    const std::string strLog = TestDataPath("logs/elastic-examples-apache_logs-first600.log");
+    m_files.m_strAnswer = QString::fromStdString(strLog);
+    const auto importWith = [&](std::function<void(CLogFileImportDlg&)> fnSet) {
+        QTimer::singleShot(0, [fnSet] {
+            if (auto* pDialog = qobject_cast<CLogFileImportDlg*>(QApplication::activeModalWidget())) {
+                fnSet(*pDialog);
+                pDialog->accept();
+            }
+        });
+        Trigger(kCmdImportWebLog);
+    };
+
+    importWith([](CLogFileImportDlg&) {});
+    EXPECT_EQ(Doc().GetData().GetSize(), 123);
+    const QString strAll = QStringLiteral("Imported 123 addresses (123 new) from 600 matching lines of 600; "
+                                          "skipped 0 lines (0 damaged, 0 not an address)");
+    ASSERT_FALSE(Frame().GetMessageLog()->GetMessages().isEmpty());
+    EXPECT_EQ(Frame().GetMessageLog()->GetMessages().back(), strAll);
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), strAll);
+
+    importWith([](CLogFileImportDlg& dlg) {
+        dlg.GetCustomCheck()->click();
+        dlg.GetCustomEdit()->setText(QStringLiteral("wp-login"));
+    });
+    EXPECT_EQ(Frame().GetMessageLog()->GetMessages().back(),
+              QStringLiteral("Imported 1 addresses (0 new) from 1 matching lines of 600; "
+                             "skipped 599 lines (0 damaged, 0 not an address)"));
+    EXPECT_EQ(Doc().GetData().GetNote("144.76.194.187", 3), "\"GET /wp-login.php HTTP/1.0\"");
+    // The stored text stays as typed.
+    EXPECT_EQ(m_pStore->GetProfileString("Settings", "Log File Custom Text"), "wp-login");
 }

@@ -4,6 +4,7 @@
 #include "core/record/LookupKind.h"
 #include "ui/frame/DocManager.h"
 #include "ui/frame/FrameTexts.h"
+#include "ui/frame/MessageLogBar.h"
 #include "ui/frame/SystemTray.h"
 #include "ui/frame/TextResultView.h"
 #include "ui/lists/RebarAnimCtrl.h"
@@ -383,4 +384,49 @@ TEST_F(CMainFrameTest, ADocumentInUseElsewhereOpensOnlyReadOnly)
     EXPECT_FALSE(Frame().GetDocManager().IsReadOnly());
     CDocumentLock second;
     EXPECT_EQ(second.Acquire(path), CDocumentLock::inUse);
+}
+
+// A stored limit below 1 would keep every lookup of its kind from starting: it is
+// reported once in Messages and the default used, so a lookup still runs.
+TEST_F(CMainFrameTest, AStoredWhoisLimitBelowOneIsReportedOnceAndTheDefaultUsed)
+{
+    m_pFrame.reset();
+    std::string ini = ReadFileBytes(m_strIni);
+    ini.insert(ini.find("[Settings]\n") + 11, "IP%20Whois%20Simul%20Connections=0\nPing%20Simul%20Connections=-5\n");
+    WriteFileBytes(m_strIni, ini);
+    MakeFrame();
+    EXPECT_EQ(Frame().GetConnSettings().m_nWhoisLimit, 3);
+    EXPECT_EQ(Frame().GetConnSettings().m_nPingLimit, 3);
+    TypeAndLookup(QString::fromStdString(kAddress));
+    ASSERT_TRUE(WaitForWhois(kAddress));
+
+    const QStringList& messages = Frame().GetMessageLog()->GetMessages();
+    EXPECT_EQ(messages.filter(QStringLiteral("IP Whois Simul Connections")).size(), 1)
+        << messages.join('\n').toStdString();
+    EXPECT_EQ(messages.filter(QStringLiteral("Ping Simul Connections")).size(), 1);
+    EXPECT_TRUE(
+        messages.filter(QStringLiteral("IP Whois Simul Connections")).value(0).contains(QStringLiteral("3 is used")));
+}
+
+// RIPE's answer for another block than the address asked: the caption says its range
+// does not hold the address. A matching pair of real answers says nothing of the kind.
+TEST_F(CMainFrameTest, TheCaptionSaysWhenTheAnswersRangeDoesNotHoldTheAddress)
+{
+    TypeAndLookup(QString::fromStdString(kAddress));
+    ASSERT_TRUE(WaitForWhois(kAddress));
+    Doc().SelectIP(kAddress);
+    const std::string strWarning = "the answer's range 128.79.0.0 - 128.79.63.0 does not hold this address";
+    EXPECT_EQ(Frame().GetView()->GetCaptionWarning(), strWarning);
+    EXPECT_TRUE(Frame().GetView()->GetCaptionText().contains(QString::fromStdString(strWarning)));
+
+    const std::string strMatching = "2.18.111.79";
+    WriteFileBytes(m_dir.File("arin/" + strMatching),
+                   ReadFileBytes(TestDataPath("whois/arin/larsonzh-2026-referral-ripe-noscheme-2.0.0.1.txt")));
+    WriteFileBytes(m_dir.File("ripe/" + strMatching),
+                   ReadFileBytes(TestDataPath("whois/ripe/lab5-akamai-eu-role-only-2.18.111.79.txt")));
+    TypeAndLookup(QString::fromStdString(strMatching));
+    ASSERT_TRUE(WaitForWhois(strMatching));
+    Doc().SelectIP(strMatching);
+    EXPECT_EQ(Frame().GetView()->GetCaptionWarning(), "");
+    EXPECT_NE(Doc().GetData().GetRawWhois(strMatching).find("AKAMAI-PA"), std::string::npos);
 }

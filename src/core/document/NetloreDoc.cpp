@@ -147,6 +147,7 @@ bool CNetloreDoc::StoreTraceResult(const std::string& strAddress, std::string_vi
 
 bool CNetloreDoc::OnNewDocument()
 {
+    ++m_nContentsId;
     m_strPathName.clear();
     m_bModified = false;
     // Addresses still waiting belong to the old document: looking them up now would
@@ -160,6 +161,7 @@ bool CNetloreDoc::OnNewDocument()
 
 void CNetloreDoc::OnCloseDocument()
 {
+    ++m_nContentsId;
     m_data.DeleteAll();
     m_nCurrent = -1;
     m_bModified = false;
@@ -182,6 +184,7 @@ bool CNetloreDoc::OnOpenDocument(const std::string& strPath, const CArchive::Err
     CFileByteSource source;
     if (!source.Open(strPath))
         return false;
+    ++m_nContentsId;
     // The previous document's current record and waiting lookups mean nothing in this one.
     m_nCurrent = -1;
     m_data.ClearAllPending();

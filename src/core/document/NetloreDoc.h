@@ -10,6 +10,7 @@
 #include <vector>
 
 class CClock;
+struct CImportTally;
 class CDocumentHost;
 class CLookupJob;
 class CNameResolver;
@@ -48,7 +49,16 @@ public:
     void SetCurrentIndex(int nIndex) { m_nCurrent = nIndex; }
 
     bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    void SetModifiedFlag(bool bModified = true)
+    {
+        m_bModified = bModified;
+        ++m_nChangeCount;
+    }
+    // Grows with every setting of the modified flag: an undo tells by it whether
+    // anything changed the document since.
+    uint64_t GetChangeCount() const { return m_nChangeCount; }
+    // Changes whenever the document is new, opened or closed.
+    uint64_t GetContentsId() const { return m_nContentsId; }
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const std::string& strPath) { m_strPathName = strPath; }
     const std::string& GetTitle() const { return m_strTitle; }
@@ -84,9 +94,11 @@ public:
     // memory that does not grow with the text (only its longest line is held; a line
     // over kMaxSourceLine bytes keeps its first kMaxSourceLine, and the bytes dropped
     // are counted in *pnBytesDropped when given). Progress follows the source.
+    // *pTally, when given, receives what the lines gave (ImportTally.h).
     static constexpr size_t kMaxSourceLine = size_t(16) << 20;
     int AddIPsFromSource(CTextSource& source, bool bConvertHostNames, const std::string* pstrPatterns,
-                         CNameResolver& resolver, CProgress& progress, uint64_t* pnBytesDropped = nullptr);
+                         CNameResolver& resolver, CProgress& progress, uint64_t* pnBytesDropped = nullptr,
+                         CImportTally* pTally = nullptr);
     // The raw whois export of the given addresses, in their order, appended to
     // strReport; returns the number of record blocks (0: nothing to save).
     int CreateReport(const std::vector<std::string>& addresses, std::string& strReport, CProgress& progress);
@@ -135,6 +147,8 @@ private:
     CIPDataArray m_data;
     int32_t m_nCurrent = -1;
     bool m_bModified = false;
+    uint64_t m_nChangeCount = 0;
+    uint64_t m_nContentsId = 0;
     std::string m_strPathName;
     std::string m_strTitle;
     CViewNotifier* m_pViews = nullptr;

@@ -1,6 +1,7 @@
 // Adding addresses from text: typed addresses, text files and web server logs.
 
 #include "core/document/BatchTexts.h"
+#include "core/document/ImportTally.h"
 #include "core/document/LogFilter.h"
 #include "core/document/NetloreDoc.h"
 #include "core/document/Progress.h"
@@ -10,6 +11,7 @@
 #include "core/text/TextSource.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <cstdio>
 #include <cstring>
@@ -90,6 +92,13 @@ public:
 
     int Added() const { return m_doc.GetData().GetSize() - m_nCountBefore; }
     const std::string& LastToken() const { return m_strLastToken; }
+    CImportTally Tally() const
+    {
+        CImportTally tally = m_tally;
+        tally.m_nAddresses = int64_t(m_taken.size());
+        tally.m_nNew = Added();
+        return tally;
+    }
 
     // Walks the lines of text[nPos, nEnd) that end in a line break, each in full form,
     // and returns where the rest (the last line) starts, or npos when the user
@@ -136,6 +145,11 @@ private:
     // One line's token and rest; bFullForm for every line but the last.
     void HandleLine(std::string_view line, bool bFullForm)
     {
+        ++m_tally.m_nLines;
+        if (line.find('\0') != npos) {
+            ++m_tally.m_nDamaged;
+            return;
+        }
         std::string_view token = line;
         std::string_view rest;
         size_t nBlank = FindBlank(line);
@@ -157,8 +171,12 @@ private:
                 }
             }
             // Runs of lines from one address: no second record, no second name lookup.
-            if (token == m_strLastToken)
+            // The line still counts as matching when it would have matched.
+            if (token == m_strLastToken) {
+                if (!m_pstrPatterns || LogLineMatches(rest, *m_pstrPatterns, m_strScratch))
+                    ++m_tally.m_nMatching;
                 return;
+            }
         }
 
         if (IsValidDottedQuad(token)) {
@@ -172,16 +190,22 @@ private:
                 m_doc.AddIP(token);
                 m_strLastToken = token;
             }
+            Took(token);
             return;
         }
         // A text with a colon is an IPv6 address or a port, never a host name: no lookup.
-        if (!m_bConvert || token.find(':') != npos)
+        if (!m_bConvert || token.find(':') != npos) {
+            ++m_tally.m_nNotAddress;
             return;
+        }
         // Matching before converting spares a blocking lookup for lines that would be dropped anyway.
         if (m_pstrPatterns && !LogLineMatches(rest, *m_pstrPatterns, m_strNote))
             return;
-        if (!HostNameToAddress(m_resolver, std::string(token), m_strAddress))
+        if (!HostNameToAddress(m_resolver, std::string(token), m_strAddress)) {
+            ++m_tally.m_nNotAddress;
             return;
+        }
+        Took(m_strAddress);
         m_doc.AddIPWithHostName(m_strAddress, token);
         if (m_pstrPatterns) {
             // The note goes to the record of the resolved address, where it can be seen.
@@ -195,6 +219,12 @@ private:
         }
     }
 
+    void Took(std::string_view address)
+    {
+        ++m_tally.m_nMatching;
+        m_taken.emplace(address);
+    }
+
     CNetloreDoc& m_doc;
     bool m_bConvert;
     const std::string* m_pstrPatterns;
@@ -205,6 +235,9 @@ private:
     std::string m_strLastToken = "0.0.0.0";
     std::string m_strNote;
     std::string m_strAddress;
+    std::string m_strScratch;
+    CImportTally m_tally;
+    std::unordered_set<std::string> m_taken;
 };
 
 // A piece of the source is read this big; lines are handled once a piece holds them whole.
@@ -242,7 +275,8 @@ int CNetloreDoc::AddIPsFromText(std::string& strText, bool bConvertHostNames, co
 }
 
 int CNetloreDoc::AddIPsFromSource(CTextSource& source, bool bConvertHostNames, const std::string* pstrPatterns,
-                                  CNameResolver& resolver, CProgress& progress, uint64_t* pnBytesDropped)
+                                  CNameResolver& resolver, CProgress& progress, uint64_t* pnBytesDropped,
+                                  CImportTally* pTally)
 {
     CLineAdder adder(*this, bConvertHostNames, pstrPatterns, resolver, progress);
     progress.Show(BatchTexts::kLocatingAndAdding);
@@ -313,6 +347,8 @@ int CNetloreDoc::AddIPsFromSource(CTextSource& source, bool bConvertHostNames, c
 
     if (pnBytesDropped)
         *pnBytesDropped = nDropped;
+    if (pTally)
+        *pTally = adder.Tally();
     const int nAdded = adder.Added();
     if (nAdded != 0)
         SetModifiedFlag();

@@ -236,12 +236,22 @@ void CIPDataArray::Append(CIPAddressData* pRecord)
 
 void CIPDataArray::RemoveSlot(size_t nSlot)
 {
+    delete DetachSlot(nSlot);
+}
+
+CIPAddressData* CIPDataArray::DetachSlot(size_t nSlot)
+{
     CIPAddressData* pRecord = m_slots[nSlot];
     UnindexRecord(nSlot);
     if (m_pRecordCache)
         m_pRecordCache->Forget(pRecord);
-    delete pRecord;
     --m_nCount;
+    DropSlot(nSlot);
+    return pRecord;
+}
+
+void CIPDataArray::DropSlot(size_t nSlot)
+{
     if (nSlot + 1 == m_slots.size() && m_nHoles == 0) {
         m_slots.pop_back();
         return;
@@ -295,6 +305,44 @@ bool CIPDataArray::RemoveByIP(std::string_view strAddress)
         return false;
     RemoveSlot(nSlot);
     return true;
+}
+
+std::unique_ptr<CIPAddressData> CIPDataArray::TakeByIP(std::string_view strAddress)
+{
+    const size_t nSlot = FindSlot(strAddress);
+    if (nSlot == SIZE_MAX)
+        return nullptr;
+    return std::unique_ptr<CIPAddressData>(DetachSlot(nSlot));
+}
+
+int CIPDataArray::RestoreAt(std::vector<std::pair<int, std::unique_ptr<CIPAddressData>>> records)
+{
+    std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (m_nHoles > 0)
+        Compact();
+    // One merge of the kept records and the returning ones: linear, however many come back.
+    std::vector<CIPAddressData*> merged;
+    merged.reserve(m_slots.size() + records.size());
+    size_t nOld = 0;
+    int nRestored = 0;
+    for (auto& [nIndex, pRecord] : records) {
+        // An address that is back meanwhile keeps its newer record.
+        if (!pRecord || FindByIP(pRecord->IPAddressView()))
+            continue;
+        while (nOld < m_slots.size() && merged.size() < size_t(std::max(nIndex, 0)))
+            merged.push_back(m_slots[nOld++]);
+        merged.push_back(pRecord.release());
+        ++nRestored;
+    }
+    while (nOld < m_slots.size())
+        merged.push_back(m_slots[nOld++]);
+    m_slots.swap(merged);
+    m_nCount = m_slots.size();
+    size_t nCapacity = 64;
+    while (nCapacity < m_slots.size() * 2 + 2)
+        nCapacity *= 2;
+    IndexRebuild(nCapacity);
+    return nRestored;
 }
 
 CIPAddressData* CIPDataArray::FindOrAdd(std::string_view strAddress)

@@ -41,6 +41,13 @@ public:
     CIPAddressData* FindByIP(std::string_view strAddress) const;
     int IndexOfIP(std::string_view strAddress) const;
     bool RemoveByIP(std::string_view strAddress);
+    // Takes the record out without deleting it, so that a deletion can be undone;
+    // null when the address has none.
+    std::unique_ptr<CIPAddressData> TakeByIP(std::string_view strAddress);
+    // Puts taken records back, each at the index it had (indexes of one collection,
+    // before any was taken). A record whose address has a record again is dropped:
+    // the newer one stays. Returns the number put back.
+    int RestoreAt(std::vector<std::pair<int, std::unique_ptr<CIPAddressData>>> records);
     CIPAddressData* FindOrAdd(std::string_view strAddress);
 
     // The only result setter that creates a record.
@@ -124,6 +131,8 @@ private:
     size_t IndexOfSlot(size_t nSlot) const;
     void Append(CIPAddressData* pRecord);
     void RemoveSlot(size_t nSlot);
+    CIPAddressData* DetachSlot(size_t nSlot);
+    void DropSlot(size_t nSlot);
     void Compact();
 
     // Fenwick tree over live slots (1-based), only while there are holes.

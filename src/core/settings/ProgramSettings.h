@@ -34,6 +34,8 @@ inline constexpr CTextSetting kLogFileCustomText {kSection, "Log File Custom Tex
 // Whois answers cover the addresses waiting inside their range.
 inline constexpr CBoolSetting kReuseKnownRanges {kSection, "Reuse Known Ranges", true};
 inline constexpr CBoolSetting kLookupAfterImport {kSection, "Lookup After Import", false};
+// The window's Messages bar was shown when the window last closed.
+inline constexpr CBoolSetting kShowMessages {kSection, "Show Messages", false};
 // Long runs keep their results at least this often (seconds) and every so many
 // results: the command line into the document, the window into its recovery file.
 inline constexpr CIntSetting kCheckpointSeconds {kSection, "Checkpoint Seconds", 30, 1};

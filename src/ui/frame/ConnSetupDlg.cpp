@@ -141,6 +141,19 @@ bool CConnSetupDlg::TakeValues()
             return false;
         }
     }
+    const std::pair<QLineEdit*, const char*> limits[] = {{m_pWhoisLimit, FT::kConnWhoisLimit},
+                                                         {m_pDnsLimit, FT::kConnDnsLimit},
+                                                         {m_pTraceLimit, FT::kConnTraceLimit},
+                                                         {m_pPingLimit, FT::kConnPingLimit}};
+    for (const auto& [pEdit, pszLabel] : limits) {
+        int nLimit = 0;
+        if (ParseSigned(pEdit->text(), nLimit) && nLimit < 1) {
+            m_fnPrompt(tr(FT::kPromptLimitAtLeastOne).arg(tr(pszLabel)));
+            pEdit->setFocus();
+            pEdit->selectAll();
+            return false;
+        }
+    }
     s.m_bTraceHostLookup = m_pTraceHosts->isChecked();
     s.m_bConvertHostNames = m_pConvertHosts->isChecked();
     m_settings = s;

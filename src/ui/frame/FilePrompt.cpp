@@ -21,19 +21,42 @@ bool CFilePrompt::PromptFileName(QWidget* pParent, CSettingsStore& store, bool b
     return true;
 }
 
+namespace {
+
+// A Windows pattern as Qt's dialog matches it: "*.*" is every file there, also
+// those without a dot (access_log); logs are rotated as access.log.1 and named error_log.
+QStringList QtPatterns(const QString& strPatterns)
+{
+    QStringList out;
+    for (const QString& strPattern : strPatterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString p = strPattern.trimmed();
+        if (p == QStringLiteral("*.*")) {
+            out << QStringLiteral("*");
+        } else if (p == QStringLiteral("*.log")) {
+            out << p << QStringLiteral("*_log") << QStringLiteral("*.log.*");
+        } else if (!p.isEmpty()) {
+            out << p;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 QString CFilePrompt::QtFilter(const char* pszFilter)
 {
-    // Pairs of display text and pattern; the display texts carry their patterns.
+    // Pairs of display text and pattern. Qt reads the patterns from the text's
+    // parentheses, so the text keeps its name and shows the patterns Qt matches.
     const QStringList parts = QString::fromLatin1(pszFilter).split(QLatin1Char('|'));
     QStringList names;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty())
             break;
         QString strName = parts[i];
-        if (!strName.contains(QLatin1Char('(')))
-            strName += QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                       QLatin1Char(')');
-        names << strName;
+        const int nParen = strName.indexOf(QLatin1Char('('));
+        if (nParen >= 0)
+            strName = strName.left(nParen).trimmed();
+        names << strName + QStringLiteral(" (") + QtPatterns(parts[i + 1]).join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return names.join(QStringLiteral(";;"));
 }

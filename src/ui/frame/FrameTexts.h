@@ -26,6 +26,7 @@ inline constexpr const char* kMsgCheckpointFailed = "The lookup results could no
 inline constexpr const char* kBuildDate = "Build Date: %s";
 inline constexpr const char* kAboutTitle = "About Addrscope";
 inline constexpr const char* kAboutProduct = "Addrscope: who holds an IPv4 address";
+inline constexpr const char* kAboutVersion = "Version %1";
 inline constexpr const char* kDocFilter = "Quaddle Files (*.qdl)";
 inline constexpr const char* kDocExtension = "qdl";
 inline constexpr const char* kRunMarkerFolder = "addrscope";
@@ -58,6 +59,8 @@ inline constexpr const char* kConnSourceRdap = "RDAP first (port 43 whois when R
 inline constexpr const char* kConnBootstrap = "RDAP bootstrap file (empty: the shipped one)";
 inline constexpr const char* kPromptPositiveInteger = "Please enter a positive integer.";
 inline constexpr const char* kPromptInteger = "Please enter an integer.";
+// A limit of 0 or less would stop its kind of lookup for good.
+inline constexpr const char* kPromptLimitAtLeastOne = "\"%1\" must be at least 1.";
 
 // ---- lookup with options, bulk runs ----
 // (their settings: core/ProgramSettings.h)
@@ -74,6 +77,9 @@ inline constexpr const char* kOptionsTrace = "&Traceroute";
 inline constexpr const char* kOptionsSkipFresh = "S&kip results newer than the rescan gap";
 inline constexpr const char* kNoteNoAnswer = "No answer (3 tries)";
 inline constexpr const char* kNoteReusedFrom = "answered from the range of %s";
+// The reason the exports give for an address nobody answered.
+inline constexpr const char* kReasonNoAnswer = "no answer";
+inline constexpr const char* kNoteRangeMismatch = "the answer's range %s does not hold this address";
 inline constexpr const char* kLookupAfterImport = "&Look up the imported addresses";
 
 // ---- messages ----
@@ -124,11 +130,14 @@ enum ECommand : int
     kCmdMoreTools = 32855,
     kCmdQuickLookup = 1037,
     kCmdToggleStatusBar = 59393,
+    kCmdEditUndo = 57643,
+    kCmdEditFind = 57636,
 };
 
 // ---- menus ----
 inline constexpr const char* kMenuFile = "&File";
 inline constexpr const char* kMenuImport = "&Import";
+inline constexpr const char* kMenuEdit = "&Edit";
 inline constexpr const char* kMenuView = "&View";
 inline constexpr const char* kMenuIPAddresses = "&IP Addresses";
 inline constexpr const char* kMenuDisplayMode = "List Display &Mode";
@@ -146,6 +155,11 @@ inline constexpr const char* kItemImportLog = "IP Addresses From &Web Log Files.
 inline constexpr const char* kItemMinimizeToTray = "Minimize To &Tray";
 inline constexpr const char* kItemAutoLoad = "Open &Last Document At Startup";
 inline constexpr const char* kItemExit = "E&xit";
+inline constexpr const char* kItemUndo = "&Undo Delete";
+inline constexpr const char* kItemFind = "&Filter Details...";
+inline constexpr const char* kPromptFind = "Type a text to show only the Details rows that hold it";
+inline constexpr const char* kPromptUndo = "Bring back the IP addresses deleted last";
+inline constexpr const char* kMsgUndoneDelete = "%1 deleted IP addresses are back";
 inline constexpr const char* kItemDelete = "&Delete IP Addresses...";
 inline constexpr const char* kItemLookupSelected = "IP &Lookup Selected";
 inline constexpr const char* kItemRefreshList = "&Refresh IP List";
@@ -237,6 +251,10 @@ inline constexpr int kPaneWidth = 90;
 inline constexpr const char* kPaneIdle = "Ready";
 inline constexpr const char* kMsgNoAddressFound = "No IP address or resolvable host name in \"%1\"";
 inline constexpr int kMessageMs = 10000;
+// After a report or table is written: which rows it holds, as the Reports menu chose them.
+inline constexpr const char* kMsgReportWritten = "Wrote %1 of %2 rows (%3) to %4";
+inline constexpr const char* kReportRowsSelected = "selected rows only";
+inline constexpr const char* kReportRowsAll = "all rows";
 inline constexpr int kTimerMs = 2000;
 
 // ---- web pages (the implementer's choice: public pages about IP whois) ----

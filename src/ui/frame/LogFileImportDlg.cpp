@@ -75,7 +75,7 @@ void CLogFileImportDlg::accept()
     m_settings.m_strCustomText = ToStdString(m_pCustomText->text());
     m_settings.Save(m_store);
     CSettingsLoader(m_store).Set(ProgramSettings::kLookupAfterImport, m_pLookup->isChecked());
-    m_strPatterns = m_settings.BuildPatterns();
+    m_strPatterns = m_settings.ImportPatterns();
     QDialog::accept();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/frame/MainFrame.h"
 
+#include "core/document/ImportTally.h"
 #include "core/record/Clock.h"
 #include "core/record/DottedQuad.h"
 #include "core/record/HostLookup.h"
@@ -10,7 +11,9 @@
 #include "core/settings/ProgramSettings.h"
 #include "core/settings/SettingsLoader.h"
 #include "core/settings/SettingsStore.h"
+#include "facts/RecordStatus.h"
 #include "facts/WhoisFactsCache.h"
+#include "io/ImportSummary.h"
 #include "io/IoTexts.h"
 #include "io/TableExport.h"
 #include "io/TextFile.h"
@@ -33,6 +36,7 @@
 #include "ui/frame/TextResultView.h"
 #include "ui/frame/WindowPlacement.h"
 #include "ui/lists/BigListCtrl.h"
+#include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
 #include "ui/lists/IPEntryDlgBar.h"
 #include "ui/lists/IPListBar.h"
@@ -50,6 +54,7 @@
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -156,6 +161,8 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
         std::make_unique<CLookupRun>(m_doc, *m_services.m_pResolver, m_services.m_pIcmp, *m_services.m_pClock, m_pSink);
     m_pRun->SetListener(this);
     m_pRun->Session().LoadSettings(m_store);
+    // A stored limit below 1 would keep every lookup of its kind waiting: said once, and the default used.
+    m_pRun->Session().SetSettings(LoadUsableConnSettings(m_store));
     m_doc.SetViewNotifier(this);
     m_doc.SetHost(this);
     m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
@@ -274,7 +281,11 @@ const std::vector<CMainFrame::CCommand>& CMainFrame::Commands()
         {FT::kCmdAppExit, FT::kItemExit, FT::kPromptExit, nullptr, -1, K::UnknownKey, 0,
          [](F& f, int) { QMetaObject::invokeMethod(&f, &QWidget::close, Qt::QueuedConnection); }, always, nullptr},
         {FT::kCmdDelete, FT::kItemDelete, FT::kPromptDelete, FT::kButtonDelete, I::kDelete, K::UnknownKey, 0,
-         [](F& f, int) { f.OnDelete(); }, always, nullptr},
+         [](F& f, int) { f.OnDelete(); }, [](const F& f) { return f.GetRowCount() > 0; }, nullptr},
+        {FT::kCmdEditUndo, FT::kItemUndo, FT::kPromptUndo, nullptr, -1, K::Undo, 0, [](F& f, int) { f.OnUndo(); },
+         [](const F& f) { return f.m_undo.CanUndo(f.m_doc); }, nullptr},
+        {FT::kCmdEditFind, FT::kItemFind, FT::kPromptFind, nullptr, -1, K::Find, 0, [](F& f, int) { f.OnFind(); },
+         always, nullptr},
         {FT::kCmdLookupSelected, FT::kItemLookupSelected, FT::kPromptLookupSelected, FT::kButtonLookup, I::kLookup,
          K::UnknownKey, Qt::Key_F5, [](F& f, int) { f.OnLookupSelected(); }, hasSelection, nullptr},
         {FT::kCmdLookupWithOptions, FT::kPromptLookupWithOptions, FT::kPromptLookupWithOptions, nullptr, -1,
@@ -400,6 +411,10 @@ void CMainFrame::CreateMenus()
     RebuildRecentFiles();
     // A file that failed to open has left the list meanwhile.
     connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildRecentFiles);
+
+    QMenu* pEdit = pBar->addMenu(Text(FT::kMenuEdit));
+    pEdit->addAction(m_actions[FT::kCmdEditUndo]);
+    pEdit->addAction(m_actions[FT::kCmdEditFind]);
 
     QMenu* pView = pBar->addMenu(Text(FT::kMenuView));
     m_pViewMenu = pView;
@@ -529,7 +544,9 @@ void CMainFrame::CreateStatusBar()
         pText = new QLabel(pPane);
         pLayout->addWidget(pIcon);
         pLayout->addWidget(pText, 1);
-        pPane->setMinimumWidth(FT::kPaneWidth);
+        // Wide enough for seven digits: the panes keep their place while the counts grow.
+        const int nText = pText->fontMetrics().horizontalAdvance(Pane(FT::kPaneDisplay, 8888888));
+        pPane->setMinimumWidth(std::max(FT::kPaneWidth, 16 + 4 + 4 + nText));
         pText->setTextFormat(Qt::PlainText);
         pStatus->addPermanentWidget(pPane);
     };
@@ -554,6 +571,10 @@ bool CMainFrame::CreateListBar()
     m_pListBar->SetLookupAction(m_actions[FT::kCmdLookupSelected]);
     m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
     m_pListBar->SetNoAnswerTest([this](const std::string& strAddress) { return m_pRun->IsGivenUp(strAddress); });
+    m_pListBar->GetDetailsView()->GetModel()->SetStatusFunction(
+        [this](const CIPAddressData& record, const CWhoisFacts& facts) {
+            return RunStatusOf(record, facts).m_eStatus;
+        });
     addDockWidget(ListSide(), m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
     PlaceListBar();
@@ -573,7 +594,7 @@ void CMainFrame::CreateMessageLog()
     m_pMessageLog = new CMessageLogBar(Text(FT::kMessageLogTitle), this);
     m_pMessageLog->setObjectName(QStringLiteral("MessageLogBar"));
     addDockWidget(Qt::BottomDockWidgetArea, m_pMessageLog);
-    m_pMessageLog->hide();
+    m_pMessageLog->setVisible(CSettingsLoader(m_store).Get(PS::kShowMessages));
     if (m_pViewMenu)
         m_pViewMenu->addAction(m_pMessageLog->toggleViewAction());
     for (const QString& strMessage : std::exchange(m_earlyMessages, QStringList()))
@@ -912,6 +933,36 @@ std::string CMainFrame::CaptionNote(const std::string& strAddress) const
     return szNote;
 }
 
+CRecordStatus CMainFrame::RunStatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const
+{
+    CRecordStatus status;
+    status.m_eStatus = RecordStatusOf(record, facts);
+    const std::string strAddress = record.GetIPAddress();
+    if (m_pRun->IsGivenUp(strAddress)) {
+        // Three tries without an answer: the run stopped asking.
+        status.m_eStatus = ERecordStatus::kGaveUp;
+        status.m_strReason = FT::kReasonNoAnswer;
+    } else if (status.m_eStatus == ERecordStatus::kOk) {
+        status.m_strReusedFrom = m_pRun->Reuse().GetReusedFrom(strAddress);
+        if (!status.m_strReusedFrom.empty())
+            status.m_eStatus = ERecordStatus::kReused;
+    }
+    return status;
+}
+
+std::string CMainFrame::RangeMismatchNote(const std::string& strAddress) const
+{
+    const CIPAddressData* pRecord = m_doc.GetData().FindByIP(strAddress);
+    if (!pRecord)
+        return {};
+    const CWhoisFacts& facts = GetWhoisFacts(m_doc.GetData(), *pRecord);
+    if (RecordStatusOf(*pRecord, facts) != ERecordStatus::kRangeMismatch)
+        return {};
+    char szNote[160];
+    std::snprintf(szNote, sizeof szNote, FT::kNoteRangeMismatch, facts.RangeText().c_str());
+    return szNote;
+}
+
 void CMainFrame::OnQueueSelected(int nCommandId)
 {
     for (const std::string& strAddress : CollectRows(true)) {
@@ -968,12 +1019,20 @@ void CMainFrame::OnDelete()
 {
     const std::vector<std::string> addresses = CollectRows(true);
     const int n = int(addresses.size());
+    if (n == 0)
+        return;
+    // Where each record stands before any goes: the undo puts them back there.
+    std::vector<int> indexes(addresses.size(), -1);
+    for (size_t i = 0; i < addresses.size(); ++i)
+        if (!addresses[i].empty())
+            indexes[i] = m_doc.GetData().IndexOfIP(addresses[i]);
+    m_undo.Begin(m_doc);
     int nDone = 0;
     CProgressDlg progress(this);
     progress.Show(FT::kDeleting);
     for (int i = 0; i < n; ++i) {
         if (!addresses[size_t(i)].empty())
-            m_doc.DeleteIP(addresses[size_t(i)]);
+            m_undo.Take(m_doc, addresses[size_t(i)], indexes[size_t(i)]);
         ++nDone;
         if (i % 50 == 0)
             progress.SetPos(i * 100 / n);
@@ -984,8 +1043,32 @@ void CMainFrame::OnDelete()
     if (nDone > 0) {
         m_doc.UpdateAllViews(nullptr);
         m_doc.SetModifiedFlag();
+        m_undo.End(m_doc);
         RefreshListBar();
     }
+}
+
+void CMainFrame::OnFind()
+{
+    if (!m_pListBar)
+        return;
+    if (!m_pListBar->IsDetailsMode())
+        OnDisplayMode(FT::kCmdModeDetails);
+    m_pListBar->show();
+    m_pListBar->raise();
+    QLineEdit* pFilter = m_pListBar->GetDetailsView()->GetFilterBox();
+    pFilter->setFocus(Qt::ShortcutFocusReason);
+    pFilter->selectAll();
+}
+
+void CMainFrame::OnUndo()
+{
+    const int nRestored = m_undo.Undo(m_doc);
+    if (nRestored == 0)
+        return;
+    m_doc.UpdateAllViews(nullptr);
+    RefreshListBar();
+    statusBar()->showMessage(Text(FT::kMsgUndoneDelete).arg(nRestored), FT::kMessageMs);
 }
 
 void CMainFrame::OnStopAll()
@@ -1000,6 +1083,7 @@ void CMainFrame::OnViewRawWhois()
     m_nViewMode = FT::kCmdViewRawWhois;
     auto* pView = new CTextResultView(&m_doc, this);
     pView->SetCaptionNote([this](const std::string& strAddress) { return CaptionNote(strAddress); });
+    pView->SetCaptionWarning([this](const std::string& strAddress) { return RangeMismatchNote(strAddress); });
     pView->setObjectName(QStringLiteral("view-raw-whois"));
     pView->SetUrlOpener(m_services.m_fnOpenUrl);
     pView->SetAbuseReader(m_services.m_fnReadAbuse);
@@ -1127,6 +1211,18 @@ void CMainFrame::OnExportRawWhois()
     if (!WriteTextFile(strPath, strReport, strError))
         m_services.m_pPrompts->ShowMessage(
             this, QString::fromLatin1(IoTexts::kMsgCannotWriteReport).arg(ToQString(strError)));
+    else
+        NoteReportWritten(strPath, nBlocks);
+}
+
+void CMainFrame::NoteReportWritten(const std::string& strPath, int nRows)
+{
+    statusBar()->showMessage(
+        Text(FT::kMsgReportWritten)
+            .arg(nRows)
+            .arg(GetRowCount())
+            .arg(Text(m_bReportSelected ? FT::kReportRowsSelected : FT::kReportRowsAll), ToQString(strPath)),
+        FT::kMessageMs);
 }
 
 void CMainFrame::OnExportTable(bool bJson)
@@ -1134,7 +1230,8 @@ void CMainFrame::OnExportTable(bool bJson)
     const std::vector<std::string> addresses = CollectRows(m_bReportSelected);
     int nRows = 0;
     const std::string strTable = BuildTableExport(
-        m_doc.GetData(), addresses, bJson ? ETableFormat::kJson : ETableFormat::kCsv, ETableRows::kRecords, nRows);
+        m_doc.GetData(), addresses, bJson ? ETableFormat::kJson : ETableFormat::kCsv, ETableRows::kRecords, nRows,
+        [this](const CIPAddressData& record, const CWhoisFacts& facts) { return RunStatusOf(record, facts); });
     if (nRows == 0)
         return;
     std::string strPath;
@@ -1146,6 +1243,8 @@ void CMainFrame::OnExportTable(bool bJson)
     if (!WriteTextFile(strPath, strTable, strError))
         m_services.m_pPrompts->ShowMessage(this,
                                            Text(FT::kTableWriteFailed).arg(ToQString(strPath), ToQString(strError)));
+    else
+        NoteReportWritten(strPath, nRows);
 }
 
 // ------------------------------------------------------------------ import, settings
@@ -1214,12 +1313,16 @@ void CMainFrame::ImportFile(bool bLog)
     }
     const int nBefore = m_doc.GetData().GetSize();
     int nAdded = 0;
+    CImportTally tally;
     {
         CProgressDlg progress(this);
-        nAdded = m_doc.AddIPsFromSource(reader, GetConnSettings().m_bConvertHostNames, bLog ? &strPatterns : nullptr,
-                                        *m_services.m_pResolver, progress);
+        // No condition ticked takes every visitor, as the text import does.
+        const bool bFilter = bLog && !strPatterns.empty();
+        nAdded = m_doc.AddIPsFromSource(reader, GetConnSettings().m_bConvertHostNames, bFilter ? &strPatterns : nullptr,
+                                        *m_services.m_pResolver, progress, nullptr, &tally);
     }
     AfterImport(nBefore, nAdded, bLookup);
+    LogMessage(ToQString(FormatImportSummary(tally)));
     reportRead(nAdded);
 }
 
@@ -1238,7 +1341,7 @@ void CMainFrame::OnConnectionSettings()
     CConnSetupDlg dlg(m_store, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    m_pRun->Session().SetSettings(LoadConnSettings(m_store));
+    m_pRun->Session().SetSettings(LoadUsableConnSettings(m_store));
     m_pRun->Session().LoadRdapSettings(m_store);
     ReportRdapProblem();
     m_doc.GetData().SetResolveTraceHops(GetConnSettings().m_bTraceHostLookup);
@@ -1289,7 +1392,9 @@ void CMainFrame::OnAbout()
     char szDate[64];
     std::snprintf(szDate, sizeof szDate, FT::kBuildDate, __DATE__);
     m_services.m_pPrompts->ShowAbout(this, Text(FT::kAboutTitle),
-                                     Text(FT::kAboutProduct) + QStringLiteral("\n\n") + Text(szDate));
+                                     Text(FT::kAboutProduct) + QLatin1Char('\n') +
+                                         Text(FT::kAboutVersion).arg(QStringLiteral(ADDRSCOPE_VERSION)) +
+                                         QStringLiteral("\n\n") + Text(szDate));
 }
 
 // ------------------------------------------------------------------ closing, dropping
@@ -1297,6 +1402,8 @@ void CMainFrame::OnAbout()
 void CMainFrame::closeEvent(QCloseEvent* pEvent)
 {
     CSettingsLoader(m_store).Set(PS::kViewMode, m_nViewMode);
+    if (m_pMessageLog)
+        CSettingsLoader(m_store).Set(PS::kShowMessages, !m_pMessageLog->isHidden());
     CWindowPlacement::Save(m_store, CWindowPlacement::FromWindow(*this));
     if (m_pListBar)
         m_pListBar->SaveState(m_store, FT::kIPListBarProfile);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/document/DeletionUndo.h"
 #include "core/document/DocumentHost.h"
 #include "core/document/NetloreDoc.h"
 #include "core/document/ViewNotifier.h"
+#include "facts/RecordStatus.h"
 #include "sched/LookupChoice.h"
 #include "sched/LookupProgress.h"
 #include "sched/LookupRun.h"
@@ -22,6 +24,8 @@
 
 class CCheckedSettingsStore;
 class CClock;
+struct CWhoisFacts;
+class CIPAddressData;
 class CDocManager;
 class CFilePrompt;
 class CFramePrompts;
@@ -178,7 +182,13 @@ private:
     // read at the time).
     void QueueRun(const std::vector<std::string>& addresses, const CLookupChoice& choice);
     std::string CaptionNote(const std::string& strAddress) const;
+    std::string RangeMismatchNote(const std::string& strAddress) const;
+    // The record's status with what this window's runs know (reused answers, give-ups).
+    CRecordStatus RunStatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const;
     void OnDelete();
+    void OnUndo();
+    void OnFind();
+    void NoteReportWritten(const std::string& strPath, int nRows);
     void OnViewRawWhois();
     void OnStopAll();
     void OnDisplayMode(int nMode);
@@ -225,6 +235,7 @@ private:
     bool m_bReportSelected = true;
     int m_nAutoLoad = 1;
     CLookupChoice m_lastChoice;
+    CDeletionUndo m_undo;
     bool m_bCheckpointFailed = false;
     // Messages that came before the log of messages was made.
     QStringList m_earlyMessages;

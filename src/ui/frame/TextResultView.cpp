@@ -235,7 +235,16 @@ QString CTextResultView::CaptionText(const std::string& strAddress) const
     const std::string strNote = GetCaptionNote();
     if (!strNote.empty())
         strLabel += QStringLiteral(" (") + ToQString(strNote) + QStringLiteral(")");
+    const std::string strWarning = GetCaptionWarning();
+    if (!strWarning.empty())
+        strLabel += QStringLiteral(" (") + ToQString(strWarning) + QStringLiteral(")");
     return strLabel;
+}
+
+std::string CTextResultView::GetCaptionWarning() const
+{
+    const std::string strAddress = GetCaptionAddress();
+    return strAddress.empty() || !m_fnWarning ? std::string() : m_fnWarning(strAddress);
 }
 
 std::string CTextResultView::GetCaptionNote() const

@@ -51,6 +51,15 @@ public:
         m_fnNote = std::move(fnNote);
     }
     std::string GetCaptionNote() const;
+    // A warning about what the shown answer says of the current record (its range
+    // does not hold the address); shown after the note.
+    void SetCaptionWarning(std::function<std::string(const std::string& strAddress)> fnWarning)
+    {
+        m_fnWarning = std::move(fnWarning);
+    }
+    std::string GetCaptionWarning() const;
+    // The whole caption text after the address, as drawn.
+    QString GetCaptionText() const { return CaptionText(GetCaptionAddress()); }
 
     // The abuse address the record's whois text states, empty when none.
     using AbuseReader = std::function<std::string(const CIPAddressData& record)>;
@@ -96,4 +105,5 @@ private:
     std::string m_strAbuseRecord;
     std::function<bool(const QUrl&)> m_fnOpenUrl;
     std::function<std::string(const std::string&)> m_fnNote;
+    std::function<std::string(const std::string&)> m_fnWarning;
 };

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr const char* kTitles[CDetailsModel::kColumnCount] = {"Address",   "Holder", "Country",    "Range", "Abuse",
-                                                              "Host Name", "Ping",   "Whois Time", "Notes"};
+                                                              "Host Name", "Ping",   "Whois Time", "Notes", "Status"};
 constexpr std::string_view kNoteSeparator = " | ";
 // Longest formatted cell: a range, "255.255.255.255 - 255.255.255.255".
 constexpr size_t kCellBuffer = 48;
@@ -77,7 +77,7 @@ std::string_view RangeText(const CWhoisFacts& facts, char* buf)
 bool UsesFacts(int nColumn)
 {
     return nColumn == CDetailsModel::kHolder || nColumn == CDetailsModel::kCountry ||
-           nColumn == CDetailsModel::kRange || nColumn == CDetailsModel::kAbuse;
+           nColumn == CDetailsModel::kRange || nColumn == CDetailsModel::kAbuse || nColumn == CDetailsModel::kStatus;
 }
 
 // One cell of a record, except Ping and Notes (which have texts of their own).
@@ -227,6 +227,11 @@ CDetailsModel::CDetailsModel(QObject* pParent)
     : QAbstractTableModel(pParent)
 { }
 
+ERecordStatus CDetailsModel::StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const
+{
+    return m_fnStatus ? m_fnStatus(record, facts) : RecordStatusOf(record, facts);
+}
+
 const char* CDetailsModel::ColumnTitle(int nColumn)
 {
     return nColumn >= 0 && nColumn < kColumnCount ? kTitles[nColumn] : "";
@@ -357,7 +362,8 @@ bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) 
     const std::string_view needle = m_strFilter;
     char buf[kCellBuffer];
     static const CWhoisFacts kNoFacts;
-    constexpr uint32_t kFactColumns = (1u << kHolder) | (1u << kCountry) | (1u << kRange) | (1u << kAbuse);
+    constexpr uint32_t kFactColumns =
+        (1u << kHolder) | (1u << kCountry) | (1u << kRange) | (1u << kAbuse) | (1u << kStatus);
     const CWhoisFacts& facts = (nColumns & kFactColumns) ? GetWhoisFacts(*m_pData, record) : kNoFacts;
     for (int c = 0; c < kColumnCount; ++c) {
         if (!(nColumns & (1u << c)))
@@ -370,6 +376,9 @@ bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) 
                 if (ContainsFolded(record.NoteView(i), needle))
                     return true;
             if (needle.find('|') != std::string_view::npos && ContainsFolded(NotesText(record), needle))
+                return true;
+        } else if (c == kStatus) {
+            if (ContainsFolded(RecordStatusToken(StatusOf(record, facts)), needle))
                 return true;
         } else if (ContainsFolded(CellView(record, facts, c, buf), needle)) {
             return true;
@@ -385,7 +394,7 @@ void CDetailsModel::ApplySort()
     static const CWhoisFacts kNoFacts;
     const bool bFacts = UsesFacts(m_nSortColumn);
     const bool bText = m_nSortColumn == kHolder || m_nSortColumn == kCountry || m_nSortColumn == kAbuse ||
-                       m_nSortColumn == kHostName || m_nSortColumn == kNotes;
+                       m_nSortColumn == kHostName || m_nSortColumn == kNotes || m_nSortColumn == kStatus;
     auto recordAt = [this](uint32_t nRow) -> const CIPAddressData* { return m_pData->GetAt(int(nRow)); };
     if (bText) {
         // Columns repeat their texts (a holder has thousands of addresses): each distinct
@@ -400,7 +409,9 @@ void CDetailsModel::ApplySort()
             if (pRecord) {
                 // The views point into the record and its cached facts, which stay put while sorting.
                 const CWhoisFacts& facts = bFacts ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
-                text = m_nSortColumn == kNotes ? FirstNote(*pRecord) : CellView(*pRecord, facts, m_nSortColumn, buf);
+                text = m_nSortColumn == kNotes    ? FirstNote(*pRecord)
+                       : m_nSortColumn == kStatus ? RecordStatusToken(StatusOf(*pRecord, facts))
+                                                  : CellView(*pRecord, facts, m_nSortColumn, buf);
             }
             const auto [it, bNew] = ids.try_emplace(text, uint32_t(distinct.size()));
             if (bNew)
@@ -456,6 +467,8 @@ std::string CDetailsModel::CellText(int nRow, int nColumn) const
     static const CWhoisFacts kNoFacts;
     char buf[kCellBuffer];
     const CWhoisFacts& facts = UsesFacts(nColumn) ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
+    if (nColumn == kStatus)
+        return std::string(RecordStatusToken(StatusOf(*pRecord, facts)));
     return std::string(CellView(*pRecord, facts, nColumn, buf));
 }
 

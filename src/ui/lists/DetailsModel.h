@@ -1,8 +1,11 @@
 #pragma once
 
+#include "facts/RecordStatus.h"
+
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,10 +33,17 @@ public:
         kPing,
         kWhoisTime,
         kNotes,
+        kStatus,
         kColumnCount
     };
 
     explicit CDetailsModel(QObject* pParent = nullptr);
+
+    // What became of a record's lookup as the run knows it (a reused answer, a
+    // failure); without it the record and its facts tell (RecordStatusOf).
+    using StatusFn = std::function<ERecordStatus(const CIPAddressData& record, const CWhoisFacts& facts)>;
+    void SetStatusFunction(StatusFn fnStatus) { m_fnStatus = std::move(fnStatus); }
+    ERecordStatus StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const;
 
     // The records shown (none until the next Refresh); null shows none.
     void SetRecords(const CIPDataArray* pData);
@@ -82,6 +92,7 @@ private:
     bool RowMatches(const CIPAddressData& record, uint32_t nColumns) const;
 
     const CIPDataArray* m_pData = nullptr;
+    StatusFn m_fnStatus;
     std::vector<uint32_t> m_rows;
     std::string m_strFilter; // folded
     uint32_t m_nShownColumns = (1u << kColumnCount) - 1;

@@ -224,7 +224,8 @@ int CIPListBar::FittedWidth(int nMode) const
     const CBigListCtrl* pList = GetList();
     const QFontMetrics fm(pList->GetListFont());
     int nText = 0;
-    for (const char* pszDigits : {"0", "1", "2", "5", "8", "F"}) {
+    // Hex letters are wider than digits in most faces ("57CDCA0D").
+    for (const char* pszDigits : {"0", "1", "2", "5", "8", "A", "B", "C", "D", "E", "F"}) {
         std::string s = strWidest;
         for (char& c : s)
             if (c != ' ' && c != '.')

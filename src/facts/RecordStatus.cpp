@@ -1,0 +1,39 @@
+#include "facts/RecordStatus.h"
+
+#include "core/record/DottedQuad.h"
+#include "core/record/IPAddressData.h"
+#include "facts/WhoisFacts.h"
+
+std::string_view RecordStatusToken(ERecordStatus status)
+{
+    switch (status) {
+    case ERecordStatus::kOk:
+        return "ok";
+    case ERecordStatus::kReused:
+        return "reused";
+    case ERecordStatus::kCached:
+        return "cached";
+    case ERecordStatus::kStub:
+        return "stub";
+    case ERecordStatus::kRangeMismatch:
+        return "range-mismatch";
+    case ERecordStatus::kFailed:
+        return "failed";
+    case ERecordStatus::kGaveUp:
+        return "gave-up";
+    case ERecordStatus::kNotLookedUp:
+        return "not-looked-up";
+    }
+    return "not-looked-up";
+}
+
+ERecordStatus RecordStatusOf(const CIPAddressData& record, const CWhoisFacts& facts)
+{
+    if (record.RawWhoisView().empty())
+        return ERecordStatus::kNotLookedUp;
+    if (facts.m_bIsRegistryStub)
+        return ERecordStatus::kStub;
+    if (IsValidDottedQuad(record.IPAddressView()) && MissesAddress(facts, ParseDottedQuad(record.IPAddressView())))
+        return ERecordStatus::kRangeMismatch;
+    return ERecordStatus::kOk;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+struct CImportTally;
+
+// The one line that tells what an import took, the same in the window and on the
+// command line: "Imported N addresses (M new) from L matching lines of T; skipped
+// S lines (D damaged, U not an address)".
+std::string FormatImportSummary(const CImportTally& tally);
