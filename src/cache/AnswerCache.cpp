@@ -182,8 +182,15 @@ CCachePutResult CAnswerCache::Put(const CAnswerCachePut& put, int64_t nNow)
         result.m_outcome = ECachePut::kRefused;
         return result;
     }
-    CStatements* s = Statements();
-    if (!s) {
+    return PutAll({put}, nNow);
+}
+
+CCachePutResult CAnswerCache::PutAll(const std::vector<CAnswerCachePut>& puts, int64_t nNow, size_t* pnStored)
+{
+    CCachePutResult result;
+    if (pnStored)
+        *pnStored = 0;
+    if (!Statements()) {
         result.m_outcome = ECachePut::kFailed;
         result.m_strReason = m_db.IsOpen() ? m_db.LastError() : "the cache is not open";
         return result;
@@ -194,22 +201,34 @@ CCachePutResult CAnswerCache::Put(const CAnswerCachePut& put, int64_t nNow)
         result.m_strReason = Failed(sqlite3_extended_errcode(m_db.Handle()), nNow);
         return result;
     }
-    s = Statements();
-    s->put.Reset();
-    s->put.Bind(1, put.m_first.m_nFamily)
-        .BindBlob(2, put.m_first.Bytes())
-        .BindBlob(3, put.m_last.Bytes())
-        .Bind(4, SpanClass(CacheRangeSpan(put.m_first, put.m_last)))
-        .BindText(5, put.m_strSource)
-        .BindText(6, put.m_strServer)
-        .Bind(7, put.m_nFetched)
-        .Bind(8, nNow)
-        .Bind(9, int64_t(put.m_strAnswer.size()))
-        .BindBlob(10, put.m_strAnswer);
-    const int nStep = s->put.Step();
-    s->put.Reset();
+    CStatements* s = Statements();
+    CCacheResult r = CCacheResult::Ok();
+    size_t nStored = 0;
+    for (const CAnswerCachePut& put : puts) {
+        if (!RefusalReason(put, m_limits.m_nMaxBytes).empty())
+            continue;
+        s->put.Reset();
+        s->put.Bind(1, put.m_first.m_nFamily)
+            .BindBlob(2, put.m_first.Bytes())
+            .BindBlob(3, put.m_last.Bytes())
+            .Bind(4, SpanClass(CacheRangeSpan(put.m_first, put.m_last)))
+            .BindText(5, put.m_strSource)
+            .BindText(6, put.m_strServer)
+            .Bind(7, put.m_nFetched)
+            .Bind(8, nNow)
+            .Bind(9, int64_t(put.m_strAnswer.size()))
+            .BindBlob(10, put.m_strAnswer);
+        const int nStep = s->put.Step();
+        s->put.Reset();
+        if (nStep != SQLITE_DONE) {
+            r = CCacheResult::Fail(m_db.LastError());
+            break;
+        }
+        ++nStored;
+    }
     int64_t nDropped = 0;
-    CCacheResult r = nStep == SQLITE_DONE ? FitLimit(nDropped) : CCacheResult::Fail(m_db.LastError());
+    if (r)
+        r = FitLimit(nDropped);
     if (r)
         r = m_db.Commit();
     if (!r) {
@@ -217,6 +236,8 @@ CCachePutResult CAnswerCache::Put(const CAnswerCachePut& put, int64_t nNow)
         result.m_strReason = Failed(sqlite3_extended_errcode(m_db.Handle()), nNow);
         return result;
     }
+    if (pnStored)
+        *pnStored = nStored;
     return result;
 }
 

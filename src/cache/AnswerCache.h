@@ -91,6 +91,10 @@ public:
     CAnswerCache& operator=(const CAnswerCache&) = delete;
 
     CCachePutResult Put(const CAnswerCachePut& put, int64_t nNow);
+    // Several answers in one transaction, far cheaper than one each: those that may
+    // not answer others are skipped (counted in *pnStored only when kept); a
+    // failure keeps none of the batch.
+    CCachePutResult PutAll(const std::vector<CAnswerCachePut>& puts, int64_t nNow, size_t* pnStored = nullptr);
     CCacheLookup Lookup(const CCacheAddress& address, int64_t nNow);
 
     // Every answer dropped (the delegation data stays).
