@@ -16,6 +16,12 @@ set(cases
   "facts-sideways|src/facts/Rdap.cpp|#include \"net/RdapQuery.h\"\n|src/facts/Rdap.cpp: #include \"net/RdapQuery.h\""
   "core-into-facts|src/core/record/IPDataArray.h|#include \"facts/WhoisFactsCache.h\"\n|src/core/record/IPDataArray.h: #include \"facts/WhoisFactsCache.h\""
   "qt-in-facts|src/facts/Country.cpp|#include <QString>\n|src/facts/Country.cpp: #include <QString>"
+  "cache-on-core|src/cache/AnswerCache.cpp|#include \"core/settings/ProgramSettings.h\"\n#include <sqlite3.h>\n|ok"
+  "sched-on-cache|src/sched/Run.cpp|#include \"cache/AnswerCache.h\"\n|ok"
+  "cache-up|src/cache/AnswerCache.cpp|#include \"sched/RangeReuse.h\"\n|src/cache/AnswerCache.cpp: #include \"sched/RangeReuse.h\""
+  "cache-into-facts|src/cache/Delegations.h|#include \"facts/WhoisFacts.h\"\n|src/cache/Delegations.h: #include \"facts/WhoisFacts.h\""
+  "net-into-cache|src/net/Rdap.cpp|#include \"cache/AnswerCache.h\"\n|src/net/Rdap.cpp: #include \"cache/AnswerCache.h\""
+  "qt-in-cache|src/cache/Path.cpp|#include <QStandardPaths>\n|src/cache/Path.cpp: #include <QStandardPaths>"
 )
 set(failures "")
 foreach(case ${cases})

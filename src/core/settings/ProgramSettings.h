@@ -41,6 +41,16 @@ inline constexpr CBoolSetting kShowMessages {kSection, "Show Messages", false};
 inline constexpr CIntSetting kCheckpointSeconds {kSection, "Checkpoint Seconds", 30, 1};
 inline constexpr CIntSetting kCheckpointResults {kSection, "Checkpoint Results", 500, 1};
 
+// ---- answer cache ----
+// The SQLite file of registry answers and delegation data shared by every document
+// and process; empty turns it off. The default stands for the user's cache folder
+// ($XDG_CACHE_HOME, else ~/.cache), which the front ends resolve.
+inline constexpr CTextSetting kAnswerCache {kSection, "Answer Cache", "~/.cache/addrscope/answers.sqlite"};
+// How old (days) a cached answer may be and still answer.
+inline constexpr CIntSetting kAnswerCacheDays {kSection, "Answer Cache Days", 30, 0, 36500};
+// Megabytes of answers kept; the least recently used go first.
+inline constexpr CIntSetting kAnswerCacheMB {kSection, "Answer Cache MB", 512, 1, 1048576};
+
 // ---- window ----
 inline constexpr CBoolSetting kSelectedRowReport {kSection, "Selected Row Report", true};
 // Written when the window closes: the view shown (a view command id, -1 for none).
