@@ -43,12 +43,12 @@ TEST(ConnSetupDlg, OkChecksNumbersAndWritesAllEight)
     EXPECT_EQ(store.GetProfileInt("Settings", "Rescan Gap", -99), -99);
 
     dlg.GetPingLimitEdit()->setText(QStringLiteral("3"));
-    dlg.GetDnsLimitEdit()->setText(QStringLiteral("-1"));
+    dlg.GetDnsLimitEdit()->setText(QStringLiteral("2"));
     dlg.GetTraceHostsCheck()->setChecked(true);
     dlg.accept();
     EXPECT_EQ(dlg.result(), int(QDialog::Accepted));
     EXPECT_EQ(store.GetProfileInt("Settings", "Rescan Gap", -99), 0);
-    EXPECT_EQ(store.GetProfileInt("Settings", "DNS Simul Connections", 0), -1);
+    EXPECT_EQ(store.GetProfileInt("Settings", "DNS Simul Connections", 0), 2);
     EXPECT_EQ(store.GetProfileInt("Settings", "IP Whois Interval", 0), 10);
     EXPECT_EQ(store.GetProfileInt("Settings", "Trace Host Lookup", 0), 1);
     EXPECT_EQ(store.GetProfileInt("Settings", "Convert Host Names", 0), 1);

@@ -124,7 +124,7 @@ TEST_F(CDetailsModeTest, SwitchingShowsTheFactsOfARealAnswerBelowTheViewAndBack)
         std::string strText;
     } cells[] = {
         {M::kAddress, CWhoisdProcess::kAddress},
-        {M::kHolder, "Network Operation Centre Bouygues Telecom FAI"},
+        {M::kHolder, "BOUYGTEL-ISP-CABLE"},
         {M::kCountry, "FR"},
         {M::kRange, "128.79.0.0 - 128.79.63.0"}, // as the answer writes it
         {M::kPing, ""},

@@ -35,7 +35,7 @@ TEST_F(CMainFrameTest, TableExportsFollowTheRowsRuleAndThePrompt)
     const std::string csv = ReadFileBytes(m_dir.File("table.csv"));
     EXPECT_EQ(csv.rfind("address,hostName,holder,country,range,abuse,netName,originAS,registry,whoisTime,ping,notes\r\n"
                         "" + kAddress +
-                            ",,Network Operation Centre Bouygues Telecom FAI,FR,",
+                            ",,BOUYGTEL-ISP-CABLE,FR,",
                         0),
               0u)
         << csv;
@@ -51,7 +51,7 @@ TEST_F(CMainFrameTest, TableExportsFollowTheRowsRuleAndThePrompt)
     const nlohmann::json json = nlohmann::json::parse(ReadFileBytes(m_dir.File("table.json")), nullptr, false);
     ASSERT_TRUE(json.is_array()) << ReadFileBytes(m_dir.File("table.json"));
     ASSERT_EQ(json.size(), 2u);
-    EXPECT_EQ(json[nLookedUp]["holder"], "Network Operation Centre Bouygues Telecom FAI");
+    EXPECT_EQ(json[nLookedUp]["holder"], "BOUYGTEL-ISP-CABLE");
     EXPECT_EQ(json[1 - nLookedUp]["address"], "192.0.2.1");
     EXPECT_EQ(json[1 - nLookedUp]["holder"], "");
     EXPECT_EQ(json[1 - nLookedUp]["whoisTime"], "");
