@@ -33,7 +33,8 @@ TEST_F(CMainFrameTest, TableExportsFollowTheRowsRuleAndThePrompt)
     Trigger(kCmdExportTableCsv);
     ASSERT_EQ(m_files.m_nAsked, 1);
     const std::string csv = ReadFileBytes(m_dir.File("table.csv"));
-    EXPECT_EQ(csv.rfind("address,hostName,holder,country,range,abuse,netName,originAS,registry,whoisTime,ping,notes\r\n"
+    EXPECT_EQ(csv.rfind("address,hostName,holder,country,range,abuse,netName,originAS,registry,whoisTime,ping,notes,"
+                        "status,reusedFrom,reason\r\n"
                         "" + kAddress +
                             ",,BOUYGTEL-ISP-CABLE,FR,",
                         0),
