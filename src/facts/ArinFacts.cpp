@@ -1,5 +1,7 @@
 #include "facts/ArinFacts.h"
 
+#include "facts/IPv6Text.h"
+
 #include "core/text/TextCase.h"
 
 #include <algorithm>
@@ -35,7 +37,9 @@ void ReadArin(std::string_view text, CAnswer& answer)
         std::string_view key, value;
         if (!SplitAttribute(line, key, value, 24)) {
             // List answers: "Google LLC GOGL (NET-8-8-8-0-2) 8.8.8.0 - 8.8.8.255"
-            const size_t nHandle = line.find("(NET-");
+            size_t nHandle = line.find("(NET-");
+            if (nHandle == std::string_view::npos)
+                nHandle = line.find("(NET6-");
             const size_t nClose = nHandle == std::string_view::npos ? nHandle : line.find(')', nHandle);
             if (nClose != std::string_view::npos) {
                 CBlock b;
@@ -49,7 +53,7 @@ void ReadArin(std::string_view text, CAnswer& answer)
                 } else {
                     b.holder = names;
                 }
-                if (b.bRange)
+                if (b.HasRange())
                     blocks.push_back(b);
                 pCur = nullptr;
             }
@@ -74,12 +78,14 @@ void ReadArin(std::string_view text, CAnswer& answer)
         }
         CBlock& b = *pTarget;
         if (key == "CIDR") {
-            if (!b.bRange) {
+            if (!b.HasRange()) {
                 uint32_t dwA = 0, dwB = 0;
                 if (ParseCidrList(value, dwA, dwB)) {
                     b.bRange = true;
                     b.dwStart = dwA;
                     b.dwEnd = dwB;
+                } else {
+                    b.range6 = IPv6Text::ReadCidrList(value);
                 }
             }
         } else if (key == "NetName") {

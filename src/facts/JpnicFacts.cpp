@@ -39,7 +39,7 @@ void ReadJpnic(std::string_view text, CAnswer& answer)
             SetIfEmpty(b.abuse, FindMailAddress(value));
     }
     SetIfEmpty(b.holder, japaneseName);
-    if (b.bRange || !b.holder.empty())
+    if (b.HasRange() || !b.holder.empty())
         answer.blocks.push_back(b);
 }
 

@@ -1,6 +1,7 @@
 #include "facts/RdapFacts.h"
 
 #include "facts/CountryNames.h"
+#include "facts/IPv6Text.h"
 #include "facts/RdapText.h"
 #include "facts/WhoisFacts.h"
 
@@ -193,8 +194,13 @@ std::string VcardCountry(const Json& entity)
         const size_t end = label.find_last_not_of(" \r\n");
         if (end != std::string::npos) {
             label.erase(end + 1);
-            const size_t nl = label.find_last_of('\n');
-            return CountryCode(Clean(nl == std::string::npos ? std::string() : label.substr(nl + 1)));
+            size_t nStart = 0;
+            if (const size_t nl = label.find_last_of('\n'); nl != std::string::npos)
+                nStart = nl + 1;
+            // Some servers escape the line breaks once too often: a literal backslash and n.
+            if (const size_t nEscaped = label.rfind("\\n"); nEscaped != std::string::npos && nEscaped + 2 > nStart)
+                nStart = nEscaped + 2;
+            return CountryCode(Clean(nStart == 0 ? std::string() : label.substr(nStart)));
         }
     }
     return {};
@@ -330,6 +336,47 @@ bool RangeOfCidr0(const Json& root, uint32_t& dwStart, uint32_t& dwEnd)
     return false;
 }
 
+std::optional<CIPRange> Range6OfCidr0(const Json& root)
+{
+    const Json* cidrs = Member(root, "cidr0_cidrs");
+    if (!cidrs || !cidrs->is_array())
+        return std::nullopt;
+    for (const Json& c : *cidrs) {
+        const std::optional<CIPAddress> start = IPv6Text::ReadAddress(Text(c, "v6prefix"));
+        const Json* len = Member(c, "length");
+        if (!start || !len || !len->is_number_unsigned() || len->get<uint64_t>() > 128)
+            continue;
+        if (const CParseResult<CIPRange> r = CIPRange::FromPrefix(*start, unsigned(len->get<uint64_t>())))
+            return *r;
+    }
+    return std::nullopt;
+}
+
+// A national registry's allocation block as APNIC serves it: its remarks send the
+// reader to the national registry's own whois for what lies inside.
+bool IsNationalRegistryBlock(const Json& root)
+{
+    const Json* remarks = Member(root, "remarks");
+    if (!remarks || !remarks->is_array())
+        return false;
+    bool bBlock = false, bElsewhere = false;
+    for (const Json& r : *remarks) {
+        const Json* lines = Member(r, "description");
+        if (!lines || !lines->is_array())
+            continue;
+        for (const Json& line : *lines) {
+            if (!line.is_string())
+                continue;
+            const std::string& t = line.get_ref<const std::string&>();
+            bBlock = bBlock || t.find("Allocation Block") != std::string::npos;
+            bElsewhere = bElsewhere || t.find("whois.nic.ad.jp") != std::string::npos ||
+                         t.find("whois.nic.or.kr") != std::string::npos ||
+                         t.find("whois.twnic.net") != std::string::npos;
+        }
+    }
+    return bBlock && bElsewhere;
+}
+
 // ARIN lists the origin ASes; registro.br names the one AS of the block.
 std::string OriginAS(const Json& root)
 {
@@ -346,6 +393,15 @@ std::string OriginAS(const Json& root)
 
 namespace {
 void ReadInto(std::string_view strJson, CWhoisFacts& facts);
+}
+
+CWhoisFacts ReadRdapFacts(std::string_view strJson, const CIPAddress& address)
+{
+    if (address.IsIPv4())
+        return ReadRdapFacts(strJson, std::optional<uint32_t>(address.IPv4()));
+    CWhoisFacts facts = ReadRdapFacts(strJson);
+    facts.m_bMissesAddress = facts.m_range6 && !facts.m_range6->Contains(address);
+    return facts;
 }
 
 CWhoisFacts ReadRdapFacts(std::string_view strJson, std::optional<uint32_t> dwAddress)
@@ -387,7 +443,16 @@ void ReadInto(std::string_view strJson, CWhoisFacts& facts)
         facts.m_bHasRange = true;
         facts.m_dwRangeStart = start;
         facts.m_dwRangeEnd = end;
+    } else {
+        const std::optional<CIPAddress> first = IPv6Text::ReadAddress(Text(root, "startAddress"));
+        const std::optional<CIPAddress> last = IPv6Text::ReadAddress(Text(root, "endAddress"));
+        CParseResult<CIPRange> r = CIPRange::Make(first.value_or(CIPAddress()), last.value_or(CIPAddress()));
+        if (first && last && r)
+            facts.m_range6 = *r;
+        else
+            facts.m_range6 = Range6OfCidr0(root);
     }
+    facts.m_bIsRegistryStub = IsNationalRegistryBlock(root);
 
     facts.m_strNetName = Clean(Text(root, "name"));
     if (facts.m_strNetName.empty())

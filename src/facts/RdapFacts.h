@@ -9,3 +9,4 @@
 // Reads the facts from an RDAP IP network object (RFC 9083) as received. Never
 // throws: invalid or non-RDAP JSON gives empty facts.
 CWhoisFacts ReadRdapFacts(std::string_view strJson, std::optional<uint32_t> dwAddress = std::nullopt);
+CWhoisFacts ReadRdapFacts(std::string_view strJson, const CIPAddress& address);

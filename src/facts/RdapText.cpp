@@ -159,6 +159,10 @@ std::string Compose(std::string_view strHeader, const CWhoisFacts& facts, std::s
         AddLine(out,
                 "NetRange:", FormatDottedQuad(facts.m_dwRangeStart) + " - " + FormatDottedQuad(facts.m_dwRangeEnd));
         AddLine(out, "CIDR:", CidrsOf(facts.m_dwRangeStart, facts.m_dwRangeEnd));
+    } else if (facts.m_range6) {
+        AddLine(out, "NetRange:", facts.RangeText());
+        if (facts.m_range6->PrefixLength())
+            AddLine(out, "CIDR:", facts.m_range6->ToString());
     }
     AddLine(out, "NetName:", facts.m_strNetName);
     AddLine(out, "OrgName:", facts.m_strHolder);

@@ -62,7 +62,7 @@ public:
     void Read()
     {
         for (const CObject& o : m_objects) {
-            if (!EqualNoCase(o.type, "inetnum"))
+            if (!EqualNoCase(o.type, "inetnum") && !EqualNoCase(o.type, "inet6num"))
                 continue;
             CBlock b;
             SetRangeFrom(b, o.name);
@@ -95,7 +95,7 @@ private:
                 o.nFirst = m_attrs.size();
                 o.type = key;
                 o.name = value;
-                if (EqualNoCase(key, "inetnum")) {
+                if (EqualNoCase(key, "inetnum") || EqualNoCase(key, "inet6num")) {
                     o.abuseNotice = notice;
                     notice = {};
                 }
@@ -135,6 +135,8 @@ private:
 
     void ReadComment(std::string_view line, std::string_view& notice)
     {
+        if (ContainsNoCase(line, "IANA WHOIS server"))
+            m_answer.bIana = true;
         if (m_answer.strRegistry.empty()) {
             if (ContainsNoCase(line, "RIPE Database"))
                 m_answer.strRegistry = "RIPE";
@@ -223,6 +225,8 @@ private:
         if (pOrg)
             b.holder = pOrg->orgName;
         SetIfEmpty(b.holder, Value(o, "owner"));
+        // IANA names the registry a block is delegated to: "organisation: LACNIC".
+        SetIfEmpty(b.holder, Value(o, "organisation"));
         for (size_t i = o.nFirst; i < o.nFirst + o.nCount && b.holder.empty(); ++i)
             if (EqualNoCase(m_attrs[i].key, "descr") && ReadsAsDescrName(m_attrs[i].value))
                 b.holder = m_attrs[i].value;
@@ -265,7 +269,11 @@ private:
             m_answer.strRegistry = RegistryOfSource(source);
         b.bStub = EqualNoCase(b.netName, "NON-RIPE-NCC-MANAGED-ADDRESS-BLOCK") || EqualNoCase(b.netName, "IANA-BLK") ||
                   StartsWithNoCase(b.netName, "IANA-NETBLOCK") || ContainsNoCase(b.netName, "ERX-NETBLOCK") ||
-                  StartsWithNoCase(b.netName, "AFRINIC-NET-TRANSFERRED");
+                  StartsWithNoCase(b.netName, "AFRINIC-NET-TRANSFERRED") ||
+                  // IANA's own answer only says which registry holds the block.
+                  m_answer.bIana || EqualNoCase(TrimView(source.substr(0, source.find('#'))), "IANA") ||
+                  // "::/0" is nobody's network, only the root of the registry's tree.
+                  (b.range6 && b.range6->IsWholeSpace());
         // Last resort for the holder: the network's own name. A person or role object is a
         // contact, never the holder.
         if (b.holder.empty() && !b.bStub)
@@ -294,9 +302,9 @@ public:
     std::string_view RouteOrigin(const CBlock& b) const
     {
         std::string_view origin;
-        uint64_t nBest = UINT64_MAX;
+        std::pair<uint64_t, uint64_t> nBest(UINT64_MAX, UINT64_MAX);
         for (const CObject& o : m_objects) {
-            if (!EqualNoCase(o.type, "route"))
+            if (!EqualNoCase(o.type, "route") && !EqualNoCase(o.type, "route6"))
                 continue;
             CBlock r;
             SetRangeFrom(r, o.name);
@@ -322,11 +330,11 @@ private:
 
 } // namespace
 
-void ReadRpsl(std::string_view text, CAnswer& answer, std::optional<uint32_t> dwAddress)
+void ReadRpsl(std::string_view text, CAnswer& answer, const std::optional<CIPAddress>& address)
 {
     CRpslReader reader(text, answer);
     reader.Read();
-    if (const CBlock* p = Choose(answer.blocks, dwAddress))
+    if (const CBlock* p = Choose(answer.blocks, address))
         answer.routeOrigin = reader.RouteOrigin(*p);
 }
 

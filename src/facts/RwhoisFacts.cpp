@@ -87,13 +87,13 @@ void ReadRwhois(std::string_view text, CAnswer& answer)
         }
         const bool bBlockKey = EqualNoCase(key, "IP-Network-Block") || EqualNoCase(key, "IP-Network-Range");
         const bool bNetKey = EqualNoCase(key, "IP-Network") || bBlockKey;
-        if (!pCur || (bNetKey && pCur->bRange && EqualNoCase(key, "IP-Network") && !bHasId))
+        if (!pCur || (bNetKey && pCur->HasRange() && EqualNoCase(key, "IP-Network") && !bHasId))
             start();
         CBlock& b = *pCur;
         if (bBlockKey) {
             SetRangeFrom(b, value);
         } else if (EqualNoCase(key, "IP-Network")) {
-            if (!b.bRange)
+            if (!b.HasRange())
                 SetRangeFrom(b, value);
         } else if (EqualNoCase(key, "Customer Organization") || EqualNoCase(key, "Customer-Name") ||
                    EqualNoCase(key, "Customer Name")) {

@@ -1,5 +1,7 @@
 #include "facts/WhoisAnswer.h"
 
+#include "facts/IPv6Text.h"
+
 #include "core/text/TextCase.h"
 
 namespace WhoisAnswer {
@@ -192,6 +194,10 @@ void SetRangeFrom(CBlock& b, std::string_view value)
         b.bRange = true;
         b.dwStart = dwA;
         b.dwEnd = dwB;
+        b.range6.reset();
+    } else if (!b.bRange) {
+        if (std::optional<CIPRange> r = IPv6Text::ReadRange(value))
+            b.range6 = r;
     }
 }
 
@@ -209,18 +215,20 @@ bool SplitAttribute(std::string_view line, std::string_view& key, std::string_vi
     return true;
 }
 
-const CBlock* Choose(const std::vector<CBlock>& blocks, std::optional<uint32_t> dwAddress)
+const CBlock* Choose(const std::vector<CBlock>& blocks, const std::optional<CIPAddress>& address)
 {
     const CBlock* pBest = nullptr;
     for (int nPass = 0; nPass < 2 && !pBest; ++nPass) {
         for (const CBlock& b : blocks) {
-            if (!b.bRange || (nPass == 0 && dwAddress && !b.Covers(*dwAddress)))
+            // A network of the other family never stands for the asked address.
+            if (!b.HasRange() || (address && address->IsIPv4() == b.range6.has_value()) ||
+                (nPass == 0 && address && !b.Covers(*address)))
                 continue;
             if (!pBest || b.Size() <= pBest->Size())
                 pBest = &b;
         }
     }
-    if (!pBest && !blocks.empty())
+    if (!pBest && !blocks.empty() && !(address && address->IsIPv4() == blocks.front().range6.has_value()))
         pBest = &blocks.front();
     return pBest;
 }

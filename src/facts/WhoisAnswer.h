@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/record/IPAddress.h"
+#include "core/record/IPRange.h"
+
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -108,9 +111,26 @@ struct CBlock {
     bool bListed = false; // from a one-line list entry, used only without full records
     std::string_view id; // rwhois: the record's ID, which its organisation record repeats
 
-    uint64_t Size() const { return uint64_t(dwEnd) - dwStart + 1; }
-    bool Covers(uint32_t dw) const { return bRange && dwStart <= dw && dw <= dwEnd; }
-    bool Holds(const CBlock& o) const { return bRange && o.bRange && dwStart <= o.dwStart && o.dwEnd <= dwEnd; }
+    std::optional<CIPRange> range6; // an IPv6 network (bRange stays false)
+
+    bool HasRange() const { return bRange || range6.has_value(); }
+    // last - first of either family, comparable across families.
+    std::pair<uint64_t, uint64_t> Size() const
+    {
+        return range6 ? range6->Span() : std::pair<uint64_t, uint64_t>(0, uint64_t(dwEnd) - dwStart);
+    }
+    bool Covers(const CIPAddress& a) const
+    {
+        if (range6)
+            return range6->Contains(a);
+        return bRange && a.IsIPv4() && dwStart <= a.IPv4() && a.IPv4() <= dwEnd;
+    }
+    bool Holds(const CBlock& o) const
+    {
+        if (range6 || o.range6)
+            return range6 && o.range6 && range6->Contains(*o.range6);
+        return bRange && o.bRange && dwStart <= o.dwStart && o.dwEnd <= dwEnd;
+    }
 };
 
 struct CAnswer {
@@ -119,6 +139,7 @@ struct CAnswer {
     std::string_view defaultCountry;
     // RPSL: the origin AS of the most specific route object that holds the chosen block.
     std::string_view routeOrigin;
+    bool bIana = false; // IANA's answer: every block is a delegation to a registry
 };
 
 void SetRangeFrom(CBlock& b, std::string_view value);
@@ -139,7 +160,8 @@ inline bool IsBlankLine(std::string_view line)
 }
 
 // The most specific block that covers the address; without the address or a
-// covering block, the smallest block; without ranges, the first block.
-const CBlock* Choose(const std::vector<CBlock>& blocks, std::optional<uint32_t> dwAddress);
+// covering block, the smallest block; without ranges, the first block. A network
+// of the other family than the address's never stands for it.
+const CBlock* Choose(const std::vector<CBlock>& blocks, const std::optional<CIPAddress>& address);
 
 } // namespace WhoisAnswer

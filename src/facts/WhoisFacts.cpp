@@ -133,7 +133,7 @@ ELayout DetectLayout(std::string_view text)
             bRwhois = bRwhois || StartsWith(line, "network:");
             break;
         case 'i':
-            bRpsl = bRpsl || StartsWith(line, "inetnum:");
+            bRpsl = bRpsl || StartsWith(line, "inetnum:") || StartsWith(line, "inet6num:");
             break;
         case '[':
             bKrnic = bKrnic || StartsWith(line, "[ Network Information ]");
@@ -174,12 +174,12 @@ ELayout DetectLayout(std::string_view text)
         return ELayout::kRpsl;
     if (bNetblock && bNetname)
         return ELayout::kTwnic;
-    if (bArin || text.find("(NET-") != std::string_view::npos)
+    if (bArin || text.find("(NET-") != std::string_view::npos || text.find("(NET6-") != std::string_view::npos)
         return ELayout::kArin;
     return ELayout::kNone;
 }
 
-std::optional<uint32_t> FirstLineAddress(std::string_view text)
+std::optional<CIPAddress> FirstLineAddress(std::string_view text)
 {
     CLineReader lines(text);
     std::string_view line;
@@ -192,9 +192,12 @@ std::optional<uint32_t> FirstLineAddress(std::string_view text)
         return std::nullopt;
     std::string_view s = first;
     uint32_t dw = 0;
-    if (!TakeQuad(s, dw, false) || !s.empty())
+    if (TakeQuad(s, dw, false) && s.empty())
+        return CIPAddress::FromIPv4(dw);
+    if (first.find(':') == std::string_view::npos)
         return std::nullopt;
-    return dw;
+    const CParseResult<CIPAddress> a = ParseIPAddress(first);
+    return a ? std::optional<CIPAddress>(*a) : std::nullopt;
 }
 
 std::string UpperCopy(std::string_view s)
@@ -206,13 +209,28 @@ std::string UpperCopy(std::string_view s)
     return out;
 }
 
+CWhoisFacts ReadFacts(std::string_view strText, std::optional<CIPAddress> address);
+
 } // namespace
 
 std::string CWhoisFacts::RangeText() const
 {
+    if (m_range6)
+        return m_range6->First().ToString() + " - " + m_range6->Last().ToString();
     if (!m_bHasRange)
         return {};
     return FormatDottedQuad(m_dwRangeStart) + " - " + FormatDottedQuad(m_dwRangeEnd);
+}
+
+std::optional<CIPRange> CWhoisFacts::Range() const
+{
+    if (m_range6)
+        return m_range6;
+    if (!m_bHasRange)
+        return std::nullopt;
+    const CParseResult<CIPRange> r =
+        CIPRange::Make(CIPAddress::FromIPv4(m_dwRangeStart), CIPAddress::FromIPv4(m_dwRangeEnd));
+    return r ? std::optional<CIPRange>(*r) : std::nullopt;
 }
 
 bool CoversAddress(const CWhoisFacts& facts, uint32_t dwAddress)
@@ -227,14 +245,26 @@ bool MissesAddress(const CWhoisFacts& facts, uint32_t dwAddress)
 
 CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwAddress)
 {
+    return ReadFacts(strText, dwAddress ? std::optional<CIPAddress>(CIPAddress::FromIPv4(*dwAddress)) : std::nullopt);
+}
+
+CWhoisFacts ReadWhoisFacts(std::string_view strText, const CIPAddress& address)
+{
+    return ReadFacts(strText, address);
+}
+
+namespace {
+
+CWhoisFacts ReadFacts(std::string_view strText, std::optional<CIPAddress> address)
+{
     CWhoisFacts facts;
     if (strText.empty())
         return facts;
-    if (!dwAddress)
-        dwAddress = FirstLineAddress(strText);
+    if (!address)
+        address = FirstLineAddress(strText);
     // An RDAP lookup's text: its summary is ours, the JSON is the registry's answer.
     if (const std::string_view json = RdapText::JsonOf(strText); !json.empty())
-        return ReadRdapFacts(json, dwAddress);
+        return address ? ReadRdapFacts(json, *address) : ReadRdapFacts(json);
 
     CAnswer answer;
     std::string_view origin;
@@ -249,7 +279,7 @@ CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwA
         ReadJpnic(strText, answer);
         break;
     case ELayout::kRpsl:
-        ReadRpsl(strText, answer, dwAddress);
+        ReadRpsl(strText, answer, address);
         origin = answer.routeOrigin;
         break;
     case ELayout::kTwnic:
@@ -263,16 +293,19 @@ CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwA
     }
 
     facts.m_strRegistry = answer.strRegistry;
-    const CBlock* pBest = Choose(answer.blocks, dwAddress);
+    const CBlock* pBest = Choose(answer.blocks, address);
     if (!pBest)
         return facts;
     const CBlock& b = *pBest;
     facts.m_strHolder = b.holder;
     facts.m_strCountry = UpperCopy(b.country.empty() ? answer.defaultCountry : b.country);
-    facts.m_bHasRange = b.bRange;
-    facts.m_dwRangeStart = b.dwStart;
-    facts.m_dwRangeEnd = b.dwEnd;
-    facts.m_bMissesAddress = dwAddress && b.bRange && (*dwAddress < b.dwStart || *dwAddress > b.dwEnd);
+    facts.m_bHasRange = b.bRange && !b.range6;
+    if (facts.m_bHasRange) {
+        facts.m_dwRangeStart = b.dwStart;
+        facts.m_dwRangeEnd = b.dwEnd;
+    }
+    facts.m_range6 = b.range6;
+    facts.m_bMissesAddress = address && b.HasRange() && !b.Covers(*address);
     facts.m_strNetName = b.netName;
     facts.m_strOriginAS = b.originAS.empty() ? origin : b.originAS;
     facts.m_bIsRegistryStub = b.bStub;
@@ -289,3 +322,5 @@ CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwA
     facts.m_strAbuse = abuse;
     return facts;
 }
+
+} // namespace

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/record/IPAddress.h"
+#include "core/record/IPRange.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,8 +32,14 @@ struct CWhoisFacts {
     // answer is about some other network, and answers nobody else.
     bool m_bMissesAddress = false;
 
-    // "192.0.2.0 - 192.0.2.255", empty without a range.
+    // An IPv6 network's range. The IPv4 fields above stay for IPv4 ranges only:
+    // m_bHasRange is false for an IPv6 network.
+    std::optional<CIPRange> m_range6;
+
+    // "192.0.2.0 - 192.0.2.255" or "2001:db8:: - 2001:db8::ffff", empty without a range.
     std::string RangeText() const;
+    // The range of either family.
+    std::optional<CIPRange> Range() const;
     bool operator==(const CWhoisFacts&) const = default;
 };
 
@@ -48,6 +57,10 @@ bool MissesAddress(const CWhoisFacts& facts, uint32_t dwAddress);
 // hold an RDAP answer (a summary, a blank line, then the JSON) are read from the
 // JSON. Linear in the text's length; never throws.
 CWhoisFacts ReadWhoisFacts(std::string_view strText, std::optional<uint32_t> dwAddress = std::nullopt);
+// The same for an address of either family; an IPv6 address chooses among the IPv6
+// networks of the answer as an IPv4 one does among the IPv4 networks. The stored
+// text's first line may hold an IPv6 address too.
+CWhoisFacts ReadWhoisFacts(std::string_view strText, const CIPAddress& address);
 
 // Whether a description line ("descr:", an RDAP description remark) names who holds
 // the block ("Japan Network Information Center") rather than describing the addresses
