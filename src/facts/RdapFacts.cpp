@@ -254,25 +254,31 @@ std::string MailIn(std::string_view text)
     return std::string(text.substr(b, e - b));
 }
 
-std::string AbuseFromRemarks(const Json& root)
+// Calls fn with each text line of the object's remarks until fn returns true.
+template <typename Fn> void ForEachRemarkLine(const Json& root, Fn fn)
 {
     const Json* remarks = Member(root, "remarks");
     if (!remarks || !remarks->is_array())
-        return {};
+        return;
     for (const Json& r : *remarks) {
         const Json* lines = Member(r, "description");
         if (!lines || !lines->is_array())
             continue;
-        for (const Json& line : *lines) {
-            if (!line.is_string())
-                continue;
-            const std::string& s = line.get_ref<const std::string&>();
-            if (s.find("abuse") != std::string::npos)
-                if (std::string mail = MailIn(s); !mail.empty())
-                    return mail;
-        }
+        for (const Json& line : *lines)
+            if (line.is_string() && fn(line.get_ref<const std::string&>()))
+                return;
     }
-    return {};
+}
+
+std::string AbuseFromRemarks(const Json& root)
+{
+    std::string mail;
+    ForEachRemarkLine(root, [&](const std::string& s) {
+        if (s.find("abuse") != std::string::npos)
+            mail = MailIn(s);
+        return !mail.empty();
+    });
+    return mail;
 }
 
 // APNIC carries a network's "descr:" lines as a remark titled "description", RIPE
@@ -356,24 +362,13 @@ std::optional<CIPRange> Range6OfCidr0(const Json& root)
 // reader to the national registry's own whois for what lies inside.
 bool IsNationalRegistryBlock(const Json& root)
 {
-    const Json* remarks = Member(root, "remarks");
-    if (!remarks || !remarks->is_array())
-        return false;
     bool bBlock = false, bElsewhere = false;
-    for (const Json& r : *remarks) {
-        const Json* lines = Member(r, "description");
-        if (!lines || !lines->is_array())
-            continue;
-        for (const Json& line : *lines) {
-            if (!line.is_string())
-                continue;
-            const std::string& t = line.get_ref<const std::string&>();
-            bBlock = bBlock || t.find("Allocation Block") != std::string::npos;
-            bElsewhere = bElsewhere || t.find("whois.nic.ad.jp") != std::string::npos ||
-                         t.find("whois.nic.or.kr") != std::string::npos ||
-                         t.find("whois.twnic.net") != std::string::npos;
-        }
-    }
+    ForEachRemarkLine(root, [&](const std::string& t) {
+        bBlock = bBlock || t.find("Allocation Block") != std::string::npos;
+        bElsewhere = bElsewhere || t.find("whois.nic.ad.jp") != std::string::npos ||
+                     t.find("whois.nic.or.kr") != std::string::npos || t.find("whois.twnic.net") != std::string::npos;
+        return false;
+    });
     return bBlock && bElsewhere;
 }
 
