@@ -5,10 +5,14 @@
 // limit 8 and a 5 ms tick, in a seeded random order. Counts the queries the
 // servers received with range reuse, and without it on a tenth of the addresses
 // (a chain per address). Also the longest time the driving (UI) thread spent in
-// one tick or one merged completion, reuse included.
+// one tick or one merged completion, reuse included. Then the same addresses in
+// two new documents that share an answer cache: the first fills it, the second
+// should ask no server at all.
 // Usage: bench_sched_reuse [ADDRESSES] [NETWORKS]
 
 #include "LoopbackWhoisServer.h"
+#include "cache/AnswerCache.h"
+#include "cache/CacheDatabase.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/Clock.h"
 #include "net/SystemNameResolver.h"
@@ -19,6 +23,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -71,7 +77,7 @@ public:
 };
 
 CResult Run(const std::vector<std::string>& addresses, bool bReuse, CLoopbackWhoisServer& server,
-            const CWhoisServerTable& table)
+            const CWhoisServerTable& table, CAnswerCache* pCache = nullptr)
 {
     const int nQueriesBefore = server.Connections(kHosts[0]) + server.Connections(kHosts[1]);
     CSystemNameResolver resolver;
@@ -88,6 +94,7 @@ CResult Run(const std::vector<std::string>& addresses, bool bReuse, CLoopbackWho
     CBenchListener listener;
     run.SetListener(&listener);
     run.SetReuseKnownRanges(bReuse);
+    run.SetAnswerCache(pCache);
 
     for (const std::string& a : addresses)
         doc.AddIP(a);
@@ -114,6 +121,7 @@ CResult Run(const std::vector<std::string>& addresses, bool bReuse, CLoopbackWho
         }
     }
     run.Finish();
+    run.FlushCache();
     result.m_dSeconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     result.m_nQueries = server.Connections(kHosts[0]) + server.Connections(kHosts[1]) - nQueriesBefore;
     return result;
@@ -171,5 +179,20 @@ int main(int argc, char** argv)
                 "%d), %.1f s\n",
                 tenth.size(), without.m_nLookups, without.m_nQueries, double(without.m_nQueries) / tenth.size(),
                 double(without.m_nQueries) / tenth.size() * nAddresses, nAddresses, without.m_dSeconds);
-    return with.m_nLookups + with.m_nReused == nAddresses ? 0 : 1;
+
+    std::string strCacheDir = (std::filesystem::temp_directory_path() / "bench-cache-XXXXXX").string();
+    if (!mkdtemp(strCacheDir.data()))
+        return 1;
+    CCacheDatabase db;
+    if (!db.Open(strCacheDir + "/answers.sqlite", int64_t(std::time(nullptr))).m_bOpen)
+        return 1;
+    CAnswerCache cache(db, CAnswerCacheLimits());
+    const CResult first = Run(addresses, true, server, table, &cache);
+    const CResult second = Run(addresses, true, server, table, &cache);
+    std::printf("shared answer cache: first document %d server queries, second document with the same %d "
+                "addresses %d server queries (%d answered from the cache), %.1f s\n",
+                first.m_nQueries, nAddresses, second.m_nQueries, second.m_nReused, second.m_dSeconds);
+    db.Close();
+    std::filesystem::remove_all(strCacheDir);
+    return with.m_nLookups + with.m_nReused == nAddresses && second.m_nQueries == 0 ? 0 : 1;
 }

@@ -3,10 +3,12 @@
 // waits or runs, merges every result as it arrives and saves the document: at
 // checkpoints along the way, when asked to stop by a signal, and at the end.
 
+#include "cache/AnswerCacheFile.h"
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/CliInput.h"
 #include "cli/CliOutput.h"
+#include "cli/CmdCacheOpen.h"
 #include "cli/JsonText.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
@@ -299,6 +301,8 @@ public:
                            "': " + DescribeWhoisQueryEnd(step.m_end) + ", " + std::to_string(step.m_pAnswer->size()) +
                            " bytes");
         };
+        // Shared with every document and process; it outlives the run.
+        CAnswerCacheFile cacheFile;
         CNetloreDoc doc;
         CLookupRun run(doc, resolver, &icmp, clock);
         CLookupSession& session = run.Session();
@@ -343,6 +347,11 @@ public:
         // their range, and fresh ranges the document holds answer at queue time.
         CSettingsLoader loader(ctx.settings);
         run.SetReuseKnownRanges(nKind == lookupWhois && !bForce && loader.Get(ProgramSettings::kReuseKnownRanges));
+        // --force asks the registries again and refreshes what the cache holds.
+        if (nKind == lookupWhois && cacheFile.Open(ctx.settings, CliCacheHomes(), int64_t(std::time(nullptr))))
+            run.SetAnswerCache(cacheFile.Cache(), !bForce);
+        if (const std::string strNotice = cacheFile.TakeNotice(); !strNotice.empty())
+            CliMessage(ctx, Name(), strNotice);
         run.SetCheckpointCadence(loader.Get(ProgramSettings::kCheckpointSeconds),
                                  loader.Get(ProgramSettings::kCheckpointResults));
         run.OnDocumentChanged();
@@ -368,6 +377,8 @@ public:
             listener.RunLookups(bInterrupted);
         }
 
+        if (const std::string strNotice = run.TakeCacheNotice(); !strNotice.empty())
+            CliMessage(ctx, Name(), strNotice);
         bool bSaved = true;
         if (doc.IsModified() || opened.m_bCreated)
             bSaved = SaveCliDocument(ctx, Name(), strDoc, doc);
@@ -380,6 +391,8 @@ public:
                          counts.m_nFailed);
             if (run.ReusedCount() > 0)
                 std::fprintf(summary, ", answered from a known range %d", run.ReusedCount());
+            if (run.CachedCount() > 0)
+                std::fprintf(summary, ", answered from the cache %d", run.CachedCount());
             if (run.NotDone(nKind) > 0)
                 std::fprintf(summary, ", not looked up %d", run.NotDone(nKind));
             std::fprintf(summary, "\n");

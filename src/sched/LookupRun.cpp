@@ -1,5 +1,7 @@
 #include "sched/LookupRun.h"
 
+#include "cache/AnswerCache.h"
+#include "cache/CacheAddress.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/Clock.h"
 #include "core/record/IPDataArray.h"
@@ -7,8 +9,34 @@
 #include "facts/WhoisFactsCache.h"
 
 #include <algorithm>
+#include <ctime>
+#include <optional>
+#include <utility>
 
 namespace {
+
+// Answers kept for the cache are written in one transaction once this many wait,
+// and at every timer tick and the end of a run.
+constexpr size_t kCacheBatch = 200;
+
+// The range an answer's facts name, as the cache stores addresses.
+std::optional<std::pair<CCacheAddress, CCacheAddress>> CacheRangeOf(const CWhoisFacts& facts)
+{
+    if (facts.m_bHasRange)
+        return std::make_pair(CCacheAddress::FromIPv4(facts.m_dwRangeStart),
+                              CCacheAddress::FromIPv4(facts.m_dwRangeEnd));
+    if (!facts.m_range6)
+        return std::nullopt;
+    auto fnAddress = [](const CIPAddress& a) {
+        const std::array<uint8_t, 16> bytes = a.Bytes();
+        return CCacheAddress::FromBytes(6, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    };
+    const auto first = fnAddress(facts.m_range6->First());
+    const auto last = fnAddress(facts.m_range6->Last());
+    if (!first || !last)
+        return std::nullopt;
+    return std::make_pair(*first, *last);
+}
 
 // Ticks in a row on which no worker thread could be started before the run gives up.
 constexpr int kMaxStartFailures = 10;
@@ -38,7 +66,17 @@ CLookupRun::CLookupRun(CNetloreDoc& doc, CNameResolver& resolver, CIcmpService* 
     m_lastCheckpoint = m_fnNow();
 }
 
-CLookupRun::~CLookupRun() = default;
+CLookupRun::~CLookupRun()
+{
+    FlushCache();
+}
+
+void CLookupRun::SetAnswerCache(CAnswerCache* pCache, bool bAnswerFromCache)
+{
+    FlushCache();
+    m_pCache = pCache;
+    m_bAnswerFromCache = bAnswerFromCache;
+}
 
 void CLookupRun::SetCheckpointCadence(int nSeconds, int nResults)
 {
@@ -67,20 +105,36 @@ CQueueCounts CLookupRun::Queue(const std::vector<std::string>& addresses, const 
     const uint32_t nGap = m_pSession->GetSettings().m_dwRescanGap;
     const COleDateTime dtNow = m_clock.Now();
     std::vector<std::string> one(1);
+    std::vector<std::string> fromCache;
+    const bool bAskCache = m_pCache && m_bAnswerFromCache && choice.m_bKinds[size_t(lookupWhois)];
     for (const std::string& strAddress : addresses) {
         one[0] = strAddress;
-        const CQueueCounts counts =
+        const bool bWaited = bAskCache && data.GetWaitingList(lookupWhois).Contains(strAddress);
+        CQueueCounts counts =
             QueueChosenLookups(data, fnQueue, one, choice, nGap, dtNow, m_bReuse ? &m_reuse : nullptr, &m_progress);
+        if (bAskCache && !bWaited && data.GetWaitingList(lookupWhois).Contains(strAddress) &&
+            AnswerFromCache(strAddress)) {
+            fromCache.push_back(strAddress);
+            --counts.m_nQueued;
+            ++counts.m_nFromKnownRange;
+        }
         total.m_nQueued += counts.m_nQueued;
         total.m_nKept += counts.m_nKept;
         total.m_nFromKnownRange += counts.m_nFromKnownRange;
-        if (counts.m_nFromKnownRange > 0) {
+        if (counts.m_nFromKnownRange > 0 && !fromCache.empty() && fromCache.back() == strAddress) {
+            ++m_nCached;
+            m_doc.SetModifiedFlag();
+            if (m_pListener)
+                m_pListener->OnAddressFinished(WhoisEnd(strAddress, kFromCache));
+        } else if (counts.m_nFromKnownRange > 0) {
             ++m_nReused;
             m_doc.SetModifiedFlag();
             if (m_pListener)
                 m_pListener->OnAddressFinished(WhoisEnd(strAddress, m_reuse.GetReusedFrom(strAddress)));
         }
     }
+    if (!fromCache.empty())
+        data.GetWaitingList(lookupWhois).RemoveTexts(fromCache);
     if (total.m_nFromKnownRange > 0)
         m_doc.UpdateAllViews(nullptr);
     if (total.m_nQueued > 0)
@@ -135,6 +189,7 @@ void CLookupRun::OnTimer()
         EndIfIdle();
     m_pSession->RunningWorkers();
     NotePauses();
+    FlushCache();
     Checkpoint();
 }
 
@@ -185,6 +240,7 @@ void CLookupRun::RunToEnd(const std::function<bool()>& fnStopAsked, std::chrono:
             m_pSession->Stop(m_doc);
     }
     Finish();
+    FlushCache();
     if (m_pListener)
         m_pListener->OnRunEnded();
 }
@@ -299,8 +355,10 @@ void CLookupRun::OnOutcome(const CLookupOutcome& outcome)
     Finished(finished);
     if (!outcome.m_strDeniedRegistry.empty())
         RegistryDenied(outcome.m_strDeniedRegistry);
-    if (outcome.m_nKind == lookupWhois && outcome.m_bStored)
+    if (outcome.m_nKind == lookupWhois && outcome.m_bStored) {
+        KeepForCache(outcome.m_strAddress);
         ReuseAnswer(outcome.m_strAddress);
+    }
 }
 
 void CLookupRun::Finished(CRunFinished finished)
@@ -332,6 +390,96 @@ void CLookupRun::ReuseAnswer(const std::string& strAddress)
         m_givenUp.erase(strNeighbour);
         Finished(WhoisEnd(strNeighbour, strAddress));
     }
+}
+
+// ------------------------------------------------------------------ answer cache
+
+int64_t CLookupRun::UnixNow() const
+{
+    time_t t = 0;
+    if (m_clock.Now().GetAsTimeT(t))
+        return int64_t(t);
+    return int64_t(std::time(nullptr));
+}
+
+bool CLookupRun::AnswerFromCache(const std::string& strAddress)
+{
+    const std::optional<CCacheAddress> address = CCacheAddress::Parse(strAddress);
+    if (!address)
+        return false;
+    const CCacheLookup hit = m_pCache->Lookup(*address, UnixNow());
+    if (!hit.m_strError.empty()) {
+        CacheProblem(hit.m_strError);
+        return false;
+    }
+    if (!hit.m_bFound || hit.m_answer.m_strAnswer.empty())
+        return false;
+    CIPDataArray& data = m_doc.GetData();
+    data.SetWhoisResult(strAddress, ReHeadWhoisText(hit.m_answer.m_strAnswer, strAddress),
+                        COleDateTime::FromTimeT(time_t(hit.m_answer.m_nFetched)));
+    m_reuse.NoteReusedFrom(strAddress, kFromCache);
+    m_progress.Finished(lookupWhois, strAddress);
+    ++m_nUnsaved;
+    return true;
+}
+
+void CLookupRun::KeepForCache(const std::string& strAddress)
+{
+    if (!m_pCache)
+        return;
+    const CIPDataArray& data = m_doc.GetData();
+    const CIPAddressData* pRecord = data.FindByIP(strAddress);
+    const std::optional<CCacheAddress> asked = CCacheAddress::Parse(strAddress);
+    if (!pRecord || !asked)
+        return;
+    const CWhoisFacts& facts = GetWhoisFacts(data, *pRecord);
+    // The rules of range reuse: a registry's own final answer whose range holds the address.
+    if (!IsReusableRange(facts))
+        return;
+    const auto range = CacheRangeOf(facts);
+    if (!range)
+        return;
+    CAnswerCachePut put;
+    put.m_asked = *asked;
+    put.m_first = range->first;
+    put.m_last = range->second;
+    put.m_strSource = facts.m_bFromRdap ? "rdap" : "whois";
+    put.m_strServer = facts.m_strRegistry;
+    put.m_strAnswer = pRecord->GetRawWhois();
+    time_t tFetched = 0;
+    put.m_nFetched = pRecord->GetWhoisDone().GetAsTimeT(tFetched) ? int64_t(tFetched) : UnixNow();
+    put.m_bStub = facts.m_bIsRegistryStub;
+    m_cachePuts.push_back(std::move(put));
+    if (m_cachePuts.size() >= kCacheBatch)
+        FlushCache();
+}
+
+void CLookupRun::FlushCache()
+{
+    if (!m_pCache || m_cachePuts.empty())
+        return;
+    const CCachePutResult r = m_pCache->PutAll(m_cachePuts, UnixNow());
+    m_cachePuts.clear();
+    if (r.m_outcome == ECachePut::kFailed)
+        CacheProblem(r.m_strReason);
+}
+
+void CLookupRun::CacheProblem(const std::string& strText)
+{
+    // Said once a run; a cache that cannot be read or written never fails a lookup.
+    if (m_bCacheProblemSaid)
+        return;
+    m_bCacheProblemSaid = true;
+    m_strCacheNotice = "Answer cache: " + strText;
+}
+
+std::string CLookupRun::TakeCacheNotice()
+{
+    std::string strNotice = std::move(m_strCacheNotice);
+    m_strCacheNotice.clear();
+    if (m_pCache && strNotice.empty())
+        strNotice = m_pCache->TakeNotice();
+    return strNotice;
 }
 
 void CLookupRun::ReuseForWaiting(const std::string& strAddress)

@@ -9,12 +9,15 @@
 #include <array>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+class CAnswerCache;
+struct CAnswerCachePut;
 class CClock;
 class CCompletionSink;
 class CIcmpService;
@@ -103,6 +106,13 @@ public:
     void SetReuseKnownRanges(bool bReuse) { m_bReuse = bReuse; }
     bool ReusesKnownRanges() const { return m_bReuse; }
     void SetCheckpointCadence(int nSeconds, int nResults);
+    // The answer cache shared by every document and process (null: none). A fresh
+    // entry whose range holds a queued address answers it, unless bAnswerFromCache is
+    // off (the user asked the registries again); every final answer is written to
+    // it either way. The cache must outlive the run.
+    void SetAnswerCache(CAnswerCache* pCache, bool bAnswerFromCache = true);
+    // The source a reused answer names when it came from the cache.
+    static constexpr const char* kFromCache = "cache";
     // The monotonic time of ticks, checkpoints and the grace; tests move their own.
     void SetSteadyClock(std::function<SteadyClock::time_point()> fnNow);
 
@@ -155,6 +165,14 @@ public:
     bool IsGivenUp(const std::string& strAddress) const { return m_givenUp.count(strAddress) != 0; }
     // Answered from known ranges during this run.
     int ReusedCount() const { return m_nReused; }
+    // Answered from the answer cache during this run.
+    int CachedCount() const { return m_nCached; }
+    // Writes the answers kept for the cache since the last write, in one
+    // transaction (the timer, the merges and the end of a run call it).
+    void FlushCache();
+    // What the cache had to say (a damaged file moved aside, a write that failed),
+    // once; empty when nothing.
+    std::string TakeCacheNotice();
     // Queued and not finished (cancelled, stopped, still running).
     int NotDone(int nKind) const;
     int RunningCount() const;
@@ -166,6 +184,10 @@ private:
     void OnOutcome(const CLookupOutcome& outcome);
     void Finished(CRunFinished finished);
     void ReuseAnswer(const std::string& strAddress);
+    bool AnswerFromCache(const std::string& strAddress);
+    void KeepForCache(const std::string& strAddress);
+    void CacheProblem(const std::string& strText);
+    int64_t UnixNow() const;
     void ReuseForWaiting(const std::string& strAddress);
     void RegistryDenied(const std::string& strRegistry);
     void NotePauses();
@@ -183,6 +205,12 @@ private:
     std::vector<std::string> m_deniedSaid;
     std::string m_strPauses;
     int m_nReused = 0;
+    CAnswerCache* m_pCache = nullptr;
+    bool m_bAnswerFromCache = true;
+    std::vector<CAnswerCachePut> m_cachePuts;
+    std::string m_strCacheNotice;
+    bool m_bCacheProblemSaid = false;
+    int m_nCached = 0;
     int m_nCheckpointSeconds = 30;
     int m_nCheckpointResults = 500;
     int m_nUnsaved = 0;

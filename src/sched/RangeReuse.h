@@ -68,6 +68,11 @@ public:
     std::string GetReusedFrom(std::string_view strAddress) const;
     // strAddress got an answer of its own.
     void ForgetReusedFrom(std::string_view strAddress);
+    // strAddress was answered from elsewhere (the answer cache: "cache").
+    void NoteReusedFrom(std::string_view strAddress, std::string_view strFrom)
+    {
+        m_reusedFrom[std::string(strAddress)] = std::string(strFrom);
+    }
     size_t ReusedCount() const { return m_reusedFrom.size(); }
 
     // The waiting list was emptied (Stop All).

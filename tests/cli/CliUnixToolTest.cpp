@@ -460,7 +460,8 @@ public:
         for (auto& a : store)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ) != 0)
+        std::vector<std::string> env = CliEnvironment(dir.File("bg-cache"));
+        if (posix_spawn(&m_pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), EnvPointers(env).data()) != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
     }

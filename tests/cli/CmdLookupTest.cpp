@@ -2,12 +2,14 @@
 
 #include "core/document/NetloreDoc.h"
 
+#include "support/CliProcess.h"
 #include "support/CliRunner.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -61,7 +63,9 @@ protected:
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        const bool bStarted = posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), environ) == 0;
+        std::vector<std::string> env = CliEnvironment(outDir.File("cache"));
+        const bool bStarted =
+            posix_spawn(&pid, ADDRSCOPE_CLI, &actions, nullptr, argv.data(), EnvPointers(env).data()) == 0;
         posix_spawn_file_actions_destroy(&actions);
         return bStarted;
     }
@@ -405,4 +409,94 @@ TEST_F(CliLookupTest, ALookupStillRunningWhenTheGraceEndsIsCancelledAndTheRunEnd
     ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
     EXPECT_EQ(stored.GetData().GetSize(), 2);
     EXPECT_EQ(stored.GetData().GetRawWhois("130.66.76.1"), "");
+}
+
+TEST_F(CliLookupTest, ASecondDocumentIsAnsweredFromTheSharedCacheAndForceAsksAgain)
+{
+    const std::string cache = m_dir.File("cache/answers.sqlite");
+    const std::string lines = "IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n";
+    WriteSettings(lines + "Answer%20Cache=" + cache + "\n");
+    // RIPE's 128.79.0.0 - 128.79.63.0 holds every address below.
+    CCliResult r = Cli({"lookup", m_dir.File("day1.qdl"), "128.79.1.1", "128.79.2.2", "--tick", "5"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    ASSERT_EQ(m_server.Queries(kRipe).size(), 1u);
+
+    // Another document, another process: nothing is asked.
+    const std::string day2 = m_dir.File("day2.qdl");
+    r = Cli({"lookup", day2, "--json", "--tick", "5", "128.79.1.1", "128.79.5.5"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(m_server.Queries(kRipe).size(), 1u);
+    EXPECT_EQ(m_server.Queries(kArin).size(), 1u);
+    EXPECT_NE(r.m_strErr.find("looked up 0, skipped as fresh 0, failed 0, answered from the cache 2\n"),
+              std::string::npos)
+        << r.m_strErr;
+    std::istringstream json(r.m_strOut);
+    int nLines = 0;
+    for (std::string line; std::getline(json, line); ++nLines) {
+        const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+        EXPECT_EQ(j.value("reusedFrom", ""), "cache") << line;
+        EXPECT_EQ(j.value("range", ""), "128.79.0.0 - 128.79.63.0") << line;
+    }
+    EXPECT_EQ(nLines, 2);
+    CNetloreDoc back;
+    ASSERT_TRUE(back.OnOpenDocument(day2, [](const std::string&) {}));
+    EXPECT_EQ(back.GetData().GetRawWhois("128.79.5.5").rfind("128.79.5.5\r\n", 0), 0u);
+    EXPECT_EQ(back.GetData().GetCountry("128.79.5.5"), "FR");
+
+    // --force asks the registries again; an empty setting turns the cache off.
+    r = Cli({"lookup", m_dir.File("day3.qdl"), "--force", "--tick", "5", "128.79.1.1"});
+    EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n") << r.m_strErr;
+    WriteSettings(lines + "Answer%20Cache=\n");
+    r = Cli({"lookup", m_dir.File("day4.qdl"), "--tick", "5", "128.79.6.6"});
+    EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n") << r.m_strErr;
+    EXPECT_EQ(m_server.Queries(kRipe).size(), 3u);
+
+    // A damaged file is moved aside, said once, and the lookup goes on.
+    WriteFileBytes(cache, std::string(4096, 'x'));
+    std::filesystem::remove(cache + "-wal");
+    std::filesystem::remove(cache + "-shm");
+    WriteSettings(lines + "Answer%20Cache=" + cache + "\n");
+    r = Cli({"lookup", m_dir.File("day5.qdl"), "--tick", "5", "128.79.7.7"});
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "looked up 1, skipped as fresh 0, failed 0\n") << r.m_strErr;
+    EXPECT_EQ(Count(r.m_strErr, "damaged"), 1) << r.m_strErr;
+}
+
+TEST_F(CliLookupTest, TwoLookupsAtOnceShareTheCacheWithoutLosingAnEntry)
+{
+    const std::string cache = m_dir.File("cache/answers.sqlite");
+    WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=4\nAnswer%20Cache=" + cache + "\n");
+    // Two networks, each asked by its own process at the same time.
+    m_server.SetDefaultAnswer(kRipe, "");
+    for (int n = 0; n < 2; ++n)
+        for (int i = 0; i < 10; ++i)
+            m_server.SetAnswer(kRipe, "151." + std::to_string(n) + "." + std::to_string(i) + ".1",
+                               "inetnum: 151." + std::to_string(n) + "." + std::to_string(i) + ".0 - 151." +
+                                   std::to_string(n) + "." + std::to_string(i) +
+                                   ".255\nnetname: NET\ndescr: Example Ltd\ncountry: DE\nsource: RIPE\n");
+    m_server.SetDefaultAnswer(kArin,
+                              ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
+    CCliProcess a, b;
+    CTempDir out;
+    Strings argsA = {"--settings", SettingsFile(m_dir), "lookup", m_dir.File("a.qdl"), "--tick", "5"};
+    Strings argsB = {"--settings", SettingsFile(m_dir), "lookup", m_dir.File("b.qdl"), "--tick", "5"};
+    for (int i = 0; i < 10; ++i) {
+        argsA.push_back("151.0." + std::to_string(i) + ".1");
+        argsB.push_back("151.1." + std::to_string(i) + ".1");
+    }
+    ASSERT_TRUE(a.Start(argsA, {-1, "/dev/null"}, {-1, out.File("a-out")}, {-1, out.File("a-err")}));
+    ASSERT_TRUE(b.Start(argsB, {-1, "/dev/null"}, {-1, out.File("b-out")}, {-1, out.File("b-err")}));
+    EXPECT_EQ(a.Wait(60), 0) << ReadFileBytes(out.File("a-err"));
+    EXPECT_EQ(b.Wait(60), 0) << ReadFileBytes(out.File("b-err"));
+
+    // Every one of the 20 answers is there for the next document.
+    const size_t nBefore = m_server.Queries(kRipe).size();
+    Strings again = {"lookup", m_dir.File("c.qdl"), "--tick", "5"};
+    for (int i = 0; i < 10; ++i) {
+        again.push_back("151.0." + std::to_string(i) + ".7");
+        again.push_back("151.1." + std::to_string(i) + ".7");
+    }
+    const CCliResult c = Cli(again);
+    EXPECT_EQ(c.m_strOut, "looked up 0, skipped as fresh 0, failed 0, answered from the cache 20\n") << c.m_strErr;
+    EXPECT_EQ(m_server.Queries(kRipe).size(), nBefore);
 }

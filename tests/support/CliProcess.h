@@ -40,16 +40,8 @@ public:
                 posix_spawn_file_actions_addopen(&actions, n, streams[n]->m_strPath.c_str(),
                                                  n == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
         }
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "LC_", 3) != 0 && std::strncmp(*e, "LANG", 4) != 0 && std::strncmp(*e, "TZ=", 3) != 0)
-                env.emplace_back(*e);
-        env.emplace_back("LC_ALL=C");
-        env.emplace_back("TZ=UTC");
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
+        std::vector<std::string> env = CliEnvironment(m_cacheHome.File("cache"));
+        std::vector<char*> envp = EnvPointers(env);
         std::vector<std::string> argStore {ADDRSCOPE_CLI};
         argStore.insert(argStore.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -81,6 +73,7 @@ public:
     int TermSignal() const { return m_nTermSignal; }
 
 private:
+    CTempDir m_cacheHome;
     pid_t m_pid = -1;
     bool m_bReaped = false;
     int m_nTermSignal = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/CliEnv.h"
 #include "support/TestFiles.h"
 
 #include <chrono>
@@ -11,8 +12,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 // What a run of addrscope-cli left behind.
 struct CCliResult {
@@ -41,16 +40,8 @@ inline CCliResult RunCli(const std::vector<std::string>& args, int nTimeoutSecon
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "LC_", 3) != 0 && std::strncmp(*e, "LANG", 4) != 0 && std::strncmp(*e, "TZ=", 3) != 0)
-            env.emplace_back(*e);
-    env.emplace_back("LC_ALL=C");
-    env.emplace_back("TZ=UTC");
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> env = CliEnvironment(dir.File("cache"));
+    std::vector<char*> envp = EnvPointers(env);
 
     std::vector<std::string> argStore;
     argStore.emplace_back(ADDRSCOPE_CLI);

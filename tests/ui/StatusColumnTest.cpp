@@ -2,10 +2,16 @@
 
 #include "MainFrameFixture.h"
 
+#include "cache/AnswerCache.h"
+#include "cache/CacheDatabase.h"
+#include "sched/LookupRun.h"
+
 #include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
 
 #include <nlohmann/json.hpp>
+
+#include <ctime>
 
 namespace {
 
@@ -40,4 +46,52 @@ TEST_F(CMainFrameTest, StatusColumnAndExportsNameRangeMismatchAndRowsNeverLooked
     ASSERT_EQ(json.size(), 2u);
     for (const auto& row : json)
         EXPECT_EQ(row["status"], status[row["address"].get<std::string>()]) << row.dump();
+}
+
+TEST_F(CMainFrameTest, ARunAnsweredFromTheSharedCacheSaysCachedInTheTableTheCaptionAndTheExport)
+{
+    // An earlier run (another document, another process) left RIPE's answer for 192.0.2.0/24.
+    const std::string strCache = m_dir.File("cache/answers.sqlite");
+    {
+        CCacheDatabase db;
+        ASSERT_TRUE(db.Open(strCache, int64_t(std::time(nullptr))).m_bOpen);
+        CAnswerCache cache(db, CAnswerCacheLimits());
+        CAnswerCachePut put;
+        put.m_asked = *CCacheAddress::Parse("192.0.2.1");
+        put.m_first = *CCacheAddress::Parse("192.0.2.0");
+        put.m_last = *CCacheAddress::Parse("192.0.2.255");
+        put.m_strSource = "whois";
+        put.m_strServer = "RIPE";
+        put.m_strAnswer = "192.0.2.1\r\n\r\ninetnum: 192.0.2.0 - 192.0.2.255\r\nnetname: EXAMPLE-NET\r\n"
+                          "descr: Example Networks Ltd\r\ncountry: NL\r\nsource: RIPE\r\n";
+        put.m_nFetched = int64_t(std::time(nullptr)) - 3600;
+        ASSERT_EQ(cache.Put(put, int64_t(std::time(nullptr))).m_outcome, ECachePut::kStored);
+    }
+    std::string strIni = ReadFileBytes(m_strIni);
+    strIni.replace(strIni.find("[Settings]\n"), 11, "[Settings]\nAnswer%20Cache=" + strCache + "\n");
+    WriteFileBytes(m_strIni, strIni);
+    MakeFrame();
+
+    AddRows({"192.0.2.77"}, {});
+    CLookupChoice choice;
+    choice.m_bSkipFresh = false;
+    Frame().GetRun().Queue({"192.0.2.77"}, choice);
+    EXPECT_FALSE(Doc().HasPendingLookups()); // answered at once, nothing asked
+    EXPECT_EQ(Doc().GetData().GetCountry("192.0.2.77"), "NL");
+    EXPECT_EQ(Doc().GetData().GetRawWhois("192.0.2.77").rfind("192.0.2.77\r\n", 0), 0u);
+
+    Frame().OnCommand(FrameTexts::kCmdModeDetails);
+    CDetailsModel& model = *Frame().GetIPListBar()->GetDetailsView()->GetModel();
+    model.Refresh();
+    ASSERT_EQ(model.GetShownCount(), 1);
+    EXPECT_EQ(model.CellText(0, CDetailsModel::kStatus), "cached");
+    EXPECT_EQ(Frame().CaptionNote("192.0.2.77"), FrameTexts::kNoteFromCache);
+
+    Trigger(kCmdReportAll);
+    m_files.m_strAnswer = QString::fromStdString(m_dir.File("table.json"));
+    Trigger(kCmdExportTableJson);
+    const nlohmann::json json = nlohmann::json::parse(ReadFileBytes(m_dir.File("table.json")), nullptr, false);
+    ASSERT_TRUE(json.is_array() && json.size() == 1u) << json.dump();
+    EXPECT_EQ(json[0]["status"], "cached");
+    EXPECT_EQ(json[0]["reusedFrom"], "cache");
 }

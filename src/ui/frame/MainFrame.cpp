@@ -70,6 +70,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <utility>
 
 namespace FT = FrameTexts;
@@ -163,6 +164,7 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     m_pRun->Session().LoadSettings(m_store);
     // A stored limit below 1 would keep every lookup of its kind waiting: said once, and the default used.
     m_pRun->Session().SetSettings(LoadUsableConnSettings(m_store));
+    OpenAnswerCache();
     m_doc.SetViewNotifier(this);
     m_doc.SetHost(this);
     m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
@@ -635,6 +637,17 @@ void CMainFrame::LogMessage(const QString& strMessage)
     statusBar()->showMessage(strMessage, FT::kMessageMs);
 }
 
+void CMainFrame::OpenAnswerCache()
+{
+    // A file that cannot be opened leaves the cache off; lookups go on without it.
+    const CCacheHomes homes {qEnvironmentVariable("XDG_CACHE_HOME").toStdString(),
+                             qEnvironmentVariable("HOME").toStdString()};
+    if (m_answerCache.Open(m_store, homes, int64_t(std::time(nullptr))))
+        m_pRun->SetAnswerCache(m_answerCache.Cache());
+    if (const std::string strNotice = m_answerCache.TakeNotice(); !strNotice.empty())
+        LogMessage(ToQString(strNotice));
+}
+
 void CMainFrame::CreateTray()
 {
     m_pTray = new CSystemTray(this);
@@ -787,6 +800,8 @@ void CMainFrame::OnTimer()
     // Asking with settings that are not the user's would reach the real registries.
     if (m_settingsProblems.empty())
         m_pRun->OnTimer();
+    if (const std::string strNotice = m_pRun->TakeCacheNotice(); !strNotice.empty())
+        LogMessage(ToQString(strNotice));
     UpdateStatusPanes();
     UpdateTitle();
     UpdateCommandStates();
@@ -928,6 +943,8 @@ std::string CMainFrame::CaptionNote(const std::string& strAddress) const
     const std::string strSource = m_pRun->Reuse().GetReusedFrom(strAddress);
     if (strSource.empty())
         return {};
+    if (strSource == CLookupRun::kFromCache)
+        return FT::kNoteFromCache;
     char szNote[96];
     std::snprintf(szNote, sizeof szNote, FT::kNoteReusedFrom, strSource.c_str());
     return szNote;
@@ -944,7 +961,9 @@ CRecordStatus CMainFrame::RunStatusOf(const CIPAddressData& record, const CWhois
         status.m_strReason = FT::kReasonNoAnswer;
     } else if (status.m_eStatus == ERecordStatus::kOk) {
         status.m_strReusedFrom = m_pRun->Reuse().GetReusedFrom(strAddress);
-        if (!status.m_strReusedFrom.empty())
+        if (status.m_strReusedFrom == CLookupRun::kFromCache)
+            status.m_eStatus = ERecordStatus::kCached;
+        else if (!status.m_strReusedFrom.empty())
             status.m_eStatus = ERecordStatus::kReused;
     }
     return status;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cache/AnswerCacheFile.h"
 #include "core/document/DeletionUndo.h"
 #include "core/document/DocumentHost.h"
 #include "core/document/NetloreDoc.h"
@@ -103,6 +104,8 @@ public:
     void Checkpoint(bool bNow = false);
     // A line in the log of messages (and for a while in the status bar).
     void LogMessage(const QString& strMessage);
+    // Opens the shared answer cache the settings name (off when empty).
+    void OpenAnswerCache();
     // Checks the settings file behind the store: what cannot be used as written goes
     // to the log of messages and a dialog, and no lookup starts until it is mended
     // (the next start reads the mended file). bDialog: false for unattended runs.
@@ -265,6 +268,8 @@ private:
     CMessageLogBar* m_pMessageLog = nullptr;
     QTimer m_timer;
 
+    // The answers shared with every document and process; the run writes to it.
+    CAnswerCacheFile m_answerCache;
     // Last: destroyed first, so every worker has finished before what it uses goes.
     std::unique_ptr<CLookupRun> m_pRun;
 };
