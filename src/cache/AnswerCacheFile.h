@@ -23,6 +23,8 @@ public:
 
     // Null while off.
     CAnswerCache* Cache() { return m_pCache.get(); }
+    // The open file, for the delegation data it also holds.
+    CCacheDatabase& Database() { return m_db; }
     const std::string& Path() const { return m_strPath; }
     // What to tell the user once (a damaged file moved aside, a file that could not
     // be opened); empty when nothing.

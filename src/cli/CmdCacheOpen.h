@@ -8,8 +8,11 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 
+#include "sched/DelegationLookup.h"
+
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 inline CCacheHomes CliCacheHomes()
 {
@@ -48,4 +51,23 @@ inline std::string CliCacheTime(int64_t nTime)
     char buf[32] = {};
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S UTC", &tmUtc);
     return buf;
+}
+
+// The delegation data of the cache file for a command that reads a document, when
+// the file is there (none is created for it): registry, country and allocation
+// date of every address before any query.
+inline void LoadCliDelegations(CCliContext& ctx, const char* pszCommand, CDelegationLookup& lookup)
+{
+    const CAnswerCacheSettings settings = LoadAnswerCacheSettings(ctx.settings, CliCacheHomes());
+    std::error_code ec;
+    if (settings.m_strPath.empty() || !std::filesystem::exists(settings.m_strPath, ec))
+        return;
+    CCacheDatabase db;
+    const CCacheOpenResult r = db.Open(settings.m_strPath, int64_t(std::time(nullptr)));
+    if (!r.m_strNotice.empty())
+        CliMessage(ctx, pszCommand, r.m_strNotice);
+    if (!r.m_bOpen)
+        return;
+    if (const std::string strError = lookup.Load(db); !strError.empty())
+        CliMessage(ctx, pszCommand, "the delegation data cannot be read: " + strError);
 }

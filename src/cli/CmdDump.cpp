@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
+#include "cli/CmdCacheOpen.h"
 #include "cli/JsonText.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/DateTimeText.h"
@@ -10,6 +11,7 @@
 #include "io/TableExport.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -19,7 +21,17 @@ std::string JsonDate(const COleDateTime& dt)
     return "{\"status\": " + std::to_string(int(dt.GetStatus())) + ", \"days\": " + JsonNumber(dt.GetDays()) + "}";
 }
 
-void PrintJsonRecord(FILE* out, const CIPAddressData& r, const CWhoisFacts& facts, bool bFirst)
+// {"registry": ..., "country": ..., "allocated": ...} of the delegation data, or null.
+std::string DelegationJson(const std::optional<CDelegationFacts>& d)
+{
+    if (!d)
+        return "null";
+    return "{\"registry\": " + JsonString(d->m_strRegistry) + ", \"country\": " + JsonString(d->m_strCountry) +
+           ", \"allocated\": " + JsonString(d->m_strAllocated) + "}";
+}
+
+void PrintJsonRecord(FILE* out, const CIPAddressData& r, const CWhoisFacts& facts,
+                     const std::optional<CDelegationFacts>& delegation, bool bFirst)
 {
     std::string s = bFirst ? "\n  {" : ",\n  {";
     auto field = [&s](const char* name, const std::string& value, bool bComma = true) {
@@ -53,6 +65,8 @@ void PrintJsonRecord(FILE* out, const CIPAddressData& r, const CWhoisFacts& fact
     field("dtSpare1", JsonDate(r.GetDtSpare(1)));
     field("dtSpare2", JsonDate(r.GetDtSpare(2)));
     field("dtSpare3", JsonDate(r.GetDtSpare(3)));
+    field("delegation", DelegationJson(delegation));
+    field("countrySource", JsonString(std::string(CountrySource(facts.m_strCountry, delegation))));
     field("facts", WhoisFactsJson(facts), false);
     s += "\n  }";
     std::fwrite(s.data(), 1, s.size(), out);
@@ -100,11 +114,15 @@ public:
             return opened.m_nExit;
 
         const CIPDataArray& data = doc.GetData();
+        CDelegationLookup delegations;
+        if (bJson)
+            LoadCliDelegations(ctx, Name(), delegations);
         if (bJson)
             std::fputs("[", ctx.out);
         for (int i = 0; i < data.GetSize(); ++i) {
             if (bJson)
-                PrintJsonRecord(ctx.out, *data.GetAt(i), GetWhoisFacts(data, *data.GetAt(i)), i == 0);
+                PrintJsonRecord(ctx.out, *data.GetAt(i), GetWhoisFacts(data, *data.GetAt(i)),
+                                delegations.Find(*data.GetAt(i)), i == 0);
             else
                 PrintPlainRecord(ctx.out, *data.GetAt(i));
         }

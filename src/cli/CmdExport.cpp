@@ -4,6 +4,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
 #include "cli/CliOutput.h"
+#include "cli/CmdCacheOpen.h"
 #include "cli/TerminalProgress.h"
 #include "core/record/DottedQuad.h"
 #include "core/text/TextCase.h"
@@ -139,9 +140,12 @@ public:
                 return status;
             }
         } else {
+            CDelegationLookup delegations;
+            LoadCliDelegations(ctx, Name(), delegations);
             strReport = BuildTableExport(doc.GetData(), addresses,
                                          strFormat == "csv" ? ETableFormat::kCsv : ETableFormat::kJson,
-                                         bByNetwork ? ETableRows::kNetworks : ETableRows::kRecords, nBlocks);
+                                         bByNetwork ? ETableRows::kNetworks : ETableRows::kRecords, nBlocks, {},
+                                         delegations.IsEmpty() ? DelegationFactsFn() : delegations.Function());
         }
         if (bHaveOut) {
             std::string strError;

@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr const char* kRecordColumns[] = {"address", "hostName", "holder",   "country",    "range",
-                                          "abuse",   "netName",  "originAS", "registry",   "whoisTime",
-                                          "ping",    "notes",    "status",   "reusedFrom", "reason"};
+constexpr const char* kRecordColumns[] = {"address", "hostName",   "holder",   "country",   "range",        "abuse",
+                                          "netName", "originAS",   "registry", "whoisTime", "ping",         "notes",
+                                          "status",  "reusedFrom", "reason",   "allocated", "countrySource"};
 constexpr size_t kRecordColumnCount = sizeof kRecordColumns / sizeof kRecordColumns[0];
 
 // "2026-12-07T13:05:09" in local time; empty for a lookup that never happened.
@@ -28,7 +28,8 @@ std::string IsoDateTime(const COleDateTime& dt)
     return std::string(buf, n);
 }
 
-std::vector<std::string> RecordRow(const CIPAddressData& r, const CWhoisFacts& f, const CRecordStatus& status)
+std::vector<std::string> RecordRow(const CIPAddressData& r, const CWhoisFacts& f, const CRecordStatus& status,
+                                   const std::optional<CDelegationFacts>& d)
 {
     std::string notes;
     bool bAnyNote = false;
@@ -37,21 +38,13 @@ std::vector<std::string> RecordRow(const CIPAddressData& r, const CWhoisFacts& f
         bAnyNote = bAnyNote || !note.empty();
         notes += (i ? " | " : "") + note;
     }
-    return {r.GetIPAddress(),
-            r.GetHostName(),
-            f.m_strHolder,
-            f.m_strCountry,
-            f.RangeText(),
-            f.m_strAbuse,
-            f.m_strNetName,
-            f.m_strOriginAS,
-            f.m_strRegistry,
-            IsoDateTime(r.GetWhoisDone()),
-            r.GetPingText(),
-            bAnyNote ? notes : std::string(),
-            std::string(RecordStatusToken(status.m_eStatus)),
-            status.m_strReusedFrom,
-            status.m_strReason};
+    return {r.GetIPAddress(), r.GetHostName(), f.m_strHolder,
+            // Until an answer names the country, the delegation data's.
+            !f.m_strCountry.empty() || !d ? f.m_strCountry : d->m_strCountry, f.RangeText(), f.m_strAbuse,
+            f.m_strNetName, f.m_strOriginAS, !f.m_strRegistry.empty() || !d ? f.m_strRegistry : d->m_strRegistry,
+            IsoDateTime(r.GetWhoisDone()), r.GetPingText(), bAnyNote ? notes : std::string(),
+            std::string(RecordStatusToken(status.m_eStatus)), status.m_strReusedFrom, status.m_strReason,
+            d ? d->m_strAllocated : std::string(), std::string(CountrySource(f.m_strCountry, d))};
 }
 
 void AppendCsvRow(std::string& out, const std::vector<std::string>& fields)
@@ -116,7 +109,8 @@ std::string WhoisFactsJson(const CWhoisFacts& f)
 }
 
 std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::string>& addresses, ETableFormat format,
-                             ETableRows rows, int& nRows, const TableStatusFn& fnStatus)
+                             ETableRows rows, int& nRows, const TableStatusFn& fnStatus,
+                             const DelegationFactsFn& fnDelegation)
 {
     nRows = 0;
     std::string out;
@@ -136,7 +130,8 @@ std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::st
                 status = fnStatus(r, facts);
             else
                 status.m_eStatus = RecordStatusOf(r, facts);
-            const std::vector<std::string> fields = RecordRow(r, facts, status);
+            const std::vector<std::string> fields =
+                RecordRow(r, facts, status, fnDelegation ? fnDelegation(r) : std::nullopt);
             if (format == ETableFormat::kCsv) {
                 AppendCsvRow(out, fields);
             } else {

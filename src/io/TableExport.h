@@ -1,5 +1,6 @@
 #pragma once
 
+#include "facts/DelegationFacts.h"
 #include "facts/RecordStatus.h"
 #include "facts/WhoisFacts.h"
 
@@ -32,8 +33,11 @@ enum class ETableRows
 // (the run knows of reused answers and failures), else what the record and its
 // facts tell (RecordStatusOf).
 using TableStatusFn = std::function<CRecordStatus(const CIPAddressData& record, const CWhoisFacts& facts)>;
+// Then allocated and countrySource: with fnDelegation, what the registries'
+// delegation files say fills the registry and country an answer does not name.
 std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::string>& addresses, ETableFormat format,
-                             ETableRows rows, int& nRows, const TableStatusFn& fnStatus = {});
+                             ETableRows rows, int& nRows, const TableStatusFn& fnStatus = {},
+                             const DelegationFactsFn& fnDelegation = {});
 
 // The "facts" object: holder, country, rangeStart, rangeEnd, range, abuse,
 // netName, originAS, registry, isRegistryStub; null for what is absent.

@@ -13,8 +13,10 @@
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <ctime>
+#include <sstream>
 
 namespace {
 
@@ -218,3 +220,39 @@ TEST_F(CliCacheTest, DelegationsUpdateKeepsThePreviousDataOfEveryFileThatFails)
 }
 
 } // namespace
+
+TEST_F(CliCacheTest, DelegationDataNamesRegistryCountryAndAllocationBeforeAnyQuery)
+{
+    {
+        CCacheDatabase db;
+        ASSERT_TRUE(db.Open(CachePath(), int64_t(std::time(nullptr))).m_bOpen);
+        const CDelegationFile file = ParseDelegationFile(
+            ReadFileBytes(TestDataPath("delegated/netblockfinder-2013-delegated-ripencc-latest-head")));
+        ASSERT_TRUE(CDelegationStore(db).Replace(file, int64_t(std::time(nullptr))).m_bOk);
+    }
+    const std::string doc = m_dir.File("d.qdl");
+    ASSERT_EQ(Cli({"add", doc, "2.18.111.79", "2.33.1.1", "192.0.2.1"}).m_nStatus, 0);
+
+    const CCliResult csv = Cli({"export", doc, "--format", "csv"});
+    ASSERT_EQ(csv.m_nStatus, 0) << csv.m_strErr;
+    std::istringstream lines(csv.m_strOut);
+    std::string header, row;
+    std::getline(lines, header);
+    EXPECT_TRUE(header.ends_with(",status,reusedFrom,reason,allocated,countrySource\r")) << header;
+    // address, hostName, holder, country, range, abuse, netName, originAS, registry, ...
+    for (const char* pszExpected : {"2.18.111.79,,,EU,,,,,RIPE,,,,not-looked-up,,,2010-09-10,delegation\r",
+                                    "2.33.1.1,,,IT,,,,,RIPE,,,,not-looked-up,,,2010-04-29,delegation\r",
+                                    "192.0.2.1,,,,,,,,,,,,not-looked-up,,,,\r"}) {
+        std::getline(lines, row);
+        EXPECT_EQ(row, pszExpected);
+    }
+
+    const CCliResult dump = Cli({"dump", doc, "--json"});
+    ASSERT_EQ(dump.m_nStatus, 0) << dump.m_strErr;
+    const nlohmann::json j = nlohmann::json::parse(dump.m_strOut, nullptr, false);
+    ASSERT_TRUE(j.is_array() && j.size() == 3u) << dump.m_strOut;
+    EXPECT_EQ(j[0]["delegation"],
+              nlohmann::json::parse(R"({"registry":"RIPE","country":"EU","allocated":"2010-09-10"})"));
+    EXPECT_EQ(j[0]["countrySource"], "delegation");
+    EXPECT_TRUE(j[2]["delegation"].is_null());
+}

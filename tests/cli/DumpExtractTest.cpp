@@ -98,6 +98,8 @@ TEST(CliDump, JsonHasEveryField)
     "dtSpare1": {"status": 2, "days": 0},
     "dtSpare2": {"status": 2, "days": 0},
     "dtSpare3": {"status": 1, "days": 3.25},
+    "delegation": null,
+    "countrySource": "",
     "facts": {"holder": null, "country": null, "rangeStart": null, "rangeEnd": null, "range": null, "abuse": null, "netName": null, "originAS": null, "registry": null, "isRegistryStub": false}
   })";
     EXPECT_EQ(r.out.substr(0, 4), "[\n  ");

@@ -123,11 +123,12 @@ TEST_F(CliTableExportTest, CsvReadsBackThroughACsvParser)
     if (rows.is_null())
         GTEST_SKIP() << "python3 with its csv module is needed to read the CSV back";
     ASSERT_EQ(rows.size(), 5u) << rows.dump();
-    EXPECT_EQ(rows[0], json({"address", "hostName", "holder", "country", "range", "abuse", "netName", "originAS",
-                             "registry", "whoisTime", "ping", "notes", "status", "reusedFrom", "reason"}));
+    EXPECT_EQ(rows[0],
+              json({"address", "hostName", "holder", "country", "range", "abuse", "netName", "originAS", "registry",
+                    "whoisTime", "ping", "notes", "status", "reusedFrom", "reason", "allocated", "countrySource"}));
     EXPECT_EQ(rows[1], json({"62.97.102.115", "", "Avancem amb Voste S.L.", "ES", "62.97.102.112 - 62.97.102.119",
                              "abuse@colt.net", "NET-ES-AVANCEM-AMB-VOSTE-SL", "AS8220", "RIPE", "2026-12-07T09:30:00",
-                             "", "", "ok", "", ""}));
+                             "", "", "ok", "", "", "", "answer"}));
     EXPECT_EQ(rows[3][2], "LG Uplus");
     EXPECT_EQ(rows[3][8], "KRNIC");
     // Formula guard, quoting, line breaks and a Latin-1 byte read as UTF-8.
@@ -138,7 +139,8 @@ TEST_F(CliTableExportTest, CsvReadsBackThroughACsvParser)
     // RFC 4180: CR LF after every row.
     const std::string bytes = ReadFileBytes(out);
     EXPECT_EQ(bytes.substr(0, bytes.find('\n') + 1), "address,hostName,holder,country,range,abuse,netName,originAS,"
-                                                     "registry,whoisTime,ping,notes,status,reusedFrom,reason\r\n");
+                                                     "registry,whoisTime,ping,notes,status,reusedFrom,reason,"
+                                                     "allocated,countrySource\r\n");
 }
 
 TEST_F(CliTableExportTest, JsonTableAndNetworksForAnAbuseDesk)
@@ -153,7 +155,7 @@ TEST_F(CliTableExportTest, JsonTableAndNetworksForAnAbuseDesk)
     std::vector<std::string> keys;
     for (const auto& item : rows[1].items())
         keys.push_back(item.key());
-    EXPECT_EQ(keys.size(), 15u);
+    EXPECT_EQ(keys.size(), 17u);
 
     r = Cli({"export", m_strDoc, "--format", "json", "--by", "network"});
     ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;

@@ -114,10 +114,10 @@ TEST_F(CDetailsModeTest, SwitchingShowsTheFactsOfARealAnswerBelowTheViewAndBack)
     EXPECT_TRUE(Frame().GetOptionsToolBar()->actions().contains(Frame().GetAction(kCmdModeDetails)));
 
     ASSERT_EQ(Model().rowCount(), 1);
-    EXPECT_EQ(Model().columnCount(), 10);
-    const char* const titles[] = {"Address",   "Holder", "Country",    "Range", "Abuse",
-                                  "Host Name", "Ping",   "Whois Time", "Notes", "Status"};
-    for (int c = 0; c < 10; ++c)
+    EXPECT_EQ(Model().columnCount(), 12);
+    const char* const titles[] = {"Address", "Holder",     "Country", "Range",  "Abuse",    "Host Name",
+                                  "Ping",    "Whois Time", "Notes",   "Status", "Registry", "Allocated"};
+    for (int c = 0; c < 12; ++c)
         EXPECT_EQ(Model().headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(titles[c]));
     const struct {
         int nColumn;
@@ -323,7 +323,7 @@ TEST_F(CDetailsModeTest, ModeColumnsAndPlaceSurviveARestart)
     // The header's context menu lists every column, checked while shown.
     Details().GetHeaderMenu()->popup(QPoint(0, 0));
     const QList<QAction*> items = Details().GetHeaderMenu()->actions();
-    ASSERT_EQ(items.size(), 10);
+    ASSERT_EQ(items.size(), 12);
     EXPECT_FALSE(items[M::kNotes]->isChecked());
     EXPECT_TRUE(items[M::kAddress]->isChecked());
     Details().GetHeaderMenu()->hide();

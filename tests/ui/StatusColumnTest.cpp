@@ -4,7 +4,10 @@
 
 #include "cache/AnswerCache.h"
 #include "cache/CacheDatabase.h"
+#include "cache/DelegationFile.h"
+#include "cache/DelegationStore.h"
 #include "sched/LookupRun.h"
+#include "ui/frame/TextResultView.h"
 
 #include "ui/lists/DetailsModel.h"
 #include "ui/lists/DetailsView.h"
@@ -19,6 +22,14 @@ constexpr int kCmdReportAll = 32850;
 constexpr int kCmdExportTableJson = 32861;
 
 const std::string kAddress = CWhoisdProcess::kAddress;
+
+// The window's settings name strCache as the answer cache.
+void UseCacheFile(const std::string& strIni, const std::string& strCache)
+{
+    std::string strText = ReadFileBytes(strIni);
+    strText.replace(strText.find("[Settings]\n"), 11, "[Settings]\nAnswer%20Cache=" + strCache + "\n");
+    WriteFileBytes(strIni, strText);
+}
 
 } // namespace
 
@@ -67,9 +78,7 @@ TEST_F(CMainFrameTest, ARunAnsweredFromTheSharedCacheSaysCachedInTheTableTheCapt
         put.m_nFetched = int64_t(std::time(nullptr)) - 3600;
         ASSERT_EQ(cache.Put(put, int64_t(std::time(nullptr))).m_outcome, ECachePut::kStored);
     }
-    std::string strIni = ReadFileBytes(m_strIni);
-    strIni.replace(strIni.find("[Settings]\n"), 11, "[Settings]\nAnswer%20Cache=" + strCache + "\n");
-    WriteFileBytes(m_strIni, strIni);
+    UseCacheFile(m_strIni, strCache);
     MakeFrame();
 
     AddRows({"192.0.2.77"}, {});
@@ -85,7 +94,8 @@ TEST_F(CMainFrameTest, ARunAnsweredFromTheSharedCacheSaysCachedInTheTableTheCapt
     model.Refresh();
     ASSERT_EQ(model.GetShownCount(), 1);
     EXPECT_EQ(model.CellText(0, CDetailsModel::kStatus), "cached");
-    EXPECT_EQ(Frame().CaptionNote("192.0.2.77"), FrameTexts::kNoteFromCache);
+    Doc().SelectIP("192.0.2.77");
+    EXPECT_EQ(Frame().GetView()->GetCaptionNote(), FrameTexts::kNoteFromCache);
 
     Trigger(kCmdReportAll);
     m_files.m_strAnswer = QString::fromStdString(m_dir.File("table.json"));
@@ -94,4 +104,44 @@ TEST_F(CMainFrameTest, ARunAnsweredFromTheSharedCacheSaysCachedInTheTableTheCapt
     ASSERT_TRUE(json.is_array() && json.size() == 1u) << json.dump();
     EXPECT_EQ(json[0]["status"], "cached");
     EXPECT_EQ(json[0]["reusedFrom"], "cache");
+}
+
+TEST_F(CMainFrameTest, DelegationDataFillsRegistryAllocatedAndTheCountryUntilAnAnswerNamesOne)
+{
+    const std::string strCache = m_dir.File("cache/answers.sqlite");
+    {
+        CCacheDatabase db;
+        ASSERT_TRUE(db.Open(strCache, int64_t(std::time(nullptr))).m_bOpen);
+        const CDelegationFile file = ParseDelegationFile(
+            ReadFileBytes(TestDataPath("delegated/netblockfinder-2013-delegated-ripencc-latest-head")));
+        ASSERT_TRUE(CDelegationStore(db).Replace(file, int64_t(std::time(nullptr))).m_bOk);
+    }
+    UseCacheFile(m_strIni, strCache);
+    MakeFrame();
+    AddRows({"2.33.1.1", "192.0.2.1"}, {});
+    Frame().OnCommand(FrameTexts::kCmdModeDetails);
+    CDetailsModel& model = *Frame().GetIPListBar()->GetDetailsView()->GetModel();
+    model.Refresh();
+    ASSERT_EQ(model.GetShownCount(), 2);
+    EXPECT_EQ(model.ColumnTitle(CDetailsModel::kRegistry), std::string("Registry"));
+    EXPECT_EQ(model.ColumnTitle(CDetailsModel::kAllocated), std::string("Allocated"));
+    const struct {
+        int m_nColumn;
+        const char* m_pszFirst;
+        const char* m_pszSecond;
+    } kCells[] = {
+        {CDetailsModel::kCountry, "IT (delegation)", ""},
+        {CDetailsModel::kRegistry, "RIPE", ""},
+        {CDetailsModel::kAllocated, "2010-04-29", ""},
+    };
+    for (const auto& c : kCells) {
+        EXPECT_EQ(model.CellText(0, c.m_nColumn), c.m_pszFirst);
+        EXPECT_EQ(model.CellText(1, c.m_nColumn), c.m_pszSecond);
+    }
+    // The filter and the sort read the same cells.
+    model.SetFilter("delegation");
+    EXPECT_EQ(model.GetShownCount(), 1);
+    model.SetFilter("");
+    model.sort(CDetailsModel::kAllocated, Qt::DescendingOrder);
+    EXPECT_EQ(model.CellText(0, CDetailsModel::kAddress), "2.33.1.1");
 }

@@ -34,7 +34,7 @@ TEST_F(CMainFrameTest, TableExportsFollowTheRowsRuleAndThePrompt)
     ASSERT_EQ(m_files.m_nAsked, 1);
     const std::string csv = ReadFileBytes(m_dir.File("table.csv"));
     EXPECT_EQ(csv.rfind("address,hostName,holder,country,range,abuse,netName,originAS,registry,whoisTime,ping,notes,"
-                        "status,reusedFrom,reason\r\n"
+                        "status,reusedFrom,reason,allocated,countrySource\r\n"
                         "" + kAddress +
                             ",,BOUYGTEL-ISP-CABLE,FR,",
                         0),

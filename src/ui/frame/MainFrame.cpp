@@ -577,6 +577,8 @@ bool CMainFrame::CreateListBar()
         [this](const CIPAddressData& record, const CWhoisFacts& facts) {
             return RunStatusOf(record, facts).m_eStatus;
         });
+    m_pListBar->GetDetailsView()->GetModel()->SetDelegationFunction(
+        [this](const CIPAddressData& record) { return m_delegations.Find(record); });
     addDockWidget(ListSide(), m_pListBar);
     m_pListBar->LoadState(m_store, FT::kIPListBarProfile);
     PlaceListBar();
@@ -642,8 +644,13 @@ void CMainFrame::OpenAnswerCache()
     // A file that cannot be opened leaves the cache off; lookups go on without it.
     const CCacheHomes homes {qEnvironmentVariable("XDG_CACHE_HOME").toStdString(),
                              qEnvironmentVariable("HOME").toStdString()};
-    if (m_answerCache.Open(m_store, homes, int64_t(std::time(nullptr))))
+    if (m_answerCache.Open(m_store, homes, int64_t(std::time(nullptr)))) {
         m_pRun->SetAnswerCache(m_answerCache.Cache());
+        // The registries' delegation data in the same file: registry, country and
+        // allocation date of every record before any query.
+        if (const std::string strError = m_delegations.Load(m_answerCache.Database()); !strError.empty())
+            LogMessage(ToQString("The delegation data cannot be read: " + strError));
+    }
     if (const std::string strNotice = m_answerCache.TakeNotice(); !strNotice.empty())
         LogMessage(ToQString(strNotice));
 }
@@ -1250,7 +1257,8 @@ void CMainFrame::OnExportTable(bool bJson)
     int nRows = 0;
     const std::string strTable = BuildTableExport(
         m_doc.GetData(), addresses, bJson ? ETableFormat::kJson : ETableFormat::kCsv, ETableRows::kRecords, nRows,
-        [this](const CIPAddressData& record, const CWhoisFacts& facts) { return RunStatusOf(record, facts); });
+        [this](const CIPAddressData& record, const CWhoisFacts& facts) { return RunStatusOf(record, facts); },
+        [this](const CIPAddressData& record) { return m_delegations.Find(record); });
     if (nRows == 0)
         return;
     std::string strPath;

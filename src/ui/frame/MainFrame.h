@@ -6,6 +6,7 @@
 #include "core/document/NetloreDoc.h"
 #include "core/document/ViewNotifier.h"
 #include "facts/RecordStatus.h"
+#include "sched/DelegationLookup.h"
 #include "sched/LookupChoice.h"
 #include "sched/LookupProgress.h"
 #include "sched/LookupRun.h"
@@ -270,6 +271,7 @@ private:
 
     // The answers shared with every document and process; the run writes to it.
     CAnswerCacheFile m_answerCache;
+    CDelegationLookup m_delegations;
     // Last: destroyed first, so every worker has finished before what it uses goes.
     std::unique_ptr<CLookupRun> m_pRun;
 };

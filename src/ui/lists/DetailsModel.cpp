@@ -16,8 +16,11 @@
 
 namespace {
 
-constexpr const char* kTitles[CDetailsModel::kColumnCount] = {"Address",   "Holder", "Country",    "Range", "Abuse",
-                                                              "Host Name", "Ping",   "Whois Time", "Notes", "Status"};
+constexpr const char* kTitles[CDetailsModel::kColumnCount] = {"Address", "Holder",    "Country",  "Range",
+                                                              "Abuse",   "Host Name", "Ping",     "Whois Time",
+                                                              "Notes",   "Status",    "Registry", "Allocated"};
+// Marks a country that only the delegation data names.
+constexpr std::string_view kFromDelegation = " (delegation)";
 constexpr std::string_view kNoteSeparator = " | ";
 // Longest formatted cell: a range, "255.255.255.255 - 255.255.255.255".
 constexpr size_t kCellBuffer = 48;
@@ -77,7 +80,8 @@ std::string_view RangeText(const CWhoisFacts& facts, char* buf)
 bool UsesFacts(int nColumn)
 {
     return nColumn == CDetailsModel::kHolder || nColumn == CDetailsModel::kCountry ||
-           nColumn == CDetailsModel::kRange || nColumn == CDetailsModel::kAbuse || nColumn == CDetailsModel::kStatus;
+           nColumn == CDetailsModel::kRange || nColumn == CDetailsModel::kAbuse || nColumn == CDetailsModel::kStatus ||
+           nColumn == CDetailsModel::kRegistry;
 }
 
 // One cell of a record, except Ping and Notes (which have texts of their own).
@@ -98,6 +102,8 @@ std::string_view CellView(const CIPAddressData& record, const CWhoisFacts& facts
         return record.HostNameView();
     case CDetailsModel::kWhoisTime:
         return WhoisTimeText(record.GetWhoisDone(), buf);
+    case CDetailsModel::kRegistry:
+        return facts.m_strRegistry;
     default:
         return {};
     }
@@ -363,7 +369,7 @@ bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) 
     char buf[kCellBuffer];
     static const CWhoisFacts kNoFacts;
     constexpr uint32_t kFactColumns =
-        (1u << kHolder) | (1u << kCountry) | (1u << kRange) | (1u << kAbuse) | (1u << kStatus);
+        (1u << kHolder) | (1u << kCountry) | (1u << kRange) | (1u << kAbuse) | (1u << kStatus) | (1u << kRegistry);
     const CWhoisFacts& facts = (nColumns & kFactColumns) ? GetWhoisFacts(*m_pData, record) : kNoFacts;
     for (int c = 0; c < kColumnCount; ++c) {
         if (!(nColumns & (1u << c)))
@@ -380,11 +386,33 @@ bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) 
         } else if (c == kStatus) {
             if (ContainsFolded(RecordStatusToken(StatusOf(record, facts)), needle))
                 return true;
-        } else if (ContainsFolded(CellView(record, facts, c, buf), needle)) {
+        } else if (ContainsFolded(ShownCell(record, facts, c, buf), needle)) {
             return true;
         }
     }
     return false;
+}
+
+std::string_view CDetailsModel::ShownCell(const CIPAddressData& record, const CWhoisFacts& facts, int nColumn,
+                                          char* buf) const
+{
+    const std::string_view view = CellView(record, facts, nColumn, buf);
+    const bool bFills = nColumn == kAllocated || ((nColumn == kCountry || nColumn == kRegistry) && view.empty());
+    if (!m_fnDelegation || !bFills)
+        return view;
+    const std::optional<CDelegationFacts> d = m_fnDelegation(record);
+    if (!d)
+        return view;
+    // Short texts of the registries' files, cut to fit the cell buffer.
+    auto fnPut = [buf](std::string_view a, std::string_view b = {}) {
+        a = a.substr(0, 16);
+        std::memcpy(buf, a.data(), a.size());
+        std::memcpy(buf + a.size(), b.data(), b.size());
+        return std::string_view(buf, a.size() + b.size());
+    };
+    if (nColumn == kCountry)
+        return d->m_strCountry.empty() ? view : fnPut(d->m_strCountry, kFromDelegation);
+    return fnPut(nColumn == kRegistry ? d->m_strRegistry : d->m_strAllocated);
 }
 
 void CDetailsModel::ApplySort()
@@ -394,7 +422,11 @@ void CDetailsModel::ApplySort()
     static const CWhoisFacts kNoFacts;
     const bool bFacts = UsesFacts(m_nSortColumn);
     const bool bText = m_nSortColumn == kHolder || m_nSortColumn == kCountry || m_nSortColumn == kAbuse ||
-                       m_nSortColumn == kHostName || m_nSortColumn == kNotes || m_nSortColumn == kStatus;
+                       m_nSortColumn == kHostName || m_nSortColumn == kNotes || m_nSortColumn == kStatus ||
+                       m_nSortColumn == kRegistry || m_nSortColumn == kAllocated;
+    // Cells the delegation data fills are made, not viewed: kept here while sorting.
+    const bool bMade =
+        m_fnDelegation && (m_nSortColumn == kCountry || m_nSortColumn == kRegistry || m_nSortColumn == kAllocated);
     auto recordAt = [this](uint32_t nRow) -> const CIPAddressData* { return m_pData->GetAt(int(nRow)); };
     if (bText) {
         // Columns repeat their texts (a holder has thousands of addresses): each distinct
@@ -403,6 +435,8 @@ void CDetailsModel::ApplySort()
         std::vector<CTextKey> distinct;
         std::vector<uint32_t> rowIds(m_rows.size());
         char buf[kCellBuffer];
+        std::vector<std::string> made;
+        made.reserve(bMade ? m_rows.size() : 0);
         for (size_t i = 0; i < m_rows.size(); ++i) {
             const CIPAddressData* pRecord = recordAt(m_rows[i]);
             std::string_view text;
@@ -411,7 +445,11 @@ void CDetailsModel::ApplySort()
                 const CWhoisFacts& facts = bFacts ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
                 text = m_nSortColumn == kNotes    ? FirstNote(*pRecord)
                        : m_nSortColumn == kStatus ? RecordStatusToken(StatusOf(*pRecord, facts))
-                                                  : CellView(*pRecord, facts, m_nSortColumn, buf);
+                                                  : ShownCell(*pRecord, facts, m_nSortColumn, buf);
+                if (bMade && text.data() == buf) {
+                    made.emplace_back(text);
+                    text = made.back();
+                }
             }
             const auto [it, bNew] = ids.try_emplace(text, uint32_t(distinct.size()));
             if (bNew)
@@ -469,7 +507,7 @@ std::string CDetailsModel::CellText(int nRow, int nColumn) const
     const CWhoisFacts& facts = UsesFacts(nColumn) ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
     if (nColumn == kStatus)
         return std::string(RecordStatusToken(StatusOf(*pRecord, facts)));
-    return std::string(CellView(*pRecord, facts, nColumn, buf));
+    return std::string(ShownCell(*pRecord, facts, nColumn, buf));
 }
 
 int CDetailsModel::rowCount(const QModelIndex& parent) const

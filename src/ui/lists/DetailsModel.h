@@ -1,5 +1,6 @@
 #pragma once
 
+#include "facts/DelegationFacts.h"
 #include "facts/RecordStatus.h"
 
 #include <QAbstractTableModel>
@@ -34,6 +35,8 @@ public:
         kWhoisTime,
         kNotes,
         kStatus,
+        kRegistry,
+        kAllocated,
         kColumnCount
     };
 
@@ -44,6 +47,9 @@ public:
     using StatusFn = std::function<ERecordStatus(const CIPAddressData& record, const CWhoisFacts& facts)>;
     void SetStatusFunction(StatusFn fnStatus) { m_fnStatus = std::move(fnStatus); }
     ERecordStatus StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const;
+    // The registries' delegation data: Registry and Allocated before any query, and
+    // the country ("FR (delegation)") until an answer names one. Null: none.
+    void SetDelegationFunction(DelegationFactsFn fnDelegation) { m_fnDelegation = std::move(fnDelegation); }
 
     // The records shown (none until the next Refresh); null shows none.
     void SetRecords(const CIPDataArray* pData);
@@ -90,9 +96,12 @@ private:
     void ApplySort();
     // nColumns: a bit for each column to search.
     bool RowMatches(const CIPAddressData& record, uint32_t nColumns) const;
+    // A cell as shown: the delegation data's where it fills in, else CellView's.
+    std::string_view ShownCell(const CIPAddressData& record, const CWhoisFacts& facts, int nColumn, char* buf) const;
 
     const CIPDataArray* m_pData = nullptr;
     StatusFn m_fnStatus;
+    DelegationFactsFn m_fnDelegation;
     std::vector<uint32_t> m_rows;
     std::string m_strFilter; // folded
     uint32_t m_nShownColumns = (1u << kColumnCount) - 1;

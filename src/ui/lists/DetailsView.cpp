@@ -69,7 +69,7 @@ CDetailsView::CDetailsView(QWidget* pParent)
     pHeader->setSortIndicator(-1, Qt::AscendingOrder);
     pHeader->setSortIndicatorShown(true);
     m_pTable->setSortingEnabled(true);
-    const int nWidths[CDetailsModel::kColumnCount] = {110, 220, 60, 230, 200, 180, 60, 140, 200};
+    const int nWidths[CDetailsModel::kColumnCount] = {110, 220, 60, 230, 200, 180, 60, 140, 200, 110, 80, 100};
     for (int c = 0; c < CDetailsModel::kColumnCount; ++c)
         pHeader->resizeSection(c, nWidths[c]);
     m_pTable->installEventFilter(this);
