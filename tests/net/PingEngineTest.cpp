@@ -414,17 +414,4 @@ TEST_F(PingEngine, IPv6TraceGivesTheSameLines)
     EXPECT_FALSE(ping.m_bSuccess);
 }
 
-// The ICMPv6 messages a router sends map onto the IPv4 status vocabulary.
-TEST(IcmpStatusText, Icmp6MessagesMapToTheirStatusCodes)
-{
-    const struct {
-        int type, code;
-        uint32_t status;
-    } table[] = {{129, 0, 0},   {3, 0, 11013}, {3, 1, 11014},   {1, 0, 11002},   {1, 1, 11004}, {1, 2, 11003},
-                 {1, 3, 11003}, {1, 4, 11005}, {1, 5, 11004},   {1, 6, 11004},   {1, 7, 11003}, {2, 0, 11009},
-                 {4, 0, 11015}, {4, 2, 11015}, {128, 0, 11050}, {135, 0, 11050}, {11, 0, 11050}};
-    for (const auto& e : table)
-        EXPECT_EQ(Icmp6MessageStatus(e.type, e.code), e.status) << e.type << "/" << e.code;
-}
-
 } // namespace
