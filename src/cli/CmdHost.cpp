@@ -2,6 +2,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
+#include "cli/CliTarget.h"
 #include "core/record/HostLookup.h"
 #include "net/SystemNameResolver.h"
 
@@ -15,7 +16,7 @@ public:
     const char* Summary() const override { return "print the host name of an address (\"unavailable\" when none)"; }
     const std::vector<CCliParam>& Params() const override
     {
-        static const std::vector<CCliParam> params {CliArgument("ADDRESS", "an IPv4 address or a host name")};
+        static const std::vector<CCliParam> params {CliArgument("ADDRESS", kCliTargetHelp)};
         return params;
     }
 
@@ -24,12 +25,17 @@ public:
         const std::vector<std::string>& args = parsed.Words();
         if (args.size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
-        if (!IsAddressOrHostName(args[0]))
-            return CliUsageError(ctx, *this, "'" + args[0] + "' is neither an IPv4 address nor a host name");
+        if (const std::string problem = CliTargetProblem(args[0]); !problem.empty())
+            return CliUsageError(ctx, *this, problem);
         CSystemNameResolver resolver;
         std::string name;
-        if (ctx.m_bVerbose)
-            CliMessage(ctx, Name(), "asking the resolver for the name of " + args[0]);
+        if (ctx.m_bVerbose) {
+            std::string what = "asking the resolver for the name of " + args[0];
+            // Which PTR entry that is, for an IPv6 address.
+            if (const CParseResult<CIPAddress> a = ParseIPAddress(args[0]); a && a->IsIPv6())
+                what += " (" + ReverseDnsName(*a) + ")";
+            CliMessage(ctx, Name(), what);
+        }
         const bool found = ReverseLookup(resolver, args[0], name);
         // A name from a DNS answer is text from outside.
         CliWriteUntrusted(ctx.out, name + "\n");

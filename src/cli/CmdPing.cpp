@@ -3,6 +3,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
+#include "cli/CliTarget.h"
 #include "core/record/Clock.h"
 #include "core/record/IPDataArray.h"
 #include "net/LinuxIcmpService.h"
@@ -23,7 +24,7 @@ public:
 
     const std::vector<CCliParam>& Params() const override
     {
-        static const std::vector<CCliParam> params {CliArgument("ADDRESS", "an IPv4 address or a host name")};
+        static const std::vector<CCliParam> params {CliArgument("ADDRESS", kCliTargetHelp)};
         return params;
     }
 
@@ -32,8 +33,8 @@ public:
         const std::vector<std::string>& args = parsed.Words();
         if (args.size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
-        if (!IsAddressOrHostName(args[0]))
-            return CliUsageError(ctx, *this, "'" + args[0] + "' is neither an IPv4 address nor a host name");
+        if (const std::string problem = CliTargetProblem(args[0]); !problem.empty())
+            return CliUsageError(ctx, *this, problem);
         const std::string& address = args[0];
         CSystemNameResolver resolver;
         CLinuxIcmpService service;

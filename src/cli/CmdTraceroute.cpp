@@ -3,6 +3,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
+#include "cli/CliTarget.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
 #include "net/Traceroute.h"
@@ -19,7 +20,7 @@ public:
     const std::vector<CCliParam>& Params() const override
     {
         static const std::vector<CCliParam> params {
-            CliArgument("ADDRESS", "an IPv4 address or a host name"),
+            CliArgument("ADDRESS", kCliTargetHelp),
             CliFlag("--resolve-hops", "look up the host name of every router on the way"),
         };
         return params;
@@ -31,8 +32,8 @@ public:
         if (args.Words().size() != 1)
             return CliUsageError(ctx, *this, "expected one address");
         const std::string& address = args.Words()[0];
-        if (!IsAddressOrHostName(address))
-            return CliUsageError(ctx, *this, "'" + address + "' is neither an IPv4 address nor a host name");
+        if (const std::string problem = CliTargetProblem(address); !problem.empty())
+            return CliUsageError(ctx, *this, problem);
 
         CSystemNameResolver resolver;
         CLinuxIcmpService service;

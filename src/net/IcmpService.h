@@ -12,6 +12,12 @@ class CIcmpService
 public:
     virtual ~CIcmpService() = default;
 
-    // A new session, or null with the reason in strError (a text for the user).
+    // A new IPv4 session, or null with the reason in strError (a text for the user).
     virtual std::unique_ptr<CIcmpSession> Open(std::string& strError) = 0;
+    // The same for ICMPv6 echo. A service without it refuses every IPv6 target.
+    virtual std::unique_ptr<CIcmpSession> OpenIPv6(std::string& strError)
+    {
+        strError = "This ICMP service cannot send ICMPv6 echo requests.";
+        return nullptr;
+    }
 };

@@ -76,3 +76,32 @@ uint32_t IcmpMessageStatus(int nType, int nCode)
         return kIpGeneralFailure;
     }
 }
+
+uint32_t Icmp6MessageStatus(int nType, int nCode)
+{
+    switch (nType) {
+    case 129: // echo reply
+        return kIpSuccess;
+    case 1: // destination unreachable
+        switch (nCode) {
+        case 0: // no route
+            return kIpDestNetUnreachable;
+        case 1: // administratively prohibited
+        case 5: // source address failed policy
+        case 6: // reject route
+            return kIpDestProtUnreachable;
+        case 4:
+            return kIpDestPortUnreachable;
+        default: // address unreachable, beyond the scope of the source
+            return kIpDestHostUnreachable;
+        }
+    case 2:
+        return kIpPacketTooBig;
+    case 3: // time exceeded
+        return nCode == 1 ? kIpTtlExpiredReassem : kIpTtlExpiredTransit;
+    case 4:
+        return kIpParamProblem;
+    default:
+        return kIpGeneralFailure;
+    }
+}

@@ -38,3 +38,6 @@ std::string FormatIcmpStatus(uint32_t dwStatus);
 
 // The status an ICMP message of this type and code stands for (0 for an echo reply).
 uint32_t IcmpMessageStatus(int nType, int nCode);
+
+// The same for an ICMPv6 message (0 for an echo reply, type 129).
+uint32_t Icmp6MessageStatus(int nType, int nCode);

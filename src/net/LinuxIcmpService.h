@@ -2,8 +2,9 @@
 
 #include "net/IcmpService.h"
 
-// ICMP echo over Linux sockets: an unprivileged ICMP datagram ("ping") socket
-// where net.ipv4.ping_group_range allows it, a raw ICMP socket otherwise.
+// ICMP and ICMPv6 echo over Linux sockets: an unprivileged datagram ("ping")
+// socket where net.ipv4.ping_group_range allows it (the setting serves both
+// families), a raw socket otherwise.
 class CLinuxIcmpService : public CIcmpService
 {
 public:
@@ -19,7 +20,10 @@ public:
     { }
 
     std::unique_ptr<CIcmpSession> Open(std::string& strError) override;
+    std::unique_ptr<CIcmpSession> OpenIPv6(std::string& strError) override;
 
 private:
+    std::unique_ptr<CIcmpSession> OpenFamily(bool bIPv6, std::string& strError);
+
     ESocketKind m_kind;
 };

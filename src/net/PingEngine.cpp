@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -52,6 +53,17 @@ void CPingEngine::Close()
     m_pSession.reset();
 }
 
+bool CPingEngine::OpenSession(bool bIPv6)
+{
+    std::string error;
+    m_pSession = bIPv6 ? m_pService->OpenIPv6(error) : m_pService->Open(error);
+    if (!m_pSession) {
+        m_strMessage = error;
+        return false;
+    }
+    return true;
+}
+
 bool CPingEngine::Open(bool bResolveHops)
 {
     Close();
@@ -59,12 +71,14 @@ bool CPingEngine::Open(bool bResolveHops)
         m_strMessage = PingTexts::kNoIcmpService;
         return false;
     }
-    std::string error;
-    m_pSession = m_pService->Open(error);
-    if (!m_pSession) {
-        m_strMessage = error;
+    // A text with a colon is an IPv6 address, or an IPv4-mapped one (that IPv4
+    // address); either way no name to look up.
+    std::optional<CIPAddress> literal;
+    if (m_strTargetName.find(':') != std::string::npos)
+        if (const CParseResult<CIPAddress> parsed = ParseIPAddress(m_strTargetName))
+            literal = *parsed;
+    if (!OpenSession(literal && literal->IsIPv6()))
         return false;
-    }
 
     // The printable characters from blank to '}', over and over.
     for (int i = 0; i < m_nDataSize; ++i)
@@ -77,15 +91,29 @@ bool CPingEngine::Open(bool bResolveHops)
     uint32_t address = 0;
     const bool parsed = ParseInetAddress(m_strTargetName, address) && address != 0xFFFFFFFFu;
     m_bHostEntry = false;
-    if (!parsed && m_strTargetName == PingTexts::kBroadcast) {
+    m_address6 = CIPAddress();
+    if (literal && literal->IsIPv6()) {
+        m_address6 = *literal;
+        m_dwAddress = 0;
+    } else if (literal) {
+        m_dwAddress = literal->IPv4();
+    } else if (!parsed && m_strTargetName == PingTexts::kBroadcast) {
         m_dwAddress = 0xFFFFFFFFu;
     } else if (!parsed || address == 0) {
-        if (!m_resolver.ResolveName(m_strTargetName, address)) {
+        CIPAddress address6;
+        if (m_resolver.ResolveName(m_strTargetName, address)) {
+            m_dwAddress = address;
+        } else if (m_resolver.ResolveNameIPv6(m_strTargetName, address6) && address6.IsIPv6()) {
+            // A name with IPv6 addresses only.
+            if (!OpenSession(true))
+                return false;
+            m_address6 = address6;
+            m_dwAddress = 0;
+        } else {
             m_strMessage = Format(PingTexts::kResolveError, kHostNotFound, m_strTargetName.c_str());
             Close();
             return false;
         }
-        m_dwAddress = address;
         m_bHostEntry = true;
     } else {
         m_dwAddress = address;
@@ -93,7 +121,7 @@ bool CPingEngine::Open(bool bResolveHops)
 
     m_nOptionTtl = uint8_t(m_nTtl);
 
-    const std::string dotted = FormatInetAddress(m_dwAddress);
+    const std::string dotted = GetTarget().ToString();
     if (m_bHostEntry)
         m_strMessage = Format(PingTexts::kPingingNamed, m_strTargetName.c_str(), dotted.c_str(), m_nDataSize);
     else
@@ -116,6 +144,7 @@ bool CPingEngine::SendEcho()
 
     CIcmpEchoRequest request;
     request.m_dwAddress = m_dwAddress;
+    request.m_address6 = m_address6;
     request.m_nTtl = m_nOptionTtl;
     request.m_pData = m_echoData.data();
     request.m_nDataSize = size_t(m_nDataSize);
@@ -128,16 +157,18 @@ bool CPingEngine::SendEcho()
         return false;
     }
 
+    const bool ipv6 = m_address6.IsIPv6();
     std::string name = PingTexts::kNoHopName;
     if (m_bResolveHops) {
         std::string resolved;
-        name = m_resolver.ResolveAddress(reply.m_dwAddress, resolved) && !resolved.empty()
-                   ? resolved
-                   : PingTexts::kHopNameUnavailable;
+        const bool found = ipv6 ? m_resolver.ResolveIPAddress(reply.m_address6, resolved)
+                                : m_resolver.ResolveAddress(reply.m_dwAddress, resolved);
+        name = found && !resolved.empty() ? resolved : PingTexts::kHopNameUnavailable;
     }
     m_dwRoundTripTime = reply.m_dwRoundTripTime;
-    m_strMessage = Format(PingTexts::kHopLine, int(m_nOptionTtl), FormatInetAddress(reply.m_dwAddress).c_str(),
-                          name.c_str(), long(reply.m_dwRoundTripTime));
+    const std::string from = ipv6 ? reply.m_address6.ToString() : FormatInetAddress(reply.m_dwAddress);
+    m_strMessage =
+        Format(PingTexts::kHopLine, int(m_nOptionTtl), from.c_str(), name.c_str(), long(reply.m_dwRoundTripTime));
 
     if (reply.m_dwStatus != kIpSuccess) {
         if (!m_bTraceMode) {

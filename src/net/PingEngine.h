@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-// Sends ICMP echo requests through the ICMP service and turns each outcome into a
-// one-line message: the "Pinging" line after Open, a hop line or a status text
+// Sends ICMP (or, to an IPv6 target, ICMPv6) echo requests through the ICMP
+// service and turns each outcome into a one-line message: the "Pinging" line after Open, a hop line or a status text
 // after SendEcho. In trace mode the TTL starts at 0 and rises by one per request.
 // One engine per thread; the service and the resolver may be shared.
 class CPingEngine
@@ -38,7 +38,10 @@ public:
     void Close();
 
     const std::string& GetMessage() const { return m_strMessage; }
+    // The resolved IPv4 target (0 for an IPv6 one).
     uint32_t GetAddress() const { return m_dwAddress; }
+    // The resolved target of either family.
+    CIPAddress GetTarget() const { return m_address6.IsIPv6() ? m_address6 : CIPAddress::FromIPv4(m_dwAddress); }
     int GetTtl() const { return m_nOptionTtl; }
     // The round-trip time of the first reply to the last request.
     uint32_t GetRoundTripTime() const { return m_dwRoundTripTime; }
@@ -46,6 +49,8 @@ public:
     std::vector<uint8_t> GetEchoData() const;
 
 private:
+    bool OpenSession(bool bIPv6);
+
     std::string m_strTargetName;
     std::string m_strMessage;
     uint8_t m_nOptionTtl = 0;
@@ -58,6 +63,7 @@ private:
     CNameResolver& m_resolver;
     std::unique_ptr<CIcmpSession> m_pSession;
     uint32_t m_dwAddress = 0;
+    CIPAddress m_address6; // an IPv6 target; an IPv4 value otherwise
     bool m_bHostEntry = false;
     bool m_bResolveHops = false;
     uint32_t m_dwRoundTripTime = 0;

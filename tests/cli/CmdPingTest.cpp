@@ -55,6 +55,39 @@ TEST(CliTraceroute, LoopbackIsOneHopWithOrWithoutItsName)
     EXPECT_TRUE(RegexMatch(r.m_strOut, "1  127\\.0\\.0\\.1  localhost  [0-9]+ms\r\n")) << r.m_strOut;
 }
 
+// IPv6 loopback through the same commands and texts; malformed IPv6 texts are
+// usage errors that say what is wrong, before anything is sent or asked.
+TEST(CliPing, IPv6LoopbackAndMalformedIPv6Texts)
+{
+    CTempDir dir;
+    CCliResult r = RunCli({"--settings", SettingsFile(dir), "ping", "::1"}, 30);
+    if (IcmpRefused(r))
+        GTEST_SKIP() << r.m_strErr;
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strErr, "Pinging ::1 with 32 bytes of data.\n");
+    EXPECT_TRUE(RegexMatch(r.m_strOut, "Failures: 0\nAverage: [0-9]+\\.[0-9]{3} ms\nPing: [0-9]+ ms\n")) << r.m_strOut;
+
+    r = RunCli({"--settings", SettingsFile(dir), "traceroute", "0::1"}, 30);
+    EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_TRUE(RegexMatch(r.m_strOut, "1  ::1  -  [0-9]+ms\r\n")) << r.m_strOut;
+
+    const struct {
+        const char* command;
+        const char* text;
+        const char* reason;
+    } bad[] = {
+        {"host", "fe80::1%eth0", "'fe80::1%eth0' is not an IPv6 address: "},
+        {"ping", "1:2:3:4:5:6:7:8:9", "'1:2:3:4:5:6:7:8:9' is not an IPv6 address: "},
+        {"host", "a..b", "'a..b' is neither an IP address nor a host name"},
+    };
+    for (const auto& b : bad) {
+        r = RunCli({"--settings", SettingsFile(dir), b.command, b.text});
+        EXPECT_EQ(r.m_nStatus, 2) << b.command << " " << b.text;
+        EXPECT_NE(r.m_strErr.find(b.reason), std::string::npos) << r.m_strErr;
+        EXPECT_EQ(r.m_strOut, "") << b.command << " " << b.text;
+    }
+}
+
 TEST(CliTraceroute, UnknownOptionIsAUsageError)
 {
     CTempDir dir;

@@ -1,3 +1,4 @@
+#include "core/record/HostLookup.h"
 #include "net/LinuxIcmpService.h"
 #include "net/PingCheck.h"
 #include "net/SystemNameResolver.h"
@@ -19,13 +20,17 @@
 // client -> r1 -> r2 (silent) -> r3 -> target in network namespaces of their own,
 // and this test re-runs itself inside the client namespace (so the namespace's
 // hosts file names the hops), where it also runs Debian's ping and traceroute.
-// All addresses are in 10.99.0.0/16 and exist only inside those namespaces.
+// All addresses are in 10.99.0.0/16 and 2001:db8::/32 and exist only inside
+// those namespaces.
 
 namespace {
 
 constexpr const char* kPrefixVariable = "ADDRSCOPE_ICMP_NETNS";
 constexpr const char* kTarget = "10.99.4.2";
 constexpr const char* kUnreachable = "10.99.5.5"; // r3 has an unreachable route for it
+constexpr const char* kTarget6 = "2001:db8:4::2";
+constexpr const char* kUnreachable6 = "2001:db8:5::5";
+constexpr const char* kSilent6 = "2001:db8:6::6"; // r3 drops it without an answer
 
 struct CCommandResult {
     int m_nExit = -1;
@@ -185,6 +190,91 @@ TEST(IcmpNamespaceInside, Probes)
     }
 }
 
+// The same over IPv6: ICMPv6 echo with growing hop limits, time-exceeded and
+// unreachable messages from the routers, names from the hosts file's IPv6 lines.
+TEST(IcmpNamespaceInside, ProbesOverIPv6)
+{
+    if (!std::getenv(kPrefixVariable))
+        GTEST_SKIP() << "runs only inside the namespaces IcmpNamespace.PingAndTraceAcrossRouters creates";
+
+    CSystemNameResolver resolver;
+    CLinuxIcmpService automatic;
+    CLinuxIcmpService raw(CLinuxIcmpService::ESocketKind::Raw);
+    std::string why;
+    ASSERT_TRUE(CLinuxIcmpService(CLinuxIcmpService::ESocketKind::Datagram).OpenIPv6(why))
+        << "ICMPv6 ping sockets should be allowed in the client namespace: " << why;
+
+    // Debian's trace also gets neighbour discovery on every link out of the way.
+    const CCommandResult debianTrace = RunCommand(std::string("traceroute -6 -I -n -q1 -w3 -m6 ") + kTarget6);
+    const std::vector<std::string> debianHops = DebianHops(debianTrace.m_strOutput);
+    ASSERT_EQ(debianHops.size(), 4u) << debianTrace.m_strOutput;
+
+    {
+        SCOPED_TRACE("ping socket, hops not resolved");
+        const CTracerouteResult r = Traceroute(&automatic, resolver, kTarget6, false);
+        EXPECT_TRUE(r.m_bSuccess);
+        EXPECT_EQ(r.m_strOpenMessage, "Pinging 2001:db8:4::2 with 32 bytes of data.");
+        const auto lines = TraceLines(r.m_strTrace);
+        ASSERT_EQ(lines.size(), 4u) << r.m_strTrace;
+        ExpectHop(lines[0], 1, "2001:db8:1::1", "-");
+        EXPECT_EQ(lines[1], "Timeout\n");
+        ExpectHop(lines[2], 3, "2001:db8:3::2", "-");
+        ExpectHop(lines[3], 4, "2001:db8:4::2", "-");
+        for (size_t i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(HopAddress(lines[i]), debianHops[i]) << "TTL " << i + 1 << "\n" << debianTrace.m_strOutput;
+    }
+
+    {
+        SCOPED_TRACE("raw socket, hops resolved, a name with an IPv6 address only");
+        const CTracerouteResult r = Traceroute(&raw, resolver, "target6.pt.test", true, 1000);
+        EXPECT_EQ(r.m_strOpenMessage, "Pinging target6.pt.test [2001:db8:4::2] with 32 bytes of data.");
+        const auto lines = TraceLines(r.m_strTrace);
+        ASSERT_EQ(lines.size(), 4u) << r.m_strTrace;
+        ExpectHop(lines[0], 1, "2001:db8:1::1", "r1-west6.pt.test");
+        EXPECT_EQ(lines[1], "Timeout\n");
+        ExpectHop(lines[2], 3, "2001:db8:3::2", "unavailable");
+        ExpectHop(lines[3], 4, "2001:db8:4::2", "target6.pt.test");
+    }
+
+    for (CLinuxIcmpService* service : {&automatic, &raw}) {
+        SCOPED_TRACE(service == &raw ? "raw socket" : "ping socket");
+        for (const char* live : {kTarget6, "::1"}) {
+            const CPingCheckResult r = PingCheck(service, resolver, live);
+            EXPECT_TRUE(r.m_bSuccess) << live;
+            EXPECT_EQ(r.m_nFailures, 0) << live;
+        }
+        const CPingCheckResult silent = PingCheck(service, resolver, kSilent6, 500);
+        EXPECT_FALSE(silent.m_bSuccess);
+        EXPECT_EQ(silent.m_nFailures, 3);
+        EXPECT_EQ(silent.m_dAverage, 0.0);
+
+        const CTracerouteResult r = Traceroute(service, resolver, kUnreachable6, false, 400);
+        const auto lines = TraceLines(r.m_strTrace);
+        ASSERT_EQ(lines.size(), 24u) << r.m_strTrace;
+        EXPECT_TRUE(r.m_bSuccess);
+        ExpectHop(lines[0], 1, "2001:db8:1::1", "-");
+        EXPECT_EQ(lines[1], "Timeout\n");
+        int fromR3 = 0;
+        for (size_t i = 2; i < lines.size(); ++i) {
+            if (lines[i] == "Timeout\n")
+                continue;
+            ExpectHop(lines[i], int(i + 1), "2001:db8:3::2", "-");
+            ++fromR3;
+        }
+        EXPECT_GT(fromR3, 0) << r.m_strTrace;
+    }
+
+    {
+        // (Not pinged by that name: glibc answers 127.0.0.1 for a hosts line of ::1.)
+        SCOPED_TRACE("loopback's name by its ip6.arpa entry");
+        std::string name;
+        EXPECT_TRUE(ReverseLookup(resolver, "::1", name));
+        EXPECT_EQ(name, "ip6-localhost");
+        EXPECT_FALSE(ReverseLookup(resolver, kSilent6, name));
+        EXPECT_EQ(name, "unavailable");
+    }
+}
+
 std::string SelfPath()
 {
     char buf[4096];
@@ -246,9 +336,9 @@ TEST(IcmpNamespace, PingAndTraceAcrossRouters)
         GTEST_SKIP() << "cannot create the network namespaces here:\n" << up.m_strOutput;
 
     const CCommandResult inside = RunCommand(std::string(kPrefixVariable) + "=" + prefix + " ip netns exec " + prefix +
-                                             "-client '" + SelfPath() + "' --gtest_filter=IcmpNamespaceInside.Probes");
+                                             "-client '" + SelfPath() + "' --gtest_filter='IcmpNamespaceInside.*'");
     EXPECT_EQ(inside.m_nExit, 0) << inside.m_strOutput;
-    EXPECT_NE(inside.m_strOutput.find("[  PASSED  ] 1 test."), std::string::npos) << inside.m_strOutput;
+    EXPECT_NE(inside.m_strOutput.find("[  PASSED  ] 2 tests."), std::string::npos) << inside.m_strOutput;
     EXPECT_EQ(inside.m_strOutput.find("SKIPPED"), std::string::npos) << inside.m_strOutput;
 }
 

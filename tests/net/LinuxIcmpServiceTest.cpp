@@ -80,6 +80,14 @@ TEST_P(IcmpLoopbackThreaded, PingCheckAndTraceOfLoopback)
         const CTracerouteResult trace = Traceroute(&service, m_resolver, "127.0.0.2", false);
         EXPECT_TRUE(RegexMatch(trace.m_strTrace, "1  127\\.0\\.0\\.2  -  [0-9]+ms\r\n")) << trace.m_strTrace;
         EXPECT_TRUE(trace.m_bSuccess);
+
+        // The same over ICMPv6.
+        const CPingCheckResult ping6 = PingCheck(&service, m_resolver, "::1");
+        EXPECT_TRUE(ping6.m_bOpened) << ping6.m_strOpenMessage;
+        EXPECT_EQ(ping6.m_strOpenMessage, "Pinging ::1 with 32 bytes of data.");
+        EXPECT_EQ(ping6.m_nFailures, 0);
+        const CTracerouteResult trace6 = Traceroute(&service, m_resolver, "0:0::1", false);
+        EXPECT_TRUE(RegexMatch(trace6.m_strTrace, "1  ::1  -  [0-9]+ms\r\n")) << trace6.m_strTrace;
     });
 }
 
@@ -105,7 +113,18 @@ TEST_P(IcmpLoopbackThreaded, UnusableRequestsFailWithoutTraffic)
         EXPECT_EQ(session->SendEcho(request, reply, status), 0);
         EXPECT_EQ(status, kIpBadRequest);
 
+        // An IPv6 request needs an IPv6 session, and :: is no address either.
         request.m_nTtl = 64;
+        request.m_address6 = CIPAddress::FromIPv6(0, 1);
+        EXPECT_EQ(session->SendEcho(request, reply, status), 0);
+        EXPECT_EQ(status, kIpBadRequest);
+        auto session6 = service.OpenIPv6(error);
+        ASSERT_TRUE(session6) << error;
+        request.m_address6 = CIPAddress::FromIPv6(0, 0);
+        EXPECT_EQ(session6->SendEcho(request, reply, status), 0);
+        EXPECT_EQ(status, kIpBadDestination);
+        request.m_address6 = CIPAddress();
+
         request.m_nDataSize = 70000;
         static const uint8_t big[70000] = {};
         request.m_pData = big;
@@ -185,7 +204,8 @@ TEST(IcmpPermission, NoSocketKindPermittedFailsOpenWithAClearMessage)
         const CTracerouteResult trace = Traceroute(&service, resolver, "127.0.0.1", false);
         const std::string report = ping.m_strOpenMessage + "|" + std::to_string(ping.m_bOpened) +
                                    std::to_string(ping.m_nFailures) + "|" + trace.m_strTrace + "|" +
-                                   std::to_string(trace.m_bSuccess);
+                                   std::to_string(trace.m_bSuccess) + "#" +
+                                   PingCheck(&service, resolver, "::1").m_strOpenMessage;
         if (write(fds[1], report.data(), report.size()) < 0)
             _exit(79);
         _exit(0);
@@ -203,7 +223,13 @@ TEST(IcmpPermission, NoSocketKindPermittedFailsOpenWithAClearMessage)
         GTEST_SKIP() << "cannot create a network namespace here";
     ASSERT_EQ(WEXITSTATUS(wstatus), 0);
 
+    // ICMPv6 is refused in the same words.
+    const size_t hash = report.find('#');
+    ASSERT_NE(hash, std::string::npos) << report;
+    const std::string message6 = report.substr(hash + 1);
+    report.resize(hash);
     const std::string message = report.substr(0, report.find('|'));
+    EXPECT_EQ(message6, message);
     EXPECT_NE(message.find("Unable to open an ICMP socket"), std::string::npos) << message;
     EXPECT_NE(message.find("net.ipv4.ping_group_range"), std::string::npos) << message;
     EXPECT_NE(message.find("setcap cap_net_raw+ep"), std::string::npos) << message;

@@ -1,6 +1,7 @@
 #include "net/PingEngine.h"
 #include "net/IcmpStatus.h"
 #include "net/PingCheck.h"
+#include "net/Traceroute.h"
 
 #include "support/FakeIcmpService.h"
 #include "support/FakeNameResolver.h"
@@ -318,6 +319,99 @@ TEST_F(PingEngine, PingCheckThatCannotOpenCountsEveryRequestFailed)
     EXPECT_EQ(r.m_nFailures, 3);
     EXPECT_EQ(r.m_strOpenMessage, "denied");
     EXPECT_TRUE(m_service.Requests().empty());
+}
+
+} // namespace
+
+namespace {
+
+CIPAddress V6(const char* text)
+{
+    return *ParseIPAddress(text);
+}
+
+// How each target text is opened: which session family, which address, which
+// "Pinging" line, and whether the name service was asked.
+TEST_F(PingEngine, IPv6TargetsAndTheirTexts)
+{
+    m_resolver.AddHost6("v6only.example.test", V6("2001:db8::5"));
+    m_resolver.AddHost("dual.example.test", kHost);
+    m_resolver.AddHost6("dual.example.test", V6("2001:db8::6"));
+    struct {
+        const char* target;
+        bool opens;
+        const char* message;
+        bool ipv6;
+        CIPAddress address;
+    } const cases[] = {
+        {"2001:DB8:0:0::1", true, "Pinging 2001:db8::1 with 32 bytes of data.", true, V6("2001:db8::1")},
+        {"::1", true, "Pinging ::1 with 32 bytes of data.", true, V6("::1")},
+        {"::ffff:10.0.0.1", true, "Pinging 10.0.0.1 with 32 bytes of data.", false, CIPAddress::FromIPv4(kHost)},
+        {"v6only.example.test", true, "Pinging v6only.example.test [2001:db8::5] with 32 bytes of data.", true,
+         V6("2001:db8::5")},
+        // A name with both keeps to IPv4, as it always did.
+        {"dual.example.test", true, "Pinging dual.example.test [10.0.0.1] with 32 bytes of data.", false,
+         CIPAddress::FromIPv4(kHost)},
+        // A zone id is no address here, and no name either.
+        {"fe80::1%eth0", false, "Error (11001) resolving fe80::1%eth0.", false, CIPAddress()},
+        {"1:2:3:4:5:6:7:8:9", false, "Error (11001) resolving 1:2:3:4:5:6:7:8:9.", false, CIPAddress()},
+    };
+    for (const auto& c : cases) {
+        CFakeIcmpService service;
+        CPingEngine engine(&service, m_resolver);
+        engine.SetTargetName(c.target);
+        EXPECT_EQ(engine.Open(false), c.opens) << c.target;
+        EXPECT_EQ(engine.GetMessage(), c.message) << c.target;
+        if (!c.opens) {
+            EXPECT_FALSE(engine.SendEcho());
+            EXPECT_TRUE(service.Requests().empty()) << c.target;
+            continue;
+        }
+        EXPECT_EQ(engine.GetTarget(), c.address) << c.target;
+        engine.SendEcho();
+        const auto requests = service.Requests();
+        ASSERT_EQ(requests.size(), 1u) << c.target;
+        EXPECT_EQ(requests[0].m_bIPv6Session, c.ipv6) << c.target;
+        EXPECT_EQ(requests[0].m_address6.IsIPv6(), c.ipv6) << c.target;
+        if (c.ipv6)
+            EXPECT_EQ(requests[0].m_address6, c.address) << c.target;
+        else
+            EXPECT_EQ(requests[0].m_dwAddress, c.address.IPv4()) << c.target;
+        EXPECT_EQ(requests[0].m_nTtl, 64);
+        EXPECT_EQ(requests[0].m_data.size(), 32u);
+    }
+}
+
+// Hop lines name IPv6 routers by their ip6.arpa entries, in RFC 5952 text; the
+// status texts are those of IPv4.
+TEST_F(PingEngine, IPv6TraceGivesTheSameLines)
+{
+    const CIPAddress router = V6("2001:db8:ff:0:0:0:0:1");
+    const CIPAddress target = V6("2001:db8:4::2");
+    m_resolver.AddHost6("r1.example.test", router);
+    m_service.SetResponder([&](const CFakeEchoRequest& q) {
+        if (q.m_nTtl == 1)
+            return CFakeEchoOutcome::Reply6(router, kIpTtlExpiredTransit, 4);
+        if (q.m_nTtl == 2)
+            return CFakeEchoOutcome::NoReply();
+        return CFakeEchoOutcome::Reply6(q.m_address6, kIpSuccess, 9);
+    });
+    CTracerouteResult r = Traceroute(&m_service, m_resolver, "2001:db8:4::2", true);
+    EXPECT_TRUE(r.m_bSuccess);
+    EXPECT_EQ(r.m_strTrace,
+              "1  2001:db8:ff::1  r1.example.test  4ms\r\nTimeout\n\r\n3  2001:db8:4::2  unavailable  9ms\r\n");
+
+    // A ping check counts an IPv6 router's error as a failure, with its status text.
+    m_service.SetResponder(
+        [&](const CFakeEchoRequest&) { return CFakeEchoOutcome::Reply6(router, kIpDestNetUnreachable, 1); });
+    CPingEngine engine(&m_service, m_resolver);
+    engine.SetTargetName(target.ToString());
+    ASSERT_TRUE(engine.Open(false));
+    EXPECT_FALSE(engine.SendEcho());
+    EXPECT_EQ(engine.GetMessage(), "Destination net unreachable.\n");
+    const CPingCheckResult ping = PingCheck(&m_service, m_resolver, "2001:db8:4::2");
+    EXPECT_EQ(ping.m_nFailures, 3);
+    EXPECT_FALSE(ping.m_bSuccess);
 }
 
 } // namespace

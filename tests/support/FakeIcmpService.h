@@ -23,6 +23,12 @@ struct CFakeEchoOutcome {
         o.m_reply = CIcmpEchoReply {dwFrom, dwStatus, dwMilliseconds};
         return o;
     }
+    static CFakeEchoOutcome Reply6(const CIPAddress& from, uint32_t dwStatus, uint32_t dwMilliseconds)
+    {
+        CFakeEchoOutcome o = Reply(0, dwStatus, dwMilliseconds);
+        o.m_reply.m_address6 = from;
+        return o;
+    }
     static CFakeEchoOutcome NoReply(uint32_t dwStatus = kIpRequestTimedOut)
     {
         CFakeEchoOutcome o;
@@ -37,6 +43,8 @@ struct CFakeEchoRequest {
     int m_nTtl = 0;
     std::vector<uint8_t> m_data;
     uint32_t m_dwTimeout = 0;
+    CIPAddress m_address6; // an IPv6 target (through an IPv6 session)
+    bool m_bIPv6Session = false;
 };
 
 // An ICMP service with scripted answers: a queue of outcomes, or a responder that
@@ -74,23 +82,16 @@ public:
         return m_nOpens;
     }
 
-    std::unique_ptr<CIcmpSession> Open(std::string& strError) override
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_nOpens;
-        if (m_bFailOpen) {
-            strError = m_strOpenError;
-            return nullptr;
-        }
-        return std::make_unique<CSession>(*this);
-    }
+    std::unique_ptr<CIcmpSession> Open(std::string& strError) override { return OpenFamily(false, strError); }
+    std::unique_ptr<CIcmpSession> OpenIPv6(std::string& strError) override { return OpenFamily(true, strError); }
 
 private:
     class CSession : public CIcmpSession
     {
     public:
-        explicit CSession(CFakeIcmpService& owner)
+        CSession(CFakeIcmpService& owner, bool bIPv6)
             : m_owner(owner)
+            , m_bIPv6(bIPv6)
         { }
         int SendEcho(const CIcmpEchoRequest& request, CIcmpEchoReply& reply, uint32_t& dwStatus) override
         {
@@ -99,6 +100,8 @@ private:
             sent.m_nTtl = request.m_nTtl;
             sent.m_data.assign(request.m_pData, request.m_pData + request.m_nDataSize);
             sent.m_dwTimeout = request.m_dwTimeout;
+            sent.m_address6 = request.m_address6;
+            sent.m_bIPv6Session = m_bIPv6;
             const CFakeEchoOutcome outcome = m_owner.Answer(sent);
             if (outcome.m_nReplies > 0)
                 reply = outcome.m_reply;
@@ -109,7 +112,19 @@ private:
 
     private:
         CFakeIcmpService& m_owner;
+        bool m_bIPv6;
     };
+
+    std::unique_ptr<CIcmpSession> OpenFamily(bool bIPv6, std::string& strError)
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_nOpens;
+        if (m_bFailOpen) {
+            strError = m_strOpenError;
+            return nullptr;
+        }
+        return std::make_unique<CSession>(*this, bIPv6);
+    }
 
     CFakeEchoOutcome Answer(const CFakeEchoRequest& sent)
     {

@@ -1,5 +1,6 @@
 #include "core/record/HostLookup.h"
 
+#include <array>
 #include <cstdio>
 
 bool ParseInetAddress(const std::string& text, uint32_t& dwAddress)
@@ -83,10 +84,20 @@ std::string FormatInetAddress(uint32_t dwAddress)
 
 bool ReverseLookup(CNameResolver& resolver, std::string strAddress, std::string& strName)
 {
+    std::string name;
+    // An IPv6 text (or an IPv4-mapped one, which is that IPv4 address).
+    if (strAddress.find(':') != std::string::npos) {
+        const CParseResult<CIPAddress> parsed = ParseIPAddress(strAddress);
+        if (parsed && resolver.ResolveIPAddress(*parsed, name) && !name.empty()) {
+            strName = name;
+            return true;
+        }
+        strName = "unavailable";
+        return false;
+    }
     uint32_t address;
     if (!ParseInetAddress(strAddress, address))
         address = 0xFFFFFFFFu;
-    std::string name;
     if (address != 0xFFFFFFFFu && resolver.ResolveAddress(address, name) && !name.empty()) {
         strName = name;
         return true;
@@ -104,4 +115,24 @@ bool HostNameToAddress(CNameResolver& resolver, std::string strHostName, std::st
         return false;
     strAddress = FormatInetAddress(address);
     return true;
+}
+
+std::string ReverseDnsName(const CIPAddress& address)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string name;
+    if (address.IsIPv4()) {
+        const uint32_t a = address.IPv4();
+        for (int shift = 0; shift < 32; shift += 8)
+            name += std::to_string((a >> shift) & 255) + ".";
+        return name + "in-addr.arpa";
+    }
+    const std::array<uint8_t, 16> bytes = address.Bytes();
+    for (size_t i = bytes.size(); i-- > 0;) {
+        name += kHex[bytes[i] & 15];
+        name += '.';
+        name += kHex[bytes[i] >> 4];
+        name += '.';
+    }
+    return name + "ip6.arpa";
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/record/IPAddress.h"
 #include "core/record/NameResolver.h"
 
 #include <string>
 
-// Turns an address text into its host name. A text that does not parse as an
-// IPv4 address is looked up as the all-ones address, which has no name. On
-// failure the name is "unavailable" and the result false.
+// Turns an address text into its host name. An IPv6 text is looked up by its
+// ip6.arpa entry; any other text that does not parse as an IPv4 address is
+// looked up as the all-ones address, which has no name. On failure the name is
+// "unavailable" and the result false.
 bool ReverseLookup(CNameResolver& resolver, std::string strAddress, std::string& strName);
 
 // Turns a host name into an address text in canonical dotted-quad form. No lookup
@@ -20,3 +22,7 @@ bool ParseInetAddress(const std::string& text, uint32_t& dwAddress);
 
 // "%d.%d.%d.%d" of a number whose first octet is in the top byte.
 std::string FormatInetAddress(uint32_t dwAddress);
+
+// The name a reverse lookup asks DNS for: "1.2.0.192.in-addr.arpa" for 192.0.2.1,
+// the 32 nibbles of an IPv6 address, lowest first, under "ip6.arpa".
+std::string ReverseDnsName(const CIPAddress& address);
