@@ -3,12 +3,10 @@
 // count, and imports them into the answer cache's file. A registry whose file
 // fails any check keeps its previous data.
 
-#include "cache/DelegationFile.h"
-#include "cache/DelegationSettings.h"
 #include "cache/DelegationStore.h"
 #include "cli/CmdCacheOpen.h"
 #include "cli/TerminalProgress.h"
-#include "net/HttpDownload.h"
+#include "sched/DelegationUpdate.h"
 
 namespace {
 
@@ -62,13 +60,15 @@ public:
             if (source.m_strUrl.empty())
                 continue;
             progress.Show("Downloading " + source.m_strName);
-            const std::string why = Update(source, options, store);
+            const CDelegationUpdate update =
+                UpdateDelegationSource(source, options, store, int64_t(std::time(nullptr)));
+            const std::string& why = update.m_strText;
             progress.Close();
             if (progress.WasCancelled()) {
                 CliMessage(ctx, Name(), "cancelled; the data not yet downloaded stays as it was");
                 return cliExitFailed;
             }
-            if (why.rfind("imported", 0) == 0) {
+            if (update.m_bImported) {
                 ++nImported;
                 if (!ctx.m_bQuiet)
                     CliMessage(ctx, Name(), source.m_strName + ": " + why);
@@ -81,35 +81,6 @@ public:
             CliMessage(ctx, Name(),
                        std::to_string(nImported) + " registries updated, " + std::to_string(nFailed) + " failed");
         return nFailed > 0 ? cliExitFailed : cliExitDone;
-    }
-
-private:
-    // "imported N blocks (serial S)", or why the file was not imported.
-    static std::string Update(const CDelegationSource& source, const CHttpDownloadOptions& options,
-                              CDelegationStore& store)
-    {
-        const CHttpDownloadResult file = HttpDownload(source.m_strUrl, options);
-        if (!file.m_bOk)
-            return source.m_strUrl + ": " + file.m_strError;
-        CHttpDownloadOptions md5Options = options;
-        md5Options.m_nMaxBytes = 64 * 1024;
-        md5Options.m_progress = nullptr;
-        const CHttpDownloadResult md5 = HttpDownload(source.m_strUrl + ".md5", md5Options);
-        if (!md5.m_bOk)
-            return source.m_strUrl + ".md5: " + md5.m_strError;
-        std::string why = CheckDelegationMd5(file.m_strBody, md5.m_strBody);
-        if (!why.empty())
-            return why;
-        const CDelegationFile parsed = ParseDelegationFile(file.m_strBody);
-        if (!parsed.IsRead())
-            return parsed.m_strError;
-        why = CheckDelegationCount(parsed);
-        if (!why.empty())
-            return why;
-        const CCacheResult r = store.Replace(parsed, int64_t(std::time(nullptr)));
-        if (!r)
-            return "cannot import: " + r.m_strError;
-        return "imported " + std::to_string(parsed.m_blocks.size()) + " blocks (serial " + parsed.m_strSerial + ")";
     }
 };
 

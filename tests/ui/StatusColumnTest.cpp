@@ -1,5 +1,6 @@
 // The Details table and the table exports say what became of each lookup.
 
+#include "LoopbackFileServer.h"
 #include "MainFrameFixture.h"
 
 #include "cache/AnswerCache.h"
@@ -7,6 +8,8 @@
 #include "cache/DelegationFile.h"
 #include "cache/DelegationStore.h"
 #include "sched/LookupRun.h"
+#include "support/DelegationFiles.h"
+#include "ui/frame/MessageLogBar.h"
 #include "ui/frame/TextResultView.h"
 
 #include "ui/lists/DetailsModel.h"
@@ -144,4 +147,36 @@ TEST_F(CMainFrameTest, DelegationDataFillsRegistryAllocatedAndTheCountryUntilAnA
     model.SetFilter("");
     model.sort(CDetailsModel::kAllocated, Qt::DescendingOrder);
     EXPECT_EQ(model.CellText(0, CDetailsModel::kAddress), "2.33.1.1");
+}
+
+TEST_F(CMainFrameTest, UpdateRegistryDataDownloadsTheFilesAndTheTableShowsThemAtOnce)
+{
+    CLoopbackFileServer server;
+    const std::string strRipe = GeneratedDelegationFile("ripencc", 40, 2, 0, 31);
+    server.SetFile("delegated-ripencc-extended-latest", strRipe);
+    server.SetFile("delegated-ripencc-extended-latest.md5",
+                   "MD5 (delegated-ripencc-extended-latest) = " + Md5Hex(strRipe) + "\n");
+    ASSERT_TRUE(server.Start());
+    const std::string strCache = m_dir.File("cache/answers.sqlite");
+    UseCacheFile(m_strIni, strCache);
+    WriteFileBytes(m_strIni, ReadFileBytes(m_strIni) + "\n[Delegation%20Files]\nRIPE%20NCC=" +
+                                 server.Url("ok", "delegated-ripencc-extended-latest") +
+                                 "\nARIN=\nAPNIC=\nLACNIC=\nAFRINIC=" + server.Url("cut", "none") + "\n");
+    MakeFrame();
+    AddRows({"31.0.0.7"}, {});
+    Frame().OnCommand(FrameTexts::kCmdModeDetails);
+    CDetailsModel& model = *Frame().GetIPListBar()->GetDetailsView()->GetModel();
+    model.Refresh();
+    EXPECT_EQ(model.CellText(0, CDetailsModel::kRegistry), "");
+
+    Trigger(FrameTexts::kCmdUpdateRegistryData);
+    model.Refresh();
+    EXPECT_EQ(model.CellText(0, CDetailsModel::kRegistry), "RIPE");
+    EXPECT_EQ(model.CellText(0, CDetailsModel::kCountry), "FR (delegation)");
+    const QStringList messages = Frame().GetMessageLog()->GetMessages();
+    ASSERT_GE(messages.size(), 3) << messages.join('\n').toStdString();
+    EXPECT_TRUE(messages.contains(QStringLiteral("RIPE NCC: imported 42 blocks (serial 20260101)")))
+        << messages.join('\n').toStdString();
+    EXPECT_TRUE(messages.last() == QStringLiteral("Registry data: 1 registries updated, 1 failed."))
+        << messages.join('\n').toStdString();
 }

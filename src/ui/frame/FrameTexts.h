@@ -129,6 +129,7 @@ enum ECommand : int
     kCmdAutoLoad = 32852,
     kCmdToggleQuickBar = 32853,
     kCmdMoreTools = 32855,
+    kCmdUpdateRegistryData = 32862,
     kCmdQuickLookup = 1037,
     kCmdToggleStatusBar = 59393,
     kCmdEditUndo = 57643,
@@ -182,6 +183,7 @@ inline constexpr const char* kItemTableJson = "Export Table as &JSON...";
 inline constexpr const char* kItemReportSelected = "Create Report For Only &Selected Rows";
 inline constexpr const char* kItemReportAll = "Create Report For &All Rows";
 inline constexpr const char* kItemConnSettings = "&Connection Settings...";
+inline constexpr const char* kItemUpdateRegistryData = "&Update Registry Data...";
 inline constexpr const char* kItemProductHome = "Product Home";
 inline constexpr const char* kItemSupport = "Technical Support";
 inline constexpr const char* kItemCompanyHome = "Company Home";
@@ -239,6 +241,16 @@ inline constexpr const char* kPromptStatusBar = "Show or hide the status bar";
 inline constexpr const char* kPromptImportText = "Import IP Addresses From a Text File";
 inline constexpr const char* kPromptImportLog = "Process IP Addresses from Web Log Files";
 inline constexpr const char* kPromptConnSettings = "Connection Settings";
+inline constexpr const char* kPromptUpdateRegistryData =
+    "Download the registries' delegation files: registry, country and allocation date of every address";
+// ---- the registries' delegation data ----
+inline constexpr const char* kRegistryDataNoCache =
+    "The registry data is kept in the answer cache, which is off (\"Answer Cache\" is empty).";
+inline constexpr const char* kRegistryDataDownloading = "Downloading %s";
+inline constexpr const char* kRegistryDataKept = "; the previous data is kept";
+inline constexpr const char* kRegistryDataCancelled =
+    "Update Registry Data cancelled; the data not yet downloaded stays as it was.";
+inline constexpr const char* kRegistryDataDone = "Registry data: %d registries updated, %d failed.";
 inline constexpr const char* kPromptLookupHostNames = "Lookup HostNames for Selected IPs";
 inline constexpr const char* kPromptPingSelected = "Ping Check Selected IPs";
 inline constexpr const char* kPromptTraceSelected = "TraceRoute Selected";

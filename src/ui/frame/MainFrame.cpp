@@ -1,5 +1,6 @@
 #include "ui/frame/MainFrame.h"
 
+#include "cache/DelegationStore.h"
 #include "core/document/ImportTally.h"
 #include "core/record/Clock.h"
 #include "core/record/DottedQuad.h"
@@ -19,6 +20,7 @@
 #include "io/TextFile.h"
 #include "net/LinuxIcmpService.h"
 #include "net/SystemNameResolver.h"
+#include "sched/DelegationUpdate.h"
 #include "sched/SettingsFileCheck.h"
 #include "ui/TextConv.h"
 #include "ui/frame/ConnSetupDlg.h"
@@ -334,6 +336,8 @@ const std::vector<CMainFrame::CCommand>& CMainFrame::Commands()
          [](F& f, int nId) { f.OnReportRows(nId); }, always, [](const F& f, int) { return !f.m_bReportSelected; }},
         {FT::kCmdConnectionSettings, FT::kItemConnSettings, FT::kPromptConnSettings, nullptr, -1, K::UnknownKey, 0,
          [](F& f, int) { f.OnConnectionSettings(); }, always, nullptr},
+        {FT::kCmdUpdateRegistryData, FT::kItemUpdateRegistryData, FT::kPromptUpdateRegistryData, nullptr, -1,
+         K::UnknownKey, 0, [](F& f, int) { f.OnUpdateRegistryData(); }, always, nullptr},
         {FT::kCmdWebProductHome, FT::kItemProductHome, FT::kPromptProductHome, nullptr, -1, K::UnknownKey, 0,
          [](F& f, int) { f.OpenWebPage(FT::kUrlProductHome); }, always, nullptr},
         {FT::kCmdWebSupport, FT::kItemSupport, FT::kPromptSupport, nullptr, -1, K::UnknownKey, 0,
@@ -451,6 +455,7 @@ void CMainFrame::CreateMenus()
 
     QMenu* pTools = pBar->addMenu(Text(FT::kMenuTools));
     pTools->addAction(m_actions[FT::kCmdConnectionSettings]);
+    pTools->addAction(m_actions[FT::kCmdUpdateRegistryData]);
 
     QMenu* pHelp = pBar->addMenu(Text(FT::kMenuHelp));
     QMenu* pWeb = pHelp->addMenu(Text(FT::kMenuOnTheWeb));
@@ -653,6 +658,55 @@ void CMainFrame::OpenAnswerCache()
     }
     if (const std::string strNotice = m_answerCache.TakeNotice(); !strNotice.empty())
         LogMessage(ToQString(strNotice));
+}
+
+void CMainFrame::OnUpdateRegistryData()
+{
+    if (!m_answerCache.Cache()) {
+        LogMessage(Text(FT::kRegistryDataNoCache));
+        return;
+    }
+    CDelegationStore store(m_answerCache.Database());
+    CProgressDlg progress(this);
+    CHttpDownloadOptions options;
+    options.m_strCaFile = LoadDelegationCaFile(m_store);
+    // The download reports often enough for the dialog to stay live and its Cancel to be read.
+    options.m_progress = [&progress](int64_t nDone, int64_t nTotal) {
+        if (nTotal > 0)
+            progress.SetPos(int(nDone * 100 / nTotal));
+        return !progress.PollCancel();
+    };
+    int nImported = 0;
+    int nFailed = 0;
+    bool bCancelled = false;
+    for (const CDelegationSource& source : LoadDelegationSources(m_store)) {
+        if (source.m_strUrl.empty())
+            continue;
+        char szText[96];
+        std::snprintf(szText, sizeof szText, FT::kRegistryDataDownloading, source.m_strName.c_str());
+        progress.Show(szText);
+        const CDelegationUpdate update = UpdateDelegationSource(source, options, store, int64_t(std::time(nullptr)));
+        if (update.m_bCancelled || progress.PollCancel()) {
+            bCancelled = true;
+            break;
+        }
+        (update.m_bImported ? nImported : nFailed) += 1;
+        LogMessage(
+            ToQString(source.m_strName + ": " + update.m_strText + (update.m_bImported ? "" : FT::kRegistryDataKept)));
+    }
+    progress.Close();
+    if (bCancelled) {
+        LogMessage(Text(FT::kRegistryDataCancelled));
+    } else {
+        char szDone[96];
+        std::snprintf(szDone, sizeof szDone, FT::kRegistryDataDone, nImported, nFailed);
+        LogMessage(Text(szDone));
+    }
+    if (nImported > 0) {
+        if (const std::string strError = m_delegations.Load(m_answerCache.Database()); !strError.empty())
+            LogMessage(ToQString("The delegation data cannot be read: " + strError));
+        UpdateAllViews(nullptr);
+    }
 }
 
 void CMainFrame::CreateTray()

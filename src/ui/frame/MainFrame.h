@@ -107,6 +107,9 @@ public:
     void LogMessage(const QString& strMessage);
     // Opens the shared answer cache the settings name (off when empty).
     void OpenAnswerCache();
+    // Tools/Update Registry Data: the registries' delegation files downloaded into
+    // the answer cache's file, with progress and Cancel; what each gave in Messages.
+    void OnUpdateRegistryData();
     // Checks the settings file behind the store: what cannot be used as written goes
     // to the log of messages and a dialog, and no lookup starts until it is mended
     // (the next start reads the mended file). bDialog: false for unattended runs.
