@@ -1,5 +1,6 @@
 #include "net/RdapBootstrap.h"
 
+#include "core/record/DottedQuad.h"
 #include "core/record/IPRange.h"
 #include "facts/RdapText.h"
 #include "net/RdapShippedBootstrap.h"
@@ -201,6 +202,26 @@ std::string CRdapBootstrap::BaseUrl(const CIPAddress& address) const
         return BaseUrl(address.IPv4());
     const CEntry6* pEntry = Find6(address);
     return pEntry ? pEntry->m_strUrl : std::string();
+}
+
+std::vector<CIPRange> CRdapBootstrap::Prefixes6() const
+{
+    std::vector<CIPRange> prefixes;
+    for (const CEntry6& e : m_entries6)
+        if (const CParseResult<CIPRange> r =
+                CIPRange::FromPrefix(CIPAddress::FromIPv6(e.m_qwHigh, e.m_qwLow), unsigned(e.m_nLength)))
+            prefixes.push_back(*r);
+    return prefixes;
+}
+
+std::string CRdapBootstrap::RegistryOfText(std::string_view strAddress) const
+{
+    if (IsValidDottedQuad(strAddress))
+        return RegistryOf(ParseDottedQuad(strAddress));
+    if (strAddress.find(':') == std::string_view::npos)
+        return {};
+    const CParseResult<CIPAddress> address = ParseIPAddress(strAddress);
+    return address ? RegistryOf(*address) : std::string();
 }
 
 std::string CRdapBootstrap::RegistryOf(const CIPAddress& address) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/record/IPAddress.h"
+#include "core/record/IPRange.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,11 @@ public:
     // The same for an address of either family.
     std::string BaseUrl(const CIPAddress& address) const;
     std::string RegistryOf(const CIPAddress& address) const;
+    // The same for an address text (dotted quad or IPv6); empty for any other text.
+    std::string RegistryOfText(std::string_view strAddress) const;
+
+    // The IPv6 prefixes the table holds: the blocks IANA gave the registries.
+    std::vector<CIPRange> Prefixes6() const;
 
     // No IPv4 table (an IPv6 one may be there).
     bool Empty() const { return m_entries.empty(); }
