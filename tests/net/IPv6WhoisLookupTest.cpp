@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <string>
 
 using namespace WhoisLoopback;
@@ -154,4 +156,57 @@ TEST_F(IPv6WhoisLookupTest, AddressTextsAreNotTakenForHostNames)
     // Not an address: sent as it was, as any other text without a host name.
     m_server.SetAnswer(kArin, "2001:db8::1%eth0", "No match for it\n");
     EXPECT_EQ(Lookup("2001:db8::1%eth0"), "2001:db8::1%eth0\r\n\r\nNo match for it");
+}
+
+TEST_F(IPv6WhoisLookupTest, BadListedRangesLeaveTheLastHandleToDecide)
+{
+    struct Case {
+        const char* list;
+        const char* asked;
+    } cases[] = {
+        {"A (NET6-A) 2001:db8:: - 2001:db8:ffff::\nB (NET6-B) 2001:db8:1:: - 2001:db8:1::ff\n", "NET6-B\r\n"},
+        {"A (NET6-A) 2001:db8::1:0 - 2001:db8::1:ff\nB (NET6-B) 2001:db8:: - 2001:db8:ffff::\n", "NET6-A\r\n"},
+        // Start above end, a prefix for a range, two families, a zone id, nine groups
+        // are no ranges, so the last handle is asked; the whole space is the widest.
+        {"A (NET6-A) 2001:db8::ff - 2001:db8::1\nB (NET6-B) 2001:db8:: - 2001:db8:ffff::\n", "NET6-B\r\n"},
+        {"A (NET6-A) 2001:db8::/129 - 2001:db8::1\nB (NET6-B) 2001:db8::/32\n", "NET6-B\r\n"},
+        {"A (NET6-A) 10.0.0.0 - 2001:db8::1\nB (NET6-B) 2001:db8:: - 2001:db8:ffff::\n", "NET6-B\r\n"},
+        {"A (NET6-A) fe80::1%eth0 - fe80::ff\nB (NET6-B) 2001:db8:: - 2001:db8:ffff::\n", "NET6-B\r\n"},
+        {"A (NET6-A) :: - ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff\nB (NET6-B) 2001:db8:: - 2001:db9::\n", "NET6-B\r\n"},
+        {"A (NET6-A) 1:2:3:4:5:6:7:8:9 - 2001:db8::1\nB (NET6-B) 2001:db8:: - 2001:db8::ff\n", "NET6-B\r\n"},
+        // NET handles of both families are followed; others end the chain.
+        {"A (NET-10-0-0-0-1) 10.0.0.0 - 10.0.0.255\nB (NET6-B) 2001:db8:: - 2001:db8:ffff::\n", "NET-10-0-0-0-1\r\n"},
+        {"A (NET6-) 2001:db8:: - 2001:db8::ff\n", "NET6-\r\n"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string target = "2001:db8::" + std::to_string(++n);
+        m_server.SetAnswer(kArin, target, c.list);
+        Lookup(target);
+        const auto asked = m_server.Queries(kArin);
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.back(), c.asked) << c.list;
+    }
+    // "NET6" alone is no handle: the chain ends with ARIN's answer.
+    m_server.SetAnswer(kArin, "2001:db8::ff", "A (NET6) 2001:db8:: - 2001:db8::ff\n");
+    EXPECT_EQ(Lookup("2001:db8::ff"), "2001:db8::ff\r\n\r\nA (NET6) 2001:db8:: - 2001:db8::ff");
+}
+
+TEST_F(IPv6WhoisLookupTest, FourMegabytesOfListedIPv6RangesEndOneChain)
+{
+    std::string list;
+    char line[160];
+    for (unsigned n = 0; list.size() < (4u << 20); ++n) {
+        std::snprintf(line, sizeof line,
+                      "Net %u (NET6-2001-DB8-%X-1) 2001:db8:%x:: - 2001:db8:%x:ffff:ffff:ffff:ffff:ffff\n", n,
+                      n & 0xffff, n & 0xffff, n & 0xffff);
+        list += line;
+    }
+    m_table.m_nMaxAnswerBytes = 8u << 20;
+    m_server.SetAnswer(kArin, "2001:db8:2::1", list);
+    m_server.SetAnswer(kArin, "NET6-2001-DB8-3-1", "NetHandle: NET6-2001-DB8-3-1\n");
+    const auto start = std::chrono::steady_clock::now();
+    // Only the first four handles count; all are /48s, so the later one of equal width wins.
+    EXPECT_EQ(Lookup("2001:db8:2::1"), "2001:db8:2::1\r\n\r\nNetHandle: NET6-2001-DB8-3-1");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
