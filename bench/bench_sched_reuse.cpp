@@ -7,14 +7,16 @@
 // (a chain per address). Also the longest time the driving (UI) thread spent in
 // one tick or one merged completion, reuse included. Then the same addresses in
 // two new documents that share an answer cache: the first fills it, the second
-// should ask no server at all.
-// Usage: bench_sched_reuse [ADDRESSES] [NETWORKS]
+// should ask no server at all. With "ipv6" the addresses are IPv6 ones in /48
+// networks, each answered by a real RIPE inet6num answer moved to it.
+// Usage: bench_sched_reuse [ADDRESSES] [NETWORKS] [ipv6]
 
 #include "LoopbackWhoisServer.h"
 #include "cache/AnswerCache.h"
 #include "cache/CacheDatabase.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/Clock.h"
+#include "core/record/IPAddress.h"
 #include "net/SystemNameResolver.h"
 #include "net/WhoisServerTable.h"
 #include "sched/LookupRun.h"
@@ -133,9 +135,18 @@ int main(int argc, char** argv)
 {
     const int nAddresses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
     const int nNetworks = argc > 2 ? std::max(1, std::min(250, std::atoi(argv[2]))) : 200;
-    const std::string data = std::string(ADDRSCOPE_SOURCE_DIR) + "/tests/data/whois/";
-    const std::string strArin = ReadFile(data + "arin/weppos-referral-ripe-port43-130.66.76.222.txt");
-    const std::string strRipe = ReadFile(data + "ripe/weppos-bouygtel-128.79.0.0.txt");
+    const bool bIPv6 = argc > 3 && std::string(argv[3]) == "ipv6";
+    const std::string data = std::string(ADDRSCOPE_SOURCE_DIR) + "/tests/data/";
+    // For IPv6, ARIN's referral of 2001:600::/23 to RIPE in ARIN's layout (no such
+    // IPv6 answer was recorded) and Southampton's /48 from RIPE.
+    const std::string strArin =
+        bIPv6 ? std::string("NetRange:       2001:600:: - 2001:7FF:FFFF:FFFF:FFFF:FFFF:FFFF:FFFF\n"
+                            "CIDR:           2001:600::/23\nNetName:        RIPE-IPV6-2001-600\n"
+                            "NetType:        Allocated to RIPE NCC\nReferralServer:  whois://whois.ripe.net\n")
+              : ReadFile(data + "whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt");
+    const std::string strRipe =
+        ReadFile(data + (bIPv6 ? "whois6/ripe/phpwhois-soton-org-route6-2001-630-d0-f111-203-93ff-fed1-f454.txt"
+                               : "whois/ripe/weppos-bouygtel-128.79.0.0.txt"));
     if (strArin.empty() || strRipe.empty()) {
         std::fprintf(stderr, "the whois fixtures are missing\n");
         return 1;
@@ -153,10 +164,23 @@ int main(int argc, char** argv)
     std::vector<std::string> addresses;
     for (int i = 0; i < nAddresses; ++i) {
         const int nNet = i % nNetworks;
-        const std::string strAddress = "128." + std::to_string(nNet) + ".7." + std::to_string(i / nNetworks % 254 + 1);
+        std::string strAddress;
         std::string strAnswer = strRipe;
-        ReplaceAll(strAnswer, "128.79.0.0 - 128.79.63.0",
-                   "128." + std::to_string(nNet) + ".7.0 - 128." + std::to_string(nNet) + ".7.255");
+        if (bIPv6) {
+            // Network n is 2001:630:n::/48 (n in hex); its addresses spread over its subnets.
+            char net[32];
+            char address[64];
+            std::snprintf(net, sizeof net, "2001:630:%x::", nNet + 1);
+            std::snprintf(address, sizeof address, "2001:630:%x:%x::%x", nNet + 1, (i / nNetworks) * 977 % 65536,
+                          i / nNetworks + 1);
+            // Records and queries carry the RFC 5952 text.
+            strAddress = ParseIPAddress(address)->ToString();
+            ReplaceAll(strAnswer, "2001:630:d0::", net);
+        } else {
+            strAddress = "128." + std::to_string(nNet) + ".7." + std::to_string(i / nNetworks % 254 + 1);
+            ReplaceAll(strAnswer, "128.79.0.0 - 128.79.63.0",
+                       "128." + std::to_string(nNet) + ".7.0 - 128." + std::to_string(nNet) + ".7.255");
+        }
         server.SetAnswer(kHosts[1], strAddress, strAnswer);
         addresses.push_back(strAddress);
     }
@@ -169,10 +193,12 @@ int main(int argc, char** argv)
     table.m_nWhoisPort = table.m_nRWhoisPort = server.Port();
 
     const CResult with = Run(addresses, true, server, table);
-    std::printf("with reuse: %d addresses over %d networks: %d lookups, %d answered from a known range, %d server "
-                "queries (%.2f per network), %.1f s; longest tick or merge %.2f ms\n",
-                nAddresses, nNetworks, with.m_nLookups, with.m_nReused, with.m_nQueries,
-                double(with.m_nQueries) / nNetworks, with.m_dSeconds, with.m_dLongestMs);
+    // Every chain is an ARIN referral and a RIPE answer: the referral hop is the half.
+    std::printf("with reuse (%s): %d addresses over %d networks: %d lookups, %d answered from a known range, %d server "
+                "queries (%.2f per network, %.2f without the referral hop), %.1f s; longest tick or merge %.2f ms\n",
+                bIPv6 ? "IPv6 /48s" : "IPv4 /24s", nAddresses, nNetworks, with.m_nLookups, with.m_nReused,
+                with.m_nQueries, double(with.m_nQueries) / nNetworks, double(with.m_nQueries) / 2 / nNetworks,
+                with.m_dSeconds, with.m_dLongestMs);
     const std::vector<std::string> tenth(addresses.begin(), addresses.begin() + std::max(1, nAddresses / 10));
     const CResult without = Run(tenth, false, server, table);
     std::printf("without reuse: %zu addresses: %d lookups, %d server queries (%.2f per address, about %.0f for all "

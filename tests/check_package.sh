@@ -38,7 +38,8 @@ for f in usr/bin/addrscope usr/bin/addrscope-cli \
   usr/share/man/man1/addrscope.1.gz usr/share/man/man1/addrscope-cli.1.gz \
   usr/share/bash-completion/completions/addrscope-cli usr/share/zsh/vendor-completions/_addrscope-cli \
   usr/share/applications/addrscope.desktop usr/share/icons/hicolor/scalable/apps/addrscope.svg \
-  usr/share/metainfo/io.github.addrscope.Addrscope.metainfo.xml usr/share/addrscope/rdap/ipv4.json; do
+  usr/share/metainfo/io.github.addrscope.Addrscope.metainfo.xml usr/share/addrscope/rdap/ipv4.json \
+  usr/share/addrscope/rdap/ipv6.json; do
   [ -s "$root/$f" ] || fail "the package lacks $f"
 done
 for page in addrscope addrscope-cli; do

@@ -1,6 +1,7 @@
 #include "cli/CliCommand.h"
 
 #include "core/record/DottedQuad.h"
+#include "core/record/IPAddress.h"
 
 #include <algorithm>
 #include <cctype>
@@ -110,6 +111,21 @@ std::string CliCommandHelp(const CCliCommand& cmd)
     s += "\nCommon options:\n" + CliCommonOptionsHelp();
     s += "\nExit status:\n" + CliExitStatusHelp();
     return s;
+}
+
+bool CliAddressText(const std::string& text, std::string& strAddress)
+{
+    if (IsValidDottedQuad(text)) {
+        strAddress = text;
+        return true;
+    }
+    if (text.find(':') == std::string::npos)
+        return false;
+    const CParseResult<CIPAddress> a = ParseIPAddress(text);
+    if (!a)
+        return false;
+    strAddress = a->ToString();
+    return true;
 }
 
 bool IsAddressOrHostName(const std::string& text)

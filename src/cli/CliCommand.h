@@ -89,3 +89,8 @@ int CliUsageError(FILE* err, const CCliCommand& cmd, const std::string& message)
 // dot-separated labels of at most 63 characters, 253 in all, an optional final dot).
 // Anything else is refused before it reaches a resolver or a server.
 bool IsAddressOrHostName(const std::string& text);
+
+// An address given on the command line: a dotted quad stays as typed (records keep
+// IPv4 text so), an IPv6 address becomes its RFC 5952 text, an IPv4-mapped one its
+// dotted quad. False, with strAddress unchanged, for any other text.
+bool CliAddressText(const std::string& text, std::string& strAddress);

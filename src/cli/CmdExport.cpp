@@ -85,9 +85,10 @@ public:
         if (bByNetwork && strFormat == "raw")
             return CliUsageError(ctx, *this, "--by network needs --format csv or json");
 
-        for (const std::string& a : addresses)
-            if (!IsValidDottedQuad(a))
-                return CliUsageError(ctx, *this, "'" + a + "' is not an IPv4 address");
+        // An IPv6 filter names its record in any text form.
+        for (std::string& a : addresses)
+            if (!CliAddressText(a, a))
+                return CliUsageError(ctx, *this, "'" + a + "' is not an IP address");
         if (bHaveOut) {
             struct stat outSt { };
             struct stat docSt { };

@@ -7,6 +7,7 @@
 #include "cli/CliOutput.h"
 #include "cli/JsonText.h"
 #include "core/record/DottedQuad.h"
+#include "core/record/IPAddress.h"
 #include "core/record/IPAddressData.h"
 #include "facts/RdapFacts.h"
 #include "facts/WhoisFacts.h"
@@ -41,13 +42,15 @@ public:
     int Run(CCliContext& ctx, const CCliArgs& args) override
     {
         const std::vector<std::string>& files = args.Words();
-        std::optional<uint32_t> dwAddress;
+        std::optional<CIPAddress> address;
         const bool bRdap = args.Has("--rdap");
         if (args.Has("--address")) {
             const std::string& strAddress = args.Value("--address");
-            if (!IsValidDottedQuad(strAddress))
-                return CliUsageError(ctx, *this, "not an IPv4 address: " + strAddress);
-            dwAddress = ParseDottedQuad(strAddress);
+            std::string strCanonical;
+            if (!CliAddressText(strAddress, strCanonical))
+                return CliUsageError(ctx, *this, "not an IP address: " + strAddress);
+            address = IsValidDottedQuad(strCanonical) ? CIPAddress::FromIPv4(ParseDottedQuad(strCanonical))
+                                                      : *ParseIPAddress(strCanonical);
         }
         if (files.size() > 1)
             return CliUsageError(ctx, *this, "one file at most");
@@ -72,7 +75,7 @@ public:
         }
 
         if (bRdap) {
-            const CWhoisFacts facts = ReadRdapFacts(strText, dwAddress);
+            const CWhoisFacts facts = address ? ReadRdapFacts(strText, *address) : ReadRdapFacts(strText);
             if (!facts.m_bFromRdap) {
                 std::fprintf(ctx.err, "addrscope-cli extract: not an RDAP IP network answer\n");
                 return 1;
@@ -87,7 +90,8 @@ public:
             "{\"owner\": " + JsonString(rec.GetOwner()) + ", \"country\": " + JsonString(rec.GetCountry()) +
             ", \"rangeStart\": " + std::to_string(rec.GetRangeStart()) +
             ", \"rangeEnd\": " + std::to_string(rec.GetRangeEnd()) + ", \"range\": " + JsonString(rec.GetRangeText()) +
-            ", \"facts\": " + WhoisFactsJson(ReadWhoisFacts(strText, dwAddress)) + "}\n";
+            ", \"facts\": " + WhoisFactsJson(address ? ReadWhoisFacts(strText, *address) : ReadWhoisFacts(strText)) +
+            "}\n";
         std::fwrite(s.data(), 1, s.size(), ctx.out);
         return 0;
     }

@@ -183,12 +183,23 @@ private:
                                 : f.m_status == ERunStatus::failed ? "failed"
                                                                    : "ok";
         const CIPAddressData* r = m_doc.GetData().FindByIP(f.m_strAddress);
+        std::string strOwner = r ? r->GetOwner() : std::string();
+        std::string strCountry = r ? r->GetCountry() : std::string();
+        std::string strRange = r ? r->GetRangeText() : std::string();
+        // A record that keeps no IPv4 range: its answer's facts name the network.
+        if (r && strRange.empty() && !IsValidDottedQuad(f.m_strAddress)) {
+            const CWhoisFacts& facts = GetWhoisFacts(m_doc.GetData(), *r);
+            strRange = facts.RangeText();
+            if (strOwner.empty())
+                strOwner = facts.m_strHolder;
+            if (strCountry.empty())
+                strCountry = facts.m_strCountry;
+        }
         std::string s =
             "{\"address\": " + JsonString(f.m_strAddress) +
             ", \"kind\": " + JsonString(LookupKindRow(f.m_nKind)->m_pszName) +
-            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
-            ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
-            ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
+            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(strOwner) +
+            ", \"country\": " + JsonString(strCountry) + ", \"range\": " + JsonString(strRange) +
             ", \"time\": " + JsonString(LocalTimeText()) +
             (f.m_strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(f.m_strReusedFrom)) +
             (f.m_strReason.empty() ? std::string() : ", \"reason\": " + JsonString(f.m_strReason)) + "}\n";
@@ -282,9 +293,10 @@ public:
         bool bLinesSkipped = false;
         if (bFromInput && !ReadAddresses(ctx, given, bLinesSkipped))
             return cliExitFailed;
-        for (const std::string& a : given)
-            if (!IsValidDottedQuad(a))
-                return CliUsageError(ctx, *this, "'" + a + "' is not an IPv4 address");
+        // An IPv6 address is looked up, and kept, in its RFC 5952 text.
+        for (std::string& a : given)
+            if (!CliAddressText(a, a))
+                return CliUsageError(ctx, *this, "'" + a + "' is not an IP address");
         if (bFromInput && given.empty()) {
             CliMessage(ctx, Name(), "no addresses on standard input; nothing to look up");
             return cliExitDone;

@@ -73,9 +73,10 @@ public:
         if (!strHost.empty())
             return AskServer(ctx, strHost, nPort, targets, servers, resolver);
 
+        std::string strAddress;
         for (const std::string& t : targets)
-            if (!IsAddressOrHostName(t))
-                return CliUsageError(ctx, *this, "'" + t + "' is neither an IPv4 address nor a host name");
+            if (!IsAddressOrHostName(t) && !CliAddressText(t, strAddress))
+                return CliUsageError(ctx, *this, "'" + t + "' is neither an IP address nor a host name");
         int status = cliExitDone;
         for (size_t i = 0; i < targets.size(); ++i) {
             if (i > 0)

@@ -1,6 +1,7 @@
 #include "facts/RecordStatus.h"
 
 #include "core/record/DottedQuad.h"
+#include "core/record/IPAddress.h"
 #include "core/record/IPAddressData.h"
 #include "facts/WhoisFacts.h"
 
@@ -33,7 +34,14 @@ ERecordStatus RecordStatusOf(const CIPAddressData& record, const CWhoisFacts& fa
         return ERecordStatus::kNotLookedUp;
     if (facts.m_bIsRegistryStub)
         return ERecordStatus::kStub;
-    if (IsValidDottedQuad(record.IPAddressView()) && MissesAddress(facts, ParseDottedQuad(record.IPAddressView())))
-        return ERecordStatus::kRangeMismatch;
+    const std::string_view strAddress = record.IPAddressView();
+    if (IsValidDottedQuad(strAddress)) {
+        if (MissesAddress(facts, ParseDottedQuad(strAddress)))
+            return ERecordStatus::kRangeMismatch;
+    } else if (facts.m_range6) {
+        const CParseResult<CIPAddress> address = ParseIPAddress(strAddress);
+        if (address && !facts.m_range6->Contains(*address))
+            return ERecordStatus::kRangeMismatch;
+    }
     return ERecordStatus::kOk;
 }

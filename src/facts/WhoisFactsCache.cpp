@@ -1,6 +1,7 @@
 #include "facts/WhoisFactsCache.h"
 
 #include "core/record/DottedQuad.h"
+#include "core/record/IPAddress.h"
 #include "core/record/IPAddressData.h"
 
 CWhoisFactsCache& CWhoisFactsCache::Attach(const CIPDataArray& data)
@@ -45,10 +46,15 @@ const CWhoisFacts& CWhoisFactsCache::Get(const CIPAddressData& record)
         ++m_nCount;
     }
     if (pEntry->pText != text.data() || pEntry->nSize != text.size()) {
-        std::optional<uint32_t> dwAddress;
-        if (IsValidDottedQuad(record.IPAddressView()))
-            dwAddress = ParseDottedQuad(record.IPAddressView());
-        pEntry->facts = ReadWhoisFacts(text, dwAddress);
+        const std::string_view strAddress = record.IPAddressView();
+        if (IsValidDottedQuad(strAddress)) {
+            pEntry->facts = ReadWhoisFacts(text, ParseDottedQuad(strAddress));
+        } else if (const CParseResult<CIPAddress> address = ParseIPAddress(strAddress)) {
+            // An IPv6 record: its networks are chosen for its own address.
+            pEntry->facts = ReadWhoisFacts(text, *address);
+        } else {
+            pEntry->facts = ReadWhoisFacts(text, std::nullopt);
+        }
         pEntry->pText = text.data();
         pEntry->nSize = text.size();
     }

@@ -2,6 +2,8 @@
 
 #include "core/record/DottedQuad.h"
 #include "core/record/HostLookup.h"
+#include "core/record/IPAddress.h"
+#include "core/record/IPRange.h"
 #include "core/record/NameResolver.h"
 #include "core/text/TextCase.h"
 #include "net/WhoisQuery.h"
@@ -73,12 +75,12 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to, s
     text.swap(out);
 }
 
-// The range written after a handle on its own line ("A - B", two dotted quads),
-// as its number of addresses less one; false when the line carries none.
-bool RangeAfterHandle(std::string_view line, uint32_t& span)
+// The range written after a handle on its own line ("A - B", two addresses of one
+// family), as last - first; false when the line carries none.
+bool RangeAfterHandle(std::string_view line, std::pair<uint64_t, uint64_t>& span)
 {
-    const size_t dash = line.find('-');
-    if (dash == std::string_view::npos)
+    const size_t at = line.find('-');
+    if (at == std::string_view::npos)
         return false;
     const auto trim = [](std::string_view s) {
         const size_t b = s.find_first_not_of(kWhiteSpace);
@@ -86,16 +88,29 @@ bool RangeAfterHandle(std::string_view line, uint32_t& span)
             return std::string_view();
         return s.substr(b, s.find_last_not_of(kWhiteSpace) - b + 1);
     };
-    const std::string_view left = trim(line.substr(0, dash));
-    const std::string_view right = trim(line.substr(dash + 1));
-    if (!IsValidDottedQuad(left) || !IsValidDottedQuad(right))
+    const std::string_view left = trim(line.substr(0, at));
+    const std::string_view right = trim(line.substr(at + 1));
+    // Dotted quads by the IPv4 text rules; IPv6 in any RFC 4291 form (ARIN writes
+    // the last address uncompressed and in capitals).
+    const bool v4 = IsValidDottedQuad(left) && IsValidDottedQuad(right);
+    if (!v4 && (left.find(':') == std::string_view::npos || right.find(':') == std::string_view::npos))
         return false;
-    const uint32_t first = ParseDottedQuad(left);
-    const uint32_t last = ParseDottedQuad(right);
-    if (last < first)
+    const CParseResult<CIPAddress> first = ParseIPAddress(left);
+    const CParseResult<CIPAddress> last = ParseIPAddress(right);
+    if (!first || !last)
         return false;
-    span = last - first;
+    const CParseResult<CIPRange> range = CIPRange::Make(*first, *last);
+    if (!range)
+        return false;
+    span = range->Span();
     return true;
+}
+
+// An ARIN network handle: NET-... for IPv4 networks, NET6-... for IPv6 ones.
+bool IsNetHandle(const std::string& handle)
+{
+    return (handle.size() >= 4 && StartsWithNoCase(handle, "net-")) ||
+           (handle.size() >= 5 && StartsWithNoCase(handle, "net6-"));
 }
 
 // The handle to ask for among the first four parenthesised texts of an answer (a
@@ -111,11 +126,11 @@ bool ChooseHandle(const std::string& answer, std::string& handle)
     bool allRanged = true;
     bool anyRanged = false;
     std::string narrowest;
-    uint32_t narrowestSpan = 0;
+    std::pair<uint64_t, uint64_t> narrowestSpan;
     for (int n = 0; n < kMaxHandles && p != std::string_view::npos; ++n) {
         rest = rest.substr(p + 1);
         const size_t close = rest.find(')');
-        uint32_t span = 0;
+        std::pair<uint64_t, uint64_t> span;
         if (close != std::string_view::npos) {
             handle.assign(rest.substr(0, close));
             rest = rest.substr(close + 1);
@@ -283,9 +298,18 @@ namespace {
 void ChainLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
                  const WhoisExchange& exchange, const RegistryPausedProc& isPaused, CWhoisChainReport* pReport)
 {
+    // An IPv6 address is asked in its canonical text, which is also how the record
+    // names it; an IPv4-mapped one is that IPv4 address.
+    bool bAddress = false;
+    if (target.find(':') != std::string::npos) {
+        if (const CParseResult<CIPAddress> a = ParseIPAddress(target)) {
+            target = a->ToString();
+            bAddress = true;
+        }
+    }
     std::string header = target + "\r\n\r\n";
     const size_t firstDot = target.find('.');
-    if (!target.empty() && !LooksLikeDottedQuad(target) && firstDot != std::string::npos && firstDot > 0) {
+    if (!target.empty() && !LooksLikeDottedQuad(target) && firstDot != std::string::npos && firstDot > 0 && !bAddress) {
         std::string address;
         if (!ResolveToDottedQuad(resolver, target, address)) {
             result = WhoisTexts::kUnableToResolve;
@@ -355,7 +379,7 @@ void ChainLookup(std::string target, std::string& result, const CWhoisServerTabl
             goOn = false;
         } else if (server == arin) {
             std::string handle;
-            if (ChooseHandle(answer, handle) && handle.size() >= 4 && StartsWithNoCase(handle, "net-")) {
+            if (ChooseHandle(answer, handle) && IsNetHandle(handle)) {
                 target = handle;
                 goOn = true;
             }

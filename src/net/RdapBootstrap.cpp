@@ -1,5 +1,7 @@
 #include "net/RdapBootstrap.h"
 
+#include "core/record/DottedQuad.h"
+#include "core/record/IPRange.h"
 #include "facts/RdapText.h"
 #include "net/RdapShippedBootstrap.h"
 
@@ -118,6 +120,7 @@ bool CRdapBootstrap::Parse(std::string_view strJson, std::string& strError)
         return false;
     }
     std::vector<CEntry> entries;
+    std::vector<CEntry6> entries6;
     for (const Json& service : *services) {
         if (!service.is_array() || service.size() < 2 || !service[0].is_array() || !service[1].is_array())
             continue;
@@ -138,24 +141,95 @@ bool CRdapBootstrap::Parse(std::string_view strJson, std::string& strError)
         if (url.back() != '/')
             url += '/';
         for (const Json& p : service[0]) {
+            if (!p.is_string())
+                continue;
+            const std::string& text = p.get_ref<const std::string&>();
             CEntry e;
-            if (p.is_string() && ParsePrefix(p.get<std::string>(), e.m_dwPrefix, e.m_nLength)) {
-                e.m_strUrl = url;
-                entries.push_back(std::move(e));
+            if (text.find(':') == std::string::npos) {
+                if (ParsePrefix(text, e.m_dwPrefix, e.m_nLength)) {
+                    e.m_strUrl = url;
+                    entries.push_back(std::move(e));
+                }
+                continue;
             }
+            // An IPv6 prefix: "2001:200::/23"; host bits are dropped.
+            if (text.size() > 64 || text.find('/') == std::string::npos)
+                continue;
+            const CParseResult<CIPRange> range = ParseIPRange(text);
+            if (!range || !range->First().IsIPv6() || !range->PrefixLength())
+                continue;
+            entries6.push_back(CEntry6 {range->First().High(), range->First().Low(), int(*range->PrefixLength()), url,
+                                        RegistryOfBaseUrl(url)});
         }
     }
-    if (entries.empty()) {
-        strError = "the bootstrap file lists no usable IPv4 prefix";
+    if (entries.empty() && entries6.empty()) {
+        strError = "the bootstrap file lists no usable IPv4 or IPv6 prefix";
         return false;
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const CEntry& a, const CEntry& b) { return a.m_nLength > b.m_nLength; });
-    m_entries = std::move(entries);
     const auto pub = root.find("publication");
-    m_strPublication = pub != root.end() && pub->is_string() ? pub->get<std::string>() : std::string();
-    IndexRegistries();
+    const std::string publication = pub != root.end() && pub->is_string() ? pub->get<std::string>() : std::string();
+    if (!entries.empty()) {
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const CEntry& a, const CEntry& b) { return a.m_nLength > b.m_nLength; });
+        m_entries = std::move(entries);
+        m_strPublication = publication;
+        IndexRegistries();
+    }
+    if (!entries6.empty()) {
+        std::stable_sort(entries6.begin(), entries6.end(),
+                         [](const CEntry6& a, const CEntry6& b) { return a.m_nLength > b.m_nLength; });
+        m_entries6 = std::move(entries6);
+        m_strPublication6 = publication;
+    }
     return true;
+}
+
+const CRdapBootstrap::CEntry6* CRdapBootstrap::Find6(const CIPAddress& address) const
+{
+    for (const CEntry6& e : m_entries6) {
+        const int n = e.m_nLength;
+        const uint64_t maskHigh = n == 0 ? 0 : n >= 64 ? ~uint64_t(0) : ~uint64_t(0) << (64 - n);
+        const uint64_t maskLow = n <= 64 ? 0 : n >= 128 ? ~uint64_t(0) : ~uint64_t(0) << (128 - n);
+        if ((address.High() & maskHigh) == e.m_qwHigh && (address.Low() & maskLow) == e.m_qwLow)
+            return &e;
+    }
+    return nullptr;
+}
+
+std::string CRdapBootstrap::BaseUrl(const CIPAddress& address) const
+{
+    if (address.IsIPv4())
+        return BaseUrl(address.IPv4());
+    const CEntry6* pEntry = Find6(address);
+    return pEntry ? pEntry->m_strUrl : std::string();
+}
+
+std::vector<CIPRange> CRdapBootstrap::Prefixes6() const
+{
+    std::vector<CIPRange> prefixes;
+    for (const CEntry6& e : m_entries6)
+        if (const CParseResult<CIPRange> r =
+                CIPRange::FromPrefix(CIPAddress::FromIPv6(e.m_qwHigh, e.m_qwLow), unsigned(e.m_nLength)))
+            prefixes.push_back(*r);
+    return prefixes;
+}
+
+std::string CRdapBootstrap::RegistryOfText(std::string_view strAddress) const
+{
+    if (IsValidDottedQuad(strAddress))
+        return RegistryOf(ParseDottedQuad(strAddress));
+    if (strAddress.find(':') == std::string_view::npos)
+        return {};
+    const CParseResult<CIPAddress> address = ParseIPAddress(strAddress);
+    return address ? RegistryOf(*address) : std::string();
+}
+
+std::string CRdapBootstrap::RegistryOf(const CIPAddress& address) const
+{
+    if (address.IsIPv4())
+        return RegistryOf(address.IPv4());
+    const CEntry6* pEntry = Find6(address);
+    return pEntry ? pEntry->m_strRegistry : std::string();
 }
 
 void CRdapBootstrap::IndexRegistries()
@@ -212,12 +286,36 @@ CRdapBootstrap CRdapBootstrap::Shipped()
         candidates.push_back(dir + "/../share/addrscope/rdap/ipv4.json");
     candidates.push_back(ADDRSCOPE_RDAP_DATA_INSTALL);
     candidates.push_back(ADDRSCOPE_RDAP_DATA_BUILD);
+    bool bFound = false;
     for (const std::string& path : candidates) {
         std::string text;
-        if (ReadSmallFile(path, text, error) && b.Parse(text, error))
-            return b;
+        if (ReadSmallFile(path, text, error) && b.Parse(text, error) && !b.Empty()) {
+            bFound = true;
+            break;
+        }
     }
-    b.Parse(kShippedRdapBootstrap, error);
+    if (!bFound)
+        b.Parse(kShippedRdapBootstrap, error);
+
+    candidates.clear();
+    if (const std::string dir = ExeDir(); !dir.empty())
+        candidates.push_back(dir + "/../share/addrscope/rdap/ipv6.json");
+    candidates.push_back(ADDRSCOPE_RDAP6_DATA_INSTALL);
+    candidates.push_back(ADDRSCOPE_RDAP6_DATA_BUILD);
+    for (const std::string& path : candidates) {
+        std::string text;
+        CRdapBootstrap six;
+        if (ReadSmallFile(path, text, error) && six.Parse(text, error) && six.HasIPv6()) {
+            b.m_entries6 = std::move(six.m_entries6);
+            b.m_strPublication6 = six.m_strPublication6;
+            return b;
+        }
+    }
+    CRdapBootstrap six;
+    if (six.Parse(kShippedRdapBootstrap6, error)) {
+        b.m_entries6 = std::move(six.m_entries6);
+        b.m_strPublication6 = six.m_strPublication6;
+    }
     return b;
 }
 
@@ -236,7 +334,7 @@ CRdapBootstrap CRdapBootstrap::Load(const std::string& strFile, std::string& str
 {
     strProblem.clear();
     if (!strFile.empty()) {
-        CRdapBootstrap b;
+        CRdapBootstrap b = Shipped();
         std::string error;
         if (b.ReadFile(strFile, error))
             return b;

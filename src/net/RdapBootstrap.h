@@ -1,17 +1,21 @@
 #pragma once
 
+#include "core/record/IPAddress.h"
+#include "core/record/IPRange.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Which RDAP server answers for which IPv4 block: the services of an IANA
-// bootstrap file (RFC 9224), looked up by longest matching prefix.
+// Which RDAP server answers for which block: the services of IANA's bootstrap
+// files (RFC 9224) for IPv4 and for IPv6, looked up by longest matching prefix.
 class CRdapBootstrap
 {
 public:
-    // Replaces the table with the file's services. False, with the reason and the
-    // table unchanged, for text that is not a bootstrap file with at least one
+    // Replaces the table of each family the file lists prefixes of with the file's
+    // services; the other family's table stays. False, with the reason and the
+    // tables unchanged, for text that is not a bootstrap file with at least one
     // usable prefix. Prefer each service's https URL.
     bool Parse(std::string_view strJson, std::string& strError);
 
@@ -24,11 +28,25 @@ public:
     std::string RegistryOf(uint32_t dwAddress) const;
     static std::string RegistryOfBaseUrl(const std::string& strBaseUrl);
 
+    // The same for an address of either family.
+    std::string BaseUrl(const CIPAddress& address) const;
+    std::string RegistryOf(const CIPAddress& address) const;
+    // The same for an address text (dotted quad or IPv6); empty for any other text.
+    std::string RegistryOfText(std::string_view strAddress) const;
+
+    // The IPv6 prefixes the table holds: the blocks IANA gave the registries.
+    std::vector<CIPRange> Prefixes6() const;
+
+    // No IPv4 table (an IPv6 one may be there).
     bool Empty() const { return m_entries.empty(); }
+    bool HasIPv6() const { return !m_entries6.empty(); }
+    // The publication dates of the IPv4 and of the IPv6 table.
     const std::string& Publication() const { return m_strPublication; }
+    const std::string& Publication6() const { return m_strPublication6; }
 
     // The table from the file named in the settings, else the shipped snapshot (the
-    // data file in the build tree or the install prefix, else the copy compiled in).
+    // data files in the build tree or the install prefix, else the copies compiled
+    // in); a family the named file lists nothing for comes from the snapshot.
     // strProblem says why a named file was not used; empty when all went well.
     static CRdapBootstrap Load(const std::string& strFile, std::string& strProblem);
     // Reads and parses a bootstrap file; false with "FILE: reason" when it cannot be used.
@@ -41,7 +59,18 @@ private:
         int m_nLength;
         std::string m_strUrl;
     };
+    struct CEntry6 {
+        uint64_t m_qwHigh;
+        uint64_t m_qwLow;
+        int m_nLength;
+        std::string m_strUrl;
+        std::string m_strRegistry;
+    };
     void IndexRegistries();
+    const CEntry6* Find6(const CIPAddress& address) const;
+
+    std::vector<CEntry6> m_entries6; // longest prefixes first
+    std::string m_strPublication6;
 
     std::vector<CEntry> m_entries; // longest prefixes first
     // The registry of each /8 that no longer prefix splits (the usual bootstrap

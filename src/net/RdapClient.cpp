@@ -1,6 +1,7 @@
 #include "net/RdapClient.h"
 
 #include "core/record/HostLookup.h"
+#include "core/record/IPAddress.h"
 #include "facts/RdapFacts.h"
 #include "facts/RdapText.h"
 #include "facts/WhoisFacts.h"
@@ -9,6 +10,7 @@
 #include "net/WhoisTexts.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -47,7 +49,21 @@ ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& resu
     std::string header = strTarget;
     std::string address = strTarget;
     uint32_t dwAddress = 0;
-    if (!RdapText::ParseAddress(strTarget, dwAddress) || strTarget.find('/') != std::string::npos) {
+    // An IPv6 address is asked, and heads the text, in its canonical form; an
+    // IPv4-mapped one is that IPv4 address.
+    std::optional<CIPAddress> address6;
+    if (strTarget.find(':') != std::string::npos) {
+        if (const CParseResult<CIPAddress> a = ParseIPAddress(strTarget)) {
+            if (a->IsIPv6())
+                address6 = *a;
+            else
+                dwAddress = a->IPv4();
+            address = header = a->ToString();
+        } else {
+            message = "RDAP looks up IP addresses only: " + strTarget;
+            return ERdapOutcome::fallback;
+        }
+    } else if (!RdapText::ParseAddress(strTarget, dwAddress) || strTarget.find('/') != std::string::npos) {
         if (LooksLikeDottedQuad(strTarget) || strTarget.find('.') == std::string::npos) {
             message = "RDAP looks up IPv4 addresses only: " + strTarget;
             return ERdapOutcome::fallback;
@@ -64,7 +80,7 @@ ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& resu
         header = address;
     }
 
-    const std::string base = m_bootstrap.BaseUrl(dwAddress);
+    const std::string base = address6 ? m_bootstrap.BaseUrl(*address6) : m_bootstrap.BaseUrl(dwAddress);
     if (base.empty()) {
         message = "no RDAP server is known for " + address;
         return ERdapOutcome::fallback;
@@ -95,7 +111,8 @@ ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& resu
     const std::string registry = RdapText::RegistryOfHost(HostOf(answer.m_strUrl));
     switch (answer.m_nStatus) {
     case 200: {
-        const CWhoisFacts facts = ReadRdapFacts(answer.m_strBody, dwAddress);
+        const CWhoisFacts facts =
+            address6 ? ReadRdapFacts(answer.m_strBody, *address6) : ReadRdapFacts(answer.m_strBody, dwAddress);
         if (!facts.m_bFromRdap) {
             message = "RDAP server " + HostOf(answer.m_strUrl) + " sent no RDAP network object";
             return ERdapOutcome::fallback;

@@ -85,9 +85,7 @@ void CLookupSession::SetRdapClient(std::unique_ptr<CRdapClient> pClient)
 
 std::string CLookupSession::RegistryOf(std::string_view strAddress) const
 {
-    if (!IsValidDottedQuad(strAddress))
-        return {};
-    return m_registries.RegistryOf(ParseDottedQuad(strAddress));
+    return m_registries.RegistryOfText(strAddress);
 }
 
 std::string CLookupSession::DeniedReason(std::string_view strRegistry)

@@ -5,8 +5,10 @@
 #include "core/record/LookupKind.h"
 #include "core/record/SerStringArray.h"
 #include "facts/WhoisFacts.h"
+#include "net/RdapBootstrap.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -28,6 +30,45 @@ int SizeClass(uint32_t dwStart, uint32_t dwEnd)
     return k;
 }
 
+using U128 = unsigned __int128;
+constexpr U128 kWidestRange6 = U128(1) << 109; // a /19
+
+U128 Value6(const CIPAddress& a)
+{
+    return (U128(a.High()) << 64) | a.Low();
+}
+
+int SizeClass6(U128 start, U128 end)
+{
+    const U128 width = end - start + 1; // at most 2^109: reusable ranges only
+    int k = 0;
+    while ((U128(2) << k) <= width)
+        ++k;
+    return k;
+}
+
+// The IPv6 address a text names; none for dotted quads, IPv4-mapped texts and host names.
+std::optional<CIPAddress> Address6Of(std::string_view strText)
+{
+    if (strText.find(':') == std::string_view::npos)
+        return std::nullopt;
+    const CParseResult<CIPAddress> a = ParseIPAddress(strText);
+    if (!a || !a->IsIPv6())
+        return std::nullopt;
+    return *a;
+}
+
+// A range that holds a block IANA gave a registry (2001:4200::/23 to AFRINIC,
+// 2600::/12 to ARIN, ...) is the registry's own, whoever's answer names it.
+bool HoldsRegistryBlock(const CIPRange& range)
+{
+    static const std::vector<CIPRange> kBlocks = CRdapBootstrap::Shipped().Prefixes6();
+    for (const CIPRange& block : kBlocks)
+        if (range.Contains(block))
+            return true;
+    return false;
+}
+
 } // namespace
 
 namespace {
@@ -36,6 +77,10 @@ namespace {
 // addresses it does hold.
 bool HoldsSource(const CWhoisFacts& facts, std::string_view strSource)
 {
+    if (facts.m_range6) {
+        const CParseResult<CIPAddress> a = ParseIPAddress(strSource);
+        return !a || facts.m_range6->Contains(*a);
+    }
     const std::string strAddress(strSource);
     if (!IsValidDottedQuad(strAddress))
         return true;
@@ -48,6 +93,16 @@ bool HoldsSource(const CWhoisFacts& facts, std::string_view strSource)
 bool IsReusableRange(const CWhoisFacts& facts)
 {
     static constexpr std::string_view kRegistries[] = {"ARIN", "RIPE", "APNIC", "LACNIC", "AFRINIC"};
+    if (facts.m_range6) {
+        const CIPRange& range = *facts.m_range6;
+        if (facts.m_bIsRegistryStub || facts.m_bMissesAddress || !range.First().IsIPv6() ||
+            Value6(range.Last()) - Value6(range.First()) >= kWidestRange6 || HoldsRegistryBlock(range))
+            return false;
+        for (std::string_view strRegistry : kRegistries)
+            if (facts.m_strRegistry == strRegistry)
+                return true;
+        return false;
+    }
     if (!facts.m_bHasRange || facts.m_bIsRegistryStub || facts.m_bMissesAddress ||
         facts.m_dwRangeStart > facts.m_dwRangeEnd)
         return false;
@@ -75,11 +130,14 @@ void CRangeReuse::NoteWaiting(std::string_view strAddress)
 {
     if (IsValidDottedQuad(strAddress))
         m_waiting.emplace(ParseDottedQuad(strAddress), std::string(strAddress));
+    else if (const std::optional<CIPAddress> a = Address6Of(strAddress))
+        m_waiting6.emplace(Value6(*a), std::string(strAddress));
 }
 
 void CRangeReuse::RebuildWaiting(const CSerStringArray& waiting)
 {
     m_waiting.clear();
+    m_waiting6.clear();
     for (int i = 0; i < waiting.GetSize(); ++i)
         NoteWaiting(waiting.GetString(i));
 }
@@ -99,24 +157,31 @@ std::vector<std::string> CRangeReuse::ApplyFinalAnswer(CIPDataArray& data, std::
     // The index only grows between answers (started addresses stay in it until a
     // range covers them); it is rebuilt when it misses addresses or has gone stale.
     const size_t nWaiting = size_t(waiting.GetSize());
-    if (m_waiting.size() < nWaiting || m_waiting.size() > 2 * nWaiting + 1024)
+    const size_t nIndexed = m_waiting.size() + m_waiting6.size();
+    if (nIndexed < nWaiting || nIndexed > 2 * nWaiting + 1024)
         RebuildWaiting(waiting);
 
-    auto it = m_waiting.lower_bound({facts.m_dwRangeStart, std::string()});
-    while (it != m_waiting.end() && it->first <= facts.m_dwRangeEnd) {
-        const std::string& strAddress = it->second;
-        if (!waiting.Contains(strAddress)) {
-            it = m_waiting.erase(it);
-            continue;
+    const auto collect = [&](auto& index, auto first, auto last) {
+        auto it = index.lower_bound({first, std::string()});
+        while (it != index.end() && it->first <= last) {
+            const std::string& strAddress = it->second;
+            if (!waiting.Contains(strAddress)) {
+                it = index.erase(it);
+                continue;
+            }
+            // A waiting address deleted from the document keeps its own query, as before.
+            if (EqualNoCase(strAddress, strSource) || m_explicit.count(strAddress) != 0 || !data.FindByIP(strAddress)) {
+                ++it;
+                continue;
+            }
+            answered.push_back(strAddress);
+            it = index.erase(it);
         }
-        // A waiting address deleted from the document keeps its own query, as before.
-        if (EqualNoCase(strAddress, strSource) || m_explicit.count(strAddress) != 0 || !data.FindByIP(strAddress)) {
-            ++it;
-            continue;
-        }
-        answered.push_back(strAddress);
-        it = m_waiting.erase(it);
-    }
+    };
+    if (facts.m_range6)
+        collect(m_waiting6, Value6(facts.m_range6->First()), Value6(facts.m_range6->Last()));
+    else
+        collect(m_waiting, facts.m_dwRangeStart, facts.m_dwRangeEnd);
     waiting.RemoveTexts(answered);
     for (const std::string& strAddress : answered) {
         data.SetWhoisResult(strAddress, ReHeadWhoisText(strText, strAddress), dtWhen);
@@ -133,8 +198,16 @@ void CRangeReuse::NoteKnownRange(std::string_view strSource, const CWhoisFacts& 
 
 void CRangeReuse::RememberRange(std::string_view strSource, const CWhoisFacts& facts, const COleDateTime& dtWhen)
 {
-    auto& ranges = m_known[size_t(SizeClass(facts.m_dwRangeStart, facts.m_dwRangeEnd))];
-    CKnownRange& known = ranges[{facts.m_dwRangeStart, facts.m_dwRangeEnd}];
+    CKnownRange* pKnown;
+    if (facts.m_range6) {
+        const U128 first = Value6(facts.m_range6->First());
+        const U128 last = Value6(facts.m_range6->Last());
+        pKnown = &m_known6[size_t(SizeClass6(first, last))][{first, last}];
+    } else {
+        auto& ranges = m_known[size_t(SizeClass(facts.m_dwRangeStart, facts.m_dwRangeEnd))];
+        pKnown = &ranges[{facts.m_dwRangeStart, facts.m_dwRangeEnd}];
+    }
+    CKnownRange& known = *pKnown;
     // The newest answer for a range wins; an older one arriving late does not replace
     // it, nor does one of the same time (the copies a reused answer left in its
     // neighbours' records carry its time: the address it came from stays the source).
@@ -145,22 +218,23 @@ void CRangeReuse::RememberRange(std::string_view strSource, const CWhoisFacts& f
     known.m_dtWhen = dtWhen;
 }
 
-std::string CRangeReuse::FindSource(const CIPDataArray& data, uint32_t dwAddress, uint32_t nGapMinutes,
-                                    const COleDateTime& dtNow)
+template <typename Key, typename Span, size_t N>
+std::string CRangeReuse::FindIn(std::array<std::map<std::pair<Key, Key>, CKnownRange>, N>& known,
+                                const CIPDataArray& data, Key address, uint32_t nGapMinutes, const COleDateTime& dtNow)
 {
-    for (int k = 0; k < kSizeClasses; ++k) {
-        auto& ranges = m_known[size_t(k)];
+    for (size_t k = 0; k < N; ++k) {
+        auto& ranges = known[k];
         if (ranges.empty())
             continue;
         // A range of this class that covers the address starts at most its width below it.
-        const uint64_t nSpan = (uint64_t(2) << k) - 1;
-        const uint32_t dwLow = dwAddress > nSpan ? uint32_t(dwAddress - nSpan) : 0;
+        const Span nSpan = (Span(2) << k) - 1;
+        const Key low = address > nSpan ? Key(address - nSpan) : Key(0);
         std::string strBest;
-        uint64_t nBestWidth = UINT64_MAX;
-        auto it = ranges.lower_bound({dwLow, 0});
-        while (it != ranges.end() && it->first.first <= dwAddress) {
-            const auto [dwStart, dwEnd] = it->first;
-            if (dwEnd < dwAddress || !IsFresh(it->second.m_dtWhen, nGapMinutes, dtNow)) {
+        Span nBestWidth = ~Span(0);
+        auto it = ranges.lower_bound({low, Key(0)});
+        while (it != ranges.end() && it->first.first <= address) {
+            const auto [start, end] = it->first;
+            if (end < address || !IsFresh(it->second.m_dtWhen, nGapMinutes, dtNow)) {
                 ++it;
                 continue;
             }
@@ -170,7 +244,7 @@ std::string CRangeReuse::FindSource(const CIPDataArray& data, uint32_t dwAddress
                 it = ranges.erase(it);
                 continue;
             }
-            const uint64_t nWidth = uint64_t(dwEnd) - dwStart + 1;
+            const Span nWidth = Span(end) - start + 1;
             if (nWidth < nBestWidth) {
                 nBestWidth = nWidth;
                 strBest = it->second.m_strSource;
@@ -183,12 +257,27 @@ std::string CRangeReuse::FindSource(const CIPDataArray& data, uint32_t dwAddress
     return {};
 }
 
+std::string CRangeReuse::FindSource(const CIPDataArray& data, uint32_t dwAddress, uint32_t nGapMinutes,
+                                    const COleDateTime& dtNow)
+{
+    return FindIn<uint32_t, uint64_t>(m_known, data, dwAddress, nGapMinutes, dtNow);
+}
+
 std::string CRangeReuse::AnswerFromKnownRange(CIPDataArray& data, std::string_view strAddress, uint32_t nGapMinutes,
                                               const COleDateTime& dtNow)
 {
-    if (!IsValidDottedQuad(strAddress) || !data.FindByIP(strAddress))
+    std::string strSource;
+    if (IsValidDottedQuad(strAddress)) {
+        if (!data.FindByIP(strAddress))
+            return {};
+        strSource = FindSource(data, ParseDottedQuad(strAddress), nGapMinutes, dtNow);
+    } else if (const std::optional<CIPAddress> a = Address6Of(strAddress)) {
+        if (!data.FindByIP(strAddress))
+            return {};
+        strSource = FindIn<U128, U128>(m_known6, data, Value6(*a), nGapMinutes, dtNow);
+    } else {
         return {};
-    std::string strSource = FindSource(data, ParseDottedQuad(strAddress), nGapMinutes, dtNow);
+    }
     if (strSource.empty() || EqualNoCase(strSource, strAddress))
         return {};
     const CIPAddressData* pSource = data.FindByIP(strSource);
@@ -213,7 +302,10 @@ void CRangeReuse::ForgetReusedFrom(std::string_view strAddress)
 void CRangeReuse::Clear()
 {
     m_waiting.clear();
+    m_waiting6.clear();
     for (auto& ranges : m_known)
+        ranges.clear();
+    for (auto& ranges : m_known6)
         ranges.clear();
     m_reusedFrom.clear();
     m_explicit.clear();

@@ -22,7 +22,9 @@ struct CWhoisFacts;
 // True when an answer's range may answer other addresses: it comes from a regional
 // registry's own answer (ARIN, RIPE, APNIC, LACNIC, AFRINIC), is not a stub that
 // only names another registry, has start <= end and is no wider than a /8. A
-// referred rwhois host may claim any range, so its ranges never count.
+// referred rwhois host may claim any range, so its ranges never count. An IPv6
+// range is no wider than a /19 and holds none of the blocks IANA gave the
+// registries (those name the registry, not a holder).
 bool IsReusableRange(const CWhoisFacts& facts);
 
 // The stored text with its first line (the address that was looked up, maybe
@@ -38,7 +40,7 @@ std::string ReHeadWhoisText(std::string_view strText, std::string_view strAddres
 class CRangeReuse
 {
 public:
-    // An address was put in the whois waiting list. Texts that are not dotted quads
+    // An address was put in the whois waiting list. Texts that are not addresses
     // (host names) are not indexed.
     void NoteWaiting(std::string_view strAddress);
     // An explicit request for one address (F5): it is asked itself, never answered
@@ -79,6 +81,7 @@ public:
     void ClearWaiting()
     {
         m_waiting.clear();
+        m_waiting6.clear();
         m_explicit.clear();
     }
     // Another document: nothing known carries over.
@@ -93,7 +96,17 @@ private:
     // Ranges of 2^k .. 2^(k+1)-1 addresses in class k; a /8 is the widest.
     static constexpr int kSizeClasses = 25;
 
+    using Address6 = unsigned __int128;
+    using RangeKey6 = std::pair<Address6, Address6>;
+    // IPv6 ranges of 2^k .. 2^(k+1)-1 addresses in class k; a /19 is the widest.
+    static constexpr int kSizeClasses6 = 110;
+
     void RebuildWaiting(const CSerStringArray& waiting);
+    // The source of the most specific valid range of a family's size classes that
+    // covers the address, empty when none; Span holds a class's widest width.
+    template <typename Key, typename Span, size_t N>
+    static std::string FindIn(std::array<std::map<std::pair<Key, Key>, CKnownRange>, N>& known,
+                              const CIPDataArray& data, Key address, uint32_t nGapMinutes, const COleDateTime& dtNow);
     void RememberRange(std::string_view strSource, const CWhoisFacts& facts, const COleDateTime& dtWhen);
     // The source of the most specific valid range covering dwAddress, empty when none.
     std::string FindSource(const CIPDataArray& data, uint32_t dwAddress, uint32_t nGapMinutes,
@@ -101,6 +114,8 @@ private:
 
     std::set<std::pair<uint32_t, std::string>> m_waiting;
     std::array<std::map<RangeKey, CKnownRange>, kSizeClasses> m_known;
+    std::set<std::pair<Address6, std::string>> m_waiting6;
+    std::array<std::map<RangeKey6, CKnownRange>, kSizeClasses6> m_known6;
     std::unordered_map<std::string, std::string> m_reusedFrom;
     std::unordered_set<std::string> m_explicit;
 };

@@ -86,7 +86,8 @@ int FirstUnpaused(const CSerStringArray& waiting, const CWorkerEnvironment& env)
     for (int i = 0; i < nSize; ++i) {
         const std::string& strAddress = waiting.GetString(i);
         // A host name's registry is known only once it resolves: it may start.
-        if (!IsValidDottedQuad(strAddress) || !isPaused(env.m_pRegistries->RegistryOf(ParseDottedQuad(strAddress))))
+        const std::string strRegistry = env.m_pRegistries->RegistryOfText(strAddress);
+        if (strRegistry.empty() || !isPaused(strRegistry))
             return i;
     }
     return -1;

@@ -191,3 +191,31 @@ TEST_F(CliRdapTest, LookedUpAnswersExportTheirFacts)
 }
 
 } // namespace
+
+TEST_F(CliRdapTest, IPv6AddressesGoToTheRdapServerOfTheirBlockAndReuseItsRange)
+{
+    m_rdap.SetAnswer("2001:4860:4860::8888",
+                     ReadFileBytes(TestDataPath("rdap6/arin-ipwhois-google-2001-4860-4860--8888.json")));
+    WriteFileBytes(m_dir.File("bootstrap.json"), R"({"services": [[["2001:4860::/32"], [")" + m_rdap.BaseUrl("ok") +
+                                                     R"("]], [["0.0.0.0/0"], [")" + m_rdap.BaseUrl("ok") + "\"]]]}");
+    // One lookup at a time, so that the second address waits for the first one's range.
+    std::string settings = ReadFileBytes(m_dir.File("s.ini"));
+    settings.replace(settings.find("[Settings]\n"), 11, "[Settings]\nIP%20Whois%20Simul%20Connections=1\n");
+    WriteFileBytes(m_dir.File("s.ini"), settings);
+    const std::string doc = m_dir.File("v6.qdl");
+    const size_t nBefore = m_rdap.Requests();
+    CCliResult r = Cli(
+        {"lookup", doc, "--source", "rdap", "--json", "--tick", "5", "2001:4860:4860:0::8888", "2001:4860:ffff::1"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(m_rdap.Requests() - nBefore, 1u) << r.m_strOut;
+    EXPECT_NE(r.m_strOut.find("\"address\": \"2001:4860:ffff::1\""), std::string::npos) << r.m_strOut;
+    EXPECT_NE(r.m_strOut.find("\"reusedFrom\": \"2001:4860:4860::8888\""), std::string::npos) << r.m_strOut;
+    EXPECT_NE(r.m_strOut.find("\"range\": \"2001:4860:: - 2001:4860:ffff:ffff:ffff:ffff:ffff:ffff\""),
+              std::string::npos)
+        << r.m_strOut;
+
+    // whois --rdap: the stored form, headed by the canonical address.
+    r = Cli({"whois", "--rdap", "2001:4860:4860:0:0:0:0:8888"});
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut.rfind("2001:4860:4860::8888\r\n\r\nNetRange:", 0), 0u) << r.m_strOut;
+}

@@ -259,14 +259,14 @@ TEST(RdapBootstrapTest, UnusableFileFallsBackToTheShippedSnapshot)
     CTempDir dir;
     WriteFileBytes(dir.File("empty.json"), "");
     WriteFileBytes(dir.File("bad.json"), "{\"services\": [[[\"8.0.0.0/8\"], ");
-    WriteFileBytes(dir.File("noprefix.json"), R"({"services": [[["2001:db8::/32", "8.0.0.0/99"], ["https://x/"]]]})");
+    WriteFileBytes(dir.File("noprefix.json"), R"({"services": [[["2001:db8::/129", "8.0.0.0/99"], ["https://x/"]]]})");
     WriteFileBytes(dir.File("deep.json"), std::string(10000, '['));
     const struct {
         std::string m_strFile;
         const char* m_pszProblem;
     } cases[] = {
         {dir.File("missing.json"), "cannot open"}, {dir.File("empty.json"), "empty"},
-        {dir.File("bad.json"), "not valid JSON"},  {dir.File("noprefix.json"), "no usable IPv4 prefix"},
+        {dir.File("bad.json"), "not valid JSON"},  {dir.File("noprefix.json"), "no usable IPv4 or IPv6 prefix"},
         {dir.File("deep.json"), "nests too deep"},
     };
     for (const auto& c : cases) {

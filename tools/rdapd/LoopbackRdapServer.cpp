@@ -95,7 +95,7 @@ bool CLoopbackRdapServer::Start(const std::string& certFile, const std::string& 
     m_pServer->set_read_timeout(30, 0);
     m_pServer->set_write_timeout(30, 0);
 
-    m_pServer->Get(R"(/([a-z]+)/ip/([0-9.]+))", [this](const httplib::Request& req, httplib::Response& res) {
+    m_pServer->Get(R"(/([a-z]+)/ip/([0-9A-Fa-f.:]+))", [this](const httplib::Request& req, httplib::Response& res) {
         ++m_nRequests;
         const std::string mode = req.matches[1];
         const std::string address = req.matches[2];
