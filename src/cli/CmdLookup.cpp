@@ -16,6 +16,7 @@
 #include "core/settings/ProgramSettings.h"
 #include "core/settings/SettingsLoader.h"
 #include "core/settings/SettingsStore.h"
+#include "facts/RecordStatus.h"
 #include "facts/WhoisFacts.h"
 #include "facts/WhoisFactsCache.h"
 #include "net/IPWhoisLookup.h"
@@ -114,7 +115,10 @@ public:
         const bool bFailed = f.m_status != ERunStatus::ok;
         if (f.m_status == ERunStatus::gaveUp)
             CliMessage(m_ctx, m_command.Name(),
-                       f.m_strAddress + ": no whois answer after " + std::to_string(f.m_nEmptyAnswers) + " tries");
+                       f.m_strAddress + ": no whois answer after " + std::to_string(f.m_nEmptyAnswers) + " tries" +
+                           (f.m_strReason.empty() ? "" : " (" + f.m_strReason + ")"));
+        if (f.m_bZeroByteCut)
+            CliMessage(m_ctx, m_command.Name(), f.m_strAddress + ": " + RunTexts::kZeroByteCut);
         if (m_bJson)
             PrintJsonLine(f);
         // Progress follows what the servers answered; known ranges only count.
@@ -181,15 +185,20 @@ private:
                                 : f.m_status == ERunStatus::failed ? "failed"
                                                                    : "ok";
         const CIPAddressData* r = m_doc.GetData().FindByIP(f.m_strAddress);
+        const ERecordStatus eAnswered =
+            r && f.m_nKind == lookupWhois ? RecordStatusOf(*r, GetWhoisFacts(m_doc.GetData(), *r)) : ERecordStatus::kOk;
+        const CRecordStatus detail = FinishedStatus(f, eAnswered);
         std::string s =
             "{\"address\": " + JsonString(f.m_strAddress) +
             ", \"kind\": " + JsonString(LookupKindRow(f.m_nKind)->m_pszName) +
-            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
+            ", \"status\": " + JsonString(pszStatus) +
+            ", \"detail\": " + JsonString(std::string(RecordStatusToken(detail.m_eStatus))) +
+            ", \"reason\": " + JsonString(detail.m_strReason) +
+            ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
             ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
             ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
             ", \"time\": " + JsonString(LocalTimeText()) +
-            (f.m_strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(f.m_strReusedFrom)) +
-            (f.m_strReason.empty() ? std::string() : ", \"reason\": " + JsonString(f.m_strReason)) + "}\n";
+            (f.m_strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(f.m_strReusedFrom)) + "}\n";
         std::fwrite(s.data(), 1, s.size(), m_ctx.out);
         // As it happens: a reader at the end of a pipe sees each address when it is done.
         std::fflush(m_ctx.out);
@@ -232,7 +241,7 @@ public:
             CliValue("--tick", "MS", "milliseconds between two scheduler ticks (2000)"),
             CliFlag("--force", "look up again even what is fresher than the rescan gap"),
             CliFlag("--json", "one JSON object per finished address on standard output (keys address, kind, status, "
-                              "owner, country, range, time); the summary goes to standard error"),
+                              "detail, reason, owner, country, range, time); the summary goes to standard error"),
         };
         return params;
     }
@@ -384,6 +393,9 @@ public:
                 std::fprintf(summary, ", not looked up %d", run.NotDone(nKind));
             std::fprintf(summary, "\n");
         }
+        // What the whois lookups came to, in the window's words.
+        if (!ctx.m_bQuiet && nKind == lookupWhois && run.Tally().Total() > 0)
+            CliMessage(ctx, Name(), FormatRunSummary(run.Tally(), false));
         return bSaved && !bInterrupted && !bLinesSkipped && !run.StartFailed() && counts.m_nFailed == 0 &&
                        run.NotDone(nKind) <= 0
                    ? 0
