@@ -190,13 +190,19 @@ TEST_F(LookupRunTest, AnAddressNoServerAnswersIsGivenUpAfterThreeTriesUntilAsked
         EXPECT_EQ(Waiting(), 1);
     }
     Step();
-    EXPECT_EQ(m_heard.m_finished, (std::vector<CHeard> {{"10.9.9.9", ERunStatus::gaveUp, "", ""}}));
+    EXPECT_EQ(m_heard.m_finished, (std::vector<CHeard> {{"10.9.9.9", ERunStatus::gaveUp, "", "no answer"}}));
     EXPECT_TRUE(m_run.IsGivenUp("10.9.9.9"));
     EXPECT_FALSE(m_doc.HasPendingLookups());
     EXPECT_EQ(Counts().m_nFailed, 1);
+    // Its tries spent, the lookup failed: that is its status until it is asked again.
+    ASSERT_NE(m_run.FailureOf("10.9.9.9"), nullptr);
+    EXPECT_EQ(m_run.FailureOf("10.9.9.9")->m_eStatus, ERecordStatus::kFailed);
+    EXPECT_EQ(m_run.FailureOf("10.9.9.9")->m_strReason, "no answer");
+    EXPECT_EQ(FormatRunSummary(m_run.Tally(), true), "Looked up 1: 1 failed \u2014 see Messages");
 
     EXPECT_TRUE(m_run.QueueExplicit(lookupWhois, "10.9.9.9"));
     EXPECT_FALSE(m_run.IsGivenUp("10.9.9.9"));
+    EXPECT_EQ(m_run.FailureOf("10.9.9.9"), nullptr);
 }
 
 TEST_F(LookupRunTest, ATemporaryDenialPausesTheRegistryStoresNothingAndSpendsNoTry)

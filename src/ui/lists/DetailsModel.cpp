@@ -13,6 +13,7 @@
 #include <ctime>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -227,9 +228,22 @@ CDetailsModel::CDetailsModel(QObject* pParent)
     : QAbstractTableModel(pParent)
 { }
 
-ERecordStatus CDetailsModel::StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const
+CRecordStatus CDetailsModel::StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const
 {
-    return m_fnStatus ? m_fnStatus(record, facts) : RecordStatusOf(record, facts);
+    if (m_fnStatus)
+        return m_fnStatus(record, facts);
+    CRecordStatus status;
+    status.m_eStatus = RecordStatusOf(record, facts);
+    return status;
+}
+
+std::string CDetailsModel::StatusText(const CIPAddressData& record, const CWhoisFacts& facts) const
+{
+    const CRecordStatus status = StatusOf(record, facts);
+    std::string text(RecordStatusToken(status.m_eStatus));
+    if (!status.m_strReason.empty())
+        text += " (" + status.m_strReason + ")";
+    return text;
 }
 
 const char* CDetailsModel::ColumnTitle(int nColumn)
@@ -378,7 +392,7 @@ bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) 
             if (needle.find('|') != std::string_view::npos && ContainsFolded(NotesText(record), needle))
                 return true;
         } else if (c == kStatus) {
-            if (ContainsFolded(RecordStatusToken(StatusOf(record, facts)), needle))
+            if (ContainsFolded(StatusText(record, facts), needle))
                 return true;
         } else if (ContainsFolded(CellView(record, facts, c, buf), needle)) {
             return true;
@@ -402,6 +416,7 @@ void CDetailsModel::ApplySort()
         std::unordered_map<std::string_view, uint32_t, CFoldedHash, CFoldedEqual> ids;
         std::vector<CTextKey> distinct;
         std::vector<uint32_t> rowIds(m_rows.size());
+        std::unordered_set<std::string> statusTexts;
         char buf[kCellBuffer];
         for (size_t i = 0; i < m_rows.size(); ++i) {
             const CIPAddressData* pRecord = recordAt(m_rows[i]);
@@ -409,9 +424,11 @@ void CDetailsModel::ApplySort()
             if (pRecord) {
                 // The views point into the record and its cached facts, which stay put while sorting.
                 const CWhoisFacts& facts = bFacts ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
-                text = m_nSortColumn == kNotes    ? FirstNote(*pRecord)
-                       : m_nSortColumn == kStatus ? RecordStatusToken(StatusOf(*pRecord, facts))
-                                                  : CellView(*pRecord, facts, m_nSortColumn, buf);
+                // Status texts are made, not kept in the record: a few distinct ones hold them.
+                text = m_nSortColumn == kNotes ? FirstNote(*pRecord)
+                       : m_nSortColumn == kStatus
+                           ? std::string_view(*statusTexts.insert(StatusText(*pRecord, facts)).first)
+                           : CellView(*pRecord, facts, m_nSortColumn, buf);
             }
             const auto [it, bNew] = ids.try_emplace(text, uint32_t(distinct.size()));
             if (bNew)
@@ -468,7 +485,7 @@ std::string CDetailsModel::CellText(int nRow, int nColumn) const
     char buf[kCellBuffer];
     const CWhoisFacts& facts = UsesFacts(nColumn) ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
     if (nColumn == kStatus)
-        return std::string(RecordStatusToken(StatusOf(*pRecord, facts)));
+        return StatusText(*pRecord, facts);
     return std::string(CellView(*pRecord, facts, nColumn, buf));
 }
 
