@@ -191,14 +191,14 @@ private:
         std::string s =
             "{\"address\": " + JsonString(f.m_strAddress) +
             ", \"kind\": " + JsonString(LookupKindRow(f.m_nKind)->m_pszName) +
-            ", \"status\": " + JsonString(pszStatus) +
-            ", \"detail\": " + JsonString(std::string(RecordStatusToken(detail.m_eStatus))) +
-            ", \"reason\": " + JsonString(detail.m_strReason) +
-            ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
+            ", \"status\": " + JsonString(pszStatus) + ", \"owner\": " + JsonString(r ? r->GetOwner() : std::string()) +
             ", \"country\": " + JsonString(r ? r->GetCountry() : std::string()) +
             ", \"range\": " + JsonString(r ? r->GetRangeText() : std::string()) +
             ", \"time\": " + JsonString(LocalTimeText()) +
-            (f.m_strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(f.m_strReusedFrom)) + "}\n";
+            (f.m_strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(f.m_strReusedFrom)) +
+            // Added after the keys readers already know, so that lines keep their beginning.
+            ", \"detail\": " + JsonString(std::string(RecordStatusToken(detail.m_eStatus))) +
+            ", \"reason\": " + JsonString(detail.m_strReason) + "}\n";
         std::fwrite(s.data(), 1, s.size(), m_ctx.out);
         // As it happens: a reader at the end of a pipe sees each address when it is done.
         std::fflush(m_ctx.out);
@@ -240,8 +240,9 @@ public:
                      "the settings' \"Use RDAP\" when not given"),
             CliValue("--tick", "MS", "milliseconds between two scheduler ticks (2000)"),
             CliFlag("--force", "look up again even what is fresher than the rescan gap"),
-            CliFlag("--json", "one JSON object per finished address on standard output (keys address, kind, status, "
-                              "detail, reason, owner, country, range, time); the summary goes to standard error"),
+            CliFlag("--json",
+                    "one JSON object per finished address on standard output (keys address, kind, status, "
+                    "owner, country, range, time, reusedFrom, detail, reason); the summary goes to standard error"),
         };
         return params;
     }
