@@ -56,6 +56,9 @@ void CLookupRun::SetSteadyClock(std::function<SteadyClock::time_point()> fnNow)
 
 CQueueCounts CLookupRun::Queue(const std::vector<std::string>& addresses, const CLookupChoice& choice)
 {
+    // A new run counts only its own lookups (a quick lookup outside a run is no part of it).
+    if (!m_bRunning)
+        m_bTallyDone = true;
     CQueueCounts total;
     auto fnQueue = [this](int nKind, const std::string& strAddress, uint32_t nGap) {
         const bool bQueued = m_pSession->Queue(m_doc, nKind, strAddress, nGap);
@@ -100,6 +103,8 @@ bool CLookupRun::QueueExplicit(int nKind, const std::string& strAddress)
 {
     if (strAddress.empty() || !m_pSession->Queue(m_doc, nKind, strAddress))
         return false;
+    if (!m_bRunning)
+        m_bTallyDone = true;
     if (nKind == lookupWhois) {
         m_reuse.NoteExplicit(strAddress);
         m_givenUp.erase(strAddress);

@@ -884,8 +884,9 @@ void CMainFrame::OnRunEnded()
     if (tally.Total() == 0)
         return;
     const QString strSummary = ToQString(FormatRunSummary(tally, true));
+    // A run that went well is noted without bringing the log into view.
     if (m_pMessageLog)
-        m_pMessageLog->AddMessage(strSummary);
+        m_pMessageLog->AddMessage(strSummary, tally.m_nFailed + tally.m_nGaveUp > 0);
     // It stays until the next run begins or another message comes.
     m_strRunSummary = ElidedStatusText(strSummary);
     statusBar()->showMessage(m_strRunSummary);
