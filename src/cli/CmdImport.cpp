@@ -98,7 +98,8 @@ public:
         const int nBefore = doc.GetData().GetSize();
         CImportTally tally;
         if (bLogImport) {
-            const std::string strPatterns = conditions.BuildPatterns();
+            // A custom text typed without its closing bar still matches, as in the window.
+            const std::string strPatterns = conditions.ImportPatterns();
             nAdded = doc.AddIPsFromSource(reader, bConvert, &strPatterns, resolver, progress, &nDropped, &tally);
         } else {
             nAdded = doc.AddIPsFromSource(reader, bConvert, nullptr, resolver, progress, &nDropped, &tally);

@@ -18,6 +18,7 @@
 #include "core/settings/ProgramSettings.h"
 #include "core/settings/SettingsLoader.h"
 #include "core/settings/SettingsStore.h"
+#include "facts/RecordStatus.h"
 #include "facts/WhoisFacts.h"
 #include "facts/WhoisFactsCache.h"
 #include "net/IPWhoisLookup.h"
@@ -116,7 +117,10 @@ public:
         const bool bFailed = f.m_status != ERunStatus::ok;
         if (f.m_status == ERunStatus::gaveUp)
             CliMessage(m_ctx, m_command.Name(),
-                       f.m_strAddress + ": no whois answer after " + std::to_string(f.m_nEmptyAnswers) + " tries");
+                       f.m_strAddress + ": no whois answer after " + std::to_string(f.m_nEmptyAnswers) + " tries" +
+                           (f.m_strReason.empty() ? "" : " (" + f.m_strReason + ")"));
+        if (f.m_bZeroByteCut)
+            CliMessage(m_ctx, m_command.Name(), f.m_strAddress + ": " + RunTexts::kZeroByteCut);
         if (m_bJson)
             PrintJsonLine(f);
         // Progress follows what the servers answered; known ranges only count.
@@ -195,6 +199,9 @@ private:
             if (strCountry.empty())
                 strCountry = facts.m_strCountry;
         }
+        const ERecordStatus eAnswered =
+            r && f.m_nKind == lookupWhois ? RecordStatusOf(*r, GetWhoisFacts(m_doc.GetData(), *r)) : ERecordStatus::kOk;
+        const CRecordStatus detail = FinishedStatus(f, eAnswered);
         std::string s =
             "{\"address\": " + JsonString(f.m_strAddress) +
             ", \"kind\": " + JsonString(LookupKindRow(f.m_nKind)->m_pszName) +
@@ -202,7 +209,9 @@ private:
             ", \"country\": " + JsonString(strCountry) + ", \"range\": " + JsonString(strRange) +
             ", \"time\": " + JsonString(LocalTimeText()) +
             (f.m_strReusedFrom.empty() ? std::string() : ", \"reusedFrom\": " + JsonString(f.m_strReusedFrom)) +
-            (f.m_strReason.empty() ? std::string() : ", \"reason\": " + JsonString(f.m_strReason)) + "}\n";
+            // Added after the keys readers already know, so that lines keep their beginning.
+            ", \"detail\": " + JsonString(std::string(RecordStatusToken(detail.m_eStatus))) +
+            ", \"reason\": " + JsonString(detail.m_strReason) + "}\n";
         std::fwrite(s.data(), 1, s.size(), m_ctx.out);
         // As it happens: a reader at the end of a pipe sees each address when it is done.
         std::fflush(m_ctx.out);
@@ -244,8 +253,9 @@ public:
                      "the settings' \"Use RDAP\" when not given"),
             CliValue("--tick", "MS", "milliseconds between two scheduler ticks (2000)"),
             CliFlag("--force", "look up again even what is fresher than the rescan gap"),
-            CliFlag("--json", "one JSON object per finished address on standard output (keys address, kind, status, "
-                              "owner, country, range, time); the summary goes to standard error"),
+            CliFlag("--json",
+                    "one JSON object per finished address on standard output (keys address, kind, status, "
+                    "owner, country, range, time, reusedFrom, detail, reason); the summary goes to standard error"),
         };
         return params;
     }
@@ -409,6 +419,9 @@ public:
                 std::fprintf(summary, ", not looked up %d", run.NotDone(nKind));
             std::fprintf(summary, "\n");
         }
+        // What the whois lookups came to, in the window's words.
+        if (!ctx.m_bQuiet && nKind == lookupWhois && run.Tally().Total() > 0)
+            CliMessage(ctx, Name(), FormatRunSummary(run.Tally(), false));
         return bSaved && !bInterrupted && !bLinesSkipped && !run.StartFailed() && counts.m_nFailed == 0 &&
                        run.NotDone(nKind) <= 0
                    ? 0

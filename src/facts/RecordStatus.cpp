@@ -28,6 +28,29 @@ std::string_view RecordStatusToken(ERecordStatus status)
     return "not-looked-up";
 }
 
+std::string_view LookupFailureToken(ELookupFailure failure)
+{
+    switch (failure) {
+    case ELookupFailure::kNone:
+        return {};
+    case ELookupFailure::kTimeOut:
+        return "time-out";
+    case ELookupFailure::kConnectionRefused:
+        return "connection refused";
+    case ELookupFailure::kConnectionReset:
+        return "connection reset";
+    case ELookupFailure::kCutAtMaxSize:
+        return "cut at Max Answer Size";
+    case ELookupFailure::kRegistryRefused:
+        return "registry refused";
+    case ELookupFailure::kNameNotResolved:
+        return "name not resolved";
+    case ELookupFailure::kNoAnswer:
+        return "no answer";
+    }
+    return {};
+}
+
 ERecordStatus RecordStatusOf(const CIPAddressData& record, const CWhoisFacts& facts)
 {
     if (record.RawWhoisView().empty())

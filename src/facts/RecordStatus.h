@@ -23,6 +23,23 @@ enum class ERecordStatus
 // "ok", "reused", "cached", "stub", "range-mismatch", "failed", "gave-up", "not-looked-up".
 std::string_view RecordStatusToken(ERecordStatus status);
 
+// Why a whois or RDAP lookup came back without an answer, as the network met it.
+enum class ELookupFailure
+{
+    kNone, // it did not fail
+    kTimeOut, // the connection or the answer took longer than the settings allow
+    kConnectionRefused, // no connection could be made
+    kConnectionReset, // the connection broke before the answer was complete
+    kCutAtMaxSize, // the answer passed "Max Answer Size" and was cut there
+    kRegistryRefused, // the registry answered with a limit or a denial instead
+    kNameNotResolved, // the server's name did not resolve
+    kNoAnswer, // the server closed without a usable answer
+};
+
+// "time-out", "connection refused", "connection reset", "cut at Max Answer Size",
+// "registry refused", "name not resolved", "no answer"; empty for kNone.
+std::string_view LookupFailureToken(ELookupFailure failure);
+
 // What the record and its facts tell by themselves: not-looked-up without a whois
 // text, stub, range-mismatch, else ok. Reused, cached, failed and gave-up are known
 // to the run that produced the result, which overrides this.

@@ -247,14 +247,21 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
 namespace {
 
 WhoisExchange NetworkExchange(const CWhoisServerTable& servers, CNameResolver& resolver,
-                              const WhoisStepObserver& observer)
+                              const WhoisStepObserver& observer, CWhoisChainReport* pReport = nullptr)
 {
-    return [&servers, &resolver, &observer](const std::string& query, const std::string& server, std::string& answer,
-                                            int port) {
+    return [&servers, &resolver, &observer, pReport](const std::string& query, const std::string& server,
+                                                     std::string& answer, int port) {
         EWhoisQueryEnd end = EWhoisQueryEnd::complete;
-        const bool bOk = WhoisQuery(query, server, answer, port, servers, resolver, &end);
+        bool bZeroByte = false;
+        const bool bOk = WhoisQuery(query, server, answer, port, servers, resolver, &end, &bZeroByte);
         if (observer)
-            observer(CWhoisStep {query, server, port, end, &answer});
+            observer(CWhoisStep {query, server, port, end, &answer, bZeroByte});
+        if (pReport) {
+            // Overwritten by every exchange; the chain clears it once it has its text.
+            pReport->m_failure =
+                end == EWhoisQueryEnd::complete && answer.empty() ? ELookupFailure::kNoAnswer : FailureOfQueryEnd(end);
+            pReport->m_bZeroByteCut = pReport->m_bZeroByteCut || bZeroByte;
+        }
         // Only the beginning of an answer arrived: no answer from this server, so
         // the lookup fails or falls back to the previous server's answer.
         if (IsCutShort(end))
@@ -283,8 +290,8 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
 {
     if (target.find_first_not_of(kWhiteSpace) == std::string::npos)
         return;
-    ChainLookup(std::move(target), result, servers, resolver, NetworkExchange(servers, resolver, observer), isPaused,
-                &report);
+    ChainLookup(std::move(target), result, servers, resolver, NetworkExchange(servers, resolver, observer, &report),
+                isPaused, &report);
 }
 
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
@@ -341,8 +348,10 @@ void ChainLookup(std::string target, std::string& result, const CWhoisServerTabl
             if (isPaused) {
                 const std::string registry = servers.RegistryOf(server);
                 if (!registry.empty() && isPaused(registry)) {
-                    if (pReport)
+                    if (pReport) {
                         pReport->m_strPausedRegistry = registry;
+                        pReport->m_failure = ELookupFailure::kRegistryRefused;
+                    }
                     return;
                 }
             }
@@ -351,6 +360,8 @@ void ChainLookup(std::string target, std::string& result, const CWhoisServerTabl
         port = servers.m_nWhoisPort;
 
         const EWhoisRefusal refusal = FindWhoisRefusal(answer);
+        if (refusal != EWhoisRefusal::none && pReport)
+            pReport->m_failure = ELookupFailure::kRegistryRefused;
         if (refusal == EWhoisRefusal::deniedForGood) {
             // Asked again, the server would only keep us out for longer.
             if (pReport) {
@@ -402,10 +413,15 @@ void ChainLookup(std::string target, std::string& result, const CWhoisServerTabl
     if (answer.empty()) {
         // A referral to a server that never answered must not lose what the
         // previous server said; an over-limit server is asked again later instead.
-        if (limitAtServer && pReport)
+        if (limitAtServer && pReport) {
             pReport->m_strLimitRegistry = servers.RegistryOf(askedServer);
-        if (!haveUsable || limitAtServer)
+            pReport->m_failure = ELookupFailure::kRegistryRefused;
+        }
+        if (!haveUsable || limitAtServer) {
+            if (pReport && pReport->m_failure == ELookupFailure::kNone)
+                pReport->m_failure = ELookupFailure::kNoAnswer;
             return;
+        }
         answer.swap(usableAnswer);
         server = usableServer;
     }
@@ -443,6 +459,8 @@ void ChainLookup(std::string target, std::string& result, const CWhoisServerTabl
     ReplaceAll(answer, "\n", "\r\n");
     Trim(answer);
     result = header + answer;
+    if (pReport)
+        pReport->m_failure = ELookupFailure::kNone;
 }
 
 } // namespace

@@ -27,6 +27,7 @@ struct CWhoisStep {
     int m_nPort = 0;
     EWhoisQueryEnd m_end = EWhoisQueryEnd::complete;
     const std::string* m_pAnswer = nullptr; // what arrived, valid during the call only
+    bool m_bZeroByte = false; // a zero byte cut a piece of the answer short
 };
 using WhoisStepObserver = std::function<void(const CWhoisStep& step)>;
 
@@ -49,6 +50,11 @@ struct CWhoisChainReport {
     std::string m_strPausedRegistry;
     // Registries that gave a usable answer (a referral or the final one).
     std::vector<std::string> m_goodRegistries;
+    // Why the chain came back without a text (kNone when it has one): the last
+    // exchange that gave no usable answer decides.
+    ELookupFailure m_failure = ELookupFailure::kNone;
+    // A zero byte cut an answer of the chain short (the whois text drops what followed it).
+    bool m_bZeroByteCut = false;
 };
 using RegistryPausedProc = std::function<bool(const std::string& strRegistry)>;
 

@@ -79,12 +79,18 @@ bool CPlatformSocket::Connect(uint32_t dwAddress, int nPort, int nTimeoutMs)
         return true;
     if (errno != EINPROGRESS && errno != EINTR)
         return false;
-    if (!Wait(POLLOUT, nTimeoutMs))
+    if (!Wait(POLLOUT, nTimeoutMs)) {
+        // The caller tells a server that never answered from one that refused.
+        if (!Cancelled())
+            errno = ETIMEDOUT;
         return false;
+    }
     int error = 0;
     socklen_t len = sizeof error;
     if (::getsockopt(m_nFd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
         return false;
+    if (error != 0)
+        errno = error;
     return error == 0 && !Cancelled();
 }
 

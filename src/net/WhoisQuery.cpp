@@ -6,6 +6,7 @@
 #include "net/WhoisServerTable.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 
@@ -25,8 +26,12 @@ const char* DescribeWhoisQueryEnd(EWhoisQueryEnd end)
         return "complete";
     case EWhoisQueryEnd::refused:
         return "not sent";
+    case EWhoisQueryEnd::unresolved:
+        return "the server's name did not resolve";
     case EWhoisQueryEnd::connectFailed:
         return "no connection";
+    case EWhoisQueryEnd::connectTimedOut:
+        return "no connection within the time-out";
     case EWhoisQueryEnd::sendFailed:
         return "the query could not be sent";
     case EWhoisQueryEnd::receiveFailed:
@@ -39,8 +44,31 @@ const char* DescribeWhoisQueryEnd(EWhoisQueryEnd end)
     return "";
 }
 
+ELookupFailure FailureOfQueryEnd(EWhoisQueryEnd end)
+{
+    switch (end) {
+    case EWhoisQueryEnd::complete:
+        return ELookupFailure::kNone;
+    case EWhoisQueryEnd::refused:
+        return ELookupFailure::kNoAnswer;
+    case EWhoisQueryEnd::unresolved:
+        return ELookupFailure::kNameNotResolved;
+    case EWhoisQueryEnd::connectFailed:
+        return ELookupFailure::kConnectionRefused;
+    case EWhoisQueryEnd::connectTimedOut:
+    case EWhoisQueryEnd::timedOut:
+        return ELookupFailure::kTimeOut;
+    case EWhoisQueryEnd::sendFailed:
+    case EWhoisQueryEnd::receiveFailed:
+        return ELookupFailure::kConnectionReset;
+    case EWhoisQueryEnd::tooLong:
+        return ELookupFailure::kCutAtMaxSize;
+    }
+    return ELookupFailure::kNoAnswer;
+}
+
 bool WhoisQuery(std::string query, std::string server, std::string& result, int port, const CWhoisServerTable& limits,
-                CNameResolver& resolver, EWhoisQueryEnd* pEnd)
+                CNameResolver& resolver, EWhoisQueryEnd* pEnd, bool* pZeroByte)
 {
     EWhoisQueryEnd ignored;
     EWhoisQueryEnd& end = pEnd ? *pEnd : ignored;
@@ -63,11 +91,16 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
         return false;
 
     uint32_t address = 0;
-    if (!resolver.ResolveName(server, address) && !ParseInetAddress(server, address))
+    if (!resolver.ResolveName(server, address) && !ParseInetAddress(server, address)) {
+        end = EWhoisQueryEnd::unresolved;
         return false;
+    }
 
-    if (!socket.Connect(address, port, limits.m_nConnectTimeoutMs))
+    if (!socket.Connect(address, port, limits.m_nConnectTimeoutMs)) {
+        if (errno == ETIMEDOUT)
+            end = EWhoisQueryEnd::connectTimedOut;
         return false;
+    }
 
     end = EWhoisQueryEnd::sendFailed;
     const std::string line = query + "\r\n";
@@ -95,7 +128,10 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
             return false;
         }
         // Bytes after a zero byte in the same chunk are dropped.
-        result.append(buffer, strnlen(buffer, received));
+        const size_t kept = strnlen(buffer, received);
+        if (kept < received && pZeroByte)
+            *pZeroByte = true;
+        result.append(buffer, kept);
         if (result.size() > limits.m_nMaxAnswerBytes) {
             result.resize(limits.m_nMaxAnswerBytes);
             socket.ShutdownReceive();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "facts/RecordStatus.h"
+
 #include <string>
 
 class CNameResolver;
@@ -10,7 +12,9 @@ enum class EWhoisQueryEnd
 {
     complete, // the server closed in an orderly way after answering
     refused, // no server, or a query that may not be sent
-    connectFailed, // the name did not resolve, or no connection was made
+    unresolved, // the server's name did not resolve
+    connectFailed, // no connection was made (refused, unreachable)
+    connectTimedOut, // no connection within the connect time-out
     sendFailed,
     receiveFailed, // the connection broke (a reset) while the answer came
     timedOut, // the idle or the whole-answer time-out ended it
@@ -26,6 +30,10 @@ inline bool IsCutShort(EWhoisQueryEnd end)
 
 const char* DescribeWhoisQueryEnd(EWhoisQueryEnd end);
 
+// Why an exchange that ended so gave no answer; kNone for a complete one (whose
+// text may still be empty: the caller tells kNoAnswer from an answer).
+ELookupFailure FailureOfQueryEnd(EWhoisQueryEnd end);
+
 // One exchange with a whois or rwhois server: connect, send the query line
 // "query\r\n", read until the server closes. True only when the server closed
 // in an orderly way after the query was sent. An empty server returns false
@@ -35,6 +43,8 @@ const char* DescribeWhoisQueryEnd(EWhoisQueryEnd end);
 // receive error.
 // A query longer than 125 characters or holding a line break is refused:
 // false, nothing sent.
-// pEnd, when given, says how the exchange ended.
+// pEnd, when given, says how the exchange ended; pZeroByte, when given, is set
+// when a zero byte cut a piece of the answer short (what followed it in that piece
+// was dropped) and left alone otherwise.
 bool WhoisQuery(std::string query, std::string server, std::string& result, int port, const CWhoisServerTable& limits,
-                CNameResolver& resolver, EWhoisQueryEnd* pEnd = nullptr);
+                CNameResolver& resolver, EWhoisQueryEnd* pEnd = nullptr, bool* pZeroByte = nullptr);

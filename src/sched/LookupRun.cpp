@@ -94,11 +94,16 @@ void CLookupRun::SetSteadyClock(std::function<SteadyClock::time_point()> fnNow)
 
 CQueueCounts CLookupRun::Queue(const std::vector<std::string>& addresses, const CLookupChoice& choice)
 {
+    // A new run counts only its own lookups (a quick lookup outside a run is no part of it).
+    if (!m_bRunning)
+        m_bTallyDone = true;
     CQueueCounts total;
     auto fnQueue = [this](int nKind, const std::string& strAddress, uint32_t nGap) {
         const bool bQueued = m_pSession->Queue(m_doc, nKind, strAddress, nGap);
-        if (bQueued && nKind == lookupWhois)
+        if (bQueued && nKind == lookupWhois) {
             m_givenUp.erase(strAddress);
+            m_failures.erase(strAddress);
+        }
         return bQueued;
     };
     CIPDataArray& data = m_doc.GetData();
@@ -124,20 +129,25 @@ CQueueCounts CLookupRun::Queue(const std::vector<std::string>& addresses, const 
         if (counts.m_nFromKnownRange > 0 && !fromCache.empty() && fromCache.back() == strAddress) {
             ++m_nCached;
             m_doc.SetModifiedFlag();
+            const CRunFinished finished = WhoisEnd(strAddress, kFromCache);
+            NoteFinished(finished);
             if (m_pListener)
-                m_pListener->OnAddressFinished(WhoisEnd(strAddress, kFromCache));
+                m_pListener->OnAddressFinished(finished);
         } else if (counts.m_nFromKnownRange > 0) {
             ++m_nReused;
             m_doc.SetModifiedFlag();
+            const CRunFinished finished = WhoisEnd(strAddress, m_reuse.GetReusedFrom(strAddress));
+            NoteFinished(finished);
             if (m_pListener)
-                m_pListener->OnAddressFinished(WhoisEnd(strAddress, m_reuse.GetReusedFrom(strAddress)));
+                m_pListener->OnAddressFinished(finished);
         }
     }
     if (!fromCache.empty())
         data.GetWaitingList(lookupWhois).RemoveTexts(fromCache);
     if (total.m_nFromKnownRange > 0)
         m_doc.UpdateAllViews(nullptr);
-    if (total.m_nQueued > 0)
+    // Answers from known ranges alone are a run too: its end sums them up.
+    if (total.m_nQueued > 0 || total.m_nFromKnownRange > 0)
         m_bRunning = true;
     // A registry that shut us out is not asked again in this session.
     for (const std::string& strRegistry : std::vector<std::string>(m_deniedSaid))
@@ -149,9 +159,12 @@ bool CLookupRun::QueueExplicit(int nKind, const std::string& strAddress)
 {
     if (strAddress.empty() || !m_pSession->Queue(m_doc, nKind, strAddress))
         return false;
+    if (!m_bRunning)
+        m_bTallyDone = true;
     if (nKind == lookupWhois) {
         m_reuse.NoteExplicit(strAddress);
         m_givenUp.erase(strAddress);
+        m_failures.erase(strAddress);
     }
     m_bRunning = true;
     return true;
@@ -162,6 +175,7 @@ void CLookupRun::OnDocumentChanged()
     OnDocumentSaved();
     m_reuse.Clear();
     m_givenUp.clear();
+    m_failures.clear();
     m_progress.Reset();
     const CIPDataArray& data = m_doc.GetData();
     const uint32_t nGap = m_pSession->GetSettings().m_dwRescanGap;
@@ -243,6 +257,7 @@ void CLookupRun::RunToEnd(const std::function<bool()>& fnStopAsked, std::chrono:
     FlushCache();
     if (m_pListener)
         m_pListener->OnRunEnded();
+    m_bTallyDone = true;
 }
 
 void CLookupRun::Checkpoint(bool bNow)
@@ -343,6 +358,7 @@ void CLookupRun::OnOutcome(const CLookupOutcome& outcome)
                                             : ERunStatus::ok;
     finished.m_strReason = outcome.m_strReason;
     finished.m_nEmptyAnswers = outcome.m_nEmptyAnswers;
+    finished.m_bZeroByteCut = outcome.m_bZeroByteCut;
     if (outcome.m_nKind == lookupWhois) {
         if (outcome.m_bGaveUp)
             m_givenUp.insert(outcome.m_strAddress);
@@ -364,8 +380,30 @@ void CLookupRun::OnOutcome(const CLookupOutcome& outcome)
 void CLookupRun::Finished(CRunFinished finished)
 {
     m_progress.Finished(finished.m_nKind, finished.m_strAddress);
+    NoteFinished(finished);
     if (m_pListener)
         m_pListener->OnAddressFinished(finished);
+}
+
+void CLookupRun::NoteFinished(const CRunFinished& finished)
+{
+    if (m_bTallyDone) {
+        m_tally = CRunTally();
+        m_bTallyDone = false;
+    }
+    m_tally.Add(finished);
+    if (finished.m_nKind != lookupWhois)
+        return;
+    if (finished.m_status == ERunStatus::ok)
+        m_failures.erase(finished.m_strAddress);
+    else
+        m_failures[finished.m_strAddress] = FinishedStatus(finished, ERecordStatus::kFailed);
+}
+
+const CRecordStatus* CLookupRun::FailureOf(const std::string& strAddress) const
+{
+    const auto it = m_failures.find(strAddress);
+    return it == m_failures.end() ? nullptr : &it->second;
 }
 
 void CLookupRun::ReuseAnswer(const std::string& strAddress)
@@ -512,7 +550,8 @@ void CLookupRun::RegistryDenied(const std::string& strRegistry)
     // Its other waiting addresses end here too, each with the reason.
     for (const std::string& strAddress : m_pSession->FailWaitingOf(m_doc, strRegistry)) {
         m_reuse.ForgetReusedFrom(strAddress);
-        Finished(WhoisEnd(strAddress, std::string(), ERunStatus::failed, strReason));
+        Finished(WhoisEnd(strAddress, std::string(), ERunStatus::failed,
+                          std::string(LookupFailureToken(ELookupFailure::kRegistryRefused))));
     }
 }
 
@@ -537,4 +576,5 @@ void CLookupRun::EndIfIdle()
     m_graceEnd = SteadyClock::time_point::max();
     if (m_pListener)
         m_pListener->OnRunEnded();
+    m_bTallyDone = true;
 }

@@ -4,6 +4,7 @@
 #include "sched/LookupProgress.h"
 #include "sched/LookupSession.h"
 #include "sched/RangeReuse.h"
+#include "sched/RunSummary.h"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -38,9 +40,13 @@ struct CRunFinished {
     ERunStatus m_status = ERunStatus::ok;
     // Answered from the known range of this address's answer; empty: asked itself.
     std::string m_strReusedFrom;
+    // Why it failed: "time-out", "connection refused", "connection reset", "cut at Max
+    // Answer Size", "registry refused", "name not resolved" or "no answer".
     std::string m_strReason;
     // Empty answers in a row before it was given up.
     int m_nEmptyAnswers = 0;
+    // A zero byte cut a whois answer short on the way: the text lacks what followed it.
+    bool m_bZeroByteCut = false;
 };
 
 // What a front end did with a checkpoint the run said was due.
@@ -173,6 +179,12 @@ public:
     // What the cache had to say (a damaged file moved aside, a write that failed),
     // once; empty when nothing.
     std::string TakeCacheNotice();
+    // The failed or given-up status of a whois lookup that ended without an answer,
+    // with its reason, until the address is asked again or answered; null otherwise.
+    const CRecordStatus* FailureOf(const std::string& strAddress) const;
+    // The whois lookups finished since the run began; the tally starts again with
+    // the next run (after OnRunEnded).
+    const CRunTally& Tally() const { return m_tally; }
     // Queued and not finished (cancelled, stopped, still running).
     int NotDone(int nKind) const;
     int RunningCount() const;
@@ -183,6 +195,8 @@ public:
 private:
     void OnOutcome(const CLookupOutcome& outcome);
     void Finished(CRunFinished finished);
+    // The tally and the failures kept for the status of each address.
+    void NoteFinished(const CRunFinished& finished);
     void ReuseAnswer(const std::string& strAddress);
     bool AnswerFromCache(const std::string& strAddress);
     void KeepForCache(const std::string& strAddress);
@@ -202,6 +216,9 @@ private:
     CRangeReuse m_reuse;
     CLookupProgress m_progress;
     std::unordered_set<std::string> m_givenUp;
+    std::unordered_map<std::string, CRecordStatus> m_failures;
+    CRunTally m_tally;
+    bool m_bTallyDone = false;
     std::vector<std::string> m_deniedSaid;
     std::string m_strPauses;
     int m_nReused = 0;

@@ -4,6 +4,7 @@
 #include "core/record/DottedQuad.h"
 #include "core/record/IPDataArray.h"
 #include "core/record/LookupJob.h"
+#include "facts/RecordStatus.h"
 #include "net/RdapClient.h"
 #include "sched/LookupKindTable.h"
 #include "sched/RdapSettings.h"
@@ -190,6 +191,9 @@ CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob
     if (pJob) {
         outcome.m_strAddress = pJob->m_strAddress;
         outcome.m_bFailed = pRow->m_pfnFailed(*pJob);
+        if (outcome.m_bFailed)
+            outcome.m_strReason = pJob->m_strFailure;
+        outcome.m_bZeroByteCut = pJob->m_bZeroByteCut;
         bRetryLater = pJob->m_bRetryLater;
         if (pJob->m_bDeniedForGood && !pJob->m_strLimitRegistry.empty())
             outcome.m_strDeniedRegistry = pJob->m_strLimitRegistry;
@@ -221,7 +225,7 @@ CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob
             pDoc->GetData().GetWaitingList(pRow->m_nKind).RemoveTexts({outcome.m_strAddress});
         m_emptyAnswers.erase(outcome.m_strAddress);
         outcome.m_bFailed = true;
-        outcome.m_strReason = DeniedReason(outcome.m_strDeniedRegistry);
+        outcome.m_strReason = LookupFailureToken(ELookupFailure::kRegistryRefused);
         ++m_counts[pRow->m_nKind].m_nFailed;
         return outcome;
     }

@@ -51,8 +51,10 @@ struct CLookupOutcome {
     std::string m_strDeniedRegistry;
     // Cancelled while it ran (a stop's grace ended): not looked up, nothing counted.
     bool m_bCancelled = false;
-    // Why the lookup failed, when there is more to say than "no answer".
+    // Why a whois lookup failed: a token such as "time-out" or "registry refused".
     std::string m_strReason;
+    // A zero byte cut a whois answer short on the way (the text lacks what followed it).
+    bool m_bZeroByteCut = false;
 };
 
 // One lookup run for a front end: the server table, the settings snapshot, the

@@ -3,6 +3,7 @@
 #include "core/record/Clock.h"
 #include "core/record/HostLookup.h"
 #include "core/record/LookupJob.h"
+#include "facts/RecordStatus.h"
 #include "net/ExchangeCancel.h"
 #include "net/PingCheck.h"
 #include "net/Traceroute.h"
@@ -41,6 +42,12 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
         strText.clear();
         report = CWhoisSourceReport();
     }
+    if (strText.empty() && report.m_strFailure.empty())
+        report.m_strFailure = LookupFailureToken(ELookupFailure::kNoAnswer);
+    if (!strText.empty())
+        report.m_strFailure.clear();
+    pJob->m_strFailure = std::move(report.m_strFailure);
+    pJob->m_bZeroByteCut = report.m_bZeroByteCut;
     pJob->m_strResult = std::move(strText);
     pJob->m_bRetryLater = report.m_bRetryLater;
     pJob->m_strLimitRegistry = std::move(report.m_strLimitRegistry);

@@ -35,8 +35,13 @@ void Port43Query(const std::string& strAddress, std::string& strText, const CWor
         }
     }
     report.m_bDeniedForGood = chain.m_bDeniedForGood;
-    if (report.m_bRetryLater)
+    report.m_bZeroByteCut = chain.m_bZeroByteCut;
+    if (report.m_bRetryLater) {
         strText.clear();
+        if (chain.m_failure == ELookupFailure::kNone)
+            chain.m_failure = ELookupFailure::kRegistryRefused;
+    }
+    report.m_strFailure = LookupFailureToken(chain.m_failure);
 }
 
 void RdapQuery(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,
@@ -56,6 +61,7 @@ void RdapQuery(const std::string& strAddress, std::string& strText, const CWorke
     case ERdapOutcome::overLimit:
         strText.clear();
         report.m_bRetryLater = true;
+        report.m_strFailure = LookupFailureToken(ELookupFailure::kRegistryRefused);
         if (rdap.m_bLimited) {
             report.m_strLimitRegistry = rdap.m_strRegistry;
             report.m_nLimitSeconds = rdap.m_nWaitSeconds;

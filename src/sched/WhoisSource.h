@@ -30,6 +30,10 @@ struct CWhoisSourceReport {
     long m_nLimitSeconds = 0;
     // Registries that gave usable answers.
     std::vector<std::string> m_goodRegistries;
+    // Why the text is empty ("time-out", ...); empty when it is not.
+    std::string m_strFailure;
+    // A zero byte cut an answer short on the way.
+    bool m_bZeroByteCut = false;
 };
 
 using WhoisQueryProc = void (*)(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,

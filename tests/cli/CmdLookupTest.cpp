@@ -34,19 +34,20 @@ protected:
         WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=8\n");
     }
 
-    // Every registry on loopback, plus lines for the section "Settings".
-    void WriteSettings(const std::string& settingsLines)
+    // Every registry on loopback, plus lines for the section "Settings" and lines
+    // that replace the ARIN server and the time-outs of section "Whois Servers".
+    void WriteSettings(const std::string& settingsLines,
+                       const std::string& serverLines = "ARIN=127.0.0.2\nIdle%20Timeout=1000\n")
     {
         const std::string port = std::to_string(m_server.Port());
-        WriteFileBytes(m_dir.File("s.ini"),
-                       "[Whois%20Servers]\n"
-                       "ARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\nAUNIC=127.0.0.6\n"
-                       "RWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\n"
-                       "Whois%20Port=" +
-                           port + "\nRWhois%20Port=" + port +
-                           "\n"
-                           "Connect%20Timeout=2000\nIdle%20Timeout=1000\n\n[Settings]\n" +
-                           settingsLines);
+        WriteFileBytes(m_dir.File("s.ini"), "[Whois%20Servers]\n" + serverLines +
+                                                "RIPE=127.0.0.3\nAPNIC=127.0.0.4\nLACNIC=127.0.0.5\nAUNIC=127.0.0.6\n"
+                                                "RWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\nAFRINIC=127.0.0.9\n"
+                                                "Whois%20Port=" +
+                                                port + "\nRWhois%20Port=" + port +
+                                                "\n"
+                                                "Connect%20Timeout=2000\n\n[Settings]\n" +
+                                                settingsLines);
     }
 
     // The command line in the background, standard output and error in outDir's
@@ -104,7 +105,9 @@ TEST_F(CliLookupTest, ImportLookupAndExportTurnARealApacheLogIntoAWhoisReport)
     EXPECT_EQ(r.m_strOut, "looked up 122, skipped as fresh 0, failed 1\n");
     EXPECT_NE(r.m_strErr.find("83.149.9.216: no whois answer after 3 tries"), std::string::npos) << r.m_strErr;
     EXPECT_NE(r.m_strErr.find("123/123 "), std::string::npos);
-    EXPECT_EQ(Count(r.m_strErr, " failed\n"), 1);
+    EXPECT_EQ(Count(r.m_strErr, " failed (no answer)\n"), 1) << r.m_strErr;
+    EXPECT_NE(r.m_strErr.find("addrscope-cli lookup: Looked up 123: 122 ok, 1 failed\n"), std::string::npos)
+        << r.m_strErr;
     // Each address once at ARIN, the empty one 3 times over 4 queries each.
     EXPECT_EQ(m_server.Connections(kRipe), 122);
     EXPECT_EQ(m_server.Connections(kArin), 122 + 12);
@@ -362,9 +365,9 @@ TEST_F(CliLookupTest, APermanentDenialFailsEveryAddressOfTheRegistrySaysSoOnceAn
         EXPECT_EQ(j.at("status"), "failed") << line;
         reasons[j.at("address")] = j.at("reason");
     }
-    EXPECT_EQ(reasons, (std::map<std::string, std::string> {{"193.0.6.1", "RIPE denied access permanently"},
-                                                            {"193.0.6.2", "RIPE denied access permanently"},
-                                                            {"193.0.6.3", "RIPE denied access permanently"}}));
+    EXPECT_EQ(reasons, (std::map<std::string, std::string> {{"193.0.6.1", "registry refused"},
+                                                            {"193.0.6.2", "registry refused"},
+                                                            {"193.0.6.3", "registry refused"}}));
 
     CNetloreDoc stored;
     ASSERT_TRUE(stored.OnOpenDocument(doc, [](const std::string&) {}));
@@ -499,4 +502,46 @@ TEST_F(CliLookupTest, TwoLookupsAtOnceShareTheCacheWithoutLosingAnEntry)
     const CCliResult c = Cli(again);
     EXPECT_EQ(c.m_strOut, "looked up 0, skipped as fresh 0, failed 0, answered from the cache 20\n") << c.m_strErr;
     EXPECT_EQ(m_server.Queries(kRipe).size(), nBefore);
-}
+
+    TEST_F(CliLookupTest, JsonLinesSayWhatBecameOfEachLookupAndWhyOneFailed)
+    {
+        const std::string kServers = "ARIN=127.0.0.2\nIdle%20Timeout=1000\n";
+        const struct {
+            const char* pszCase;
+            const char* pszAddress;
+            std::string strServers;
+            EWhoisServerMode arinMode;
+            const char* pszStatus;
+            const char* pszDetail;
+            const char* pszReason;
+        } kCases[] = {
+            {"answered", "128.79.1.1", kServers, EWhoisServerMode::normal, "ok", "ok", ""},
+            // RIPE's answer is for 128.79.0.0 - 128.79.63.0.
+            {"answer for another range", "130.66.76.222", kServers, EWhoisServerMode::normal, "ok", "range-mismatch",
+             ""},
+            // Nothing listens on 127.0.0.20.
+            {"refused", "128.79.1.1", "ARIN=127.0.0.20\nIdle%20Timeout=1000\n", EWhoisServerMode::normal, "gave-up",
+             "failed", "connection refused"},
+            {"silent", "128.79.1.1", "ARIN=127.0.0.2\nIdle%20Timeout=100\n", EWhoisServerMode::neverAnswer, "gave-up",
+             "failed", "time-out"},
+            {"10 MiB", "128.79.1.1", kServers + "Max%20Answer%20Size=65536\n", EWhoisServerMode::tenMegabytes,
+             "gave-up", "failed", "cut at Max Answer Size"},
+            {"reset", "128.79.1.1", kServers, EWhoisServerMode::resetAtOnce, "gave-up", "failed", "connection reset"},
+        };
+        for (const auto& c : kCases) {
+            SCOPED_TRACE(c.pszCase);
+            m_server.SetMode(kArin, c.arinMode);
+            WriteSettings("IP%20Whois%20Interval=0\n", c.strServers);
+            const std::string doc = m_dir.File(std::string(c.pszCase) + ".qdl");
+            const CCliResult r = Cli({"lookup", doc, "--json", "--tick", "20", c.pszAddress});
+            const nlohmann::json j = nlohmann::json::parse(r.m_strOut, nullptr, false);
+            ASSERT_TRUE(j.is_object()) << r.m_strOut << r.m_strErr;
+            EXPECT_EQ(j.value("status", ""), c.pszStatus);
+            EXPECT_EQ(j.value("detail", ""), c.pszDetail);
+            EXPECT_EQ(j.value("reason", "?"), c.pszReason);
+            if (*c.pszReason) {
+                EXPECT_NE(r.m_strErr.find(std::string("after 3 tries (") + c.pszReason + ")"), std::string::npos)
+                    << r.m_strErr;
+            }
+        }
+    }

@@ -433,3 +433,40 @@ TEST_F(IPWhoisLookupTest, ChainReportsLimitAnswersAndStopsBeforePausedRegistries
         EXPECT_EQ(server.Queries(kRipe).size(), c.m_nRipeAsked);
     }
 }
+
+TEST_F(IPWhoisLookupTest, AChainWithoutAnAnswerSaysWhyAndOneCutByAZeroByteSaysSo)
+{
+    const std::string referral = Fixture("arin/weppos-referral-ripe-port43-130.66.76.222.txt");
+    const struct {
+        const char* pszCase;
+        const char* pszArin; // the ARIN host of the table
+        EWhoisServerMode arinMode;
+        bool bAnswered;
+        ELookupFailure failure;
+        bool bZeroByte;
+    } kCases[] = {
+        {"closes at once", kArin, EWhoisServerMode::closeAtOnce, false, ELookupFailure::kNoAnswer, false},
+        {"unknown name", "whois.nowhere.invalid", EWhoisServerMode::normal, false, ELookupFailure::kNameNotResolved,
+         false},
+        {"over its limit", kArin, EWhoisServerMode::queryLimit, false, ELookupFailure::kRegistryRefused, false},
+        {"reset before answering", kArin, EWhoisServerMode::resetAtOnce, false, ELookupFailure::kConnectionReset,
+         false},
+        {"zero byte", kArin, EWhoisServerMode::zeroByte, true, ELookupFailure::kNone, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszCase);
+        CLoopbackWhoisServer server;
+        StartAll(server);
+        CWhoisServerTable table = TableFor(server);
+        table.SetHost(EWhoisRole::arin, c.pszArin);
+        server.SetDefaultAnswer(kArin, referral);
+        server.SetDefaultAnswer(kRipe, Fixture("ripe/weppos-bouygtel-128.79.0.0.txt"));
+        server.SetMode(kArin, c.arinMode);
+        std::string result;
+        CWhoisChainReport report;
+        IPWhoisLookup("130.66.76.222", result, table, m_resolver, RegistryPausedProc(), report);
+        EXPECT_EQ(!result.empty(), c.bAnswered);
+        EXPECT_EQ(LookupFailureToken(report.m_failure), LookupFailureToken(c.failure));
+        EXPECT_EQ(report.m_bZeroByteCut, c.bZeroByte);
+    }
+}

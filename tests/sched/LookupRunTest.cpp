@@ -190,13 +190,19 @@ TEST_F(LookupRunTest, AnAddressNoServerAnswersIsGivenUpAfterThreeTriesUntilAsked
         EXPECT_EQ(Waiting(), 1);
     }
     Step();
-    EXPECT_EQ(m_heard.m_finished, (std::vector<CHeard> {{"10.9.9.9", ERunStatus::gaveUp, "", ""}}));
+    EXPECT_EQ(m_heard.m_finished, (std::vector<CHeard> {{"10.9.9.9", ERunStatus::gaveUp, "", "no answer"}}));
     EXPECT_TRUE(m_run.IsGivenUp("10.9.9.9"));
     EXPECT_FALSE(m_doc.HasPendingLookups());
     EXPECT_EQ(Counts().m_nFailed, 1);
+    // Its tries spent, the lookup failed: that is its status until it is asked again.
+    ASSERT_NE(m_run.FailureOf("10.9.9.9"), nullptr);
+    EXPECT_EQ(m_run.FailureOf("10.9.9.9")->m_eStatus, ERecordStatus::kFailed);
+    EXPECT_EQ(m_run.FailureOf("10.9.9.9")->m_strReason, "no answer");
+    EXPECT_EQ(FormatRunSummary(m_run.Tally(), true), "Looked up 1: 1 failed \u2014 see Messages");
 
     EXPECT_TRUE(m_run.QueueExplicit(lookupWhois, "10.9.9.9"));
     EXPECT_FALSE(m_run.IsGivenUp("10.9.9.9"));
+    EXPECT_EQ(m_run.FailureOf("10.9.9.9"), nullptr);
 }
 
 TEST_F(LookupRunTest, ATemporaryDenialPausesTheRegistryStoresNothingAndSpendsNoTry)
@@ -231,7 +237,8 @@ TEST_F(LookupRunTest, APermanentDenialFailsEveryAddressOfThatRegistryAndSaysSoOn
     // 193.0.0.0/8 is RIPE's in the registries' bootstrap.
     Queue({"193.0.6.1", "193.0.6.2", "193.0.6.3"});
     Step();
-    const std::string strReason = "RIPE denied access permanently";
+    // The registry is named once, in the denial; each address carries the reason's token.
+    const std::string strReason = "registry refused";
     EXPECT_EQ(m_heard.m_finished, (std::vector<CHeard> {{"193.0.6.1", ERunStatus::failed, "", strReason},
                                                         {"193.0.6.2", ERunStatus::failed, "", strReason},
                                                         {"193.0.6.3", ERunStatus::failed, "", strReason}}));

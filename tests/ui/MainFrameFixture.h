@@ -80,8 +80,9 @@ public:
 
     static std::string Binary() { return std::string(ADDRSCOPE_BINARY_DIR) + "/tools/addrscope-whoisd"; }
 
-    // False when the program is not built or did not start.
-    bool Start(const CTempDir& dir)
+    // False when the program is not built or did not start. extraArgs: more of its
+    // options ("--mode", "127.0.0.2=silent").
+    bool Start(const CTempDir& dir, const QStringList& extraArgs = {})
     {
         namespace fs = std::filesystem;
         if (!fs::exists(Binary()))
@@ -92,9 +93,9 @@ public:
                        ReadFileBytes(TestDataPath("whois/arin/weppos-referral-ripe-port43-130.66.76.222.txt")));
         WriteFileBytes(dir.File(std::string("ripe/") + kAddress),
                        ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
-        m_process.start(QString::fromStdString(Binary()),
-                        {QStringLiteral("--serve"), QString::fromStdString("127.0.0.2=" + dir.File("arin")),
-                         QStringLiteral("--serve"), QString::fromStdString("127.0.0.3=" + dir.File("ripe"))});
+        const QStringList args {QStringLiteral("--serve"), QString::fromStdString("127.0.0.2=" + dir.File("arin")),
+                                QStringLiteral("--serve"), QString::fromStdString("127.0.0.3=" + dir.File("ripe"))};
+        m_process.start(QString::fromStdString(Binary()), args + extraArgs);
         if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(5000))
             return false;
         const QString strLine = QString::fromLatin1(m_process.readLine()).trimmed();

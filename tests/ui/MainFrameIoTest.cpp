@@ -131,7 +131,10 @@ TEST_F(CMainFrameIoTest, ALogImportTakesEveryVisitorOrTheCustomTextAndSaysWhatIt
                                           "skipped 0 lines (0 damaged, 0 not an address)");
     ASSERT_FALSE(Frame().GetMessageLog()->GetMessages().isEmpty());
     EXPECT_EQ(Frame().GetMessageLog()->GetMessages().back(), strAll);
-    EXPECT_EQ(Frame().statusBar()->currentMessage(), strAll);
+    // The status bar shows as much as the room left of its panes holds, then "...".
+    const QString strShown = Frame().statusBar()->currentMessage();
+    EXPECT_TRUE(strShown == strAll || (strShown.endsWith(QChar(0x2026)) && strAll.startsWith(strShown.chopped(1))))
+        << strShown.toStdString();
 
     importWith([](CLogFileImportDlg& dlg) {
         dlg.GetCustomCheck()->click();

@@ -35,4 +35,8 @@ public:
     bool m_bCancelled = false; // the run cancelled the exchanges while it ran: no result
     bool m_bDeniedForGood = false; // whois only: that registry shut us out for good
     std::vector<std::string> m_goodRegistries;
+    // Whois only: why the text is empty (a token such as "time-out"), and whether a
+    // zero byte cut an answer short on the way.
+    std::string m_strFailure;
+    bool m_bZeroByteCut = false;
 };

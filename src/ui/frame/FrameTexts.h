@@ -76,6 +76,7 @@ inline constexpr const char* kOptionsPing = "&Ping";
 inline constexpr const char* kOptionsTrace = "&Traceroute";
 inline constexpr const char* kOptionsSkipFresh = "S&kip results newer than the rescan gap";
 inline constexpr const char* kNoteNoAnswer = "No answer (3 tries)";
+inline constexpr const char* kNoteFailed = "Lookup failed";
 inline constexpr const char* kNoteReusedFrom = "answered from the range of %s";
 inline constexpr const char* kNoteFromCache = "answered from the answer cache";
 // The reason the exports give for an address nobody answered.

@@ -61,6 +61,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QScreen>
 #include <QSizePolicy>
 #include <QStatusBar>
@@ -111,6 +112,28 @@ QString Pane(const char* pszFormat, int n)
     std::snprintf(sz, sizeof sz, pszFormat, n);
     return QString::fromLatin1(sz);
 }
+
+// A status-bar text that gives way: it takes the room the fixed panes leave and
+// ends in "..." where that room ends, instead of widening the bar and pushing the
+// panes about. text() keeps the whole text.
+class CElidedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
+    QSize sizeHint() const override { return QSize(0, QLabel::sizeHint().height()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect rect = contentsRect();
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, rect.width()));
+    }
+};
 
 } // namespace
 
@@ -551,20 +574,23 @@ void CMainFrame::CreateStatusBar()
         pText = new QLabel(pPane);
         pLayout->addWidget(pIcon);
         pLayout->addWidget(pText, 1);
-        // Wide enough for seven digits: the panes keep their place while the counts grow.
-        const int nText = pText->fontMetrics().horizontalAdvance(Pane(FT::kPaneDisplay, 8888888));
-        pPane->setMinimumWidth(std::max(FT::kPaneWidth, 16 + 4 + 4 + nText));
+        // As wide as the widest text with seven digits, and no wider: the panes keep
+        // their place while the counts grow and whatever the other texts say.
+        const QFontMetrics metrics = pText->fontMetrics();
+        const int nText = std::max(metrics.horizontalAdvance(Pane(FT::kPaneDisplay, 8888888)),
+                                   metrics.horizontalAdvance(Pane(FT::kPaneTotal, 8888888)));
+        pPane->setFixedWidth(std::max(FT::kPaneWidth, 2 + 16 + 4 + nText + 2 + 4));
         pText->setTextFormat(Qt::PlainText);
         pStatus->addPermanentWidget(pPane);
     };
     // Shown while no other message is: the status bar hides it for prompts and messages.
-    auto* pIdle = new QLabel(Text(FT::kPaneIdle), pStatus);
+    auto* pIdle = new CElidedLabel(Text(FT::kPaneIdle), pStatus);
     pIdle->setObjectName(QStringLiteral("status-idle"));
     pIdle->setTextFormat(Qt::PlainText);
     pStatus->addWidget(pIdle, 1);
     makePane(CFrameIcons::kTotal, m_pTotalPane);
     makePane(CFrameIcons::kDisplay, m_pDisplayPane);
-    m_pRunPane = new QLabel(pStatus);
+    m_pRunPane = new CElidedLabel(pStatus);
     m_pRunPane->setTextFormat(Qt::PlainText);
     pStatus->addWidget(m_pRunPane, 1);
     UpdateStatusPanes();
@@ -579,9 +605,7 @@ bool CMainFrame::CreateListBar()
     m_pListBar->SetDeleteAction(m_actions[FT::kCmdDelete]);
     m_pListBar->SetNoAnswerTest([this](const std::string& strAddress) { return m_pRun->IsGivenUp(strAddress); });
     m_pListBar->GetDetailsView()->GetModel()->SetStatusFunction(
-        [this](const CIPAddressData& record, const CWhoisFacts& facts) {
-            return RunStatusOf(record, facts).m_eStatus;
-        });
+        [this](const CIPAddressData& record, const CWhoisFacts& facts) { return RunStatusOf(record, facts); });
     m_pListBar->GetDetailsView()->GetModel()->SetDelegationFunction(
         [this](const CIPAddressData& record) { return m_delegations.Find(record); });
     addDockWidget(ListSide(), m_pListBar);
@@ -641,7 +665,18 @@ void CMainFrame::LogMessage(const QString& strMessage)
         return;
     }
     m_pMessageLog->AddMessage(strMessage);
-    statusBar()->showMessage(strMessage, FT::kMessageMs);
+    statusBar()->showMessage(ElidedStatusText(strMessage), FT::kMessageMs);
+}
+
+QString CMainFrame::ElidedStatusText(const QString& strText) const
+{
+    // The status bar draws a message left of the fixed panes, and cuts it there.
+    int nRoom = statusBar()->width() - 8;
+    if (m_pTotalPane && m_pTotalPane->parentWidget()->isVisible())
+        nRoom = std::min(nRoom, m_pTotalPane->parentWidget()->geometry().left() - 8);
+    if (nRoom <= 0)
+        return strText;
+    return statusBar()->fontMetrics().elidedText(strText, Qt::ElideRight, nRoom);
 }
 
 void CMainFrame::OpenAnswerCache()
@@ -827,6 +862,11 @@ void CMainFrame::UpdateStatusPanes()
     const QString strRun = ToQString(strRunText);
     if (m_pRunPane && m_pRunPane->text() != strRun)
         m_pRunPane->setText(strRun);
+    // A new run's progress takes the place of the last run's summary.
+    if (!strRun.isEmpty() && !m_strRunSummary.isEmpty() && statusBar()->currentMessage() == m_strRunSummary) {
+        statusBar()->clearMessage();
+        m_strRunSummary.clear();
+    }
     // "Ready" gives way to a run's progress (the status bar itself hides it for messages).
     auto* pIdle = statusBar()->findChild<QLabel*>(QStringLiteral("status-idle"), Qt::FindDirectChildrenOnly);
     if (pIdle && statusBar()->currentMessage().isEmpty())
@@ -903,9 +943,29 @@ ECheckpoint CMainFrame::OnCheckpointDue(bool bNow)
     return ECheckpoint::failed;
 }
 
-void CMainFrame::OnAddressFinished(const CRunFinished&)
+void CMainFrame::OnAddressFinished(const CRunFinished& finished)
 {
+    if (finished.m_nKind == lookupWhois) {
+        if (finished.m_status != ERunStatus::ok)
+            LogMessage(ToQString(DescribeFailure(finished)));
+        if (finished.m_bZeroByteCut)
+            LogMessage(ToQString(finished.m_strAddress + ": " + RunTexts::kZeroByteCut));
+    }
     UpdateStatusPanes();
+}
+
+void CMainFrame::OnRunEnded()
+{
+    const CRunTally& tally = m_pRun->Tally();
+    if (tally.Total() == 0)
+        return;
+    const QString strSummary = ToQString(FormatRunSummary(tally, true));
+    // A run that went well is noted without bringing the log into view.
+    if (m_pMessageLog)
+        m_pMessageLog->AddMessage(strSummary, tally.m_nFailed + tally.m_nGaveUp > 0);
+    // It stays until the next run begins or another message comes.
+    m_strRunSummary = ElidedStatusText(strSummary);
+    statusBar()->showMessage(m_strRunSummary);
 }
 
 void CMainFrame::OnPauseChanged(const std::string&)
@@ -999,6 +1059,12 @@ void CMainFrame::QueueRun(const std::vector<std::string>& addresses, const CLook
 
 std::string CMainFrame::CaptionNote(const std::string& strAddress) const
 {
+    if (const CRecordStatus* pFailure = m_pRun->FailureOf(strAddress)) {
+        std::string strNote = m_pRun->IsGivenUp(strAddress) ? FT::kNoteNoAnswer : FT::kNoteFailed;
+        if (pFailure->m_strReason != FT::kReasonNoAnswer)
+            strNote += ": " + pFailure->m_strReason;
+        return strNote;
+    }
     if (m_pRun->IsGivenUp(strAddress))
         return FT::kNoteNoAnswer;
     const std::string strSource = m_pRun->Reuse().GetReusedFrom(strAddress);
@@ -1016,7 +1082,10 @@ CRecordStatus CMainFrame::RunStatusOf(const CIPAddressData& record, const CWhois
     CRecordStatus status;
     status.m_eStatus = RecordStatusOf(record, facts);
     const std::string strAddress = record.GetIPAddress();
-    if (m_pRun->IsGivenUp(strAddress)) {
+    if (const CRecordStatus* pFailure = m_pRun->FailureOf(strAddress)) {
+        // The last lookup ended without an answer: why, as the network met it.
+        status = *pFailure;
+    } else if (m_pRun->IsGivenUp(strAddress)) {
         // Three tries without an answer: the run stopped asking.
         status.m_eStatus = ERecordStatus::kGaveUp;
         status.m_strReason = FT::kReasonNoAnswer;

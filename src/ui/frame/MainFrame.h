@@ -127,6 +127,7 @@ public:
     ECheckpoint OnCheckpointDue(bool bNow) override;
     void OnPauseChanged(const std::string& strPauses) override;
     void OnRegistryDenied(const std::string& strRegistry, const std::string& strReason) override;
+    void OnRunEnded() override;
 
     // ---- parts ----
     CNetloreDoc& GetDocument() { return m_doc; }
@@ -177,6 +178,8 @@ private:
     void RebuildRecentFiles();
     void UpdateTitle();
     void UpdateStatusPanes();
+    // A message cut to the room the status bar has for it, ending in "...".
+    QString ElidedStatusText(const QString& strText) const;
     void RefreshListBar();
 
     void OnQuickLookup();
@@ -262,6 +265,8 @@ private:
     QLabel* m_pTotalPane = nullptr;
     QLabel* m_pDisplayPane = nullptr;
     QLabel* m_pRunPane = nullptr;
+    // The summary of the last run as the status bar shows it, until the next run begins.
+    QString m_strRunSummary;
     CIPListBar* m_pListBar = nullptr;
     bool m_bPlacingBar = false;
     // The Details mode moved the bar from its side; the address modes move it back.

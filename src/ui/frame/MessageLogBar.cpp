@@ -20,11 +20,12 @@ CMessageLogBar::CMessageLogBar(const QString& strTitle, QWidget* pParent)
     setWidget(m_pText);
 }
 
-void CMessageLogBar::AddMessage(const QString& strMessage)
+void CMessageLogBar::AddMessage(const QString& strMessage, bool bShow)
 {
     if (m_messages.size() >= kMaxLines)
         m_messages.removeFirst();
     m_messages << strMessage;
     m_pText->appendPlainText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + strMessage);
-    show();
+    if (bShow)
+        show();
 }

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -233,9 +234,22 @@ CDetailsModel::CDetailsModel(QObject* pParent)
     : QAbstractTableModel(pParent)
 { }
 
-ERecordStatus CDetailsModel::StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const
+CRecordStatus CDetailsModel::StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const
 {
-    return m_fnStatus ? m_fnStatus(record, facts) : RecordStatusOf(record, facts);
+    if (m_fnStatus)
+        return m_fnStatus(record, facts);
+    CRecordStatus status;
+    status.m_eStatus = RecordStatusOf(record, facts);
+    return status;
+}
+
+std::string CDetailsModel::StatusText(const CIPAddressData& record, const CWhoisFacts& facts) const
+{
+    const CRecordStatus status = StatusOf(record, facts);
+    std::string text(RecordStatusToken(status.m_eStatus));
+    if (!status.m_strReason.empty())
+        text += " (" + status.m_strReason + ")";
+    return text;
 }
 
 const char* CDetailsModel::ColumnTitle(int nColumn)
@@ -384,7 +398,7 @@ bool CDetailsModel::RowMatches(const CIPAddressData& record, uint32_t nColumns) 
             if (needle.find('|') != std::string_view::npos && ContainsFolded(NotesText(record), needle))
                 return true;
         } else if (c == kStatus) {
-            if (ContainsFolded(RecordStatusToken(StatusOf(record, facts)), needle))
+            if (ContainsFolded(StatusText(record, facts), needle))
                 return true;
         } else if (ContainsFolded(ShownCell(record, facts, c, buf), needle)) {
             return true;
@@ -434,6 +448,7 @@ void CDetailsModel::ApplySort()
         std::unordered_map<std::string_view, uint32_t, CFoldedHash, CFoldedEqual> ids;
         std::vector<CTextKey> distinct;
         std::vector<uint32_t> rowIds(m_rows.size());
+        std::unordered_set<std::string> statusTexts;
         char buf[kCellBuffer];
         std::vector<std::string> made;
         made.reserve(bMade ? m_rows.size() : 0);
@@ -443,9 +458,11 @@ void CDetailsModel::ApplySort()
             if (pRecord) {
                 // The views point into the record and its cached facts, which stay put while sorting.
                 const CWhoisFacts& facts = bFacts ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
-                text = m_nSortColumn == kNotes    ? FirstNote(*pRecord)
-                       : m_nSortColumn == kStatus ? RecordStatusToken(StatusOf(*pRecord, facts))
-                                                  : ShownCell(*pRecord, facts, m_nSortColumn, buf);
+                // Status texts are made, not kept in the record: a few distinct ones hold them.
+                text = m_nSortColumn == kNotes ? FirstNote(*pRecord)
+                       : m_nSortColumn == kStatus
+                           ? std::string_view(*statusTexts.insert(StatusText(*pRecord, facts)).first)
+                           : ShownCell(*pRecord, facts, m_nSortColumn, buf);
                 if (bMade && text.data() == buf) {
                     made.emplace_back(text);
                     text = made.back();
@@ -506,7 +523,7 @@ std::string CDetailsModel::CellText(int nRow, int nColumn) const
     char buf[kCellBuffer];
     const CWhoisFacts& facts = UsesFacts(nColumn) ? GetWhoisFacts(*m_pData, *pRecord) : kNoFacts;
     if (nColumn == kStatus)
-        return std::string(RecordStatusToken(StatusOf(*pRecord, facts)));
+        return StatusText(*pRecord, facts);
     return std::string(ShownCell(*pRecord, facts, nColumn, buf));
 }
 

@@ -44,9 +44,11 @@ public:
 
     // What became of a record's lookup as the run knows it (a reused answer, a
     // failure); without it the record and its facts tell (RecordStatusOf).
-    using StatusFn = std::function<ERecordStatus(const CIPAddressData& record, const CWhoisFacts& facts)>;
+    using StatusFn = std::function<CRecordStatus(const CIPAddressData& record, const CWhoisFacts& facts)>;
     void SetStatusFunction(StatusFn fnStatus) { m_fnStatus = std::move(fnStatus); }
-    ERecordStatus StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const;
+    CRecordStatus StatusOf(const CIPAddressData& record, const CWhoisFacts& facts) const;
+    // The Status cell: the token, and why a lookup failed ("failed (time-out)").
+    std::string StatusText(const CIPAddressData& record, const CWhoisFacts& facts) const;
     // The registries' delegation data: Registry and Allocated before any query, and
     // the country ("FR (delegation)") until an answer names one. Null: none.
     void SetDelegationFunction(DelegationFactsFn fnDelegation) { m_fnDelegation = std::move(fnDelegation); }
