@@ -98,6 +98,15 @@ size_t CIPDataArray::FindSlot(std::string_view strAddress) const
 {
     if (strAddress.empty() || m_index.empty())
         return SIZE_MAX;
+    // IPv6 records are keyed by their RFC 5952 text, whatever form the caller has;
+    // an IPv4-mapped text finds the dotted one.
+    std::string strCanonical;
+    if (strAddress.find(':') != std::string_view::npos) {
+        if (const auto parsed = ParseIPAddress(strAddress)) {
+            strCanonical = parsed->ToString();
+            strAddress = strCanonical;
+        }
+    }
     const uint32_t nHash = HashNoCase(strAddress);
     const size_t nMask = m_index.size() - 1;
     // Only the first record of an address is indexed (see IndexRecord).
@@ -117,7 +126,7 @@ void CIPDataArray::IndexRecord(size_t nSlot)
     // of an address goes into the index (it is the one every lookup finds), and
     // empty addresses never match: indexing the copies would pile them into one
     // probe run and make loading such a file quadratic.
-    const std::string_view strAddress = m_slots[nSlot]->IPAddressView();
+    const CAddressText strAddress = m_slots[nSlot]->IPAddressView();
     if (strAddress.empty())
         return;
     if (FindSlot(strAddress) != SIZE_MAX) {
@@ -129,7 +138,7 @@ void CIPDataArray::IndexRecord(size_t nSlot)
 
 void CIPDataArray::UnindexRecord(size_t nSlot)
 {
-    const std::string_view strAddress = m_slots[nSlot]->IPAddressView();
+    const CAddressText strAddress = m_slots[nSlot]->IPAddressView();
     if (strAddress.empty())
         return;
     if (FindSlot(strAddress) != nSlot) {
@@ -559,11 +568,27 @@ bool CIPDataArray::ClearAllPending()
 void CIPDataArray::Serialize(CArchive& ar)
 {
     if (ar.IsStoring()) {
+        // IPv4 records first, in their order, then the IPv6 ones: a reader that
+        // knows only the IPv4 class keeps every IPv4 record. A document without IPv6
+        // records is written as it always was.
         ar.WriteU32(uint32_t(m_nCount));
+        bool bHasIPv6 = false;
         for (CIPAddressData* pRecord : m_slots) {
             if (!pRecord)
                 continue;
+            if (pRecord->IsIPv6()) {
+                bHasIPv6 = true;
+                continue;
+            }
             ar.WriteObjectClass(CArchiveClass::classCIPAddressData);
+            pRecord->Serialize(ar);
+        }
+        if (!bHasIPv6)
+            return;
+        for (CIPAddressData* pRecord : m_slots) {
+            if (!pRecord || !pRecord->IsIPv6())
+                continue;
+            ar.WriteObjectClass(CArchiveClass::classCIPv6AddressData);
             pRecord->Serialize(ar);
         }
         return;
@@ -581,18 +606,25 @@ void CIPDataArray::Serialize(CArchive& ar)
     // 2-byte tag and a record's fields.
     Reserve(size_t(std::min<uint64_t>(nCount, ar.Remaining() / 112)));
     for (uint32_t i = 0; i < nCount; ++i) {
+        const CArchiveClass* pClass = nullptr;
         try {
-            if (!ar.ReadObjectClass(CArchiveClass::classCIPAddressData)) {
+            pClass = ar.ReadObjectClass(CArchiveClass::classCObject);
+            if (!pClass) {
                 // The writer never produces a null entry; what was read so far is
                 // kept rather than thrown away.
                 throw CArchiveException(CArchiveException::badIndex);
             }
+            if (pClass != &CArchiveClass::classCIPAddressData && pClass != &CArchiveClass::classCIPv6AddressData)
+                throw CArchiveException(CArchiveException::badClass);
         } catch (const CArchiveException& e) {
             ar.ReportError(e);
             break;
         }
         auto* pRecord = new CIPAddressData;
-        pRecord->Serialize(ar);
+        if (pClass == &CArchiveClass::classCIPv6AddressData)
+            pRecord->SerializeIPv6(ar);
+        else
+            pRecord->Serialize(ar);
         Append(pRecord);
     }
 }
