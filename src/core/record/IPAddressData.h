@@ -30,6 +30,7 @@ public:
     bool empty() const { return m_view.empty(); }
     size_t size() const { return m_view.size(); }
     std::string Str() const { return std::string(m_view); }
+    friend bool operator==(const CAddressText& a, std::string_view b) { return a.m_view == b; }
 
 private:
     std::string_view m_view;
