@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -41,10 +43,71 @@ std::string TrimBlanks(std::string s)
 
 CAddressText::CAddressText(const CIPAddress& address)
 {
-    const std::string s = address.ToString();
-    const size_t n = std::min(s.size(), sizeof m_buf);
-    std::memcpy(m_buf, s.data(), n);
-    m_view = std::string_view(m_buf, n);
+    static_assert(sizeof m_buf >= CIPAddress::kMaxTextSize);
+    m_view = std::string_view(m_buf, address.Format(m_buf));
+}
+
+namespace {
+
+// Fixed-size blocks carved from large chunks, with a free list through the unused
+// ones. Chunks stay for the life of the process (a freed block is reused, never
+// returned); records may be made and dropped on any thread.
+class CBlockPool
+{
+public:
+    explicit CBlockPool(size_t nBlock)
+        : m_nBlock(nBlock)
+    { }
+    void* Allocate()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_pFree) {
+            constexpr size_t kChunk = 64 * 1024;
+            char* pChunk = static_cast<char*>(::operator new(kChunk));
+            m_chunks.push_back(pChunk);
+            for (size_t off = 0; off + m_nBlock <= kChunk; off += m_nBlock)
+                Push(pChunk + off);
+        }
+        void* p = m_pFree;
+        m_pFree = *static_cast<void**>(m_pFree);
+        return p;
+    }
+    void Release(void* p)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Push(p);
+    }
+
+private:
+    void Push(void* p)
+    {
+        *static_cast<void**>(p) = m_pFree;
+        m_pFree = p;
+    }
+    const size_t m_nBlock;
+    std::mutex m_mutex;
+    void* m_pFree = nullptr;
+    std::vector<char*> m_chunks;
+};
+
+CBlockPool& RangePool(size_t nSize)
+{
+    // Never destroyed: a record freed during exit still finds its pool.
+    static CBlockPool* pPool = new CBlockPool(nSize);
+    return *pPool;
+}
+
+} // namespace
+
+void* CIPAddressData::CRange6::operator new(size_t nSize)
+{
+    return RangePool(nSize).Allocate();
+}
+
+void CIPAddressData::CRange6::operator delete(void* p) noexcept
+{
+    if (p)
+        RangePool(sizeof(CRange6)).Release(p);
 }
 
 CIPAddressData::~CIPAddressData()

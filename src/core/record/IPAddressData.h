@@ -154,8 +154,12 @@ public:
 
 private:
     static constexpr uint32_t kIPv6Flag = 0x80000000u;
+    // Kept in a pool of equal blocks: the heap's per-block overhead would be half
+    // the block again.
     struct CRange6 {
         CIPAddress m_first, m_last;
+        static void* operator new(size_t nSize);
+        static void operator delete(void* p) noexcept;
     };
     // The text of an IPv4 record or the value of an IPv6 one (the flag in
     // m_nCacheSlot tells which).

@@ -96,17 +96,20 @@ void CIPDataArray::FenwickAppend()
 
 size_t CIPDataArray::FindSlot(std::string_view strAddress) const
 {
-    if (strAddress.empty() || m_index.empty())
-        return SIZE_MAX;
     // IPv6 records are keyed by their RFC 5952 text, whatever form the caller has;
     // an IPv4-mapped text finds the dotted one.
-    std::string strCanonical;
+    char szCanonical[CIPAddress::kMaxTextSize];
     if (strAddress.find(':') != std::string_view::npos) {
-        if (const auto parsed = ParseIPAddress(strAddress)) {
-            strCanonical = parsed->ToString();
-            strAddress = strCanonical;
-        }
+        if (const auto parsed = ParseIPAddress(strAddress))
+            strAddress = std::string_view(szCanonical, parsed->Format(szCanonical));
     }
+    return FindSlotOfKey(strAddress);
+}
+
+size_t CIPDataArray::FindSlotOfKey(std::string_view strAddress) const
+{
+    if (strAddress.empty() || m_index.empty())
+        return SIZE_MAX;
     const uint32_t nHash = HashNoCase(strAddress);
     const size_t nMask = m_index.size() - 1;
     // Only the first record of an address is indexed (see IndexRecord).
@@ -129,7 +132,7 @@ void CIPDataArray::IndexRecord(size_t nSlot)
     const CAddressText strAddress = m_slots[nSlot]->IPAddressView();
     if (strAddress.empty())
         return;
-    if (FindSlot(strAddress) != SIZE_MAX) {
+    if (FindSlotOfKey(strAddress) != SIZE_MAX) {
         ++m_nUnindexed;
         return;
     }
@@ -141,7 +144,7 @@ void CIPDataArray::UnindexRecord(size_t nSlot)
     const CAddressText strAddress = m_slots[nSlot]->IPAddressView();
     if (strAddress.empty())
         return;
-    if (FindSlot(strAddress) != nSlot) {
+    if (FindSlotOfKey(strAddress) != nSlot) {
         --m_nUnindexed;
         return;
     }

@@ -354,7 +354,8 @@ void CDetailsModel::ApplyFilter()
 {
     // Columns written in digits and a few signs are skipped for any other filter.
     uint32_t nColumns = m_nShownColumns;
-    if (!OnlyOf(m_strFilter, "0123456789.- "))
+    // Ranges: dotted quads, or IPv6 texts (hex digits folded to small letters).
+    if (!OnlyOf(m_strFilter, "0123456789abcdef:.- "))
         nColumns &= ~(1u << kRange);
     if (!OnlyOf(m_strFilter, "0123456789-: "))
         nColumns &= ~(1u << kWhoisTime);
