@@ -185,10 +185,12 @@ private:
             token = line.substr(0, nBlank);
             rest = line.substr(nBlank + 1);
         }
+        bool bIPv6 = false; // token read as an IPv6 address into m_strAddress
         if (bFullForm) {
             // Lines that start with a date or another word: take the second field.
-            if ((token.empty() || token.find('.') == npos) && rest.size() > 6 && !IsZonedIPv6(token) &&
-                !ReadIPv6Token(token, m_strAddress)) {
+            // (A token equal to the last one, without a dot, is an IPv6 address read before.)
+            if ((token.empty() || token.find('.') == npos) && rest.size() > 6 && token != m_strLastToken &&
+                !IsZonedIPv6(token) && !(bIPv6 = ReadIPv6Token(token, m_strAddress))) {
                 size_t nStart = 0;
                 while (nStart < rest.size() && IsBlank(rest[nStart]))
                     ++nStart;
@@ -222,7 +224,7 @@ private:
             Took(token);
             return;
         }
-        if (ReadIPv6Token(token, m_strAddress)) {
+        if (bIPv6 || ReadIPv6Token(token, m_strAddress)) {
             // Kept under its RFC 5952 text, which is also what a run of lines from
             // the client compares with.
             if (m_pstrPatterns && !LogLineMatches(rest, *m_pstrPatterns, m_strNote))
