@@ -3,8 +3,10 @@
 // address, every address of the pool appears at least once, about 5% of the
 // requests get a 404 and a sprinkling are worm and FrontPage probes.
 //
-//   gen_weblog OUT.log [LINES=1000000] [ADDRESSES=50000]
-// writes OUT.log and OUT.log.gz.
+//   gen_weblog OUT.log [LINES=1000000] [ADDRESSES=50000] [IPV6_PERCENT=0]
+// writes OUT.log and OUT.log.gz. IPV6_PERCENT of the addresses are IPv6 clients,
+// written as servers log them (RFC 5952 text, full 64-bit interface identifiers
+// under a few dozen provider prefixes).
 
 #include <zlib.h>
 
@@ -94,14 +96,15 @@ template <class T, size_t N> constexpr uint32_t Count(const T (&)[N])
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: gen_weblog OUT.log [LINES=1000000] [ADDRESSES=50000]\n");
+        std::fprintf(stderr, "usage: gen_weblog OUT.log [LINES=1000000] [ADDRESSES=50000] [IPV6_PERCENT=0]\n");
         return 2;
     }
     const std::string path = argv[1];
     const uint64_t lines = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1000000;
     const uint32_t addresses = argc > 3 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : 50000;
-    if (lines == 0 || addresses == 0) {
-        std::fprintf(stderr, "gen_weblog: LINES and ADDRESSES must be positive\n");
+    const uint32_t ipv6Percent = argc > 4 ? uint32_t(std::strtoul(argv[4], nullptr, 10)) : 0;
+    if (lines == 0 || addresses == 0 || ipv6Percent > 100) {
+        std::fprintf(stderr, "gen_weblog: LINES and ADDRESSES must be positive, IPV6_PERCENT at most 100\n");
         return 2;
     }
 
@@ -109,7 +112,21 @@ int main(int argc, char** argv)
     // Distinct addresses spread over public-looking space.
     std::vector<std::string> pool;
     pool.reserve(addresses);
+    const uint32_t ipv6Clients = uint32_t(uint64_t(addresses) * ipv6Percent / 100);
+    CRandom ipv6Random(0x1b6c11e7);
     for (uint32_t i = 0; i < addresses; ++i) {
+        // Every k-th address is IPv6, spread evenly over the pool.
+        if (ipv6Clients > 0 && uint64_t(i) * ipv6Clients / addresses != uint64_t(i + 1) * ipv6Clients / addresses) {
+            // No group is zero, so the text is already the canonical one.
+            const uint64_t iid = ipv6Random.Next();
+            char sz[48];
+            std::snprintf(sz, sizeof sz, "2a0%x:%x:%x:%x:%x:%x:%x:%x", 1 + (i & 7), 0x100 + (i >> 3) % 40,
+                          1 + (i >> 6 & 0xfff), 1 + (i & 0x3f), unsigned(iid >> 48) | 1,
+                          unsigned(iid >> 32 & 0xffff) | 1, unsigned(iid >> 16 & 0xffff) | 1,
+                          unsigned(iid & 0xffff) | 1);
+            pool.push_back(sz);
+            continue;
+        }
         const uint32_t a = 11 + (i * 2654435761u >> 8) % 212; // 11..222
         pool.push_back(std::to_string(a) + "." + std::to_string((i >> 16) & 255) + "." +
                        std::to_string((i >> 8) & 255) + "." + std::to_string(i & 255));

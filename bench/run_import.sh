@@ -13,8 +13,10 @@
 #     awk|sort -u (ratio <= 0.5) and zcat|awk|sort -u (ratio <= 0.6). Both logs are
 #     deleted afterwards.
 # Each timing is the best of RUNS runs (default 3), so a busy neighbour hurts less.
+# IPV6_PERCENT=50 makes that share of the clients IPv6 in every generated log (the
+# IPv6 target for the big import is a ratio <= 0.5 against awk|sort -u as well).
 #
-#   [BIG_LINES=N [ONLY_BIG=1]] bench/run_import.sh [BUILD_DIR=build] [WORK_DIR=/tmp/addrscope-bench-import]
+#   [IPV6_PERCENT=P] [BIG_LINES=N [ONLY_BIG=1]] bench/run_import.sh [BUILD_DIR=build] [WORK_DIR=/tmp/addrscope-bench-import]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,7 +30,8 @@ done
 command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
 
 mkdir -p "$work"
-log=$work/access.log
+v6=${IPV6_PERCENT:-0}
+log=$work/access${IPV6_PERCENT:+-v6-$v6}.log
 settings=$work/settings.ini
 : >"$settings"
 
@@ -48,7 +51,7 @@ best_of() {
 
 # ONLY_BIG=1 skips sections 1 to 5.
 if [ -z "${ONLY_BIG:-}" ]; then
-[ -s "$log" ] && [ -s "$log.gz" ] || "$build/bench/gen_weblog" "$log"
+[ -s "$log" ] && [ -s "$log.gz" ] || "$build/bench/gen_weblog" "$log" 1000000 50000 "$v6"
 log_bytes=$(stat -c %s "$log")
 log_mb=$(awk "BEGIN{printf \"%.1f\", $log_bytes/1e6}")
 lines=$(wc -l <"$log")
@@ -83,8 +86,8 @@ fi
 # --- 6. bounded memory: a log a hundred times larger needs no more memory
 big=$work/big.log
 small=$work/small.log
-"$build/bench/gen_weblog" "$big" "$BIG_LINES" 50000 >/dev/null
-"$build/bench/gen_weblog" "$small" $((BIG_LINES / 100)) 50000 >/dev/null
+"$build/bench/gen_weblog" "$big" "$BIG_LINES" 50000 "$v6" >/dev/null
+"$build/bench/gen_weblog" "$small" $((BIG_LINES / 100)) 50000 "$v6" >/dev/null
 trap 'rm -f "$big" "$big.gz" "$small" "$small.gz"' EXIT
 
 # peak_of CMD...: the peak resident set (KB) of one run.
@@ -106,7 +109,7 @@ p_big_gz=$(cat "$work/peak")
 echo "big log: $BIG_LINES lines, $(awk "BEGIN{printf \"%.0f\", $(stat -c %s "$big")/1e6}") MB" \
   "(gzip $(awk "BEGIN{printf \"%.0f\", $(stat -c %s "$big.gz")/1e6}") MB);" \
   "small log: $((BIG_LINES / 100)) lines, $(awk "BEGIN{printf \"%.1f\", $(stat -c %s "$small")/1e6}") MB;" \
-  "50,000 clients; best of $runs"
+  "50,000 clients ($v6% IPv6); best of $runs"
 printf 'peak memory plain  small %7.1f MB   big %7.1f MB   difference %6.1f MB (target <= 100)\n' \
   "$(awk "BEGIN{print $p_small*1024/1e6}")" "$(awk "BEGIN{print $p_big*1024/1e6}")" \
   "$(awk "BEGIN{print ($p_big-$p_small)*1024/1e6}")"

@@ -4,9 +4,31 @@
 #include "cli/CliDocument.h"
 #include "cli/CliInput.h"
 #include "cli/TerminalProgress.h"
+#include "core/record/IPAddress.h"
 #include "net/SystemNameResolver.h"
 
 namespace {
+
+// The lines that were meant as IPv6 addresses (they hold a colon, which no host
+// name does) and do not read as one, each with the reason.
+std::vector<std::string> RefusedIPv6Lines(std::string_view text)
+{
+    std::vector<std::string> refused;
+    while (!text.empty()) {
+        const size_t nEnd = std::min(text.find_first_of("\r\n"), text.size());
+        std::string_view line = text.substr(0, nEnd);
+        text.remove_prefix(std::min(nEnd + 1, text.size()));
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        if (line.find(':') == std::string_view::npos)
+            continue;
+        if (const CParseResult<CIPAddress> parsed = ParseIPAddressInInput(line); !parsed)
+            refused.push_back(std::string(line) + ": not an address: " + parsed.Reason());
+    }
+    return refused;
+}
 
 class CCmdAdd : public CCliCommand
 {
@@ -58,6 +80,10 @@ public:
         if (!opened.m_bOpened)
             return opened.m_nExit;
 
+        const std::vector<std::string> refused = RefusedIPv6Lines(strText);
+        for (const std::string& strRefused : refused)
+            CliMessage(ctx, Name(), strRefused);
+
         CSystemNameResolver resolver;
         CTerminalProgress progress(ctx.m_bQuiet ? nullptr : ctx.err);
         // Host names are always converted here, as the quick lookup does.
@@ -68,7 +94,7 @@ public:
             CliMessage(ctx, Name(),
                        "standard input: " + std::to_string(nLongLines) + " lines longer than " +
                            std::to_string(kMaxInputLine >> 20) + " MiB were skipped");
-        const int status = progress.WasCancelled() || nLongLines > 0 ? cliExitFailed : cliExitDone;
+        const int status = progress.WasCancelled() || nLongLines > 0 || !refused.empty() ? cliExitFailed : cliExitDone;
         if (nAdded > 0 || opened.m_bCreated) {
             if (opened.m_nErrors > 0) {
                 CliMessage(ctx, Name(),

@@ -1,4 +1,5 @@
-// addrscope-cli dump DOC.qdl [--json]: every record of a document in file order.
+// addrscope-cli dump DOC.qdl [--json]: every record of a document in file order
+// (the IPv4 records first, then the IPv6 ones).
 
 #include "cli/CliCommand.h"
 #include "cli/CliDocument.h"
@@ -48,8 +49,15 @@ void PrintJsonRecord(FILE* out, const CIPAddressData& r, const CWhoisFacts& fact
     field("traceData", JsonString(r.GetTraceData()));
     field("owner", JsonString(r.GetOwner()));
     field("country", JsonString(r.GetCountry()));
-    field("rangeStart", std::to_string(r.GetRangeStart()));
-    field("rangeEnd", std::to_string(r.GetRangeEnd()));
+    // An IPv4 record's range ends are its 32-bit numbers; no one reads 128-bit ones,
+    // so an IPv6 record's are their RFC 5952 texts.
+    if (r.IsIPv6()) {
+        field("rangeStart", JsonString(r.GetRangeFirst().ToString()));
+        field("rangeEnd", JsonString(r.GetRangeLast().ToString()));
+    } else {
+        field("rangeStart", std::to_string(r.GetRangeStart()));
+        field("rangeEnd", std::to_string(r.GetRangeEnd()));
+    }
     field("pingTime", JsonNumber(r.GetPingTime()));
     field("pingTries", std::to_string(r.GetPingTries()));
     field("pingFailures", std::to_string(r.GetPingFailures()));

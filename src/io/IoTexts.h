@@ -31,6 +31,8 @@ inline constexpr const char kFilePathSection[] = "File Path";
 inline constexpr const char kImportSummary[] =
     "Imported %lld addresses (%lld new) from %lld matching lines of %lld; skipped %lld lines (%lld damaged, %lld not "
     "an address)";
+// Appended to the summary when the import took IPv6 addresses.
+inline constexpr const char kImportByFamily[] = "; IPv4: %lld addresses (%lld new), IPv6: %lld addresses (%lld new)";
 
 // I/O failures shown in the window; the reason comes from the system.
 inline constexpr const char kMsgCannotWriteReport[] = "The report could not be written.\n\n%1";

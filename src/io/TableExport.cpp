@@ -170,7 +170,12 @@ std::string BuildTableExport(const CIPDataArray& data, const std::vector<std::st
         const CNetworkRow& rb = networks.at(b);
         if (ra.addresses.size() != rb.addresses.size())
             return ra.addresses.size() > rb.addresses.size();
-        return ra.facts.m_dwRangeStart < rb.facts.m_dwRangeStart;
+        // IPv4 networks before IPv6 ones, each by its first address.
+        const auto first = [](const CWhoisFacts& f) {
+            const std::optional<CIPRange> range = f.Range();
+            return range ? range->First() : CIPAddress();
+        };
+        return first(ra.facts) < first(rb.facts);
     });
     static constexpr const char* kNetworkColumns[] = {"range", "count",   "addresses", "holder",  "country",
                                                       "abuse", "netName", "originAS",  "registry"};

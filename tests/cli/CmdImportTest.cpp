@@ -69,10 +69,10 @@ TEST_F(CliImportTest, RealApacheLogAsATextFile)
     EXPECT_EQ(c.m_addresses.front(), "83.149.9.216");
     EXPECT_EQ(c.m_notes.at("83.149.9.216"), "");
 
-    // 520 clients, two of them IPv6: those give no record.
+    // 520 clients, two of them IPv6.
     r = Import(m_dir.File("basjes.qdl"), m_basjes, {"--no-convert"});
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
-    EXPECT_EQ(r.m_strOut, "518\n");
+    EXPECT_EQ(r.m_strOut, "520\n");
 }
 
 TEST_F(CliImportTest, RealApacheLogWithPageNotFound)
@@ -103,9 +103,9 @@ TEST_F(CliImportTest, RealApacheLogWithPageAndCustomConditions)
     // A custom text typed without its closing bar gets one, as in the window: both
     // take the same lines into the same document.
     r = Import(m_dir.File("nobar.qdl"), m_basjes, {"--no-convert", "--custom", "join_form"});
-    EXPECT_EQ(r.m_strOut, "518\n");
+    EXPECT_EQ(r.m_strOut, "520\n");
     r = Import(m_dir.File("bar.qdl"), m_basjes, {"--no-convert", "--custom=join_form|"});
-    EXPECT_EQ(r.m_strOut, "518\n");
+    EXPECT_EQ(r.m_strOut, "520\n");
     EXPECT_EQ(ReadFileBytes(m_dir.File("nobar.qdl")), ReadFileBytes(m_dir.File("bar.qdl")));
 }
 
@@ -214,7 +214,8 @@ TEST_F(CliImportTest, HostNamesFollowTheSettingAndFailQuietly)
     CCliResult r = Import(m_dir.File("n.qdl"), m_dir.File("names.txt"));
     EXPECT_FALSE(r.m_bTimedOut);
     EXPECT_EQ(r.m_nStatus, 0) << r.m_strErr;
-    EXPECT_EQ(r.m_strOut, "1\n");
+    // The IPv6 addresses are taken as they are, never looked up as names.
+    EXPECT_EQ(r.m_strOut, "3\n");
 
     // A dotted literal that is no quad resolves without the network.
     WriteFileBytes(m_dir.File("literal.txt"), "192.0.2.44\n127.1\n");
@@ -249,8 +250,9 @@ TEST_F(CliImportTest, EveryImportSaysWhatItTookAndSkipped)
     const Case cases[] = {
         {text,
          {"--no-convert"},
-         "2\n",
-         "Imported 2 addresses (2 new) from 3 matching lines of 5; skipped 2 lines (0 damaged, 2 not an address)"},
+         "3\n",
+         "Imported 3 addresses (3 new) from 4 matching lines of 5; skipped 1 lines (0 damaged, 1 not an address); "
+         "IPv4: 2 addresses (2 new), IPv6: 1 addresses (1 new)"},
         {m_elastic,
          {"--no-convert"},
          "123\n",

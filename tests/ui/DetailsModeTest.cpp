@@ -370,3 +370,47 @@ TEST_F(CDetailsModeTest, ALargeTableIsFilteredWhenTypingPauses)
     // At once: 10.1.134.1, .10 to .19 and .100 to .160.
     EXPECT_EQ(Model().rowCount(), 1 + 10 + 61);
 }
+
+TEST_F(CDetailsModeTest, IPv6RecordsInEveryModeSortAfterIPv4AndFilterOnTheirText)
+{
+    for (const char* psz : {"2001:db8::10", "10.0.0.2", "2001:DB8::9", "2001:db8:1::1", "9.0.0.1"})
+        Doc().AddIP(psz);
+    Doc().GetData().SetWhoisResult("2001:db8::10", "inet6num: 2001:db8::/32\norg-name: Six Net\ncountry: NL\n",
+                                   COleDateTime::FromComponents(2026, 3, 1, 12, 0, 0));
+    Frame().OnCommand(kCmdRefreshIPList);
+
+    // No one reads 128-bit numbers: every address notation shows the RFC 5952 text.
+    for (const int nMode : {kCmdModeBinary, kCmdModeHex, kCmdModeQuad, kCmdModeDecimal}) {
+        Trigger(nMode);
+        EXPECT_EQ(Bar().GetRowText(0), "2001:db8::10") << nMode;
+        EXPECT_EQ(Bar().GetRowText(2), "2001:db8::9") << nMode;
+    }
+    Trigger(kCmdModeQuad);
+    EXPECT_EQ(Bar().GetRowText(1), "10.0.0.2");
+
+    Trigger(kCmdModeDetails);
+    EXPECT_EQ(Model().CellText(0, M::kRange), "2001:db8:: - 2001:db8:ffff:ffff:ffff:ffff:ffff:ffff");
+    const struct {
+        int nColumn;
+        Qt::SortOrder order;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {M::kAddress, Qt::AscendingOrder, {"9.0.0.1", "10.0.0.2", "2001:db8::9", "2001:db8::10", "2001:db8:1::1"}},
+        {M::kAddress, Qt::DescendingOrder, {"2001:db8:1::1", "2001:db8::10", "2001:db8::9", "10.0.0.2", "9.0.0.1"}},
+        // Only one has a range; the others keep the document order.
+        {M::kRange, Qt::DescendingOrder, {"2001:db8::10", "10.0.0.2", "2001:db8::9", "2001:db8:1::1", "9.0.0.1"}},
+    };
+    for (const auto& c : cases) {
+        Header().setSortIndicator(c.nColumn, c.order);
+        EXPECT_EQ(ShownAddresses(), c.expected) << M::ColumnTitle(c.nColumn) << " " << int(c.order);
+    }
+    Header().setSortIndicator(M::kAddress, Qt::AscendingOrder);
+    Details().GetFilterBox()->setText(QStringLiteral("DB8::1"));
+    EXPECT_EQ(ShownAddresses(), std::vector<std::string> {"2001:db8::10"});
+    Details().GetFilterBox()->setText(QStringLiteral("2001:db8:: - "));
+    EXPECT_EQ(ShownAddresses(), std::vector<std::string> {"2001:db8::10"});
+    Details().GetFilterBox()->setText(QString());
+    // The address column is wide enough for the longest text.
+    EXPECT_GE(Header().sectionSize(M::kAddress),
+              Table().fontMetrics().horizontalAdvance(QStringLiteral("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff")));
+}

@@ -192,8 +192,8 @@ TEST_F(CMainFrameUseTest, TextNamingNoAddressIsReportedAndNotRemembered)
     // The text stays in the box for correcting.
     EXPECT_EQ(pCombo->currentText(), QStringLiteral("no-such-host.example.test"));
 
-    // An IPv6 address is no host name either.
-    TypeAndLookup(QStringLiteral("2001:db8::1"));
+    // A malformed IPv6 address is no host name either.
+    TypeAndLookup(QStringLiteral("2001:db8::1%eth0"));
     EXPECT_EQ(pCombo->count(), 1);
     EXPECT_EQ(Doc().GetData().GetSize(), 1);
 
@@ -319,4 +319,34 @@ TEST(FramePromptsPlainText, MessagesAndProgressLinesShowMarkupAsWritten)
     for (QLabel* pLabel : progress.findChildren<QLabel*>())
         EXPECT_EQ(pLabel->textFormat(), Qt::PlainText);
     progress.Close();
+}
+
+TEST_F(CMainFrameUseTest, TheAddressBoxTakesIPv6AndNamesWhatIsWrongWithAMalformedOne)
+{
+    TypeAndLookup(QStringLiteral("[2001:DB8::1]:443"));
+    ASSERT_EQ(Doc().GetData().GetSize(), 1);
+    EXPECT_EQ(Doc().GetData().GetIPAddressAt(0), "2001:db8::1");
+    EXPECT_EQ(Doc().GetCurrentIndex(), 0);
+    // Typed again in another form: the same record, selected.
+    TypeAndLookup(QStringLiteral("2001:db8:0::1"));
+    EXPECT_EQ(Doc().GetData().GetSize(), 1);
+    TypeAndLookup(QStringLiteral("::ffff:192.0.2.1"));
+    EXPECT_EQ(Doc().GetData().GetIPAddressAt(1), "192.0.2.1");
+
+    const struct {
+        const char* text;
+        const char* reason;
+    } cases[] = {
+        {"fe80::1%eth0", "zone ids are not accepted"},
+        {"1:2:3:4:5:6:7:8:9", "more than 8 groups"},
+        {"2001::db8::1", "more than one \"::\""},
+        {"64:ff9b::192.0.2.300", "a bad embedded IPv4 address"},
+    };
+    for (const auto& c : cases) {
+        TypeAndLookup(QString::fromLatin1(c.text));
+        EXPECT_EQ(Doc().GetData().GetSize(), 2) << c.text;
+        EXPECT_EQ(Frame().statusBar()->currentMessage(),
+                  QStringLiteral("\"%1\" is not an IP address: %2")
+                      .arg(QString::fromLatin1(c.text), QString::fromLatin1(c.reason)));
+    }
 }

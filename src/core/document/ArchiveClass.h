@@ -23,6 +23,9 @@ struct CArchiveClass {
 
     static const CArchiveClass classCObject;
     static const CArchiveClass classCIPAddressData;
+    // An IPv6 record; not derived from the IPv4 class, so a reader that asks for
+    // that one refuses it.
+    static const CArchiveClass classCIPv6AddressData;
     static const CArchiveClass classCSerStringArray;
     static const CArchiveClass classCIPDataArray;
 };

@@ -11,6 +11,8 @@ struct CImportTally {
     int64_t m_nNotAddress = 0; // lines whose token is no address and names no host that resolved
     int64_t m_nAddresses = 0; // distinct addresses taken
     int64_t m_nNew = 0; // records the import added
+    int64_t m_nAddressesIPv6 = 0; // of m_nAddresses, the IPv6 ones
+    int64_t m_nNewIPv6 = 0; // of m_nNew, the IPv6 ones
 
     int64_t Skipped() const { return m_nLines - m_nMatching; }
 };

@@ -7,6 +7,7 @@
 #include "core/document/Progress.h"
 #include "core/record/DottedQuad.h"
 #include "core/record/HostLookup.h"
+#include "core/record/IPAddress.h"
 #include "core/record/NameResolver.h"
 #include "core/text/TextSource.h"
 
@@ -27,6 +28,28 @@ inline bool IsLineEnd(char c)
 inline bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+// An IPv6 client as logs and people write it: "2001:db8::1", "[2001:db8::1]" or
+// "[2001:db8::1]:443"; true with its RFC 5952 text (an IPv4-mapped one gives the
+// dotted IPv4 text). Only tokens with a colon are tried, so IPv4 lines cost nothing.
+bool ReadIPv6Token(std::string_view token, std::string& strAddress)
+{
+    if (token.find(':') == npos)
+        return false;
+    const CParseResult<CIPAddress> parsed = ParseIPAddressInInput(token);
+    if (!parsed)
+        return false;
+    strAddress = parsed->ToString();
+    return true;
+}
+
+// An IPv6 address with a zone id ("fe80::1%eth0"): no address here, and no reason
+// to look for one in the next field.
+bool IsZonedIPv6(std::string_view token)
+{
+    const size_t nPercent = token.find('%');
+    return nPercent != npos && token.substr(0, nPercent).find(':') != npos;
 }
 
 size_t FindBlank(std::string_view text)
@@ -97,6 +120,11 @@ public:
         CImportTally tally = m_tally;
         tally.m_nAddresses = int64_t(m_taken.size());
         tally.m_nNew = Added();
+        for (const std::string& address : m_taken)
+            tally.m_nAddressesIPv6 += address.find(':') != std::string::npos ? 1 : 0;
+        const CIPDataArray& data = m_doc.GetData();
+        for (int i = m_nCountBefore; i < data.GetSize(); ++i)
+            tally.m_nNewIPv6 += data.GetAt(i)->IsIPv6() ? 1 : 0;
         return tally;
     }
 
@@ -157,9 +185,12 @@ private:
             token = line.substr(0, nBlank);
             rest = line.substr(nBlank + 1);
         }
+        bool bIPv6 = false; // token read as an IPv6 address into m_strAddress
         if (bFullForm) {
             // Lines that start with a date or another word: take the second field.
-            if ((token.empty() || token.find('.') == npos) && rest.size() > 6) {
+            // (A token equal to the last one, without a dot, is an IPv6 address read before.)
+            if ((token.empty() || token.find('.') == npos) && rest.size() > 6 && token != m_strLastToken &&
+                !IsZonedIPv6(token) && !(bIPv6 = ReadIPv6Token(token, m_strAddress))) {
                 size_t nStart = 0;
                 while (nStart < rest.size() && IsBlank(rest[nStart]))
                     ++nStart;
@@ -191,6 +222,18 @@ private:
                 m_strLastToken = token;
             }
             Took(token);
+            return;
+        }
+        if (bIPv6 || ReadIPv6Token(token, m_strAddress)) {
+            // Kept under its RFC 5952 text, which is also what a run of lines from
+            // the client compares with.
+            if (m_pstrPatterns && !LogLineMatches(rest, *m_pstrPatterns, m_strNote))
+                return;
+            m_doc.AddIP(m_strAddress);
+            if (m_pstrPatterns)
+                m_doc.SetLogNote(m_strAddress, m_strNote);
+            m_strLastToken = m_strAddress;
+            Took(m_strAddress);
             return;
         }
         // A text with a colon is an IPv6 address or a port, never a host name: no lookup.

@@ -3,6 +3,7 @@
 #include "core/record/DottedQuad.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -175,15 +176,19 @@ std::array<uint8_t, 16> CIPAddress::Bytes() const
 // (the first of equal runs) as "::". Mapped addresses are IPv4 here, so the mixed
 // notation its section 5 recommends for them never arises; every other IPv6 address,
 // translated ones included, is written in hex only.
-std::string CIPAddress::ToString() const
+size_t CIPAddress::Format(char* buf) const
 {
-    if (IsIPv4())
-        return FormatDottedQuad(IPv4());
+    if (IsIPv4()) {
+        const std::string s = FormatDottedQuad(IPv4());
+        std::memcpy(buf, s.data(), s.size());
+        return s.size();
+    }
     uint16_t w[8];
     for (int i = 0; i < 4; ++i) {
         w[i] = uint16_t(m_qwHigh >> (48 - 16 * i));
         w[i + 4] = uint16_t(m_qwLow >> (48 - 16 * i));
     }
+    // The longest run of two or more zero groups, the first of equal ones, becomes "::".
     int nBest = -1, nBestLen = 1;
     for (int i = 0; i < 8;) {
         if (w[i] != 0) {
@@ -199,21 +204,33 @@ std::string CIPAddress::ToString() const
         }
         i = j;
     }
-    std::string out;
-    out.reserve(39);
-    char buf[8];
+    static constexpr char kHex[] = "0123456789abcdef";
+    char* p = buf;
     for (int i = 0; i < 8; ++i) {
         if (i == nBest) {
-            out += "::";
+            *p++ = ':';
+            *p++ = ':';
             i += nBestLen - 1;
             continue;
         }
-        if (!out.empty() && out.back() != ':')
-            out += ':';
-        std::snprintf(buf, sizeof buf, "%x", unsigned(w[i]));
-        out += buf;
+        if (p != buf && p[-1] != ':')
+            *p++ = ':';
+        bool bStarted = false;
+        for (int nShift = 12; nShift >= 0; nShift -= 4) {
+            const unsigned d = (w[i] >> nShift) & 15u;
+            if (d != 0 || bStarted || nShift == 0) {
+                *p++ = kHex[d];
+                bStarted = true;
+            }
+        }
     }
-    return out;
+    return size_t(p - buf);
+}
+
+std::string CIPAddress::ToString() const
+{
+    char buf[kMaxTextSize];
+    return std::string(buf, Format(buf));
 }
 
 CParseResult<CIPAddress> ParseIPAddress(std::string_view strText)

@@ -39,6 +39,9 @@ public:
 
     // IPv4 as "%d.%d.%d.%d"; IPv6 in RFC 5952 canonical text.
     std::string ToString() const;
+    // The same text into buf (at least kMaxTextSize bytes, not terminated); its length.
+    static constexpr size_t kMaxTextSize = 40;
+    size_t Format(char* buf) const;
 
     bool operator==(const CIPAddress&) const = default;
     std::strong_ordering operator<=>(const CIPAddress& o) const

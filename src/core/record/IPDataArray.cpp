@@ -96,6 +96,18 @@ void CIPDataArray::FenwickAppend()
 
 size_t CIPDataArray::FindSlot(std::string_view strAddress) const
 {
+    // IPv6 records are keyed by their RFC 5952 text, whatever form the caller has;
+    // an IPv4-mapped text finds the dotted one.
+    char szCanonical[CIPAddress::kMaxTextSize];
+    if (strAddress.find(':') != std::string_view::npos) {
+        if (const auto parsed = ParseIPAddress(strAddress))
+            strAddress = std::string_view(szCanonical, parsed->Format(szCanonical));
+    }
+    return FindSlotOfKey(strAddress);
+}
+
+size_t CIPDataArray::FindSlotOfKey(std::string_view strAddress) const
+{
     if (strAddress.empty() || m_index.empty())
         return SIZE_MAX;
     const uint32_t nHash = HashNoCase(strAddress);
@@ -117,10 +129,10 @@ void CIPDataArray::IndexRecord(size_t nSlot)
     // of an address goes into the index (it is the one every lookup finds), and
     // empty addresses never match: indexing the copies would pile them into one
     // probe run and make loading such a file quadratic.
-    const std::string_view strAddress = m_slots[nSlot]->IPAddressView();
+    const CAddressText strAddress = m_slots[nSlot]->IPAddressView();
     if (strAddress.empty())
         return;
-    if (FindSlot(strAddress) != SIZE_MAX) {
+    if (FindSlotOfKey(strAddress) != SIZE_MAX) {
         ++m_nUnindexed;
         return;
     }
@@ -129,10 +141,10 @@ void CIPDataArray::IndexRecord(size_t nSlot)
 
 void CIPDataArray::UnindexRecord(size_t nSlot)
 {
-    const std::string_view strAddress = m_slots[nSlot]->IPAddressView();
+    const CAddressText strAddress = m_slots[nSlot]->IPAddressView();
     if (strAddress.empty())
         return;
-    if (FindSlot(strAddress) != nSlot) {
+    if (FindSlotOfKey(strAddress) != nSlot) {
         --m_nUnindexed;
         return;
     }
@@ -559,11 +571,27 @@ bool CIPDataArray::ClearAllPending()
 void CIPDataArray::Serialize(CArchive& ar)
 {
     if (ar.IsStoring()) {
+        // IPv4 records first, in their order, then the IPv6 ones: a reader that
+        // knows only the IPv4 class keeps every IPv4 record. A document without IPv6
+        // records is written as it always was.
         ar.WriteU32(uint32_t(m_nCount));
+        bool bHasIPv6 = false;
         for (CIPAddressData* pRecord : m_slots) {
             if (!pRecord)
                 continue;
+            if (pRecord->IsIPv6()) {
+                bHasIPv6 = true;
+                continue;
+            }
             ar.WriteObjectClass(CArchiveClass::classCIPAddressData);
+            pRecord->Serialize(ar);
+        }
+        if (!bHasIPv6)
+            return;
+        for (CIPAddressData* pRecord : m_slots) {
+            if (!pRecord || !pRecord->IsIPv6())
+                continue;
+            ar.WriteObjectClass(CArchiveClass::classCIPv6AddressData);
             pRecord->Serialize(ar);
         }
         return;
@@ -581,18 +609,25 @@ void CIPDataArray::Serialize(CArchive& ar)
     // 2-byte tag and a record's fields.
     Reserve(size_t(std::min<uint64_t>(nCount, ar.Remaining() / 112)));
     for (uint32_t i = 0; i < nCount; ++i) {
+        const CArchiveClass* pClass = nullptr;
         try {
-            if (!ar.ReadObjectClass(CArchiveClass::classCIPAddressData)) {
+            pClass = ar.ReadObjectClass(CArchiveClass::classCObject);
+            if (!pClass) {
                 // The writer never produces a null entry; what was read so far is
                 // kept rather than thrown away.
                 throw CArchiveException(CArchiveException::badIndex);
             }
+            if (pClass != &CArchiveClass::classCIPAddressData && pClass != &CArchiveClass::classCIPv6AddressData)
+                throw CArchiveException(CArchiveException::badClass);
         } catch (const CArchiveException& e) {
             ar.ReportError(e);
             break;
         }
         auto* pRecord = new CIPAddressData;
-        pRecord->Serialize(ar);
+        if (pClass == &CArchiveClass::classCIPv6AddressData)
+            pRecord->SerializeIPv6(ar);
+        else
+            pRecord->Serialize(ar);
         Append(pRecord);
     }
 }

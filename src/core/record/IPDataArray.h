@@ -144,6 +144,8 @@ private:
     // Address index: open addressing, linear probing; each entry holds the key's
     // hash (high half) and slot + 1 (low half), 0 when free.
     size_t FindSlot(std::string_view strAddress) const;
+    // The same for a record's own key text (no other form of it is tried).
+    size_t FindSlotOfKey(std::string_view strAddress) const;
     void IndexInsert(uint32_t nHash, size_t nSlot);
     void IndexErase(uint32_t nHash, size_t nSlot);
     void IndexRecord(size_t nSlot);

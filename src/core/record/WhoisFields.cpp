@@ -2,6 +2,7 @@
 
 #include "core/record/DottedQuad.h"
 #include "core/record/IPAddressData.h"
+#include "core/record/IPRange.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -49,7 +50,11 @@ bool CIPAddressData::ExtractWhoisFields()
         return false;
     SetOwner(FirstField(text, {"CustName:", "OrgName:", "descr:", "owner:", "network:Org-Name:"}));
     SetCountry(FirstField(text, {"Country:", "country:", "network:Country-Code:"}));
-    const std::string strRange = FirstField(text, {"NetRange:", "inetnum:", "IPv4 Address", "network:IP-Network:"});
+    // The same first-label rule for an IPv6 record, with the labels that hold IPv6
+    // networks (ARIN writes both families under NetRange, LACNIC under inetnum).
+    const std::string strRange =
+        IsIPv6() ? FirstField(text, {"NetRange:", "inet6num:", "inetnum:", "network:IP-Network:"})
+                 : FirstField(text, {"NetRange:", "inetnum:", "IPv4 Address", "network:IP-Network:"});
     if (!strRange.empty())
         ParseNetRange(strRange);
     return true;
@@ -57,6 +62,14 @@ bool CIPAddressData::ExtractWhoisFields()
 
 bool CIPAddressData::ParseNetRange(std::string_view strRange)
 {
+    if (IsIPv6()) {
+        // "first - last" or "prefix/n"; an IPv4 network is not this record's range.
+        const auto range = ParseIPRange(Trim(strRange));
+        if (!range || range->IsIPv4())
+            return false;
+        SetRange(range->First(), range->Last());
+        return true;
+    }
     const std::string_view text = Trim(Trim(strRange), ":- \r\n");
     if (text.empty())
         return false;

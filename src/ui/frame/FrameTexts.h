@@ -264,6 +264,8 @@ inline constexpr const char* kPaneDisplay = "Display: %d";
 inline constexpr int kPaneWidth = 90;
 inline constexpr const char* kPaneIdle = "Ready";
 inline constexpr const char* kMsgNoAddressFound = "No IP address or resolvable host name in \"%1\"";
+// A typed text with a colon that is no IPv6 address: the text and the reason.
+inline constexpr const char* kMsgNotAnAddress = "\"%1\" is not an IP address: %2";
 inline constexpr int kMessageMs = 10000;
 // After a report or table is written: which rows it holds, as the Reports menu chose them.
 inline constexpr const char* kMsgReportWritten = "Wrote %1 of %2 rows (%3) to %4";

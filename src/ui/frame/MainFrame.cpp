@@ -1140,7 +1140,14 @@ void CMainFrame::OnQuickLookup()
     if (nAdded == 0) {
         if (!FindTypedAddress(strTyped, strText)) {
             m_pEntryBar->ForgetEntry();
-            statusBar()->showMessage(Text(FT::kMsgNoAddressFound).arg(ToQString(strTyped)), FT::kMessageMs);
+            // A text with a colon was meant as an IPv6 address: say what is wrong with it.
+            const std::string strToken = strTyped.substr(0, strTyped.find_first_of(" \t"));
+            const CParseResult<CIPAddress> parsed = ParseIPAddressInInput(strToken);
+            if (strToken.find(':') != std::string::npos && !parsed)
+                statusBar()->showMessage(
+                    Text(FT::kMsgNotAnAddress).arg(ToQString(strToken), ToQString(parsed.Reason())), FT::kMessageMs);
+            else
+                statusBar()->showMessage(Text(FT::kMsgNoAddressFound).arg(ToQString(strTyped)), FT::kMessageMs);
             return;
         }
         if (m_doc.GetData().IndexOfIP(strText) < 0)
@@ -1158,6 +1165,8 @@ bool CMainFrame::FindTypedAddress(const std::string& strTyped, std::string& strA
     const std::string strToken = strTyped.substr(0, strTyped.find_first_of(" \t"));
     if (IsValidDottedQuad(strToken))
         strAddress = strToken;
+    else if (const CParseResult<CIPAddress> parsed = ParseIPAddressInInput(strToken); parsed)
+        strAddress = parsed->ToString();
     else if (strToken.find(':') != std::string::npos ||
              !HostNameToAddress(*m_services.m_pResolver, strToken, strAddress))
         return false;

@@ -24,7 +24,8 @@ constexpr const char* kTitles[CDetailsModel::kColumnCount] = {"Address", "Holder
 constexpr std::string_view kFromDelegation = " (delegation)";
 constexpr std::string_view kNoteSeparator = " | ";
 // Longest formatted cell: a range, "255.255.255.255 - 255.255.255.255".
-constexpr size_t kCellBuffer = 48;
+// Two IPv6 addresses and " - " fit.
+constexpr size_t kCellBuffer = 96;
 
 char* PutQuad(char* p, uint32_t dw)
 {
@@ -68,8 +69,17 @@ std::string_view WhoisTimeText(const COleDateTime& dt, char* buf)
     return {buf, size_t(p - buf)};
 }
 
+std::string_view CopyToBuffer(std::string_view text, char* buf)
+{
+    const size_t n = std::min(text.size(), kCellBuffer);
+    std::memcpy(buf, text.data(), n);
+    return {buf, n};
+}
+
 std::string_view RangeText(const CWhoisFacts& facts, char* buf)
 {
+    if (facts.m_range6)
+        return CopyToBuffer(facts.RangeText(), buf);
     if (!facts.m_bHasRange)
         return {};
     char* p = PutQuad(buf, facts.m_dwRangeStart);
@@ -90,6 +100,9 @@ std::string_view CellView(const CIPAddressData& record, const CWhoisFacts& facts
 {
     switch (nColumn) {
     case CDetailsModel::kAddress:
+        // An IPv6 record's text is made on demand: it must outlive this call.
+        if (record.IsIPv6())
+            return CopyToBuffer(record.IPAddressView(), buf);
         return record.IPAddressView();
     case CDetailsModel::kHolder:
         return facts.m_strHolder;
@@ -176,6 +189,8 @@ struct CNumberKey {
     uint64_t m_nValue;
     uint32_t m_nGroup;
     uint32_t m_nRow;
+    // The low half of a 128-bit value (IPv6 addresses and ranges).
+    uint64_t m_nLow = 0;
 };
 
 bool TextLess(const CTextKey& a, const CTextKey& b)
@@ -187,7 +202,9 @@ bool TextLess(const CTextKey& a, const CTextKey& b)
 
 bool NumberLess(const CNumberKey& a, const CNumberKey& b)
 {
-    return a.m_nGroup != b.m_nGroup ? a.m_nGroup < b.m_nGroup : a.m_nValue < b.m_nValue;
+    if (a.m_nGroup != b.m_nGroup)
+        return a.m_nGroup < b.m_nGroup;
+    return a.m_nValue != b.m_nValue ? a.m_nValue < b.m_nValue : a.m_nLow < b.m_nLow;
 }
 
 template <typename Key, typename Less> void SortKeys(std::vector<Key>& keys, Qt::SortOrder order, Less less)
@@ -202,9 +219,16 @@ template <typename Key, typename Less> void SortKeys(std::vector<Key>& keys, Qt:
 CNumberKey NumberKey(const CIPAddressData& record, const CWhoisFacts& facts, int nColumn, uint32_t nRow)
 {
     switch (nColumn) {
-    case CDetailsModel::kAddress:
-        return {record.GetIPAddressNumber(), 1, nRow};
+    case CDetailsModel::kAddress: {
+        // IPv4 before IPv6, each numerically.
+        if (!record.IsIPv6())
+            return {record.GetIPAddressNumber(), 1, nRow};
+        const CIPAddress address = record.GetAddress();
+        return {address.High(), 2, nRow, address.Low()};
+    }
     case CDetailsModel::kRange:
+        if (facts.m_range6)
+            return {facts.m_range6->First().High(), 2, nRow, facts.m_range6->First().Low()};
         return {(uint64_t(facts.m_dwRangeStart) << 32) | facts.m_dwRangeEnd, facts.m_bHasRange ? 1u : 0u, nRow};
     case CDetailsModel::kPing: {
         // No result, then the times, then the failures: as the column reads.
@@ -350,7 +374,8 @@ void CDetailsModel::ApplyFilter()
 {
     // Columns written in digits and a few signs are skipped for any other filter.
     uint32_t nColumns = m_nShownColumns;
-    if (!OnlyOf(m_strFilter, "0123456789.- "))
+    // Ranges: dotted quads, or IPv6 texts (hex digits folded to small letters).
+    if (!OnlyOf(m_strFilter, "0123456789abcdef:.- "))
         nColumns &= ~(1u << kRange);
     if (!OnlyOf(m_strFilter, "0123456789-: "))
         nColumns &= ~(1u << kWhoisTime);

@@ -8,6 +8,7 @@
 #include "ui/lists/ListTexts.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -69,7 +70,16 @@ CDetailsView::CDetailsView(QWidget* pParent)
     pHeader->setSortIndicator(-1, Qt::AscendingOrder);
     pHeader->setSortIndicatorShown(true);
     m_pTable->setSortingEnabled(true);
-    const int nWidths[CDetailsModel::kColumnCount] = {110, 220, 60, 230, 200, 180, 60, 140, 200, 110, 80, 100};
+    int nWidths[CDetailsModel::kColumnCount] = {110, 220, 60, 230, 200, 180, 60, 140, 200, 110, 80, 100};
+    // The longest IPv6 text, and a /32's range in the form whois answers give it.
+    const QFontMetrics fm = m_pTable->fontMetrics();
+    const int nPadding = 4 * fm.horizontalAdvance(QLatin1Char(' '));
+    nWidths[CDetailsModel::kAddress] =
+        std::max(nWidths[CDetailsModel::kAddress],
+                 fm.horizontalAdvance(QStringLiteral("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff")) + nPadding);
+    nWidths[CDetailsModel::kRange] = std::max(
+        nWidths[CDetailsModel::kRange],
+        fm.horizontalAdvance(QStringLiteral("2001:db8:: - 2001:db8:ffff:ffff:ffff:ffff:ffff:ffff")) + nPadding);
     for (int c = 0; c < CDetailsModel::kColumnCount; ++c)
         pHeader->resizeSection(c, nWidths[c]);
     m_pTable->installEventFilter(this);

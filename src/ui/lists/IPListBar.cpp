@@ -220,7 +220,18 @@ int CIPListBar::FittedWidth(int nMode) const
     if (nMode == ListTexts::kModeDetails)
         nMode = ListTexts::kModeQuad;
     // Every digit at its widest: proportional faces differ in digit widths.
-    const std::string strWidest = CBigListCtrl::StripCellTags(FormatAddress(0xFFFFFFFFu, "255.255.255.255", nMode));
+    std::string strWidest = CBigListCtrl::StripCellTags(FormatAddress(0xFFFFFFFFu, "255.255.255.255", nMode));
+    // Every mode shows an IPv6 record's RFC 5952 text, at most eight groups of four.
+    if (m_pDoc) {
+        const CIPDataArray& data = m_pDoc->GetData();
+        for (int i = 0; i < data.GetSize(); ++i) {
+            if (data.GetAt(i)->IsIPv6()) {
+                if (strWidest.size() < 39)
+                    strWidest = "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff";
+                break;
+            }
+        }
+    }
     const CBigListCtrl* pList = GetList();
     const QFontMetrics fm(pList->GetListFont());
     int nText = 0;
@@ -228,7 +239,7 @@ int CIPListBar::FittedWidth(int nMode) const
     for (const char* pszDigits : {"0", "1", "2", "5", "8", "A", "B", "C", "D", "E", "F"}) {
         std::string s = strWidest;
         for (char& c : s)
-            if (c != ' ' && c != '.')
+            if (c != ' ' && c != '.' && c != ':')
                 c = pszDigits[0];
         nText = std::max(nText, fm.horizontalAdvance(QString::fromLatin1(s)));
     }
@@ -302,7 +313,10 @@ std::string CIPListBar::GetRowText(int nRow)
     const CIPAddressData* pRecord = m_pDoc->GetData().GetAt(nRow);
     if (!pRecord)
         return {};
-    std::string strText = FormatAddress(pRecord->GetIPAddressNumber(), pRecord->IPAddressView(), m_nDisplayMode);
+    // No one reads a 128-bit number: an IPv6 record shows its text in every mode.
+    std::string strText = pRecord->IsIPv6()
+                              ? pRecord->GetIPAddress()
+                              : FormatAddress(pRecord->GetIPAddressNumber(), pRecord->IPAddressView(), m_nDisplayMode);
     // The whole row in the one colour: the mode's own colour tags would cut it up.
     if (m_fnNoAnswer && m_fnNoAnswer(pRecord->GetIPAddress()))
         strText = ListTexts::kNoAnswerColorTag + CBigListCtrl::StripCellTags(strText);

@@ -180,11 +180,14 @@ TEST_F(AddIPsFromTextTest, IPv6ClientsAreNeverLookedUp)
                              CombinedLine("fe80::1%eth0", "GET / HTTP/1.1", 200) + "\n" +
                              CombinedLine("192.0.2.9", "GET / HTTP/1.1", 200);
     std::string copy = text;
-    EXPECT_EQ(Add(copy, true), 1);
+    EXPECT_EQ(Add(copy, true), 3);
+    EXPECT_EQ(Addresses(), (Strings {"2001:db8::1", "192.0.2.7", "192.0.2.9"}));
     EXPECT_EQ(m_resolver.ForwardCalls(), 0);
+    m_doc.GetData().DeleteAll();
     const std::string patterns = "\" 404 |";
     copy = text;
-    EXPECT_EQ(Add(copy, true, &patterns), 0);
+    EXPECT_EQ(Add(copy, true, &patterns), 1);
+    EXPECT_EQ(Addresses(), (Strings {"192.0.2.7"}));
     EXPECT_EQ(m_resolver.ForwardCalls(), 0);
 }
 
