@@ -502,46 +502,46 @@ TEST_F(CliLookupTest, TwoLookupsAtOnceShareTheCacheWithoutLosingAnEntry)
     const CCliResult c = Cli(again);
     EXPECT_EQ(c.m_strOut, "looked up 0, skipped as fresh 0, failed 0, answered from the cache 20\n") << c.m_strErr;
     EXPECT_EQ(m_server.Queries(kRipe).size(), nBefore);
+}
 
-    TEST_F(CliLookupTest, JsonLinesSayWhatBecameOfEachLookupAndWhyOneFailed)
-    {
-        const std::string kServers = "ARIN=127.0.0.2\nIdle%20Timeout=1000\n";
-        const struct {
-            const char* pszCase;
-            const char* pszAddress;
-            std::string strServers;
-            EWhoisServerMode arinMode;
-            const char* pszStatus;
-            const char* pszDetail;
-            const char* pszReason;
-        } kCases[] = {
-            {"answered", "128.79.1.1", kServers, EWhoisServerMode::normal, "ok", "ok", ""},
-            // RIPE's answer is for 128.79.0.0 - 128.79.63.0.
-            {"answer for another range", "130.66.76.222", kServers, EWhoisServerMode::normal, "ok", "range-mismatch",
-             ""},
-            // Nothing listens on 127.0.0.20.
-            {"refused", "128.79.1.1", "ARIN=127.0.0.20\nIdle%20Timeout=1000\n", EWhoisServerMode::normal, "gave-up",
-             "failed", "connection refused"},
-            {"silent", "128.79.1.1", "ARIN=127.0.0.2\nIdle%20Timeout=100\n", EWhoisServerMode::neverAnswer, "gave-up",
-             "failed", "time-out"},
-            {"10 MiB", "128.79.1.1", kServers + "Max%20Answer%20Size=65536\n", EWhoisServerMode::tenMegabytes,
-             "gave-up", "failed", "cut at Max Answer Size"},
-            {"reset", "128.79.1.1", kServers, EWhoisServerMode::resetAtOnce, "gave-up", "failed", "connection reset"},
-        };
-        for (const auto& c : kCases) {
-            SCOPED_TRACE(c.pszCase);
-            m_server.SetMode(kArin, c.arinMode);
-            WriteSettings("IP%20Whois%20Interval=0\n", c.strServers);
-            const std::string doc = m_dir.File(std::string(c.pszCase) + ".qdl");
-            const CCliResult r = Cli({"lookup", doc, "--json", "--tick", "20", c.pszAddress});
-            const nlohmann::json j = nlohmann::json::parse(r.m_strOut, nullptr, false);
-            ASSERT_TRUE(j.is_object()) << r.m_strOut << r.m_strErr;
-            EXPECT_EQ(j.value("status", ""), c.pszStatus);
-            EXPECT_EQ(j.value("detail", ""), c.pszDetail);
-            EXPECT_EQ(j.value("reason", "?"), c.pszReason);
-            if (*c.pszReason) {
-                EXPECT_NE(r.m_strErr.find(std::string("after 3 tries (") + c.pszReason + ")"), std::string::npos)
-                    << r.m_strErr;
-            }
+TEST_F(CliLookupTest, JsonLinesSayWhatBecameOfEachLookupAndWhyOneFailed)
+{
+    const std::string kServers = "ARIN=127.0.0.2\nIdle%20Timeout=1000\n";
+    const struct {
+        const char* pszCase;
+        const char* pszAddress;
+        std::string strServers;
+        EWhoisServerMode arinMode;
+        const char* pszStatus;
+        const char* pszDetail;
+        const char* pszReason;
+    } kCases[] = {
+        {"answered", "128.79.1.1", kServers, EWhoisServerMode::normal, "ok", "ok", ""},
+        // RIPE's answer is for 128.79.0.0 - 128.79.63.0.
+        {"answer for another range", "130.66.76.222", kServers, EWhoisServerMode::normal, "ok", "range-mismatch", ""},
+        // Nothing listens on 127.0.0.20.
+        {"refused", "128.79.1.1", "ARIN=127.0.0.20\nIdle%20Timeout=1000\n", EWhoisServerMode::normal, "gave-up",
+         "failed", "connection refused"},
+        {"silent", "128.79.1.1", "ARIN=127.0.0.2\nIdle%20Timeout=100\n", EWhoisServerMode::neverAnswer, "gave-up",
+         "failed", "time-out"},
+        {"10 MiB", "128.79.1.1", kServers + "Max%20Answer%20Size=65536\n", EWhoisServerMode::tenMegabytes, "gave-up",
+         "failed", "cut at Max Answer Size"},
+        {"reset", "128.79.1.1", kServers, EWhoisServerMode::resetAtOnce, "gave-up", "failed", "connection reset"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszCase);
+        m_server.SetMode(kArin, c.arinMode);
+        WriteSettings("IP%20Whois%20Interval=0\n", c.strServers);
+        const std::string doc = m_dir.File(std::string(c.pszCase) + ".qdl");
+        const CCliResult r = Cli({"lookup", doc, "--json", "--tick", "20", c.pszAddress});
+        const nlohmann::json j = nlohmann::json::parse(r.m_strOut, nullptr, false);
+        ASSERT_TRUE(j.is_object()) << r.m_strOut << r.m_strErr;
+        EXPECT_EQ(j.value("status", ""), c.pszStatus);
+        EXPECT_EQ(j.value("detail", ""), c.pszDetail);
+        EXPECT_EQ(j.value("reason", "?"), c.pszReason);
+        if (*c.pszReason) {
+            EXPECT_NE(r.m_strErr.find(std::string("after 3 tries (") + c.pszReason + ")"), std::string::npos)
+                << r.m_strErr;
         }
     }
+}
