@@ -26,7 +26,7 @@ const char kMixedLog[] =
     "2001:DB8::A - - [09/Dec/2026:10:00:06 +0000] \"GET /missing HTTP/1.1\" 404 0 \"-\" \"curl/8\"\n"
     "192.0.2.2 - - [09/Dec/2026:10:00:07 +0000] \"GET / HTTP/1.1\" 200 512 \"-\" \"curl/8\"\n";
 
-class CliIPv6Test : public ::testing::Test
+class CliIPv6ImportTest : public ::testing::Test
 {
 protected:
     CCliResult Cli(Strings args, const std::string& stdinPath = "/dev/null")
@@ -51,7 +51,7 @@ Strings DumpedAddresses(const std::string& json)
 
 } // namespace
 
-TEST_F(CliIPv6Test, MixedLogPlainAndGzipGivesBothFamiliesThroughDumpAndExport)
+TEST_F(CliIPv6ImportTest, MixedLogPlainAndGzipGivesBothFamiliesThroughDumpAndExport)
 {
     const std::string log = m_dir.File("access.log");
     WriteFileBytes(log, kMixedLog);
@@ -117,7 +117,7 @@ TEST_F(CliIPv6Test, MixedLogPlainAndGzipGivesBothFamiliesThroughDumpAndExport)
     }
 }
 
-TEST_F(CliIPv6Test, AddTakesEveryFormAndNamesWhatIsWrongWithTheRest)
+TEST_F(CliIPv6ImportTest, AddTakesEveryFormAndNamesWhatIsWrongWithTheRest)
 {
     const std::string doc = m_dir.File("d.qdl");
     const std::string input = m_dir.File("in.txt");

@@ -23,7 +23,7 @@ std::string Answer6(const std::string& name)
 
 // Google's /32 is ARIN's own; ARIN hands 2001:600::/23 to RIPE (in ARIN's layout:
 // no such IPv6 answer was recorded), where Southampton holds a /48.
-class CliIPv6Test : public ::testing::Test
+class CliIPv6LookupTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -62,7 +62,7 @@ protected:
 
 } // namespace
 
-TEST_F(CliIPv6Test, LookedUpWithOneQueryPerNetworkAndExportedInCanonicalText)
+TEST_F(CliIPv6LookupTest, LookedUpWithOneQueryPerNetworkAndExportedInCanonicalText)
 {
     const std::string doc = m_dir.File("v6.qdl");
     // Typed in several forms; the records and every output use RFC 5952 text.
@@ -131,7 +131,7 @@ TEST_F(CliIPv6Test, LookedUpWithOneQueryPerNetworkAndExportedInCanonicalText)
     EXPECT_EQ(counts[google], 3);
 }
 
-TEST_F(CliIPv6Test, WhoisAndExtractTakeIPv6Addresses)
+TEST_F(CliIPv6LookupTest, WhoisAndExtractTakeIPv6Addresses)
 {
     CCliResult r = Cli({"whois", "2001:4860:1:0::1"});
     ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
