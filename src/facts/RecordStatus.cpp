@@ -57,7 +57,7 @@ ERecordStatus RecordStatusOf(const CIPAddressData& record, const CWhoisFacts& fa
         return ERecordStatus::kNotLookedUp;
     if (facts.m_bIsRegistryStub)
         return ERecordStatus::kStub;
-    const std::string_view strAddress = record.IPAddressView();
+    const CAddressText strAddress = record.IPAddressView();
     if (IsValidDottedQuad(strAddress)) {
         if (MissesAddress(facts, ParseDottedQuad(strAddress)))
             return ERecordStatus::kRangeMismatch;

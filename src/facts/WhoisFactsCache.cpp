@@ -46,7 +46,7 @@ const CWhoisFacts& CWhoisFactsCache::Get(const CIPAddressData& record)
         ++m_nCount;
     }
     if (pEntry->pText != text.data() || pEntry->nSize != text.size()) {
-        const std::string_view strAddress = record.IPAddressView();
+        const CAddressText strAddress = record.IPAddressView();
         if (IsValidDottedQuad(strAddress)) {
             pEntry->facts = ReadWhoisFacts(text, ParseDottedQuad(strAddress));
         } else if (const CParseResult<CIPAddress> address = ParseIPAddress(strAddress)) {

@@ -11,6 +11,7 @@
 #include "core/document/NetloreDoc.h"
 #include "core/document/Progress.h"
 #include "core/record/DottedQuad.h"
+#include "core/record/IPAddress.h"
 #include "core/record/NameResolver.h"
 
 #include <algorithm>
@@ -96,10 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (nAdded > 0 && !doc.IsModified())
         std::abort();
-    // Every record is a valid dotted quad: tokens as written, or converted names.
+    // Every record is a valid dotted quad (tokens as written, or converted names)
+    // or an IPv6 address in its canonical text.
     for (int i = 0; i < nAdded; ++i) {
         const std::string a = doc.GetData().GetIPAddressAt(i);
-        if (!IsValidDottedQuad(a))
+        const CParseResult<CIPAddress> parsed = ParseIPAddress(a);
+        if (!IsValidDottedQuad(a) && !(parsed && parsed->IsIPv6() && parsed->ToString() == a))
             std::abort();
         // Without patterns no note is written; with them a note is part of the text.
         const std::string note = doc.GetData().GetNote(a, 3);

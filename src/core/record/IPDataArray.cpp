@@ -98,10 +98,14 @@ size_t CIPDataArray::FindSlot(std::string_view strAddress) const
 {
     // IPv6 records are keyed by their RFC 5952 text, whatever form the caller has;
     // an IPv4-mapped text finds the dotted one.
+    // A text as it stands comes first: a damaged or foreign file may hold an IPv4
+    // record whose text reads as an IPv6 address, and that record must stay findable.
     char szCanonical[CIPAddress::kMaxTextSize];
     if (strAddress.find(':') != std::string_view::npos) {
+        if (const size_t nSlot = FindSlotOfKey(strAddress); nSlot != SIZE_MAX)
+            return nSlot;
         if (const auto parsed = ParseIPAddress(strAddress))
-            strAddress = std::string_view(szCanonical, parsed->Format(szCanonical));
+            return FindSlotOfKey(std::string_view(szCanonical, parsed->Format(szCanonical)));
     }
     return FindSlotOfKey(strAddress);
 }

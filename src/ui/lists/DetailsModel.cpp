@@ -445,8 +445,10 @@ std::string_view CDetailsModel::ShownCell(const CIPAddressData& record, const CW
     // Short texts of the registries' files, cut to fit the cell buffer.
     auto fnPut = [buf](std::string_view a, std::string_view b = {}) {
         a = a.substr(0, 16);
-        std::memcpy(buf, a.data(), a.size());
-        std::memcpy(buf + a.size(), b.data(), b.size());
+        if (!a.empty())
+            std::memcpy(buf, a.data(), a.size());
+        if (!b.empty())
+            std::memcpy(buf + a.size(), b.data(), b.size());
         return std::string_view(buf, a.size() + b.size());
     };
     if (nColumn == kCountry)
