@@ -313,7 +313,9 @@ void CLookupRun::CancelRunning()
 void CLookupRun::Finish()
 {
     m_pSession->JoinAll();
-    MergeArrived(m_fnNow());
+    // Every worker has reported: what they delivered is queued, so nothing is waited
+    // for. (The queue waits by the real clock; the run's own may have been moved.)
+    MergeArrived(SteadyClock::now());
     NotePauses();
 }
 
