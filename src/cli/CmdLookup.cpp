@@ -325,9 +325,14 @@ public:
         };
         // Shared with every document and process; it outlives the run.
         CAnswerCacheFile cacheFile;
+        // Names each address's registry for pacing, the back-off and RDAP, when present.
+        CDelegationLookup delegations;
+        if (nKind == lookupWhois)
+            LoadCliDelegations(ctx, Name(), delegations);
         CNetloreDoc doc;
         CLookupRun run(doc, resolver, &icmp, clock);
         CLookupSession& session = run.Session();
+        session.SetDelegations(&delegations);
         if (ctx.m_bVerbose)
             session.SetWhoisObserver(&verbose);
         session.LoadSettings(ctx.settings);

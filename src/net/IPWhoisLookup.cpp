@@ -271,7 +271,8 @@ WhoisExchange NetworkExchange(const CWhoisServerTable& servers, CNameResolver& r
 }
 
 void ChainLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
-                 const WhoisExchange& exchange, const RegistryPausedProc& isPaused, CWhoisChainReport* pReport);
+                 const WhoisExchange& exchange, const RegistryPausedProc& isPaused, CWhoisChainReport* pReport,
+                 EWhoisRole firstRole = EWhoisRole::arin);
 
 } // namespace
 
@@ -286,12 +287,13 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
 }
 
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
-                   const RegistryPausedProc& isPaused, CWhoisChainReport& report, const WhoisStepObserver& observer)
+                   const RegistryPausedProc& isPaused, CWhoisChainReport& report, const WhoisStepObserver& observer,
+                   EWhoisRole firstRole)
 {
     if (target.find_first_not_of(kWhiteSpace) == std::string::npos)
         return;
     ChainLookup(std::move(target), result, servers, resolver, NetworkExchange(servers, resolver, observer, &report),
-                isPaused, &report);
+                isPaused, &report, firstRole);
 }
 
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
@@ -303,7 +305,8 @@ void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTa
 namespace {
 
 void ChainLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
-                 const WhoisExchange& exchange, const RegistryPausedProc& isPaused, CWhoisChainReport* pReport)
+                 const WhoisExchange& exchange, const RegistryPausedProc& isPaused, CWhoisChainReport* pReport,
+                 EWhoisRole firstRole)
 {
     // An IPv6 address is asked in its canonical text, which is also how the record
     // names it; an IPv4-mapped one is that IPv4 address.
@@ -327,8 +330,9 @@ void ChainLookup(std::string target, std::string& result, const CWhoisServerTabl
     }
 
     const std::string& arin = servers.Host(EWhoisRole::arin);
-    std::string server = arin;
-    int port = servers.m_nWhoisPort;
+    // ARIN's unless the caller knows the address's registry and starts there.
+    std::string server = servers.Host(firstRole);
+    int port = servers.Port(firstRole);
     std::string answer;
 
     // The most recent usable answer, for when the server it pointed to turns out dead.

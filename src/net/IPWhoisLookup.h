@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/WhoisQuery.h"
+#include "net/WhoisServerTable.h"
 
 #include <functional>
 #include <string>
@@ -60,7 +61,9 @@ using RegistryPausedProc = std::function<bool(const std::string& strRegistry)>;
 
 // The same, asking no server of a registry that isPaused names: the chain stops
 // there with the result unchanged. The report says where it stopped and why; the
-// observer, when set, is told about every exchange.
+// observer, when set, is told about every exchange. The chain starts at the
+// server of firstRole (a caller that knows the address's registry); the referral
+// rules apply from there.
 void IPWhoisLookup(std::string target, std::string& result, const CWhoisServerTable& servers, CNameResolver& resolver,
                    const RegistryPausedProc& isPaused, CWhoisChainReport& report,
-                   const WhoisStepObserver& observer = {});
+                   const WhoisStepObserver& observer = {}, EWhoisRole firstRole = EWhoisRole::arin);

@@ -214,6 +214,19 @@ std::vector<CIPRange> CRdapBootstrap::Prefixes6() const
     return prefixes;
 }
 
+std::string CRdapBootstrap::BaseUrlOfRegistry(const std::string& strRegistry) const
+{
+    if (strRegistry.empty())
+        return {};
+    for (const CEntry& e : m_entries)
+        if (RegistryOfBaseUrl(e.m_strUrl) == strRegistry)
+            return e.m_strUrl;
+    for (const CEntry6& e : m_entries6)
+        if (e.m_strRegistry == strRegistry)
+            return e.m_strUrl;
+    return {};
+}
+
 std::string CRdapBootstrap::RegistryOfText(std::string_view strAddress) const
 {
     if (IsValidDottedQuad(strAddress))

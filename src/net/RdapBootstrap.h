@@ -27,6 +27,9 @@ public:
     // URL itself (a mirror or a test server); empty when no prefix holds it.
     std::string RegistryOf(uint32_t dwAddress) const;
     static std::string RegistryOfBaseUrl(const std::string& strBaseUrl);
+    // The base URL of a regional registry's service ("RIPE"); empty when the table
+    // names none of that registry's (or strRegistry is empty).
+    std::string BaseUrlOfRegistry(const std::string& strRegistry) const;
 
     // The same for an address of either family.
     std::string BaseUrl(const CIPAddress& address) const;

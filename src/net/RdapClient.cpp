@@ -43,7 +43,7 @@ long CRdapClient::WaitSeconds(long nRetryAfter)
 }
 
 ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& result, std::string& message,
-                                 CNameResolver& resolver, CRdapRegistryReport* pReport)
+                                 CNameResolver& resolver, CRdapRegistryReport* pReport, const std::string& strRegistry)
 {
     message.clear();
     std::string header = strTarget;
@@ -80,7 +80,9 @@ ERdapOutcome CRdapClient::Lookup(const std::string& strTarget, std::string& resu
         header = address;
     }
 
-    const std::string base = address6 ? m_bootstrap.BaseUrl(*address6) : m_bootstrap.BaseUrl(dwAddress);
+    std::string base = m_bootstrap.BaseUrlOfRegistry(strRegistry);
+    if (base.empty())
+        base = address6 ? m_bootstrap.BaseUrl(*address6) : m_bootstrap.BaseUrl(dwAddress);
     if (base.empty()) {
         message = "no RDAP server is known for " + address;
         return ERdapOutcome::fallback;

@@ -38,9 +38,13 @@ public:
     CRdapClient(CRdapBootstrap bootstrap, const CWhoisServerTable& limits, std::string strCaFile);
 
     // result is set only for ERdapOutcome::result; message says why for the others.
-    // A host name is resolved first, as the whois lookup does.
+    // A host name is resolved first, as the whois lookup does. strRegistry, when the
+    // caller knows who holds the address (the delegation data), picks that
+    // registry's server among the bootstrap's; the bootstrap entry of the address
+    // decides otherwise.
     ERdapOutcome Lookup(const std::string& strTarget, std::string& result, std::string& message,
-                        CNameResolver& resolver, CRdapRegistryReport* pReport = nullptr);
+                        CNameResolver& resolver, CRdapRegistryReport* pReport = nullptr,
+                        const std::string& strRegistry = std::string());
 
     const CRdapBootstrap& Bootstrap() const { return m_bootstrap; }
 

@@ -82,6 +82,15 @@ std::string CWhoisServerTable::RegistryOf(const std::string& host) const
     return {};
 }
 
+std::optional<EWhoisRole> CWhoisServerTable::RoleOfRegistry(std::string_view strRegistry)
+{
+    for (const EWhoisRole role :
+         {EWhoisRole::arin, EWhoisRole::ripe, EWhoisRole::apnic, EWhoisRole::lacnic, EWhoisRole::afrinic})
+        if (strRegistry == RegistryOfRole(role))
+            return role;
+    return std::nullopt;
+}
+
 const char* CWhoisServerTable::ValueName(EWhoisRole role)
 {
     return kValueNames[size_t(role)];

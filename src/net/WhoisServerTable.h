@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 class CSettingsStore;
 
@@ -40,6 +42,9 @@ public:
     // The registry of the role whose host this is; empty for an rwhois host or one
     // the table does not hold (a referred host names no registry).
     std::string RegistryOf(const std::string& host) const;
+    // The role whose server a regional registry's own queries go to ("RIPE" -> ripe);
+    // nothing for any other name.
+    static std::optional<EWhoisRole> RoleOfRegistry(std::string_view strRegistry);
 
     static const char* ValueName(EWhoisRole role);
     static const char* DefaultHost(EWhoisRole role);

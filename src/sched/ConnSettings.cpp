@@ -19,6 +19,7 @@ CConnSettings LoadConnSettings(CSettingsLoader& loader)
     s.m_nWhoisLimit = loader.Get(PS::kWhoisLimit);
     s.m_bTraceHostLookup = loader.Get(PS::kTraceHostLookup);
     s.m_bConvertHostNames = loader.Get(PS::kConvertHostNames);
+    s.m_bPacePerRegistry = loader.Get(PS::kPacePerRegistry);
     return s;
 }
 

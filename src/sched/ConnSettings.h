@@ -18,9 +18,11 @@ struct CConnSettings {
     int m_nWhoisLimit = ProgramSettings::kWhoisLimit.m_nDefault;
     bool m_bTraceHostLookup = ProgramSettings::kTraceHostLookup.m_bDefault;
     bool m_bConvertHostNames = ProgramSettings::kConvertHostNames.m_bDefault;
+    // Not one of the eight: a settings-file value, which SaveConnSettings leaves alone.
+    bool m_bPacePerRegistry = ProgramSettings::kPacePerRegistry.m_bDefault;
 };
 
-// Reads the eight values; an absent or unreadable value gives its default (the
+// Reads the eight values and Pace Per Registry; an absent or unreadable value gives its default (the
 // loader notes the unreadable ones). 0 and negative limits are kept as stored.
 CConnSettings LoadConnSettings(CSettingsLoader& loader);
 CConnSettings LoadConnSettings(CSettingsStore& store);

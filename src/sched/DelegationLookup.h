@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 class CCacheDatabase;
 class CIPAddressData;
@@ -17,6 +18,8 @@ public:
     // Loads the blocks the file holds (none: the lookup stays empty). The error
     // text when they could not be read; empty otherwise.
     std::string Load(CCacheDatabase& db);
+    // Blocks from elsewhere (a finished index).
+    void Assign(CDelegationIndex index) { m_index = std::move(index); }
     bool IsEmpty() const { return m_index.Size() == 0; }
 
     std::optional<CDelegationFacts> Find(const std::string& strAddress) const;

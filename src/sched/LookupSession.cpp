@@ -81,12 +81,12 @@ void CLookupSession::SetRdapClient(std::unique_ptr<CRdapClient> pClient)
     m_env.m_pRdap = m_pRdap.get();
     // The addresses' registries follow the bootstrap the settings name.
     if (m_pRdap && !m_pRdap->Bootstrap().Empty())
-        m_registries = m_pRdap->Bootstrap();
+        m_registries.SetBootstrap(m_pRdap->Bootstrap());
 }
 
 std::string CLookupSession::RegistryOf(std::string_view strAddress) const
 {
-    return m_registries.RegistryOfText(strAddress);
+    return m_registries.Of(strAddress);
 }
 
 std::string CLookupSession::DeniedReason(std::string_view strRegistry)

@@ -4,6 +4,7 @@
 #include "net/ExchangeCancel.h"
 #include "net/RdapBootstrap.h"
 #include "net/WhoisServerTable.h"
+#include "sched/AddressRegistry.h"
 #include "sched/CompletionQueue.h"
 #include "sched/ConnSettings.h"
 #include "sched/LastWhoisDone.h"
@@ -25,6 +26,7 @@
 #include <vector>
 
 class CClock;
+class CDelegationLookup;
 class CRdapClient;
 class CIcmpService;
 class CNameResolver;
@@ -104,6 +106,10 @@ public:
     void SetWhoisObserver(const WhoisStepObserver* pObserver) { m_env.m_pWhoisObserver = pObserver; }
     // Tests put a starter of their own here; null: the session's worker threads.
     void SetThreadStarter(CThreadStarter* pStarter) { m_env.m_pThreads = pStarter ? pStarter : &m_threads; }
+    // The registries' delegation data, which then names each address's registry
+    // before the bootstrap does (pacing, the back-off, RDAP); null: the bootstrap
+    // alone. It must outlive the session's ticks.
+    void SetDelegations(const CDelegationLookup* pDelegations) { m_registries.SetDelegations(pDelegations); }
     // Milliseconds between ticks for TickIfDue (0: every call).
     void SetTickInterval(std::chrono::milliseconds interval) { m_tickInterval = interval; }
 
@@ -148,7 +154,8 @@ public:
     const CRegistryBackoff& GetBackoff() const { return m_backoff; }
     // "Query limit: RIPE paused until 06:12:30"; empty while no registry is paused.
     std::string BackoffText() const { return m_backoff.StatusText(); }
-    // The registry an address belongs to (its RDAP bootstrap entry); empty when unknown.
+    // The registry an address belongs to (its delegation data, else its RDAP
+    // bootstrap entry); empty when unknown.
     std::string RegistryOf(std::string_view strAddress) const;
     // "RIPE denied access permanently".
     static std::string DeniedReason(std::string_view strRegistry);
@@ -196,8 +203,8 @@ private:
     CExchangeCancel m_cancel;
     // The started jobs until their workers report them.
     CRunningJobs m_runningJobs;
-    // The bootstrap that names each address's registry.
-    CRdapBootstrap m_registries;
+    // What names each address's registry.
+    CAddressRegistry m_registries;
     // Last: destroyed first, so every worker has finished before what it uses goes.
     CWorkerThreads m_threads;
 };

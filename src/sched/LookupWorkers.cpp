@@ -7,6 +7,7 @@
 #include "net/ExchangeCancel.h"
 #include "net/PingCheck.h"
 #include "net/Traceroute.h"
+#include "sched/AddressRegistry.h"
 #include "sched/CompletionSink.h"
 #include "sched/LastWhoisDone.h"
 #include "sched/RunningJobs.h"
@@ -36,7 +37,8 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
     std::string strText;
     CWhoisSourceReport report;
     try {
-        WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env, report);
+        const CWhoisStart start {pJob->m_strRegistry, pJob->m_bStartAtRegistry};
+        WhoisQueryOf(env.m_whoisSource)(pJob->m_strAddress, strText, env, start, report);
     } catch (...) {
         // Like an empty answer: the address is asked again later.
         strText.clear();
@@ -54,7 +56,7 @@ int WhoisWorker(CLookupJob* pJob, const CWorkerEnvironment& env)
     pJob->m_nLimitSeconds = report.m_nLimitSeconds;
     pJob->m_bDeniedForGood = report.m_bDeniedForGood;
     pJob->m_goodRegistries = std::move(report.m_goodRegistries);
-    env.m_pLastWhoisDone->Set(env.m_pClock->Now());
+    env.m_pLastWhoisDone->Set(PaceRegistry(pJob->m_strRegistry), env.m_pClock->Now());
     PostJob(env, pJob);
     return 0;
 }

@@ -14,8 +14,18 @@ struct CWorkerEnvironment;
 // the waiting list, for the next tick, and its job is deleted at once. UI thread only.
 bool StartNextJob(CIPDataArray& data, int nKind, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env);
 
+// The whois start operation with pacing per registry: in list order, at most one
+// address of each registry starts (the registry of an unknown address is ARIN's),
+// once nIntervalSeconds have passed since that registry's latest result, while
+// fewer than nLimit whois jobs of that registry run: each registry is paced as the
+// one process-wide timer paces all of them without pacing. Each job names its
+// registry and starts its port-43 chain at that registry's server. The number
+// started. UI thread only.
+int StartPacedWhoisJobs(CIPDataArray& data, int nLimit, int nIntervalSeconds, const CWorkerEnvironment& env);
+
 // One timer tick: every kind's start operation in the order of the lookup table,
-// with the limits and the intervals of the settings snapshot.
+// with the limits and the intervals of the settings snapshot; whois paced per
+// registry when the settings say so.
 void SchedulerTick(CIPDataArray& data, const CConnSettings& settings, const CWorkerEnvironment& env);
 
 // A completion arriving on the UI thread: the document's merge of the code's kind.

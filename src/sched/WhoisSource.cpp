@@ -2,13 +2,14 @@
 
 #include "net/IPWhoisLookup.h"
 #include "net/RdapClient.h"
+#include "net/WhoisServerTable.h"
 #include "sched/PausedRegistries.h"
 #include "sched/WorkerEnvironment.h"
 
 namespace {
 
 void Port43Query(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,
-                 CWhoisSourceReport& report)
+                 const CWhoisStart& start, CWhoisSourceReport& report)
 {
     const CPausedRegistries* pPaused = env.m_pPaused;
     const CPausedRegistries* pDenied = env.m_pDenied;
@@ -17,9 +18,12 @@ void Port43Query(const std::string& strAddress, std::string& strText, const CWor
         isPaused = [pPaused, pDenied](const std::string& strRegistry) {
             return (pPaused && pPaused->IsPaused(strRegistry)) || (pDenied && pDenied->IsPaused(strRegistry));
         };
+    EWhoisRole firstRole = EWhoisRole::arin;
+    if (start.m_bAtRegistry)
+        firstRole = CWhoisServerTable::RoleOfRegistry(start.m_strRegistry).value_or(EWhoisRole::arin);
     CWhoisChainReport chain;
     IPWhoisLookup(strAddress, strText, *env.m_pServers, *env.m_pResolver, isPaused, chain,
-                  env.m_pWhoisObserver ? *env.m_pWhoisObserver : WhoisStepObserver());
+                  env.m_pWhoisObserver ? *env.m_pWhoisObserver : WhoisStepObserver(), firstRole);
     for (std::string& strRegistry : chain.m_goodRegistries)
         report.m_goodRegistries.push_back(std::move(strRegistry));
     if (!chain.m_strLimitRegistry.empty()) {
@@ -45,15 +49,15 @@ void Port43Query(const std::string& strAddress, std::string& strText, const CWor
 }
 
 void RdapQuery(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,
-               CWhoisSourceReport& report)
+               const CWhoisStart& start, CWhoisSourceReport& report)
 {
     if (!env.m_pRdap) {
-        Port43Query(strAddress, strText, env, report);
+        Port43Query(strAddress, strText, env, start, report);
         return;
     }
     std::string strMessage;
     CRdapRegistryReport rdap;
-    switch (env.m_pRdap->Lookup(strAddress, strText, strMessage, *env.m_pResolver, &rdap)) {
+    switch (env.m_pRdap->Lookup(strAddress, strText, strMessage, *env.m_pResolver, &rdap, start.m_strRegistry)) {
     case ERdapOutcome::result:
         if (!rdap.m_strRegistry.empty())
             report.m_goodRegistries.push_back(rdap.m_strRegistry);
@@ -70,7 +74,7 @@ void RdapQuery(const std::string& strAddress, std::string& strText, const CWorke
     case ERdapOutcome::fallback:
         break;
     }
-    Port43Query(strAddress, strText, env, report);
+    Port43Query(strAddress, strText, env, start, report);
 }
 
 } // namespace

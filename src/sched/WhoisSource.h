@@ -36,8 +36,16 @@ struct CWhoisSourceReport {
     bool m_bZeroByteCut = false;
 };
 
+// Whom a source asks first for an address.
+struct CWhoisStart {
+    // The registry that holds the address (delegation data or bootstrap); empty: unknown.
+    std::string m_strRegistry;
+    // The port-43 chain starts at that registry's server instead of ARIN's.
+    bool m_bAtRegistry = false;
+};
+
 using WhoisQueryProc = void (*)(const std::string& strAddress, std::string& strText, const CWorkerEnvironment& env,
-                                CWhoisSourceReport& report);
+                                const CWhoisStart& start, CWhoisSourceReport& report);
 
 // The procedure of a source; never null (an unknown value gives port 43).
 WhoisQueryProc WhoisQueryOf(EWhoisSource source);

@@ -3,6 +3,7 @@
 #include "net/IPWhoisLookup.h"
 #include "sched/WhoisSource.h"
 
+class CAddressRegistry;
 class CClock;
 class CExchangeCancel;
 class CCompletionSink;
@@ -10,7 +11,6 @@ class CIcmpService;
 class CLastWhoisDone;
 class CNameResolver;
 class CPausedRegistries;
-class CRdapBootstrap;
 class CRdapClient;
 class CRunningJobs;
 class CThreadStarter;
@@ -37,8 +37,9 @@ struct CWorkerEnvironment {
     // The registries that denied access for good: no chain asks them again. Null: none did.
     const CPausedRegistries* m_pDenied = nullptr;
     // Which registry each address belongs to, for starting only addresses whose
-    // registry is not paused (UI thread only). Null: every address may start.
-    const CRdapBootstrap* m_pRegistries = nullptr;
+    // registry is not paused and for pacing (UI thread only). Null: every address
+    // may start, and none has a registry.
+    const CAddressRegistry* m_pRegistries = nullptr;
     // Owns each job while its worker runs; null: the job is the worker's until it reports.
     CRunningJobs* m_pRunningJobs = nullptr;
     // The switch that ends the workers' exchanges when a run is cancelled; null: none.

@@ -34,6 +34,12 @@ protected:
         WriteSettings("IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=8\n");
     }
 
+    // Every chain from ARIN, one start a tick, unless the lines name the pacing.
+    static std::string PaceLine(const std::string& settingsLines)
+    {
+        return settingsLines.find("Pace%20Per%20Registry=") == std::string::npos ? "Pace%20Per%20Registry=0\n" : "";
+    }
+
     // Every registry on loopback, plus lines for the section "Settings" and lines
     // that replace the ARIN server and the time-outs of section "Whois Servers".
     void WriteSettings(const std::string& settingsLines,
@@ -47,7 +53,7 @@ protected:
                                                 port + "\nRWhois%20Port=" + port +
                                                 "\n"
                                                 "Connect%20Timeout=2000\n\n[Settings]\n" +
-                                                settingsLines);
+                                                PaceLine(settingsLines) + settingsLines);
     }
 
     // The command line in the background, standard output and error in outDir's
@@ -544,4 +550,33 @@ TEST_F(CliLookupTest, JsonLinesSayWhatBecameOfEachLookupAndWhyOneFailed)
                 << r.m_strErr;
         }
     }
+}
+
+// Paced per registry: the five registries' addresses all start in the first tick,
+// although the interval is a minute, and each chain starts at its registry's own
+// server: ARIN is asked for its own address only.
+TEST_F(CliLookupTest, PacedPerRegistryEachChainStartsAtItsRegistrysServerAndTheyRunSideBySide)
+{
+    // 8/8 is ARIN's, 193/8 RIPE's, 1/8 APNIC's, 200/8 LACNIC's and 41/8 AFRINIC's (the shipped bootstrap).
+    const struct {
+        const char* pszServer;
+        const char* pszAddress;
+    } kAsked[] = {{kArin, "8.8.8.1"},
+                  {kRipe, "193.0.6.1"},
+                  {"127.0.0.4", "1.0.16.1"},
+                  {"127.0.0.5", "200.1.1.1"},
+                  {"127.0.0.9", "41.1.1.1"}};
+    for (const auto& c : kAsked)
+        m_server.SetAnswer(c.pszServer, c.pszAddress,
+                           std::string("inetnum:        ") + c.pszAddress + " - " + c.pszAddress +
+                               "\nnetname:        PACED\ncountry:        NL\n");
+    WriteSettings("Pace%20Per%20Registry=1\nIP%20Whois%20Interval=60\nIP%20Whois%20Simul%20Connections=5\n");
+    Strings args = {"lookup", m_dir.File("paced.qdl"), "--tick", "50"};
+    for (const auto& c : kAsked)
+        args.push_back(c.pszAddress);
+    const CCliResult r = Cli(args, 30);
+    ASSERT_EQ(r.m_nStatus, 0) << r.m_strErr;
+    EXPECT_EQ(r.m_strOut, "looked up 5, skipped as fresh 0, failed 0\n");
+    for (const auto& c : kAsked)
+        EXPECT_EQ(m_server.Queries(c.pszServer), (Strings {std::string(c.pszAddress) + "\r\n"})) << c.pszServer;
 }

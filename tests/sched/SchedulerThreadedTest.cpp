@@ -1,6 +1,8 @@
+#include "cache/CacheAddress.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/LookupJob.h"
 #include "net/WhoisLoopbackFixture.h"
+#include "sched/DelegationLookup.h"
 #include "sched/LookupCodes.h"
 #include "sched/LookupKindTable.h"
 #include "sched/LookupSession.h"
@@ -93,6 +95,8 @@ protected:
         m_session.SetServers(WhoisLoopback::TableFor(m_server));
         CConnSettings settings;
         settings.m_nWhoisInterval = 0;
+        // One start a tick, every chain from ARIN; pacing per registry has tests of its own.
+        settings.m_bPacePerRegistry = false;
         m_session.SetSettings(settings);
     }
 
@@ -578,4 +582,129 @@ TEST_F(SchedulerThreadedTest, AJobWhoseWorkerNeverReportsIsDeletedWithTheSession
         doc.GetData().ClearAllPending();
     }
     EXPECT_EQ(CLookupJob::LiveCount(), nBefore);
+}
+
+namespace {
+
+// How many of a server's query lines name the address.
+int AskedFor(const CLoopbackWhoisServer& server, const char* pszServer, const std::string& strAddress)
+{
+    int n = 0;
+    for (const std::string& q : server.Queries(pszServer))
+        n += q.find(strAddress) != std::string::npos;
+    return n;
+}
+
+} // namespace
+
+// Pacing per registry: one start per registry a tick, each chain at the address's
+// own registry, and each registry's interval counting from its own latest result.
+TEST_F(SchedulerThreadedTest, PacedTicksStartOneLookupPerRegistryAtItsOwnServer)
+{
+    for (const char* pszServer : {WhoisLoopback::kApnic, WhoisLoopback::kLacnic, WhoisLoopback::kAfrinic})
+        m_server.SetDefaultAnswer(pszServer, ReadFileBytes(TestDataPath("whois/ripe/weppos-bouygtel-128.79.0.0.txt")));
+    Set(&CConnSettings::m_bPacePerRegistry, true);
+    Set(&CConnSettings::m_nWhoisLimit, 8);
+    Set(&CConnSettings::m_nWhoisInterval, 10);
+    // By the shipped bootstrap: ARIN, ARIN, RIPE, RIPE, APNIC, LACNIC, AFRINIC.
+    for (const char* a : {"8.8.8.1", "8.8.8.2", "193.0.6.1", "193.0.6.2", "1.0.16.1", "200.1.1.1", "41.1.1.1"})
+        m_doc.QueueWhoisLookup(a, 1440);
+
+    Tick();
+    EXPECT_EQ(RunningWhois(), 5u);
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"8.8.8.2", "193.0.6.2"}));
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(MergeNext());
+    const struct {
+        const char* pszAddress;
+        const char* pszServer;
+    } firstAsked[] = {{"8.8.8.1", WhoisLoopback::kArin},
+                      {"193.0.6.1", WhoisLoopback::kRipe},
+                      {"1.0.16.1", WhoisLoopback::kApnic},
+                      {"200.1.1.1", WhoisLoopback::kLacnic},
+                      {"41.1.1.1", WhoisLoopback::kAfrinic}};
+    for (const auto& c : firstAsked) {
+        EXPECT_EQ(AskedFor(m_server, c.pszServer, c.pszAddress), 1) << c.pszAddress;
+        if (std::string(c.pszServer) != WhoisLoopback::kArin) {
+            EXPECT_EQ(AskedFor(m_server, WhoisLoopback::kArin, c.pszAddress), 0) << c.pszAddress << " went to ARIN";
+        }
+    }
+
+    // Every registry has just had a result: none may start before its interval.
+    Tick();
+    EXPECT_EQ(RunningWhois(), 0u);
+    // RIPE's latest result is older than ARIN's: only RIPE's address starts.
+    m_session.GetLastWhoisDone().Set("RIPE", COleDateTime(m_clock.Now().GetDays() - 20.0 / 86400, COleDateTime::valid));
+    Tick();
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"8.8.8.2"}));
+    ASSERT_TRUE(MergeNext());
+    m_clock.AdvanceSeconds(10);
+    Tick();
+    EXPECT_TRUE(Waiting(m_doc.GetData(), lookupWhois).empty());
+    ASSERT_TRUE(MergeNext());
+}
+
+// With pacing the simultaneous limit holds for each registry: one ARIN lookup
+// running keeps the next ARIN address waiting, not RIPE's.
+TEST_F(SchedulerThreadedTest, PacedLimitHoldsForEachRegistry)
+{
+    m_session.SetThreadStarter(&m_gated);
+    Set(&CConnSettings::m_bPacePerRegistry, true);
+    Set(&CConnSettings::m_nWhoisLimit, 1);
+    for (const char* a : {"8.8.8.1", "8.8.8.2", "193.0.6.1"})
+        m_doc.QueueWhoisLookup(a, 1440);
+    Tick();
+    EXPECT_EQ(RunningWhois(), 2u);
+    Tick();
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"8.8.8.2"}));
+    m_gated.Open();
+    ASSERT_TRUE(MergeNext());
+    ASSERT_TRUE(MergeNext());
+    Tick();
+    EXPECT_TRUE(Waiting(m_doc.GetData(), lookupWhois).empty());
+    ASSERT_TRUE(MergeNext());
+}
+
+// With pacing, a paused registry holds back its own addresses only; ARIN's pause no
+// longer holds the chains that start elsewhere.
+TEST_F(SchedulerThreadedTest, PacedTicksSkipAPausedRegistryOnly)
+{
+    Set(&CConnSettings::m_bPacePerRegistry, true);
+    Set(&CConnSettings::m_nWhoisLimit, 8);
+    CPausedRegistries paused;
+    paused.Set({"ARIN"});
+    CWorkerEnvironment env = m_session.GetEnvironment();
+    env.m_pPaused = &paused;
+    for (const char* a : {"8.8.8.1", "www.example.org", "193.0.6.1"})
+        m_doc.QueueWhoisLookup(a, 1440);
+    EXPECT_EQ(StartPacedWhoisJobs(m_doc.GetData(), 8, 0, env), 1);
+    EXPECT_EQ(Waiting(m_doc.GetData(), lookupWhois), (Strings {"8.8.8.1", "www.example.org"}));
+    ASSERT_TRUE(MergeNext());
+}
+
+// The delegation data names the registry before the bootstrap does: the paced
+// chain starts there, and the back-off counts the address as that registry's.
+TEST_F(SchedulerThreadedTest, DelegationDataNamesTheRegistryOfAnAddress)
+{
+    CDelegationIndex index;
+    index.Add(*CCacheAddress::Parse("8.8.8.0"), *CCacheAddress::Parse("8.8.8.255"), "RIPE", "NL", "20100101",
+              "allocated");
+    index.Finish();
+    CDelegationLookup delegations;
+    delegations.Assign(std::move(index));
+    m_session.SetDelegations(&delegations);
+    EXPECT_EQ(m_session.RegistryOf("8.8.8.1"), "RIPE");
+    EXPECT_EQ(m_session.RegistryOf("8.8.4.4"), "ARIN");
+
+    for (const bool bPace : {true, false}) {
+        Set(&CConnSettings::m_bPacePerRegistry, bPace);
+        const std::string strAddress = bPace ? "8.8.8.1" : "8.8.8.2";
+        m_doc.QueueWhoisLookup(strAddress, 1440);
+        Tick();
+        ASSERT_TRUE(MergeNext());
+        // Unpaced, every chain still begins at ARIN.
+        EXPECT_EQ(AskedFor(m_server, WhoisLoopback::kArin, strAddress), bPace ? 0 : 1);
+        EXPECT_EQ(AskedFor(m_server, WhoisLoopback::kRipe, strAddress), 1);
+    }
+    m_session.SetDelegations(nullptr);
 }

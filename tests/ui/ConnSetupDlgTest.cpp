@@ -54,6 +54,27 @@ TEST(ConnSetupDlg, OkChecksNumbersAndWritesAllEight)
     EXPECT_EQ(store.GetProfileInt("Settings", "Convert Host Names", 0), 1);
 }
 
+// Pacing per registry is on unless the settings say 0, and it is written only when
+// the box changes, so a value set in the settings file alone stays as it is.
+TEST(ConnSetupDlg, PacePerRegistryIsWrittenOnlyWhenChanged)
+{
+    CMemorySettingsStore store;
+    {
+        CConnSetupDlg dlg(store);
+        EXPECT_TRUE(dlg.GetPacePerRegistryCheck()->isChecked());
+        dlg.accept();
+        EXPECT_EQ(store.GetProfileInt("Settings", "Pace Per Registry", -1), -1);
+    }
+    {
+        CConnSetupDlg dlg(store);
+        dlg.GetPacePerRegistryCheck()->setChecked(false);
+        dlg.accept();
+        EXPECT_EQ(store.GetProfileInt("Settings", "Pace Per Registry", -1), 0);
+    }
+    CConnSetupDlg dlg(store);
+    EXPECT_FALSE(dlg.GetPacePerRegistryCheck()->isChecked());
+}
+
 // A limit below 1 would stop its kind of lookup for good: refused, naming the field.
 TEST(ConnSetupDlg, ALimitBelowOneIsRefusedNamingItsField)
 {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -129,6 +130,13 @@ void CLoopbackWhoisServer::CloseListeners()
             ::close(e->m_nListenFd);
         e->m_nListenFd = -1;
     }
+}
+
+void CLoopbackWhoisServer::SetAnswerDelay(const std::string& address, int nMs)
+{
+    std::lock_guard lock(m_mutex);
+    if (CEndpoint* e = Find(address))
+        e->m_nDelayMs = nMs;
 }
 
 bool CLoopbackWhoisServer::Bind(int nPort)
@@ -323,6 +331,7 @@ void CLoopbackWhoisServer::Serve(size_t index, int fd)
     const bool gotQuery = ReadQueryLine(fd, line);
     std::string answer;
     bool known = false;
+    int nDelayMs = 0;
     {
         std::lock_guard lock(m_mutex);
         CEndpoint& e = *m_endpoints[index];
@@ -330,11 +339,14 @@ void CLoopbackWhoisServer::Serve(size_t index, int fd)
             e.m_queries.push_back(line);
             known = LookupAnswer(e, QueryText(line), answer);
         }
+        nDelayMs = e.m_nDelayMs;
     }
     if (!gotQuery) {
         finish(false);
         return;
     }
+    if (nDelayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMs));
 
     switch (mode) {
     case EWhoisServerMode::normal:

@@ -68,6 +68,10 @@ public:
     // The next connections to address behave so, one mode each, before any SetMode mode.
     void QueueModes(const std::string& address, const std::vector<EWhoisServerMode>& modes);
 
+    // Every later answer of address is sent nMs milliseconds after its query came
+    // (a registry's own time to answer).
+    void SetAnswerDelay(const std::string& address, int nMs);
+
     // The query lines received by address, as sent (line end included), oldest first.
     std::vector<std::string> Queries(const std::string& address) const;
     int Connections(const std::string& address) const;
@@ -89,6 +93,7 @@ private:
         std::deque<EWhoisServerMode> m_queuedModes;
         std::vector<std::string> m_queries;
         int m_nConnections = 0;
+        int m_nDelayMs = 0;
     };
     struct CWorker {
         std::thread m_thread;

@@ -39,4 +39,9 @@ public:
     // zero byte cut an answer short on the way.
     std::string m_strFailure;
     bool m_bZeroByteCut = false;
+    // Whois only: the registry the scheduler found for the address (empty: unknown),
+    // which RDAP asks; with pacing per registry the port-43 chain starts at its
+    // server too instead of ARIN's, and the result counts for its interval.
+    std::string m_strRegistry;
+    bool m_bStartAtRegistry = false;
 };

@@ -20,6 +20,11 @@ inline constexpr CIntSetting kDnsLimit {kSection, "DNS Simul Connections", 8};
 inline constexpr CIntSetting kWhoisLimit {kSection, "IP Whois Simul Connections", 3};
 inline constexpr CBoolSetting kTraceHostLookup {kSection, "Trace Host Lookup", false};
 inline constexpr CBoolSetting kConvertHostNames {kSection, "Convert Host Names", true};
+// Whois lookups paced by each registry: a tick starts one per registry, the interval
+// counts from that registry's latest result, the simultaneous limit holds for each
+// registry, and port-43 chains start at the address's registry. Off: one start a
+// tick, after the latest result of any, within one limit for all, from ARIN.
+inline constexpr CBoolSetting kPacePerRegistry {kSection, "Pace Per Registry", true};
 
 // ---- log import (CLogImportSettings) ----
 inline constexpr CBoolSetting kLogFileError {kSection, "Log File Error", false};

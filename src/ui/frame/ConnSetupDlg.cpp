@@ -1,5 +1,7 @@
 #include "ui/frame/ConnSetupDlg.h"
 
+#include "core/settings/ProgramSettings.h"
+#include "core/settings/SettingsLoader.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/frame/FrameTexts.h"
 
@@ -46,6 +48,8 @@ CConnSetupDlg::CConnSetupDlg(CSettingsStore& store, QWidget* pParent)
     m_pTraceHosts->setChecked(m_settings.m_bTraceHostLookup);
     m_pConvertHosts = new QCheckBox(tr(FT::kConnConvertHosts), this);
     m_pConvertHosts->setChecked(m_settings.m_bConvertHostNames);
+    m_pPacePerRegistry = new QCheckBox(tr(FT::kConnPacePerRegistry), this);
+    m_pPacePerRegistry->setChecked(m_settings.m_bPacePerRegistry);
 
     auto* pRescan = new QGroupBox(tr(FT::kConnGroupRescan), this);
     auto* pRescanRow = new QHBoxLayout(pRescan);
@@ -66,10 +70,13 @@ CConnSetupDlg::CConnSetupDlg(CSettingsStore& store, QWidget* pParent)
     }
 
     auto* pInterval = new QGroupBox(tr(FT::kConnGroupInterval), this);
-    auto* pIntervalRow = new QHBoxLayout(pInterval);
+    auto* pIntervalBox = new QVBoxLayout(pInterval);
+    auto* pIntervalRow = new QHBoxLayout();
+    pIntervalBox->addLayout(pIntervalRow);
     pIntervalRow->addWidget(m_pInterval);
     pIntervalRow->addWidget(new QLabel(tr(FT::kConnIntervalAfter), pInterval));
     pIntervalRow->addStretch(1);
+    pIntervalBox->addWidget(m_pPacePerRegistry);
 
     auto* pSource = new QGroupBox(tr(FT::kConnGroupSource), this);
     auto* pSourceRows = new QVBoxLayout(pSource);
@@ -156,6 +163,7 @@ bool CConnSetupDlg::TakeValues()
     }
     s.m_bTraceHostLookup = m_pTraceHosts->isChecked();
     s.m_bConvertHostNames = m_pConvertHosts->isChecked();
+    s.m_bPacePerRegistry = m_pPacePerRegistry->isChecked();
     m_settings = s;
     m_rdap.m_bUseRdap = m_pRdap->isChecked();
     m_rdap.m_strBootstrapFile = m_pBootstrap->text().trimmed().toLocal8Bit().toStdString();
@@ -164,9 +172,13 @@ bool CConnSetupDlg::TakeValues()
 
 void CConnSetupDlg::accept()
 {
+    const bool bPaceBefore = m_settings.m_bPacePerRegistry;
     if (!TakeValues())
         return;
     SaveConnSettings(m_store, m_settings);
+    // Written only when changed: the stored value may also come from a settings file alone.
+    if (m_settings.m_bPacePerRegistry != bPaceBefore)
+        CSettingsLoader(m_store).Set(ProgramSettings::kPacePerRegistry, m_settings.m_bPacePerRegistry);
     SaveRdapSettings(m_store, m_rdap);
     QDialog::accept();
 }

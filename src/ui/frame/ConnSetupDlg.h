@@ -33,6 +33,7 @@ public:
     QLineEdit* GetIntervalEdit() const { return m_pInterval; }
     QCheckBox* GetTraceHostsCheck() const { return m_pTraceHosts; }
     QCheckBox* GetConvertHostsCheck() const { return m_pConvertHosts; }
+    QCheckBox* GetPacePerRegistryCheck() const { return m_pPacePerRegistry; }
     QRadioButton* GetRdapRadio() const { return m_pRdap; }
     QLineEdit* GetBootstrapEdit() const { return m_pBootstrap; }
 
@@ -58,6 +59,7 @@ private:
     QLineEdit* m_pInterval;
     QCheckBox* m_pTraceHosts;
     QCheckBox* m_pConvertHosts;
+    QCheckBox* m_pPacePerRegistry = nullptr;
     QRadioButton* m_pPort43;
     QRadioButton* m_pRdap;
     QLineEdit* m_pBootstrap;

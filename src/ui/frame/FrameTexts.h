@@ -53,6 +53,7 @@ inline constexpr const char* kConnGroupInterval = "IP Whois, Min Interval betwee
 inline constexpr const char* kConnIntervalAfter = "Seconds";
 inline constexpr const char* kConnTraceHosts = "Resolve IP Addresses during Traceroute (will be slow)";
 inline constexpr const char* kConnConvertHosts = "Convert Host Names to IP while Importing/Adding";
+inline constexpr const char* kConnPacePerRegistry = "Pace per registry: one start and one interval for each registry";
 inline constexpr const char* kConnGroupSource = "IP Whois Source";
 inline constexpr const char* kConnSourcePort43 = "Port 43 whois";
 inline constexpr const char* kConnSourceRdap = "RDAP first (port 43 whois when RDAP gives no answer)";

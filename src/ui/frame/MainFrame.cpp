@@ -190,6 +190,8 @@ CMainFrame::CMainFrame(CSettingsStore& store, const CFrameServices& services, QW
     // A stored limit below 1 would keep every lookup of its kind waiting: said once, and the default used.
     m_pRun->Session().SetSettings(LoadUsableConnSettings(m_store));
     OpenAnswerCache();
+    // The delegation data names each address's registry for pacing, the back-off and RDAP.
+    m_pRun->Session().SetDelegations(&m_delegations);
     m_doc.SetViewNotifier(this);
     m_doc.SetHost(this);
     m_pDocs = std::make_unique<CDocManager>(m_doc, m_store, *m_services.m_pFiles, *m_services.m_pPrompts);
