@@ -7,8 +7,9 @@
 // measures the event loop's pulse: the longest gap between its firings is the
 // longest time the loop was blocked. At the end the window is closed (its run
 // writes what it still keeps) and the cache file's entries are counted against
-// the answers that arrived: none may be missing. With "off" the same run has no cache.
-// Usage: bench_window_cache [ADDRESSES] [SECONDS] [off]
+// the answers that arrived: none may be missing. With "off" the same run has no
+// cache, with "no-recovery" no recovery file (and so no checkpoints).
+// Usage: bench_window_cache [ADDRESSES] [SECONDS] [off|no-recovery]
 
 #include "LoopbackWhoisServer.h"
 #include "cache/AnswerCache.h"
@@ -111,8 +112,12 @@ int main(int argc, char** argv)
 {
     const int nAddresses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
     const int nSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
-    // "off": the same run without the cache, to tell its share from the rest of the loop's work.
-    const bool bCache = !(argc > 3 && std::string(argv[3]) == "off");
+    // "off": the same run without the cache, to tell its share from the rest of the
+    // loop's work; "no-recovery": without the untitled document's recovery file,
+    // whose checkpoints turn the whole document into bytes on the UI thread.
+    const std::string strMode = argc > 3 ? argv[3] : "";
+    const bool bCache = strMode != "off";
+    const bool bRecovery = strMode != "no-recovery";
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int nArgc = 1;
@@ -146,7 +151,8 @@ int main(int argc, char** argv)
         CSettingsLoader(store).Set(PS::kAnswerCache, bCache ? strCache : std::string());
         CFrameServices services;
         // The untitled document keeps its recovery file, as in the program.
-        services.m_strRecoveryFolder = strFolder;
+        if (bRecovery)
+            services.m_strRecoveryFolder = strFolder;
         auto pFrame = std::make_unique<CMainFrame>(store, services);
         CMainFrame& frame = *pFrame;
         if (!frame.Create()) {
