@@ -26,7 +26,7 @@ CAnswerCacheWriter* CAnswerCacheFile::Writer()
     if (!m_pCache)
         return nullptr;
     if (!m_pWriter)
-        m_pWriter = std::make_unique<CAnswerCacheWriter>(m_strPath, m_pCache->Limits());
+        m_pWriter = std::make_unique<CAnswerCacheWriter>(m_strPath, m_pCache->Limits(), m_db.BusyTimeoutMs());
     return m_pWriter.get();
 }
 

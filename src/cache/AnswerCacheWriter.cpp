@@ -4,9 +4,17 @@
 #include <system_error>
 #include <utility>
 
-CAnswerCacheWriter::CAnswerCacheWriter(std::string strPath, CAnswerCacheLimits limits)
+namespace {
+
+// Tries of one transaction before its answers are given up.
+constexpr int kTries = 3;
+
+} // namespace
+
+CAnswerCacheWriter::CAnswerCacheWriter(std::string strPath, CAnswerCacheLimits limits, int nBusyTimeoutMs)
     : m_strPath(std::move(strPath))
     , m_limits(limits)
+    , m_nBusyTimeoutMs(nBusyTimeoutMs)
 {
     try {
         m_thread = std::thread([this] { Run(); });
@@ -98,23 +106,32 @@ void CAnswerCacheWriter::Write(std::vector<CBatch>& batches)
         for (CAnswerCachePut& put : batch.m_puts)
             puts.push_back(std::move(put));
     }
-    if (!m_pCache) {
-        const CCacheOpenResult r = m_db.Open(m_strPath, nNow);
-        if (!r.m_strNotice.empty())
-            Said(r.m_strNotice);
-        if (!r.m_bOpen) {
-            // Tried again with the next batch.
-            Said(r.m_strError);
-            return;
-        }
-        m_pCache = std::make_unique<CAnswerCache>(m_db, m_limits);
-    }
+    // Another writer of the file (another process, or the delegation import on the
+    // window's thread) may hold it past the busy time-out: the answers get more tries.
+    std::string strFailed;
     size_t nStored = 0;
-    const CCachePutResult r = m_pCache->PutAll(puts, nNow, &nStored);
-    if (r.m_outcome == ECachePut::kFailed)
-        Said(r.m_strReason);
-    if (const std::string strNotice = m_pCache->TakeNotice(); !strNotice.empty())
-        Said(strNotice);
+    for (int nTry = 0; nTry < kTries; ++nTry) {
+        if (!m_pCache) {
+            const CCacheOpenResult r = m_db.Open(m_strPath, nNow, m_nBusyTimeoutMs);
+            if (!r.m_strNotice.empty())
+                Said(r.m_strNotice);
+            if (!r.m_bOpen) {
+                strFailed = r.m_strError;
+                continue;
+            }
+            m_pCache = std::make_unique<CAnswerCache>(m_db, m_limits);
+        }
+        const CCachePutResult r = m_pCache->PutAll(puts, nNow, &nStored);
+        if (const std::string strNotice = m_pCache->TakeNotice(); !strNotice.empty())
+            Said(strNotice);
+        if (r.m_outcome != ECachePut::kFailed) {
+            strFailed.clear();
+            break;
+        }
+        strFailed = r.m_strReason;
+    }
+    if (!strFailed.empty())
+        Said(strFailed);
     std::lock_guard lock(m_mutex);
     m_nStored += nStored;
 }

@@ -17,14 +17,15 @@
 // waits for the disk, a checkpoint of the journal or another process's write.
 // Batches are written in the order handed over, those waiting together in one
 // transaction; whatever was handed over is written before the writer goes. A
-// failed write is said once through TakeNotice and keeps none of its answers, as
-// a failed PutAll does; it never reaches the lookups. Post, Wait and TakeNotice
-// may be called from any thread.
+// write that still fails after its tries is said once through TakeNotice and
+// keeps none of its answers, as a failed PutAll does; it never reaches the
+// lookups. Post, Wait and TakeNotice may be called from any thread.
 class CAnswerCacheWriter
 {
 public:
-    // The file is opened by the writer's thread on the first batch.
-    CAnswerCacheWriter(std::string strPath, CAnswerCacheLimits limits);
+    // The file is opened by the writer's thread on the first batch; a write waits
+    // up to nBusyTimeoutMs for another writer of the file, and is tried three times.
+    CAnswerCacheWriter(std::string strPath, CAnswerCacheLimits limits, int nBusyTimeoutMs = 5000);
     ~CAnswerCacheWriter();
     CAnswerCacheWriter(const CAnswerCacheWriter&) = delete;
     CAnswerCacheWriter& operator=(const CAnswerCacheWriter&) = delete;
@@ -51,6 +52,7 @@ private:
 
     const std::string m_strPath;
     const CAnswerCacheLimits m_limits;
+    const int m_nBusyTimeoutMs;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
