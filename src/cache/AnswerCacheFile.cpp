@@ -21,8 +21,18 @@ bool CAnswerCacheFile::Open(CSettingsStore& store, const CCacheHomes& homes, int
     return true;
 }
 
+CAnswerCacheWriter* CAnswerCacheFile::Writer()
+{
+    if (!m_pCache)
+        return nullptr;
+    if (!m_pWriter)
+        m_pWriter = std::make_unique<CAnswerCacheWriter>(m_strPath, m_pCache->Limits(), m_db.BusyTimeoutMs());
+    return m_pWriter.get();
+}
+
 void CAnswerCacheFile::Close()
 {
+    m_pWriter.reset();
     m_pCache.reset();
     m_db.Close();
 }

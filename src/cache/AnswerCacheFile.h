@@ -2,6 +2,7 @@
 
 #include "cache/AnswerCache.h"
 #include "cache/AnswerCacheSettings.h"
+#include "cache/AnswerCacheWriter.h"
 #include "cache/CacheDatabase.h"
 
 #include <cstdint>
@@ -23,6 +24,10 @@ public:
 
     // Null while off.
     CAnswerCache* Cache() { return m_pCache.get(); }
+    // A writer of the same file on a thread of its own, for a front end whose thread
+    // must not wait for the disk (the window); started on first use, null while off.
+    // What it was handed is written before Close returns.
+    CAnswerCacheWriter* Writer();
     // The open file, for the delegation data it also holds.
     CCacheDatabase& Database() { return m_db; }
     const std::string& Path() const { return m_strPath; }
@@ -33,6 +38,7 @@ public:
 private:
     CCacheDatabase m_db;
     std::unique_ptr<CAnswerCache> m_pCache;
+    std::unique_ptr<CAnswerCacheWriter> m_pWriter;
     std::string m_strPath;
     std::string m_strNotice;
 };

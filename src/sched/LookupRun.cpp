@@ -1,6 +1,7 @@
 #include "sched/LookupRun.h"
 
 #include "cache/AnswerCache.h"
+#include "cache/AnswerCacheWriter.h"
 #include "cache/CacheAddress.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/Clock.h"
@@ -71,10 +72,11 @@ CLookupRun::~CLookupRun()
     FlushCache();
 }
 
-void CLookupRun::SetAnswerCache(CAnswerCache* pCache, bool bAnswerFromCache)
+void CLookupRun::SetAnswerCache(CAnswerCache* pCache, bool bAnswerFromCache, CAnswerCacheWriter* pWriter)
 {
     FlushCache();
     m_pCache = pCache;
+    m_pCacheWriter = pCache ? pWriter : nullptr;
     m_bAnswerFromCache = bAnswerFromCache;
 }
 
@@ -498,6 +500,10 @@ void CLookupRun::FlushCache()
 {
     if (!m_pCache || m_cachePuts.empty())
         return;
+    if (m_pCacheWriter) {
+        m_pCacheWriter->Post(m_cachePuts, UnixNow());
+        return;
+    }
     const CCachePutResult r = m_pCache->PutAll(m_cachePuts, UnixNow());
     m_cachePuts.clear();
     if (r.m_outcome == ECachePut::kFailed)
@@ -519,6 +525,10 @@ std::string CLookupRun::TakeCacheNotice()
     m_strCacheNotice.clear();
     if (m_pCache && strNotice.empty())
         strNotice = m_pCache->TakeNotice();
+    if (m_pCacheWriter && strNotice.empty()) {
+        if (std::string strWriter = m_pCacheWriter->TakeNotice(); !strWriter.empty())
+            strNotice = "Answer cache: " + strWriter;
+    }
     return strNotice;
 }
 

@@ -20,6 +20,7 @@
 
 class CAnswerCache;
 struct CAnswerCachePut;
+class CAnswerCacheWriter;
 class CClock;
 class CCompletionSink;
 class CIcmpService;
@@ -115,8 +116,10 @@ public:
     // The answer cache shared by every document and process (null: none). A fresh
     // entry whose range holds a queued address answers it, unless bAnswerFromCache is
     // off (the user asked the registries again); every final answer is written to
-    // it either way. The cache must outlive the run.
-    void SetAnswerCache(CAnswerCache* pCache, bool bAnswerFromCache = true);
+    // it either way, through pWriter when given (on its thread: the run's thread
+    // never waits for the disk), else through the cache itself. Both must outlive
+    // the run.
+    void SetAnswerCache(CAnswerCache* pCache, bool bAnswerFromCache = true, CAnswerCacheWriter* pWriter = nullptr);
     // The source a reused answer names when it came from the cache.
     static constexpr const char* kFromCache = "cache";
     // The monotonic time of ticks, checkpoints and the grace; tests move their own.
@@ -174,7 +177,8 @@ public:
     // Answered from the answer cache during this run.
     int CachedCount() const { return m_nCached; }
     // Writes the answers kept for the cache since the last write, in one
-    // transaction (the timer, the merges and the end of a run call it).
+    // transaction, or hands them to the writer (the timer, the merges and the end
+    // of a run call it).
     void FlushCache();
     // What the cache had to say (a damaged file moved aside, a write that failed),
     // once; empty when nothing.
@@ -223,6 +227,7 @@ private:
     std::string m_strPauses;
     int m_nReused = 0;
     CAnswerCache* m_pCache = nullptr;
+    CAnswerCacheWriter* m_pCacheWriter = nullptr;
     bool m_bAnswerFromCache = true;
     std::vector<CAnswerCachePut> m_cachePuts;
     std::string m_strCacheNotice;

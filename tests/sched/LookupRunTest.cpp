@@ -1,4 +1,7 @@
 #include "sched/LookupRun.h"
+#include "cache/AnswerCache.h"
+#include "cache/AnswerCacheWriter.h"
+#include "cache/CacheDatabase.h"
 #include "core/document/NetloreDoc.h"
 #include "core/record/LookupJob.h"
 #include "net/WhoisLoopbackFixture.h"
@@ -304,4 +307,40 @@ TEST_F(LookupRunTest, AStopDuringABackOffEndsTheRunWithTheAddressNotLookedUp)
     EXPECT_EQ(m_run.NotDone(lookupWhois), 2);
     EXPECT_EQ(Counts().m_nFailed, 0);
     EXPECT_EQ(m_heard.m_nGraceOver, -1) << "nothing ran, nothing to cancel";
+}
+
+// The window's way with the answer cache: final answers reach the file through
+// the writer's thread, and answer another document's run from there.
+class LookupRunCacheThreaded : public LookupRunTest
+{ };
+
+TEST_F(LookupRunCacheThreaded, AnswersReachTheFileThroughTheWriterAndAnswerTheNextDocument)
+{
+    CTempDir dir;
+    const std::string strPath = dir.File("answers.sqlite");
+    CCacheDatabase db;
+    ASSERT_TRUE(db.Open(strPath, 1765000000).m_bOpen);
+    CAnswerCache cache(db, {});
+    {
+        CAnswerCacheWriter writer(strPath, {});
+        m_run.SetAnswerCache(&cache, true, &writer);
+        Queue({"128.79.1.1"});
+        Step();
+        ASSERT_FALSE(m_doc.HasPendingLookups());
+        m_run.FlushCache();
+        writer.Wait();
+        EXPECT_EQ(writer.Stored(), 1u);
+        EXPECT_EQ(m_run.TakeCacheNotice(), "");
+        m_run.SetAnswerCache(nullptr);
+    }
+
+    CNetloreDoc doc {&m_clock};
+    CLookupRun run(doc, m_resolver, nullptr, m_clock);
+    run.SetAnswerCache(&cache);
+    doc.AddIP("128.79.5.5");
+    run.Queue({"128.79.5.5"}, CLookupChoice());
+    EXPECT_EQ(run.CachedCount(), 1);
+    EXPECT_FALSE(doc.HasPendingLookups());
+    EXPECT_EQ(doc.GetData().GetCountry("128.79.5.5"), "FR");
+    EXPECT_EQ(m_server.Connections(WhoisLoopback::kRipe), 1);
 }

@@ -687,7 +687,9 @@ void CMainFrame::OpenAnswerCache()
     const CCacheHomes homes {qEnvironmentVariable("XDG_CACHE_HOME").toStdString(),
                              qEnvironmentVariable("HOME").toStdString()};
     if (m_answerCache.Open(m_store, homes, int64_t(std::time(nullptr)))) {
-        m_pRun->SetAnswerCache(m_answerCache.Cache());
+        // Answers are written on the writer's thread: the event loop never waits for
+        // the disk, nor for another process writing the same file.
+        m_pRun->SetAnswerCache(m_answerCache.Cache(), true, m_answerCache.Writer());
         // The registries' delegation data in the same file: registry, country and
         // allocation date of every record before any query.
         if (const std::string strError = m_delegations.Load(m_answerCache.Database()); !strError.empty())
