@@ -344,8 +344,11 @@ void CLookupRun::OnOutcome(const CLookupOutcome& outcome)
         return;
     if (outcome.m_bStored)
         ++m_nUnsaved;
-    if (outcome.m_bCancelled)
+    if (outcome.m_bCancelled) {
+        if (!outcome.m_strLimitRegistry.empty())
+            NotePauses();
         return;
+    }
     if (outcome.m_bRequeued) {
         // It waits again; a neighbour's answer that came while it ran may cover it.
         if (outcome.m_nKind == lookupWhois)

@@ -235,6 +235,17 @@ CLookupOutcome CLookupSession::Complete(CNetloreDoc* pDoc, int nCode, CLookupJob
         outcome.m_bRequeued = true;
         return outcome;
     }
+    // The same while stopping: the address cannot wait any more, and nothing was
+    // learnt of it, so it was not looked up, as one still waiting at the stop. (Its
+    // end no longer depends on whether the stop came while it ran.)
+    if (bRetryLater && pRow->m_bRetriesEmpty && pDoc) {
+        pDoc->GetData().GetWaitingList(pRow->m_nKind).RemoveTexts({outcome.m_strAddress});
+        m_emptyAnswers.erase(outcome.m_strAddress);
+        outcome.m_bFailed = false;
+        outcome.m_strReason.clear();
+        outcome.m_bCancelled = true;
+        return outcome;
+    }
 
     if (pRow->m_bRetriesEmpty && pDoc) {
         if (!outcome.m_bFailed) {

@@ -64,6 +64,14 @@ TEST(RdapBootstrap6Test, ShippedTableChoosesTheRegistry)
     for (const auto& c : cases)
         EXPECT_EQ(b.RegistryOf(Address(c.address)), c.registry) << c.address;
     EXPECT_EQ(b.BaseUrl(Address("2a00:2381:ffff::1")), "https://rdap.db.ripe.net/");
+    // A registry named by the delegation data picks its own server among the table's.
+    const std::pair<const char*, const char*> servers[] = {{"RIPE", "https://rdap.db.ripe.net/"},
+                                                           {"ARIN", "https://rdap.arin.net/registry/"},
+                                                           {"AFRINIC", "https://rdap.afrinic.net/rdap/"},
+                                                           {"", ""},
+                                                           {"NOBODY", ""}};
+    for (const auto& [pszRegistry, pszUrl] : servers)
+        EXPECT_EQ(b.BaseUrlOfRegistry(pszRegistry), pszUrl) << pszRegistry;
 }
 
 TEST(RdapBootstrap6Test, FilesReplaceOnlyTheFamiliesTheyList)
