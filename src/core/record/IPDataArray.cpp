@@ -136,11 +136,55 @@ void CIPDataArray::IndexRecord(size_t nSlot)
     const CAddressText strAddress = m_slots[nSlot]->IPAddressView();
     if (strAddress.empty())
         return;
-    if (FindSlotOfKey(strAddress) != SIZE_MAX) {
-        ++m_nUnindexed;
-        return;
+    IndexKey(nSlot, HashNoCase(strAddress));
+}
+
+void CIPDataArray::IndexKey(size_t nSlot, uint32_t nHash)
+{
+    // One walk along the probe run: an earlier record of the address ends it, else
+    // the free entry it reaches is where the new one goes. The texts are compared
+    // (an IPv6 one made) only where the hashes agree.
+    const size_t nMask = m_index.size() - 1;
+    size_t i = nHash & nMask;
+    for (; m_index[i] != 0; i = (i + 1) & nMask) {
+        if (uint32_t(m_index[i] >> 32) != nHash)
+            continue;
+        const size_t nOther = size_t(uint32_t(m_index[i])) - 1;
+        if (EqualNoCase(m_slots[nOther]->IPAddressView(), m_slots[nSlot]->IPAddressView())) {
+            ++m_nUnindexed;
+            return;
+        }
     }
-    IndexInsert(HashNoCase(strAddress), nSlot);
+    m_index[i] = (uint64_t(nHash) << 32) | uint64_t(nSlot + 1);
+    ++m_nIndexed;
+}
+
+void CIPDataArray::IndexSlotsFrom(size_t nFirst)
+{
+    if (nFirst >= m_slots.size())
+        return;
+    const size_t n = m_slots.size() - nFirst;
+    size_t nCapacity = std::max<size_t>(64, m_index.size());
+    while ((m_nIndexed + n) * 2 > nCapacity)
+        nCapacity *= 2;
+    if (nCapacity > m_index.size())
+        IndexGrow(nCapacity);
+    // The hashes first, in one pass over the records; then the entries in slot
+    // order (so the same ones are indexed as one by one), each probe's line fetched
+    // a few records ahead: a large file no longer waits on one cache miss per record.
+    std::vector<uint32_t> hashes(n);
+    for (size_t k = 0; k < n; ++k)
+        hashes[k] = HashNoCase(m_slots[nFirst + k]->IPAddressView());
+    constexpr size_t kAhead = 16;
+    const size_t nMask = m_index.size() - 1;
+    for (size_t k = 0; k < n; ++k) {
+        if (k + kAhead < n)
+            __builtin_prefetch(&m_index[hashes[k + kAhead] & nMask]);
+        // An IPv6 record always has a text; only an IPv4 one's may be empty.
+        const CIPAddressData* pRecord = m_slots[nFirst + k];
+        if (pRecord->IsIPv6() || !pRecord->IPAddressView().empty())
+            IndexKey(nFirst + k, hashes[k]);
+    }
 }
 
 void CIPDataArray::UnindexRecord(size_t nSlot)
@@ -632,6 +676,9 @@ void CIPDataArray::Serialize(CArchive& ar)
             pRecord->SerializeIPv6(ar);
         else
             pRecord->Serialize(ar);
-        Append(pRecord);
+        m_slots.push_back(pRecord);
+        ++m_nCount;
     }
+    // Indexed all at once, which is much faster for a large file than record by record.
+    IndexSlotsFrom(0);
 }
