@@ -111,7 +111,8 @@ public:
     {
         if ((m_nCount + 1) * 2 > m_entries.size())
             Grow();
-        const uint64_t qwHash = std::hash<std::string_view>()(address) | 1; // 0 marks a free entry
+        // The top bit set: 0 marks a free entry, and the low bits pick the place.
+        const uint64_t qwHash = std::hash<std::string_view>()(address) | (uint64_t(1) << 63);
         const size_t nMask = m_entries.size() - 1;
         for (size_t i = size_t(qwHash) & nMask;; i = (i + 1) & nMask) {
             CEntry& e = m_entries[i];
