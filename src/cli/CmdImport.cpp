@@ -9,7 +9,6 @@
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
 #include "core/document/ImportTally.h"
-#include "core/record/DottedQuad.h"
 #include "core/settings/ProgramSettings.h"
 #include "core/settings/SettingsLoader.h"
 #include "core/settings/SettingsStore.h"
@@ -151,18 +150,18 @@ public:
     }
 
 private:
-    // The records added by the import are the last ones of the collection.
+    // The records added by the import are the last ones of the collection, of both
+    // families in the order they came (IPv6 ones in their canonical text).
     static int LookUpAdded(CCliContext& ctx, const std::string& strDoc, const CNetloreDoc& doc, int nBefore)
     {
         CCliCommand* pLookup = CCliRegistry::Find("lookup");
         if (!pLookup)
             return 1;
         std::vector<std::string> lookupArgs {strDoc};
-        for (int i = std::max(nBefore, 0); i < doc.GetData().GetSize(); ++i) {
-            std::string strAddress = doc.GetData().GetIPAddressAt(i);
-            if (IsValidDottedQuad(strAddress))
-                lookupArgs.push_back(std::move(strAddress));
-        }
+        std::string strAddress;
+        for (int i = std::max(nBefore, 0); i < doc.GetData().GetSize(); ++i)
+            if (CliAddressText(doc.GetData().GetIPAddressAt(i), strAddress))
+                lookupArgs.push_back(strAddress);
         if (lookupArgs.size() == 1)
             return 0;
         return pLookup->Run(ctx, CCliArgs(std::move(lookupArgs)));

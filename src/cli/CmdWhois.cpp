@@ -25,9 +25,11 @@ bool ParsePort(const std::string& text, int& nPort)
     return nPort > 0 && nPort < 65536;
 }
 
+// An IPv6 literal is bracketed, so that the port stands apart from its groups.
 std::string Endpoint(const std::string& server, int port)
 {
-    return server + ":" + std::to_string(port);
+    const bool bBracket = server.find(':') != std::string::npos && server.front() != '[';
+    return (bBracket ? "[" + server + "]" : server) + ":" + std::to_string(port);
 }
 
 class CCmdWhois : public CCliCommand
@@ -44,7 +46,8 @@ public:
         static const std::vector<CCliParam> params {
             CliArgument("TARGET", "an IPv4 address or a host name; several are looked up one after another"),
             CliValue("-h,--host", "HOST",
-                     "send QUERY (its words joined by spaces) to the whois server HOST only, without referrals"),
+                     "send QUERY (its words joined by spaces) to the whois server HOST only (a name, or an IPv4 or "
+                     "IPv6 address, bracketed or not), without referrals"),
             CliValue("-p,--port", "PORT", "the port of that server (43 when not given)"),
             CliFlag("--rdap", "ask the registry's RDAP service first; port 43 when it cannot answer"),
         };

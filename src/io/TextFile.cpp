@@ -202,9 +202,31 @@ void CTextFileReader::AppendLines(std::string& strBuffer, const char* pData, siz
         return;
     }
     const std::string_view data(pData, nSize);
+    // A chunk without a zero byte, after an undamaged line, is whole lines and the
+    // start of the next: in one piece up to its last line break.
+    if (!m_bLineDamaged && std::memchr(pData, 0, nSize) == nullptr) {
+        size_t nTail = nSize;
+        while (nTail > 0 && pData[nTail - 1] != '\r' && pData[nTail - 1] != '\n')
+            --nTail;
+        if (nTail > 0) {
+            append(m_strLine);
+            append(data.substr(0, nTail));
+            m_strLine.clear();
+        }
+        m_strLine.append(data.substr(nTail));
+        if (m_strLine.size() >= kHoldLimit) {
+            append(m_strLine);
+            m_strLine.clear();
+        }
+        return;
+    }
     size_t nPos = 0;
     while (nPos < data.size()) {
-        const size_t nBreak = data.find_first_of("\r\n", nPos);
+        size_t nBreak = nPos;
+        while (nBreak < data.size() && data[nBreak] != '\r' && data[nBreak] != '\n')
+            ++nBreak;
+        if (nBreak == data.size())
+            nBreak = std::string_view::npos;
         const size_t nEnd = nBreak == std::string_view::npos ? data.size() : nBreak + 1;
         const std::string_view piece = data.substr(nPos, nEnd - nPos);
         nPos = nEnd;

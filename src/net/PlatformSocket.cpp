@@ -1,10 +1,13 @@
 #include "net/PlatformSocket.h"
 
+#include "core/record/IPAddress.h"
 #include "net/ExchangeCancel.h"
 
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,10 +31,10 @@ CPlatformSocket::~CPlatformSocket()
     Close();
 }
 
-bool CPlatformSocket::Open()
+bool CPlatformSocket::Open(bool bIPv6)
 {
     Close();
-    m_nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    m_nFd = ::socket(bIPv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (m_nFd < 0)
         return false;
     if (CExchangeCancel* pCancel = CExchangeCancel::Current()) {
@@ -75,7 +78,26 @@ bool CPlatformSocket::Connect(uint32_t dwAddress, int nPort, int nTimeoutMs)
     sin.sin_family = AF_INET;
     sin.sin_port = htons(uint16_t(nPort));
     sin.sin_addr.s_addr = htonl(dwAddress);
-    if (::connect(m_nFd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) == 0)
+    return ConnectTo(&sin, sizeof sin, nTimeoutMs);
+}
+
+bool CPlatformSocket::Connect(const CIPAddress& address, int nPort, int nTimeoutMs)
+{
+    if (address.IsIPv4())
+        return Connect(address.IPv4(), nPort, nTimeoutMs);
+    if (m_nFd < 0 || nPort <= 0 || nPort > 65535)
+        return false;
+    sockaddr_in6 sin6 {};
+    sin6.sin6_family = AF_INET6;
+    sin6.sin6_port = htons(uint16_t(nPort));
+    const std::array<uint8_t, 16> bytes = address.Bytes();
+    std::memcpy(&sin6.sin6_addr, bytes.data(), bytes.size());
+    return ConnectTo(&sin6, sizeof sin6, nTimeoutMs);
+}
+
+bool CPlatformSocket::ConnectTo(const void* pSockAddr, unsigned nLength, int nTimeoutMs)
+{
+    if (::connect(m_nFd, static_cast<const sockaddr*>(pSockAddr), socklen_t(nLength)) == 0)
         return true;
     if (errno != EINPROGRESS && errno != EINTR)
         return false;

@@ -4,8 +4,9 @@
 #include <cstdint>
 
 class CExchangeCancel;
+class CIPAddress;
 
-// One IPv4 TCP client socket with every blocking step bounded by a time-out.
+// One TCP client socket (IPv4 unless opened for IPv6) with every blocking step bounded by a time-out.
 // The descriptor is non-blocking and close-on-exec; waits use poll, EINTR is
 // retried, and sends never raise SIGPIPE. Closed by the destructor. A socket opened
 // under a cancel switch (ExchangeCancel.h) ends with a failure once it is cancelled.
@@ -25,9 +26,12 @@ public:
     CPlatformSocket(const CPlatformSocket&) = delete;
     CPlatformSocket& operator=(const CPlatformSocket&) = delete;
 
-    bool Open();
-    // dwAddress has the first octet in the top byte.
+    // An open socket is closed first.
+    bool Open(bool bIPv6 = false);
+    // dwAddress has the first octet in the top byte; the socket must be an IPv4 one.
     bool Connect(uint32_t dwAddress, int nPort, int nTimeoutMs);
+    // An IPv6 address on a socket opened for IPv6, an IPv4 one on an IPv4 socket.
+    bool Connect(const CIPAddress& address, int nPort, int nTimeoutMs);
     // Sends all bytes, waiting at most nTimeoutMs for the peer to take each part.
     bool SendAll(const char* data, size_t size, int nTimeoutMs);
     // Waits at most nTimeoutMs for data; on received, nReceived holds 1..size.
@@ -40,6 +44,7 @@ public:
 private:
     // Waits for the events; false on time-out or error.
     bool Wait(short events, int nTimeoutMs);
+    bool ConnectTo(const void* pSockAddr, unsigned nLength, int nTimeoutMs);
 
     bool Cancelled() const;
 

@@ -1,6 +1,7 @@
 #include "net/WhoisQuery.h"
 
 #include "core/record/HostLookup.h"
+#include "core/record/IPAddress.h"
 #include "core/record/NameResolver.h"
 #include "net/PlatformSocket.h"
 #include "net/WhoisServerTable.h"
@@ -16,6 +17,29 @@ namespace {
 constexpr size_t kMaxQuery = 125;
 constexpr size_t kReceiveBuffer = 3000;
 constexpr size_t kReceiveChunk = 2996;
+
+// The server's address: an IPv6 literal (bracketed or not) as it stands, else the
+// name's IPv4 address or a dotted quad, else the name's IPv6 address for a server
+// that has only one of those.
+bool ResolveServer(const std::string& server, CNameResolver& resolver, CIPAddress& address)
+{
+    if (server.find(':') != std::string::npos) {
+        std::string_view text = server;
+        if (text.size() > 2 && text.front() == '[' && text.back() == ']')
+            text = text.substr(1, text.size() - 2);
+        const CParseResult<CIPAddress> literal = ParseIPAddress(text);
+        if (!literal)
+            return false;
+        address = *literal;
+        return true;
+    }
+    uint32_t dwAddress = 0;
+    if (resolver.ResolveName(server, dwAddress) || ParseInetAddress(server, dwAddress)) {
+        address = CIPAddress::FromIPv4(dwAddress);
+        return true;
+    }
+    return resolver.ResolveNameIPv6(server, address);
+}
 
 } // namespace
 
@@ -90,11 +114,13 @@ bool WhoisQuery(std::string query, std::string server, std::string& result, int 
     if (!socket.Open())
         return false;
 
-    uint32_t address = 0;
-    if (!resolver.ResolveName(server, address) && !ParseInetAddress(server, address)) {
+    CIPAddress address;
+    if (!ResolveServer(server, resolver, address)) {
         end = EWhoisQueryEnd::unresolved;
         return false;
     }
+    if (address.IsIPv6() && !socket.Open(true))
+        return false;
 
     if (!socket.Connect(address, port, limits.m_nConnectTimeoutMs)) {
         if (errno == ETIMEDOUT)

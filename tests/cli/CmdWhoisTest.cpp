@@ -59,6 +59,30 @@ TEST(CliWhois, ReplaysARealArinToRipeChain)
     EXPECT_EQ(empty.m_strOut, "");
 }
 
+TEST(CliWhois, AsksAServerOnTheIPv6Loopback)
+{
+    CLoopbackWhoisServer server;
+    server.AddAddress("::1");
+    if (!server.Start())
+        GTEST_SKIP() << "this machine has no IPv6 loopback (::1) to listen on";
+    server.SetAnswer("::1", "2001:db8::1", "inet6num: 2001:db8::/32\n");
+    CTempDir dir;
+    const std::string port = std::to_string(server.Port());
+    for (const char* host : {"::1", "[::1]"}) {
+        const CCliResult r =
+            RunCli({"--settings", SettingsFile(dir), "-v", "whois", "-h", host, "-p", port, "2001:db8::1"});
+        EXPECT_EQ(r.m_nStatus, 0) << host << ": " << r.m_strErr;
+        EXPECT_EQ(r.m_strOut, "inet6num: 2001:db8::/32\n") << host;
+        EXPECT_NE(r.m_strErr.find("asking [::1]:" + port + " for '2001:db8::1'"), std::string::npos) << r.m_strErr;
+    }
+    EXPECT_EQ(server.Queries("::1"), std::vector<std::string>(2, "2001:db8::1\r\n"));
+    // Once the server is gone, the refusal names the bracketed address and its port.
+    server.Stop();
+    const CCliResult r = RunCli({"--settings", SettingsFile(dir), "whois", "-h", "::1", "-p", port, "2001:db8::1"});
+    EXPECT_EQ(r.m_nStatus, 1);
+    EXPECT_NE(r.m_strErr.find("[::1]:" + port + ": no connection"), std::string::npos) << r.m_strErr;
+}
+
 TEST(CliWhois, UsageErrors)
 {
     CTempDir dir;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -34,6 +35,23 @@ protected:
 double SecondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A port on ::1 that nothing listens on (bound, then closed); 0 when this machine
+// has no IPv6 loopback.
+int ClosedIPv6LoopbackPort()
+{
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in6 sin6 {};
+    sin6.sin6_family = AF_INET6;
+    sin6.sin6_addr = in6addr_loopback;
+    socklen_t len = sizeof sin6;
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&sin6), sizeof sin6) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr*>(&sin6), &len) == 0;
+    close(fd);
+    return bound ? ntohs(sin6.sin6_port) : 0;
 }
 
 } // namespace
@@ -190,4 +208,62 @@ TEST_F(WhoisQueryTest, ServerClosingAtOnceGivesNoText)
     std::string result = "old";
     Ask("192.0.2.1", result); // refused or orderly, depending on timing; never text
     EXPECT_EQ(result, "");
+}
+
+TEST(WhoisQueryIPv6Test, ServerOnTheIPv6LoopbackAnswersAndFailsAsOverIPv4)
+{
+    const int nClosedPort = ClosedIPv6LoopbackPort();
+    if (nClosedPort == 0)
+        GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
+    CLoopbackWhoisServer server;
+    server.AddAddress("::1");
+    server.AddAddress(kArin);
+    ASSERT_TRUE(server.Start());
+    server.SetDefaultAnswer("::1", "inet6num: 2001:db8::/32\n");
+    server.SetDefaultAnswer(kArin, "over IPv4\n");
+    const CWhoisServerTable table = TableFor(server);
+    CFakeNameResolver resolver;
+    resolver.AddHost6("six.example", CIPAddress::FromIPv6(0, 1));
+    resolver.AddHost6("dual.example", CIPAddress::FromIPv6(0, 1));
+    resolver.AddHost("dual.example", 0x7F000002);
+
+    const std::string v6 = "inet6num: 2001:db8::/32\n";
+    struct Case {
+        const char* server;
+        int port; // 0: the server's
+        EWhoisServerMode mode;
+        EWhoisQueryEnd end;
+        std::string result;
+    };
+    const Case cases[] = {
+        {"::1", 0, EWhoisServerMode::normal, EWhoisQueryEnd::complete, v6},
+        {"[::1]", 0, EWhoisServerMode::normal, EWhoisQueryEnd::complete, v6},
+        {"0:0:0:0:0:0:0:1", 0, EWhoisServerMode::normal, EWhoisQueryEnd::complete, v6},
+        // A name with only an IPv6 address; one with both is asked over IPv4.
+        {"six.example", 0, EWhoisServerMode::normal, EWhoisQueryEnd::complete, v6},
+        {"dual.example", 0, EWhoisServerMode::normal, EWhoisQueryEnd::complete, "over IPv4\n"},
+        {"::1", nClosedPort, EWhoisServerMode::normal, EWhoisQueryEnd::connectFailed, ""},
+        {"::1", 0, EWhoisServerMode::neverAnswer, EWhoisQueryEnd::timedOut, ""},
+        {"::1", 0, EWhoisServerMode::closeMidAnswer, EWhoisQueryEnd::receiveFailed, v6.substr(0, v6.size() / 2)},
+        {"::1%lo", 0, EWhoisServerMode::normal, EWhoisQueryEnd::unresolved, ""},
+        {"[::1", 0, EWhoisServerMode::normal, EWhoisQueryEnd::unresolved, ""},
+        {"1::2::3", 0, EWhoisServerMode::normal, EWhoisQueryEnd::unresolved, ""},
+    };
+    for (const Case& c : cases) {
+        server.SetMode("::1", c.mode, 1);
+        std::string result = "old";
+        EWhoisQueryEnd end = EWhoisQueryEnd::complete;
+        errno = 0;
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok =
+            WhoisQuery("2001:db8::1", c.server, result, c.port ? c.port : server.Port(), table, resolver, &end);
+        EXPECT_EQ(ok, c.end == EWhoisQueryEnd::complete) << c.server;
+        EXPECT_EQ(end, c.end) << c.server << " " << DescribeWhoisQueryEnd(end);
+        EXPECT_EQ(result, c.result) << c.server;
+        EXPECT_LT(SecondsSince(start), 3.0) << c.server;
+        if (c.end == EWhoisQueryEnd::connectFailed) {
+            EXPECT_EQ(errno, ECONNREFUSED) << c.server;
+        }
+    }
+    EXPECT_EQ(server.Queries("::1").back(), "2001:db8::1\r\n");
 }

@@ -143,24 +143,41 @@ bool CLoopbackWhoisServer::Bind(int nPort)
 {
     int port = nPort;
     for (auto& e : m_endpoints) {
-        sockaddr_in sin {};
-        sin.sin_family = AF_INET;
-        sin.sin_port = htons(uint16_t(port));
-        if (::inet_pton(AF_INET, e->m_strAddress.c_str(), &sin.sin_addr) != 1)
-            return false;
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        // An address with a colon is an IPv6 one (::1), served on IPv6 only.
+        const bool bIPv6 = e->m_strAddress.find(':') != std::string::npos;
+        sockaddr_storage ss {};
+        socklen_t len = 0;
+        if (bIPv6) {
+            auto* sin6 = reinterpret_cast<sockaddr_in6*>(&ss);
+            sin6->sin6_family = AF_INET6;
+            sin6->sin6_port = htons(uint16_t(port));
+            if (::inet_pton(AF_INET6, e->m_strAddress.c_str(), &sin6->sin6_addr) != 1)
+                return false;
+            len = sizeof *sin6;
+        } else {
+            auto* sin = reinterpret_cast<sockaddr_in*>(&ss);
+            sin->sin_family = AF_INET;
+            sin->sin_port = htons(uint16_t(port));
+            if (::inet_pton(AF_INET, e->m_strAddress.c_str(), &sin->sin_addr) != 1)
+                return false;
+            len = sizeof *sin;
+        }
+        const int fd = ::socket(bIPv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return false;
         e->m_nListenFd = fd;
         const int one = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) != 0 || ::listen(fd, 128) != 0)
+        if (bIPv6)
+            ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&ss), len) != 0 || ::listen(fd, 128) != 0)
             return false;
         if (port == 0) {
-            socklen_t len = sizeof sin;
-            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &len) != 0)
+            socklen_t got = sizeof ss;
+            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &got) != 0)
                 return false;
-            port = ntohs(sin.sin_port);
+            port = ntohs(bIPv6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port
+                               : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
         }
     }
     m_nPort = port;

@@ -27,7 +27,7 @@ enum class EWhoisServerMode
 };
 
 // Whois servers on loopback addresses for tests and demos. One object listens
-// on several addresses (127.0.0.2, 127.0.0.3, ...) on one port; each address
+// on several addresses (127.0.0.2, 127.0.0.3, ..., or IPv6 ones such as ::1) on one port; each address
 // plays one server with its own answers and behaviour. Answers are chosen by
 // the query text: an answer set for that exact text, else a file of that name
 // (or that name plus ".txt") in the address's folder, else the address's

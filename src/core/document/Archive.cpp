@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr size_t kBufferSize = 64 * 1024;
 // A class name longer than this is not one of ours (and is refused unread).
 constexpr uint16_t kMaxClassName = 64;
 
@@ -38,7 +37,7 @@ void CArchive::FlushBuffer()
     m_nPos = 0;
 }
 
-void CArchive::Write(const void* pData, size_t nSize)
+void CArchive::WriteBeyondBuffer(const void* pData, size_t nSize)
 {
     // An empty text's data may be null, which memcpy must not see.
     if (nSize == 0)
@@ -54,31 +53,6 @@ void CArchive::Write(const void* pData, size_t nSize)
     }
     std::memcpy(m_buf.get() + m_nPos, p, nSize);
     m_nPos += nSize;
-}
-
-void CArchive::WriteU16(uint16_t n)
-{
-    const unsigned char b[2] = {uint8_t(n), uint8_t(n >> 8)};
-    Write(b, 2);
-}
-
-void CArchive::WriteU32(uint32_t n)
-{
-    const unsigned char b[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-    Write(b, 4);
-}
-
-void CArchive::WriteU64(uint64_t n)
-{
-    WriteU32(uint32_t(n));
-    WriteU32(uint32_t(n >> 32));
-}
-
-void CArchive::WriteDouble(double d)
-{
-    uint64_t n;
-    std::memcpy(&n, &d, sizeof n);
-    WriteU64(n);
 }
 
 void CArchive::WriteStringLength(uint64_t nLength)
@@ -184,46 +158,6 @@ void CArchive::Read(void* pDest, size_t nSize)
         p += n;
         nSize -= n;
     }
-}
-
-uint8_t CArchive::ReadU8()
-{
-    if (m_nPos == m_nEnd && !Fill())
-        ThrowEndOfFile();
-    return uint8_t(m_buf[m_nPos++]);
-}
-
-uint16_t CArchive::ReadU16()
-{
-    unsigned char b[2];
-    Read(b, 2);
-    return uint16_t(b[0] | (b[1] << 8));
-}
-
-uint32_t CArchive::ReadU32()
-{
-    unsigned char b[4];
-    if (m_nEnd - m_nPos >= 4) {
-        std::memcpy(b, m_buf.get() + m_nPos, 4);
-        m_nPos += 4;
-    } else {
-        Read(b, 4);
-    }
-    return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
-}
-
-uint64_t CArchive::ReadU64()
-{
-    const uint64_t lo = ReadU32();
-    return lo | (uint64_t(ReadU32()) << 32);
-}
-
-double CArchive::ReadDouble()
-{
-    const uint64_t n = ReadU64();
-    double d;
-    std::memcpy(&d, &n, sizeof d);
-    return d;
 }
 
 void CArchive::ReadString(std::string& strOut)

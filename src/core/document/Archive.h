@@ -5,6 +5,7 @@
 #include "core/document/ArchiveIo.h"
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,13 +37,40 @@ public:
     const std::string& GetFileName() const { return m_strFileName; }
 
     // ---- storing ----
-    void Write(const void* pData, size_t nSize);
+    // The small writes a record is made of go straight into the buffer.
+    void Write(const void* pData, size_t nSize)
+    {
+        if (nSize != 0 && nSize <= kBufferSize - m_nPos) {
+            std::memcpy(m_buf.get() + m_nPos, pData, nSize);
+            m_nPos += nSize;
+            return;
+        }
+        WriteBeyondBuffer(pData, nSize);
+    }
     void WriteU8(uint8_t n) { Write(&n, 1); }
-    void WriteU16(uint16_t n);
-    void WriteU32(uint32_t n);
+    void WriteU16(uint16_t n)
+    {
+        const unsigned char b[2] = {uint8_t(n), uint8_t(n >> 8)};
+        Write(b, 2);
+    }
+    void WriteU32(uint32_t n)
+    {
+        const unsigned char b[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+        Write(b, 4);
+    }
     void WriteI32(int32_t n) { WriteU32(uint32_t(n)); }
-    void WriteU64(uint64_t n);
-    void WriteDouble(double d);
+    void WriteU64(uint64_t n)
+    {
+        const unsigned char b[8] = {uint8_t(n),       uint8_t(n >> 8),  uint8_t(n >> 16), uint8_t(n >> 24),
+                                    uint8_t(n >> 32), uint8_t(n >> 40), uint8_t(n >> 48), uint8_t(n >> 56)};
+        Write(b, 8);
+    }
+    void WriteDouble(double d)
+    {
+        uint64_t n;
+        std::memcpy(&n, &d, sizeof n);
+        WriteU64(n);
+    }
     void WriteStringLength(uint64_t nLength);
     void WriteString(std::string_view str);
     // The tag before an object of this class: the class record the first time, a
@@ -53,13 +81,44 @@ public:
     bool HasWriteError() const { return m_bWriteError; }
 
     // ---- loading ----
+    // Numbers whose bytes are all in the buffer are taken from it inline; the rest
+    // (and every failure) go through Read.
     void Read(void* pDest, size_t nSize);
-    uint8_t ReadU8();
-    uint16_t ReadU16();
-    uint32_t ReadU32();
+    uint8_t ReadU8()
+    {
+        if (m_nPos == m_nEnd && !Fill())
+            ThrowEndOfFile();
+        return uint8_t(m_buf[m_nPos++]);
+    }
+    uint16_t ReadU16()
+    {
+        unsigned char b[2];
+        TakeBytes(b, 2);
+        return uint16_t(b[0] | (b[1] << 8));
+    }
+    uint32_t ReadU32()
+    {
+        unsigned char b[4];
+        TakeBytes(b, 4);
+        return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+    }
     int32_t ReadI32() { return int32_t(ReadU32()); }
-    uint64_t ReadU64();
-    double ReadDouble();
+    uint64_t ReadU64()
+    {
+        unsigned char b[8];
+        TakeBytes(b, 8);
+        uint64_t n = 0;
+        for (int i = 7; i >= 0; --i)
+            n = (n << 8) | b[i];
+        return n;
+    }
+    double ReadDouble()
+    {
+        const uint64_t n = ReadU64();
+        double d;
+        std::memcpy(&d, &n, sizeof d);
+        return d;
+    }
     // A string in any of the prefix forms; UTF-16LE strings come back as single
     // bytes: code points below 256 as that byte, everything else as '?'.
     void ReadString(std::string& strOut);
@@ -91,9 +150,21 @@ public:
     int GetErrorCount() const { return m_nErrors; }
 
 private:
+    static constexpr size_t kBufferSize = 64 * 1024;
+
     void FlushBuffer();
+    void WriteBeyondBuffer(const void* pData, size_t nSize);
     bool Fill();
     [[noreturn]] void ThrowEndOfFile();
+    void TakeBytes(unsigned char* pDest, size_t nSize)
+    {
+        if (m_nEnd - m_nPos >= nSize) {
+            std::memcpy(pDest, m_buf.get() + m_nPos, nSize);
+            m_nPos += nSize;
+        } else {
+            Read(pDest, nSize);
+        }
+    }
 
     CByteSink* m_pSink = nullptr;
     CByteSource* m_pSource = nullptr;

@@ -2,6 +2,7 @@
 
 #include "core/document/ArchiveIo.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -57,6 +58,9 @@ private:
     bool m_bInPlace = false; // a device or pipe, written directly
     bool m_bFailed = false;
     std::string m_strError;
+    // Bytes written, and how far the disk was told to start writing them out.
+    uint64_t m_nWritten = 0;
+    uint64_t m_nWriteBehind = 0;
 };
 
 // Writes the bytes to strPath through a CAtomicFile. False with "PATH: reason" in

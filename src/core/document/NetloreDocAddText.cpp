@@ -12,7 +12,9 @@
 #include "core/text/TextSource.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include <cstdio>
 #include <cstring>
@@ -98,6 +100,62 @@ private:
     size_t m_nLF;
 };
 
+// The distinct addresses an import took, by their text: one flat table of hashes
+// and places in one block of text, so that meeting an address again costs a probe
+// and a compare rather than a node per address and a look-up in the document.
+class CTakenAddresses
+{
+public:
+    // True the first time the text comes.
+    bool Insert(std::string_view address)
+    {
+        if ((m_nCount + 1) * 2 > m_entries.size())
+            Grow();
+        // The top bit set: 0 marks a free entry, and the low bits pick the place.
+        const uint64_t qwHash = std::hash<std::string_view>()(address) | (uint64_t(1) << 63);
+        const size_t nMask = m_entries.size() - 1;
+        for (size_t i = size_t(qwHash) & nMask;; i = (i + 1) & nMask) {
+            CEntry& e = m_entries[i];
+            if (e.m_qwHash == 0) {
+                e = {qwHash, m_texts.size(), address.size()};
+                m_texts.append(address);
+                ++m_nCount;
+                m_nIPv6 += address.find(':') != npos ? 1 : 0;
+                return true;
+            }
+            if (e.m_qwHash == qwHash && std::string_view(m_texts).substr(e.m_nOffset, e.m_nLength) == address)
+                return false;
+        }
+    }
+    int64_t Size() const { return int64_t(m_nCount); }
+    int64_t IPv6Count() const { return int64_t(m_nIPv6); }
+
+private:
+    struct CEntry {
+        uint64_t m_qwHash;
+        size_t m_nOffset;
+        size_t m_nLength;
+    };
+    void Grow()
+    {
+        std::vector<CEntry> old(std::max<size_t>(64, m_entries.size() * 2), CEntry {0, 0, 0});
+        old.swap(m_entries);
+        const size_t nMask = m_entries.size() - 1;
+        for (const CEntry& e : old) {
+            if (e.m_qwHash == 0)
+                continue;
+            size_t i = size_t(e.m_qwHash) & nMask;
+            while (m_entries[i].m_qwHash != 0)
+                i = (i + 1) & nMask;
+            m_entries[i] = e;
+        }
+    }
+    std::vector<CEntry> m_entries;
+    std::string m_texts;
+    size_t m_nCount = 0;
+    size_t m_nIPv6 = 0;
+};
+
 // The line rules of AddIPsFromText, applied to a text given whole or in pieces.
 // The last accepted token is kept as a copy, since a piece's bytes do not outlive it.
 class CLineAdder
@@ -118,10 +176,9 @@ public:
     CImportTally Tally() const
     {
         CImportTally tally = m_tally;
-        tally.m_nAddresses = int64_t(m_taken.size());
+        tally.m_nAddresses = m_taken.Size();
         tally.m_nNew = Added();
-        for (const std::string& address : m_taken)
-            tally.m_nAddressesIPv6 += address.find(':') != std::string::npos ? 1 : 0;
+        tally.m_nAddressesIPv6 = m_taken.IPv6Count();
         const CIPDataArray& data = m_doc.GetData();
         for (int i = m_nCountBefore; i < data.GetSize(); ++i)
             tally.m_nNewIPv6 += data.GetAt(i)->IsIPv6() ? 1 : 0;
@@ -217,11 +274,13 @@ private:
                 if (m_doc.AddIP(token))
                     m_strLastToken = token;
                 m_doc.SetLogNote(token, m_strNote);
+                Took(token);
             } else {
-                m_doc.AddIP(token);
+                // An address met before in this import has its record already.
+                if (Took(token))
+                    m_doc.AddIP(token);
                 m_strLastToken = token;
             }
-            Took(token);
             return;
         }
         if (bIPv6 || ReadIPv6Token(token, m_strAddress)) {
@@ -229,11 +288,11 @@ private:
             // the client compares with.
             if (m_pstrPatterns && !LogLineMatches(rest, *m_pstrPatterns, m_strNote))
                 return;
-            m_doc.AddIP(m_strAddress);
+            if (Took(m_strAddress))
+                m_doc.AddIP(m_strAddress);
             if (m_pstrPatterns)
                 m_doc.SetLogNote(m_strAddress, m_strNote);
             m_strLastToken = m_strAddress;
-            Took(m_strAddress);
             return;
         }
         // A text with a colon is an IPv6 address or a port, never a host name: no lookup.
@@ -262,10 +321,12 @@ private:
         }
     }
 
-    void Took(std::string_view address)
+    // Counts a matching line's address; true the first time the import meets it
+    // (whose record is then added, if it is not in the document yet).
+    bool Took(std::string_view address)
     {
         ++m_tally.m_nMatching;
-        m_taken.emplace(address);
+        return m_taken.Insert(address);
     }
 
     CNetloreDoc& m_doc;
@@ -280,7 +341,7 @@ private:
     std::string m_strAddress;
     std::string m_strScratch;
     CImportTally m_tally;
-    std::unordered_set<std::string> m_taken;
+    CTakenAddresses m_taken;
 };
 
 // A piece of the source is read this big; lines are handled once a piece holds them whole.

@@ -149,6 +149,12 @@ private:
     void IndexInsert(uint32_t nHash, size_t nSlot);
     void IndexErase(uint32_t nHash, size_t nSlot);
     void IndexRecord(size_t nSlot);
+    // Indexes a record whose key text (not empty) has this hash.
+    void IndexKey(size_t nSlot, uint32_t nHash);
+    // Indexes the records of the slots from nFirst on, appended without indexing;
+    // keys holds each one's hash, with kIndexable unless its text is empty.
+    static constexpr uint64_t kIndexable = uint64_t(1) << 32;
+    void IndexSlotsFrom(size_t nFirst, const std::vector<uint64_t>& keys);
     void UnindexRecord(size_t nSlot);
     void IndexRebuild(size_t nCapacity);
     void IndexGrow(size_t nCapacity);
