@@ -67,6 +67,8 @@ protected:
                        "Whois%20Port=" +
                            port + "\nRWhois%20Port=" + port +
                            "\nConnect%20Timeout=2000\nIdle%20Timeout=1000\n\n[Settings]\n"
+                           // Every chain from ARIN, which answers for the documentation prefix here.
+                           "Pace%20Per%20Registry=0\n"
                            "IP%20Whois%20Interval=0\nIP%20Whois%20Simul%20Connections=1\n");
     }
 

@@ -458,3 +458,32 @@ TEST_F(CBulkLookupFrameTest, ALimitOnTheLastTryAndARegistryThatDisappearsAfterIt
     Frame().OnTimer();
     EXPECT_EQ(RunText(), QString());
 }
+
+// Paced per registry: one tick starts an ARIN and a RIPE address side by side
+// although only one lookup may run at a time and the interval is a minute, and
+// RIPE's address is asked at RIPE, not at ARIN (which has no answer for it).
+TEST_F(CBulkLookupFrameTest, F8PacedPerRegistryAsksEachRegistrySideBySide)
+{
+    Frame().GetTimer().stop(); // the test ticks
+    CConnSettings settings = Frame().GetConnSettings();
+    settings.m_bPacePerRegistry = true;
+    settings.m_nWhoisInterval = 60;
+    settings.m_nWhoisLimit = 1;
+    Frame().GetSession().SetSettings(settings);
+    const std::pair<const char*, const char*> kRows[] = {{"arin", "8.8.8.1"}, {"ripe", "193.0.6.1"}};
+    for (const auto& [pszServer, pszAddress] : kRows)
+        WriteFileBytes(m_dir.File(std::string(pszServer) + "/" + pszAddress),
+                       std::string("inetnum:        ") + pszAddress + " - " + pszAddress + "\nnetname:        PACED-" +
+                           pszServer + "\ncountry:        NL\n");
+    AddRows({"8.8.8.1", "193.0.6.1"}, {});
+    AnswerDialog<CLookupOptionsDlg>([](CLookupOptionsDlg& dlg) { dlg.accept(); });
+    Trigger(kCmdLookupWithOptions);
+
+    Frame().OnTimer();
+    EXPECT_EQ(Doc().GetData().GetRunningList(lookupWhois).size(), 2u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Doc().GetData().GetRunningList(lookupWhois).empty(); }, 30000));
+    for (const auto& [pszServer, pszAddress] : kRows)
+        EXPECT_NE(Doc().GetData().GetRawWhois(pszAddress).find(std::string("PACED-") + pszServer), std::string::npos)
+            << pszAddress;
+    EXPECT_FALSE(Doc().HasPendingLookups());
+}

@@ -118,7 +118,8 @@ protected:
             GTEST_SKIP() << "addrscope-whoisd is not built (" << CWhoisdProcess::Binary() << ")";
         m_strIni = m_dir.File("settings.ini");
         const std::string port = std::to_string(m_whoisd.Port());
-        WriteFileBytes(m_strIni, "[Settings]\nIP%20Whois%20Interval=0\n\n"
+        // Every chain from ARIN, one start a tick: a test of pacing per registry turns it on.
+        WriteFileBytes(m_strIni, "[Settings]\nIP%20Whois%20Interval=0\nPace%20Per%20Registry=0\n\n"
                                  "[Whois%20Servers]\nARIN=127.0.0.2\nRIPE=127.0.0.3\nAPNIC=127.0.0.4\n"
                                  "LACNIC=127.0.0.5\nAUNIC=127.0.0.6\nRWhois%20A=127.0.0.7\nRWhois%20B=127.0.0.8\n"
                                  "AFRINIC=127.0.0.9\nWhois%20Port=" +
