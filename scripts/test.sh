@@ -2,13 +2,13 @@
 # Builds and runs every test: the normal build, the AddressSanitizer+UBSan build,
 # the threaded tests under ThreadSanitizer, and a bounded run of each fuzz target;
 # each build folder is also checked against scripts/setup.sh (check-setup.sh).
-#   FUZZ_SECONDS=N  seconds per fuzz target (default 60; 0 skips fuzzing)
+#   FUZZ_SECONDS=N  seconds per fuzz target (default 40; 0 skips fuzzing)
 #   QUICK=1         only the normal build
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
-fuzz_seconds=${FUZZ_SECONDS:-60}
+fuzz_seconds=${FUZZ_SECONDS:-40}
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 summary=()
@@ -53,8 +53,16 @@ check_setup() {
 
 configure_build() {
   local dir=$1; shift
+  local targets=()
+  if [ "${1:-}" = --targets ]; then
+    read -r -a targets <<<"$2"; shift 2
+  fi
   cmake -S . -B "$dir" "${generator[@]}" "$@" >/dev/null
-  cmake --build "$dir" -j"$jobs"
+  if [ "${#targets[@]}" -gt 0 ]; then
+    cmake --build "$dir" -j"$jobs" --target "${targets[@]}"
+  else
+    cmake --build "$dir" -j"$jobs"
+  fi
 }
 
 stage "format"
@@ -71,13 +79,18 @@ run_ctest normal --test-dir build
 
 if [ "${QUICK:-0}" != 1 ]; then
   stage "AddressSanitizer + UndefinedBehaviorSanitizer"
-  configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_ASAN=ON -DADDRSCOPE_BENCH=OFF
+  # -O1, as the sanitizer's own documentation advises: the instrumented tests run
+  # about twice as fast as at -O0, with every check still in place.
+  configure_build build-asan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" "-DCMAKE_C_FLAGS_DEBUG=-g -O1" \
+    -DADDRSCOPE_ASAN=ON -DADDRSCOPE_BENCH=OFF
   check_setup asan build-asan
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_ctest asan --test-dir build-asan
 
   stage "ThreadSanitizer (threaded tests)"
-  configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_TSAN=ON -DADDRSCOPE_QT=OFF -DADDRSCOPE_BENCH=OFF
+  # Only the test programs that hold threaded tests; ctest lists the others as not built.
+  configure_build build-tsan --targets "test_core test_net test_sched test_cache" \
+    -DCMAKE_BUILD_TYPE=Debug -DADDRSCOPE_TSAN=ON -DADDRSCOPE_QT=OFF -DADDRSCOPE_BENCH=OFF
   check_setup tsan build-tsan
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp run_ctest tsan --test-dir build-tsan -R Threaded
 
